@@ -1,0 +1,24 @@
+#include "app/strings.h"
+
+namespace ssi {
+
+namespace {
+constexpr StringEntry kTable[] = {
+#define SSI_STRING(symbol, id, text) {id, text},
+#include "app/strings.def"
+#undef SSI_STRING
+};
+}  // namespace
+
+const StringEntry* stringTable(size_t& count) {
+    count = sizeof(kTable) / sizeof(kTable[0]);
+    return kTable;
+}
+
+std::string builtinString(uint32_t id) {
+    for (const StringEntry& e : kTable)
+        if (e.id == id) return e.text;
+    return std::string();
+}
+
+}  // namespace ssi

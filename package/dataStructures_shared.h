@@ -1,0 +1,127 @@
+// Fixed-layout records of the package appended to the installer and of the
+// screen saver data file. The structs mirror the on-disk layout byte for byte
+// (asserted below); package/records.cpp reads and writes them explicitly
+// little-endian, so nothing depends on the host's byte order or padding.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace ssi {
+
+// The package starts at this offset of the installer file: the program image
+// is exactly this long (padded by the build).
+constexpr int32_t kPackageOffset = 675328;
+constexpr int kSlotCount = 11;
+
+// One directory slot: a stored file and the byte range that holds it.
+struct PackageEntry {
+    uint8_t fileName[256];   // length-prefixed: byte 0 is the length, 0 = unused slot
+    int32_t firstByte;       // absolute offset of the first stored byte
+    int32_t lastByte;        // absolute offset of the last stored byte, inclusive
+    int32_t targetKind;      // destination rule, 0..10
+    uint8_t compressed;      // non-zero: stored bytes are imploded
+    uint8_t padding[3];
+    int32_t packedSize;      // written by the builder, never read by the installer
+    int32_t expandedSize;    // size of the file that extraction must produce
+
+    std::string name() const { return std::string(reinterpret_cast<const char*>(fileName + 1), fileName[0]); }
+    // Stores a name of at most 255 characters (longer names are cut).
+    void setName(const std::string& name);
+    // lastByte - firstByte + 1, computed without overflow.
+    int64_t storedSize() const { return int64_t(lastByte) - int64_t(firstByte) + 1; }
+};
+static_assert(sizeof(PackageEntry) == 280, "PackageEntry is 280 bytes");
+static_assert(offsetof(PackageEntry, firstByte) == 256, "layout");
+static_assert(offsetof(PackageEntry, lastByte) == 260, "layout");
+static_assert(offsetof(PackageEntry, targetKind) == 264, "layout");
+static_assert(offsetof(PackageEntry, compressed) == 268, "layout");
+static_assert(offsetof(PackageEntry, packedSize) == 272, "layout");
+static_assert(offsetof(PackageEntry, expandedSize) == 276, "layout");
+
+// The installer's settings and the directory of its eleven slots.
+struct PackageHeader {
+    uint8_t installerMode;          // 1 BMP, 2/3 movie, 4 quiet, 8 JPEG, else no preview
+    uint8_t showLicense;
+    uint8_t showReadMe;
+    uint8_t carriesFlashInstaller;
+    uint8_t flashVersionIndex;      // 0: player 7 r19, 1: player 8 r22
+    uint8_t offerDisplayPanel;
+    char saverName[64];             // ends at the first zero byte, or uses all 64
+    uint8_t padding[2];
+    PackageEntry entries[kSlotCount];
+
+    std::string name() const;       // saverName up to its first zero byte
+};
+static_assert(sizeof(PackageHeader) == 3152, "PackageHeader is 3,152 bytes");
+static_assert(offsetof(PackageHeader, saverName) == 6, "layout");
+static_assert(offsetof(PackageHeader, entries) == 72, "layout");
+
+constexpr size_t kPackageHeaderSize = sizeof(PackageHeader);
+
+// Little-endian (de)serialisation of the records.
+void decodePackageHeader(const uint8_t (&bytes)[kPackageHeaderSize], PackageHeader& out);
+void encodePackageHeader(const PackageHeader& header, uint8_t (&bytes)[kPackageHeaderSize]);
+
+// ---- screen saver data file ---------------------------------------------
+
+constexpr size_t kSaverRecordSize = 1240;
+constexpr size_t kSaverRecordItemCountOffset = 212;
+constexpr size_t kSaverRecordModeOffset = 1204;
+constexpr int32_t kMaxDataItems = 1010;
+
+// The screen saver's settings; opaque but for the item count and the mode.
+struct SaverRecord {
+    uint8_t bytes[kSaverRecordSize];
+    int32_t itemCount() const;
+    int32_t presentationMode() const;
+    void setItemCount(int32_t n);
+    void setPresentationMode(int32_t mode);
+};
+static_assert(sizeof(SaverRecord) == 1240, "SaverRecord is 1,240 bytes");
+
+struct DataItem {
+    uint8_t kind;          // 3: a copy of the saver's movie
+    uint8_t kind2;         // not read by the installer
+    char name[256];        // relative path below the target folder, zero-terminated
+    uint8_t padding[2];
+    int32_t chunkOffset;   // offset of the item's DataChunk in the container
+
+    std::string itemName() const;  // name up to its first zero byte
+};
+static_assert(sizeof(DataItem) == 264, "DataItem is 264 bytes");
+static_assert(offsetof(DataItem, name) == 2, "layout");
+static_assert(offsetof(DataItem, chunkOffset) == 260, "layout");
+
+struct DataChunk {
+    char tag[4];           // "CHUN"
+    int32_t itemClass;
+    int32_t expandedSize;  // 0: the item produces no file
+    int32_t storedSize;
+    int32_t compressed;
+    uint8_t reserved[24];
+};
+static_assert(sizeof(DataChunk) == 44, "DataChunk is 44 bytes");
+static_assert(offsetof(DataChunk, expandedSize) == 8, "layout");
+static_assert(offsetof(DataChunk, storedSize) == 12, "layout");
+static_assert(offsetof(DataChunk, compressed) == 16, "layout");
+
+void decodeDataItem(const uint8_t (&bytes)[sizeof(DataItem)], DataItem& out);
+void encodeDataItem(const DataItem& item, uint8_t (&bytes)[sizeof(DataItem)]);
+void decodeDataChunk(const uint8_t (&bytes)[sizeof(DataChunk)], DataChunk& out);
+void encodeDataChunk(const DataChunk& chunk, uint8_t (&bytes)[sizeof(DataChunk)]);
+
+// Little-endian helpers.
+inline int32_t readLE32(const uint8_t* p) {
+    return int32_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
+}
+inline void writeLE32(uint8_t* p, int32_t v) {
+    uint32_t u = uint32_t(v);
+    p[0] = uint8_t(u);
+    p[1] = uint8_t(u >> 8);
+    p[2] = uint8_t(u >> 16);
+    p[3] = uint8_t(u >> 24);
+}
+
+}  // namespace ssi
