@@ -1,0 +1,133 @@
+// The start-up windows and the installer window's status line, progress and
+// pauses, over the test double.
+#include <gtest/gtest.h>
+
+#include "app/fInstall.h"
+#include "app/fPreparingInstallWnd.h"
+#include "app/installer_unl.h"
+#include "platform/fake/fake_os.h"
+
+using namespace ssi;
+
+namespace {
+
+TEST(Centring, TruncatesTowardZero) {
+    EXPECT_EQ(centredPosition(1024, 300), 362);
+    EXPECT_EQ(centredPosition(1024, 1030), -3);
+    EXPECT_EQ(centredPosition(1024, 1029), -2);
+    EXPECT_EQ(centredPosition(768, 109), 329);
+}
+
+TEST(PreparingWindow, StartsOffScreenAndCentresItsOuterSize) {
+    FakeOs os;
+    TpreparingInstallWnd wnd(os);
+    EXPECT_EQ(wnd.left(), -3000);
+    EXPECT_EQ(wnd.top(), -3000);
+    os.realize(wnd);
+    wnd.FormCreate();
+    EXPECT_EQ(wnd.Label1.text(), "Preparing Installation...");
+    wnd.centreOnScreen();
+    EXPECT_EQ(wnd.left(), (1024 - (244 + os.frameWidth)) / 2);
+    EXPECT_EQ(wnd.top(), (768 - (84 + os.frameHeight)) / 2);
+    wnd.moveOffScreen();
+    EXPECT_EQ(wnd.left(), -3000);
+}
+
+TEST(Startup, WithoutAPackageTheInstallerEndsWithTheCorruptBoxAndLeavesNothing) {
+    FakeOs os;
+    os.module = "C:\\Downloads\\NightSkySetup.exe";
+    os.writeFile(os.module, std::string(1000, 'M'));
+    std::string caption, label, titleAtBox;
+    os.onProcessMessages = [&] {
+        for (Form* f : os.realized)
+            if (f->name() == "preparingInstallWnd") {
+                caption = f->text();
+                label = static_cast<TpreparingInstallWnd*>(f)->Label1.text();
+            }
+    };
+    EXPECT_EQ(runInstaller(os), 0);
+    EXPECT_EQ(caption, "NightSkySetup.exe");
+    EXPECT_EQ(label, "Preparing installation...");
+    EXPECT_EQ(os.appTitle, "Preparing installation...");
+    ASSERT_EQ(os.boxes.size(), 2u);
+    EXPECT_EQ(os.boxes[0].text,
+              "Installation Error: C:\\TEMP\\QDX1\\temp.dat\r\n\r\nProblem with file C:\\TEMP\\QDX1\\temp.dat. ");
+    EXPECT_EQ(os.boxes[1].text, "Installer file is corrupted. Quillon Error: -31. ");
+    EXPECT_TRUE(os.isTerminated);
+    EXPECT_EQ(os.fileAttributes("C:\\TEMP\\QDX1"), attr::kInvalid) << "the scratch folder is removed";
+    EXPECT_EQ(os.currentCursor, 1u) << "the cursor is restored";
+}
+
+TEST(Startup, AScratchFolderThatCannotBeMadeEndsWithItsCode) {
+    FakeOs os;
+    os.inject = [](const std::string& op, const std::string&) {
+        return op == "createDirectory" ? oserr::kAccessDenied : 0;
+    };
+    EXPECT_EQ(runInstaller(os), 0);
+    ASSERT_EQ(os.boxes.size(), 1u);
+    EXPECT_EQ(os.boxes[0].text, "Installer file is corrupted. Quillon Error: 5. ");
+}
+
+struct Status : ::testing::Test {
+    FakeOs os;
+    TInstallerForm form{os};
+};
+
+TEST_F(Status, StatusLineShowsTextsAndStaysVisible) {
+    EXPECT_FALSE(form.labCopying.visible());
+    form.showStatus("Writing screen saver files...");
+    EXPECT_TRUE(form.labCopying.visible());
+    EXPECT_EQ(form.labCopying.text(), "Writing screen saver files...");
+    form.showStatus("");
+    EXPECT_TRUE(form.labCopying.visible());
+    EXPECT_EQ(form.labCopying.text(), "");
+}
+
+TEST_F(Status, ProgressStepAdvancesByOneAndPausesForOneTick) {
+    form.progressBar.setRange(0, 10);
+    form.stepProgress();
+    form.stepProgress();
+    EXPECT_EQ(form.progressBar.position(), 2);
+    EXPECT_EQ(form.pauseTimer.ticks(), 2u);
+    EXPECT_FALSE(form.pauseTimer.enabled());
+}
+
+TEST_F(Status, QuietModeChangesNothingButStillPauses) {
+    form.activeMode = kQuietMode;
+    form.showStatus("Expanding files...");
+    form.stepProgress();
+    EXPECT_FALSE(form.labCopying.visible());
+    EXPECT_EQ(form.labCopying.text(), "");
+    EXPECT_EQ(form.progressBar.position(), 0);
+    EXPECT_EQ(form.pauseTimer.ticks(), 0u);
+    form.pauseBriefly();
+    EXPECT_EQ(form.pauseTimer.ticks(), 1u);
+}
+
+TEST_F(Status, PausesEndOnTicksAndServeMessagesMeanwhile) {
+    form.pauseBriefly();
+    form.pauseBriefly();
+    EXPECT_EQ(form.pauseTimer.ticks(), 2u);
+    EXPECT_FALSE(form.pauseTimer.enabled());
+    EXPECT_GE(os.handledMessages, 2);
+    EXPECT_EQ(os.broughtToFront, 2);
+}
+
+TEST_F(Status, APauseInsideAPauseEndsBoth) {
+    // A click handled during the pause (Cancel) pauses again; the inner pause
+    // ends at the next tick and the outer one sees the timer disabled.
+    bool clicked = false;
+    os.onProcessMessages = [&] {
+        if (!clicked) {
+            clicked = true;
+            form.showStatus("Installation Aborted. Cleaning up files...");
+            form.pauseBriefly();
+        }
+    };
+    form.pauseBriefly();
+    EXPECT_TRUE(clicked);
+    EXPECT_FALSE(form.pauseTimer.enabled());
+    EXPECT_EQ(form.labCopying.text(), "Installation Aborted. Cleaning up files...");
+}
+
+}  // namespace
