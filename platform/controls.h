@@ -20,6 +20,8 @@ class ControlPeer {
 public:
     virtual ~ControlPeer() = default;
     virtual void changed(Control& control, Prop what) = 0;
+    // The model is being destroyed: the peer must not touch it again.
+    virtual void released(Control& control) { (void)control; }
 };
 
 enum class ControlKind { Form, Label, Button, ProgressBar, Panel, Memo, Image };
@@ -27,7 +29,9 @@ enum class ControlKind { Form, Label, Button, ProgressBar, Panel, Memo, Image };
 class Control {
 public:
     Control(ControlKind kind, std::string name) : kind_(kind), name_(std::move(name)) {}
-    virtual ~Control() = default;
+    virtual ~Control() {
+        if (peer_) peer_->released(*this);
+    }
     Control(const Control&) = delete;
     Control& operator=(const Control&) = delete;
 

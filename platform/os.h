@@ -101,6 +101,7 @@ enum class BoxKind { Error, Information, Confirm };
 enum class BoxButtons { Abort, Ok, YesNo, OkCancel };
 enum class BoxAnswer { Abort, Ok, Cancel, Yes, No };
 
+class Control;
 class Form;
 class Timer;
 
@@ -160,6 +161,14 @@ public:
     virtual void handleMessage() = 0;
     // Create the native window for a form model and mirror the model onto it.
     virtual void realize(Form& form) = 0;
+    // Load a picture file (".jpg"/".jpeg" JPEG, otherwise a Windows bitmap)
+    // into an image control of a realised form; false when the file cannot be
+    // read or decoded (the control keeps what it showed).
+    virtual bool loadPicture(Control& image, const std::string& path) {
+        (void)image;
+        (void)path;
+        return false;
+    }
     // Start or stop a timer model's ticks (its onTimer runs from message handling).
     virtual void startTimer(Timer& timer) = 0;
     virtual void stopTimer(Timer& timer) = 0;
