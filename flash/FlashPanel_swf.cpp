@@ -1,0 +1,209 @@
+#include "flash/FlashPanel_swf.h"
+
+#include <zlib.h>
+
+#include <cstring>
+#include <memory>
+
+#include "saver/KVR_FileUtils.h"
+#include "saver/logFile.h"
+
+namespace ssi {
+
+namespace {
+
+// Reads until `size` bytes are in or the file ends; `got` says how many came.
+Result readUpTo(File& file, uint8_t* buffer, uint32_t size, uint32_t& got) {
+    got = 0;
+    while (got < size) {
+        uint32_t n = 0;
+        if (Result e = file.read(buffer + got, size - got, n)) return e;
+        if (n == 0) break;
+        got += n;
+    }
+    return rc::kOk;
+}
+
+bool writeAll(File& file, const uint8_t* buffer, uint32_t size) {
+    uint32_t put = 0;
+    return file.write(buffer, size, put) == rc::kOk && put == size;
+}
+
+// A zlib inflate stream that ends itself.
+struct Inflater {
+    z_stream z{};
+    bool ready = false;
+    Inflater() { ready = inflateInit(&z) == Z_OK; }
+    ~Inflater() {
+        if (ready) inflateEnd(&z);
+    }
+    Inflater(const Inflater&) = delete;
+    Inflater& operator=(const Inflater&) = delete;
+};
+
+}  // namespace
+
+Result SwfInspector::readSWFFileFormatType() {
+    logEnter("readSWFFileFormatType");
+    Result result = rc::kOk;
+    if (fileExists(os_, swfFilename)) {
+        std::unique_ptr<File> file = os_.openFile(swfFilename, FileAccess::ReadDenyWrite, result);
+        if (file) {
+            uint8_t bytes[3];
+            uint32_t got = 0;
+            result = readUpTo(*file, bytes, sizeof(bytes), got);
+            file->close();
+            if (result == rc::kOk) {
+                signature.assign(reinterpret_cast<const char*>(bytes), got);
+                if (got < sizeof(bytes))
+                    result = rc::kSwfTruncated;
+                else if (signature != "FWS" && signature != "CWS")
+                    result = rc::kSwfBadSignature;
+                else
+                    logMessage("readSWFFileFormatType: successful");
+            }
+        }
+    }
+    logLeaveWith("readSWFFileFormatType", result);
+    return result;
+}
+
+void SwfInspector::emptyInflatedCopy() {
+    Result ignored = rc::kOk;
+    std::unique_ptr<File> file = os_.openFile(inflatedPath(), FileAccess::Create, ignored);
+    if (file) file->close();
+}
+
+Result SwfInspector::copySegment(uint8_t (&header)[kSwfHeaderSize]) {
+    logMessage("AssignFile");
+    Result result = rc::kOk;
+    std::unique_ptr<File> movie = os_.openFile(swfFilename, FileAccess::Read, result);
+    if (!movie) return result;
+    uint32_t got = 0;
+    if (Result e = readUpTo(*movie, header, kSwfHeaderSize, got)) return e;
+    if (got < kSwfHeaderSize) return rc::kSwfTruncated;
+
+    logMessage("creating filestream");
+    std::unique_ptr<File> segment = os_.openFile(segmentPath(), FileAccess::Create, result);
+    if (!segment) return rc::kSwfTempFileFailed;
+    logMessage("BlockWrite");
+    uint8_t block[kSwfBlockSize];
+    for (;;) {
+        uint32_t n = 0;
+        if (Result e = movie->read(block, sizeof(block), n)) return e;
+        if (n == 0) break;
+        if (!writeAll(*segment, block, n)) return rc::kSwfTempFileFailed;
+    }
+    logMessage("CloseFile");
+    if (segment->close() != rc::kOk) return rc::kSwfTempFileFailed;
+    movie->close();
+    return rc::kOk;
+}
+
+Result SwfInspector::inflateSegment(const uint8_t (&header)[kSwfHeaderSize]) {
+    Result error = rc::kOk;
+    std::unique_ptr<File> segment = os_.openFile(segmentPath(), FileAccess::Read, error);
+    if (!segment) return rc::kSwfTempFileFailed;
+    Inflater inflater;
+    if (!inflater.ready) return rc::kSwfInflateFailed;
+    std::unique_ptr<File> out = os_.openFile(inflatedPath(), FileAccess::Create, error);
+    if (!out) return rc::kSwfTempFileFailed;
+    uint8_t head[kSwfHeaderSize] = {'F', 'W', 'S'};
+    std::memcpy(head + 3, header + 3, kSwfHeaderSize - 3);
+    if (!writeAll(*out, head, kSwfHeaderSize)) return rc::kSwfTempFileFailed;
+
+    uint8_t in[kSwfBlockSize];
+    uint8_t block[kSwfBlockSize];
+    z_stream& z = inflater.z;
+    uint64_t produced = 0;
+    for (;;) {
+        if (z.avail_in == 0) {
+            uint32_t n = 0;
+            if (segment->read(in, sizeof(in), n) != rc::kOk) return rc::kSwfTempFileFailed;
+            if (n == 0) return rc::kSwfInflateFailed;  // the stream was cut short
+            z.next_in = in;
+            z.avail_in = n;
+        }
+        z.next_out = block;
+        z.avail_out = sizeof(block);
+        const int status = inflate(&z, Z_NO_FLUSH);
+        if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR) return rc::kSwfInflateFailed;
+        const uint32_t have = uint32_t(sizeof(block) - z.avail_out);
+        if (have > 0 && !writeAll(*out, block, have)) return rc::kSwfTempFileFailed;
+        produced += have;
+        if (status == Z_STREAM_END) break;
+        if (status == Z_BUF_ERROR && z.avail_in != 0 && have == 0) return rc::kSwfInflateFailed;
+    }
+    if (out->close() != rc::kOk) return rc::kSwfTempFileFailed;
+    segment->close();
+    inflatedBodySize = produced;
+    return rc::kOk;
+}
+
+Result SwfInspector::inflateSWFFileToTempFile() {
+    logEnter("inflateSWFFileToTempFile");
+    Result result = rc::kOk;
+    if (tempFolder.empty()) {
+        std::string folder;
+        result = makeUniqueTempDir(os_, kSwfTempPrefix, folder);
+        if (result == rc::kOk) tempFolder = folder;
+    }
+    if (result == rc::kOk && fileExists(os_, swfFilename)) {
+        inflatedBodySize = 0;
+        uint8_t header[kSwfHeaderSize] = {};
+        result = copySegment(header);
+        if (result == rc::kOk) {
+            declaredFileLength = uint32_t(header[4]) | uint32_t(header[5]) << 8 |
+                                 uint32_t(header[6]) << 16 | uint32_t(header[7]) << 24;
+            result = inflateSegment(header);
+        }
+        // Whatever an earlier movie left there must not pass for this one.
+        if (result != rc::kOk) emptyInflatedCopy();
+    }
+    logLeaveWith("inflateSWFFileToTempFile", result);
+    return result;
+}
+
+Result SwfInspector::readSWFFile_FWS_Format(const std::string& path) {
+    logEnterWith("readSWFFile_FWS_Format", path);
+    swfVersion = 0;
+    Result result = rc::kOk;
+    if (fileExists(os_, path)) {
+        std::unique_ptr<File> file = os_.openFile(path, FileAccess::ReadDenyWrite, result);
+        if (file) {
+            uint8_t header[kSwfHeaderSize];
+            uint32_t got = 0;
+            result = readUpTo(*file, header, kSwfHeaderSize, got);
+            file->close();
+            if (result == rc::kOk) {
+                if (got < 3)
+                    result = rc::kSwfTruncated;
+                else if (std::memcmp(header, "FWS", 3) != 0)
+                    result = rc::kSwfBadSignature;
+                else {
+                    if (got > 3) swfVersion = header[3];
+                    if (got < kSwfHeaderSize)
+                        result = rc::kSwfTruncated;
+                    else if (swfVersion > kSwfMaxVersion)
+                        result = rc::kSwfTooNew;
+                    else if (swfVersion < kSwfMinVersion)
+                        result = rc::kSwfTooOld;
+                }
+            }
+        }
+    }
+    logLeaveWith("readSWFFile_FWS_Format", result);
+    return result;
+}
+
+Result SwfInspector::inspectMovie() {
+    if (!fileExists(os_, swfFilename)) return rc::kOk;
+    Result result = readSWFFileFormatType();
+    if (result != rc::kOk) return result;
+    if (signature == "FWS") return readSWFFile_FWS_Format(swfFilename);
+    result = inflateSWFFileToTempFile();
+    if (result == rc::kOk) result = readSWFFile_FWS_Format(inflatedPath());
+    return result;
+}
+
+}  // namespace ssi

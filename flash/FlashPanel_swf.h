@@ -1,0 +1,87 @@
+// Inspection of the Flash panel's movie before it is handed to the player:
+// uncompressed ("FWS") or zlib-compressed ("CWS"), an inflated copy of a
+// compressed movie, and the SWF version the movie needs.
+//
+// SWF header (little-endian):
+//   0  3 bytes  "FWS" uncompressed, "CWS" compressed (case-sensitive)
+//   3  1 byte   SWF version; 3..8 accepted
+//   4  4 bytes  FileLength: length of the whole uncompressed file
+//   8  rest     the body; for "CWS" one zlib (RFC 1950) stream of it
+//
+// The inflated copy lives in the panel's temporary folder (TEMP\FlashPanel<n>\,
+// made on first use, reused after):
+//   compressedSWFSegment.swf  the compressed movie's bytes after its header
+//   unCompressedSWF.swf       "FWS", the movie's version and FileLength bytes,
+//                             then the inflated body
+// Files are copied and inflated in 2,048-byte blocks; nothing is held whole.
+//
+// The inspection trusts nothing: a movie shorter than its header, a zlib
+// stream that is damaged or cut short, or a temporary file that cannot be read
+// or written each gives a code of its own, and no file is left open. After a
+// failed inflation "unCompressedSWF.swf" is left empty, so it never inspects
+// as a movie.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/result_codes.h"
+#include "platform/os.h"
+
+namespace ssi {
+
+constexpr const char* kSwfTempPrefix = "FlashPanel";
+constexpr const char* kSwfSegmentName = "compressedSWFSegment.swf";
+constexpr const char* kSwfInflatedName = "unCompressedSWF.swf";
+constexpr uint8_t kSwfMinVersion = 3;
+constexpr uint8_t kSwfMaxVersion = 8;
+constexpr uint32_t kSwfHeaderSize = 8;
+constexpr uint32_t kSwfBlockSize = 2048;
+
+// The panel's inspection state and operations; the Flash panel owns one.
+class SwfInspector {
+public:
+    explicit SwfInspector(Os& os) : os_(os) {}
+    SwfInspector(const SwfInspector&) = delete;
+    SwfInspector& operator=(const SwfInspector&) = delete;
+
+    // The movie being inspected.
+    std::string swfFilename;
+    // The 3-character signature of the movie last inspected ("" before).
+    std::string signature;
+    // The SWF version recorded by the last readSWFFile_FWS_Format (0 before).
+    uint8_t swfVersion = 0;
+    // The temporary folder, ending with a backslash; empty until first needed.
+    std::string tempFolder;
+    // Bytes the last successful inflation produced after the header, and the
+    // FileLength field of the movie it came from (for diagnostics; the
+    // inspection does not judge them).
+    uint64_t inflatedBodySize = 0;
+    uint32_t declaredFileLength = 0;
+
+    // 0 when the movie is missing (nothing read) or starts with "FWS"/"CWS";
+    // -404 for any other signature; kSwfTruncated under 3 bytes.
+    Result readSWFFileFormatType();
+    // Writes the temporary files for the compressed movie swfFilename: 0, the
+    // error of the folder's creation, kSwfTruncated, kSwfInflateFailed,
+    // kSwfTempFileFailed, or an OS error reading the movie. A missing movie
+    // gives 0 and writes nothing.
+    Result inflateSWFFileToTempFile();
+    // Checks an uncompressed movie and records its version: 0, -404, -405,
+    // -406, kSwfTruncated, or an OS error opening it; 0 when it is missing.
+    Result readSWFFile_FWS_Format(const std::string& path);
+
+    // The three in the panel's order for swfFilename.
+    Result inspectMovie();
+
+    std::string segmentPath() const { return tempFolder + kSwfSegmentName; }
+    std::string inflatedPath() const { return tempFolder + kSwfInflatedName; }
+
+private:
+    Result copySegment(uint8_t (&header)[kSwfHeaderSize]);
+    Result inflateSegment(const uint8_t (&header)[kSwfHeaderSize]);
+    void emptyInflatedCopy();
+    Os& os_;
+};
+
+}  // namespace ssi

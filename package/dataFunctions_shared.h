@@ -1,0 +1,88 @@
+// The screen saver data file (".ssd"): a container of the saver's media.
+//
+// Layout (little-endian, offsets from the start of the file):
+//   0                SaverRecord, 1,240 bytes; its item count n (offset 212)
+//                    says how many table entries follow, at most 1,010
+//   1,240            item table: n DataItems of 264 bytes (items 1..n)
+//   anywhere after   per item, at the offset its DataItem names: a 44-byte
+//                    DataChunk ("CHUN", class, expanded size, stored size,
+//                    compressed flag), then the item's stored bytes
+//
+// A stored item's bytes are the file itself (expanded-size bytes are copied);
+// a compressed item's stored-size bytes are an implode stream expanded through
+// the decompression library of the scratch directory.
+//
+// The container is not trusted: an item table that cannot fit is refused as a
+// whole, a chunk that points outside the file is refused before anything is
+// allocated or written, and an item whose name would leave the target folder
+// is refused without writing.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "app/result_codes.h"
+#include "package/dataStructures_shared.h"
+#include "platform/os.h"
+
+namespace ssi {
+
+// Whether a data item's name is a plain relative path that stays below the
+// folder it is appended to: not empty, no drive or root, no "." or ".."
+// component (nor one of dots and spaces only, which Windows trims to one of
+// those), no empty component, no character Windows forbids in names ('/'
+// included), no component ending in a dot or space, no device name.
+bool isSafeItemName(const std::string& name);
+
+// The open container and its item table.
+class SaverDataFile {
+public:
+    // `record` receives the container's SaverRecord on every successful open;
+    // `libraryDir` is where the decompression library lives (the scratch
+    // directory, ending with a backslash).
+    SaverDataFile(Os& os, SaverRecord& record, std::string libraryDir);
+    ~SaverDataFile();
+    SaverDataFile(const SaverDataFile&) = delete;
+    SaverDataFile& operator=(const SaverDataFile&) = delete;
+
+    // Opens the container at `path` and loads its record and item table; the
+    // file stays open. While already open: the "already in use" box, `read`
+    // tells whether the container was read, and the result is 0.
+    // A failure shows "Problem opening screen saver data file." when
+    // `showMessage` is set; the container is then closed.
+    Result openDataFile(const std::string& path, bool showMessage, bool& read);
+    // Writes item `index` (1-based) to targetFolder + its name, creating
+    // missing sub-folders. itemClass receives the chunk's class unless
+    // skipClass is set. A failure removes the partly written target.
+    Result extractDataItem(const std::string& targetFolder, int32_t index, bool skipClass,
+                           uint8_t& itemClass);
+    // Closes the container; 0 when it was not open.
+    Result closeDataFile();
+
+    bool isOpen() const { return file_ != nullptr; }
+    bool wasRead() const { return read_; }
+    // The item count of the loaded table (0 before the first load).
+    int32_t itemCount() const { return itemCount_; }
+    // Item i of the table, 0..kMaxDataItems (0 is unused).
+    DataItem& item(int32_t i) { return items_.at(size_t(i)); }
+    const std::string& path() const { return path_; }
+
+private:
+    Result extract(const std::string& target, const DataItem& item, DataChunk& chunk,
+                   bool& produced, std::unique_ptr<File>& out);
+    void showReadError(Result code);
+
+    Os& os_;
+    SaverRecord& record_;
+    std::string libraryDir_;
+    std::unique_ptr<File> file_;
+    int64_t fileSize_ = 0;
+    bool read_ = false;
+    int32_t itemCount_ = 0;
+    std::string path_;
+    std::array<DataItem, kMaxDataItems + 1> items_{};
+};
+
+}  // namespace ssi

@@ -1,0 +1,205 @@
+// SWF inspection and inflation over the test double: signatures, the version
+// range, the inflated copy of a compressed movie, and damaged movies.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include "flash/FlashPanel_swf.h"
+#include "platform/fake/fake_os.h"
+
+using namespace ssi;
+
+namespace {
+
+const std::string kMovie = "C:\\TEMP\\QDX1\\installer.swf";
+const std::string kFolder = "C:\\TEMP\\FlashPanel1\\";
+
+std::string le32(uint32_t v) {
+    return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+}
+
+std::string deflated(const std::string& body) {
+    uLongf size = compressBound(uLong(body.size()));
+    std::string out(size, '\0');
+    compress(reinterpret_cast<Bytef*>(&out[0]), &size, reinterpret_cast<const Bytef*>(body.data()), uLong(body.size()));
+    out.resize(size);
+    return out;
+}
+
+// A body that does not compress to nothing, so several blocks are involved.
+std::string sampleBody(size_t size) {
+    std::string body(size, '\0');
+    uint32_t x = 12345;
+    for (char& c : body) {
+        x = x * 1103515245u + 12345u;
+        c = char((x >> 16) % 7 + 'a');
+    }
+    return body;
+}
+
+std::string fws(uint8_t version, const std::string& body) {
+    return "FWS" + std::string(1, char(version)) + le32(uint32_t(8 + body.size())) + body;
+}
+std::string cws(uint8_t version, const std::string& body) {
+    return "CWS" + std::string(1, char(version)) + le32(uint32_t(8 + body.size())) + deflated(body);
+}
+
+struct SwfTest : ::testing::Test {
+    FakeOs os;
+    SwfInspector swf{os};
+    SwfTest() { swf.swfFilename = kMovie; }
+    bool exists(const std::string& p) { return os.fileAttributes(p) != attr::kInvalid; }
+};
+
+TEST_F(SwfTest, FormatTypeAcceptsOnlyTheTwoSignatures) {
+    os.inject = [](const std::string& op, const std::string&) { return op == "openFile" ? oserr::kAccessDenied : 0; };
+    EXPECT_EQ(swf.readSWFFileFormatType(), 0) << "a missing movie is not opened";
+    EXPECT_EQ(swf.signature, "");
+    os.inject = nullptr;
+
+    const std::pair<std::string, Result> cases[] = {
+        {fws(6, "body"), 0},   {cws(6, "body"), 0},  {"fws\x06", rc::kSwfBadSignature},
+        {"cWS\x06", rc::kSwfBadSignature},            {"GIF89a", rc::kSwfBadSignature},
+        {"FW", rc::kSwfTruncated}, {"", rc::kSwfTruncated}, {"FWS", 0}};
+    for (const auto& [content, expected] : cases) {
+        os.writeFile(kMovie, content);
+        EXPECT_EQ(swf.readSWFFileFormatType(), expected) << content;
+    }
+    os.writeFile(kMovie, cws(7, "x"));
+    swf.readSWFFileFormatType();
+    EXPECT_EQ(swf.signature, "CWS");
+}
+
+TEST_F(SwfTest, VersionsThreeToEightPass) {
+    const std::pair<uint8_t, Result> cases[] = {{3, 0}, {8, 0}, {6, 0}, {2, rc::kSwfTooOld}, {0, rc::kSwfTooOld},
+                                                {9, rc::kSwfTooNew}, {255, rc::kSwfTooNew}};
+    for (const auto& [version, expected] : cases) {
+        os.writeFile(kMovie, fws(version, "body"));
+        EXPECT_EQ(swf.readSWFFile_FWS_Format(kMovie), expected) << int(version);
+        EXPECT_EQ(swf.swfVersion, version);
+    }
+    os.writeFile(kMovie, cws(6, "body"));
+    EXPECT_EQ(swf.readSWFFile_FWS_Format(kMovie), rc::kSwfBadSignature);
+    EXPECT_EQ(swf.swfVersion, 0) << "nothing is recorded past a wrong signature";
+
+    EXPECT_EQ(swf.readSWFFile_FWS_Format("C:\\TEMP\\absent.swf"), 0);
+    EXPECT_EQ(swf.swfVersion, 0);
+
+    for (const std::string& cut : {std::string("FWS"), std::string("FWS\x06\x10\x00", 6), std::string("F")}) {
+        os.writeFile(kMovie, cut);
+        EXPECT_EQ(swf.readSWFFile_FWS_Format(kMovie), rc::kSwfTruncated) << cut.size();
+    }
+}
+
+TEST_F(SwfTest, CompressedMovieInflatesToTheUncompressedOne) {
+    const std::string body = sampleBody(20000);
+    os.writeFile(kMovie, cws(7, body));
+    ASSERT_EQ(swf.inflateSWFFileToTempFile(), 0);
+    EXPECT_EQ(swf.tempFolder, kFolder);
+    EXPECT_EQ(os.readFile(kFolder + "compressedSWFSegment.swf"), deflated(body));
+    EXPECT_EQ(os.readFile(kFolder + "unCompressedSWF.swf"), fws(7, body));
+    EXPECT_EQ(swf.inflatedBodySize, body.size());
+    EXPECT_EQ(swf.declaredFileLength, 8 + body.size());
+
+    // Inspected like the same movie stored uncompressed.
+    ASSERT_EQ(swf.inspectMovie(), 0);
+    EXPECT_EQ(swf.signature, "CWS");
+    EXPECT_EQ(swf.swfVersion, 7);
+    os.writeFile(kMovie, fws(7, body));
+    ASSERT_EQ(swf.inspectMovie(), 0);
+    EXPECT_EQ(swf.signature, "FWS");
+    EXPECT_EQ(swf.swfVersion, 7);
+
+    os.writeFile(kMovie, cws(9, body));
+    EXPECT_EQ(swf.inspectMovie(), rc::kSwfTooNew);
+    os.writeFile(kMovie, cws(2, ""));
+    EXPECT_EQ(swf.inspectMovie(), rc::kSwfTooOld);
+}
+
+TEST_F(SwfTest, LaterMoviesReuseTheFolderAndReplaceItsFiles) {
+    os.makeDirs("C:\\TEMP\\FlashPanel1");  // taken by someone else
+    os.writeFile(kMovie, cws(8, sampleBody(9000)));
+    ASSERT_EQ(swf.inflateSWFFileToTempFile(), 0);
+    EXPECT_EQ(swf.tempFolder, "C:\\TEMP\\FlashPanel2\\");
+
+    const std::string second = "a much shorter second movie";
+    os.writeFile(kMovie, cws(5, second));
+    ASSERT_EQ(swf.inflateSWFFileToTempFile(), 0);
+    EXPECT_EQ(swf.tempFolder, "C:\\TEMP\\FlashPanel2\\");
+    EXPECT_FALSE(exists("C:\\TEMP\\FlashPanel3"));
+    EXPECT_EQ(os.readFile(swf.segmentPath()), deflated(second));
+    EXPECT_EQ(os.readFile(swf.inflatedPath()), fws(5, second));
+}
+
+TEST_F(SwfTest, MissingMovieAndFolderFailures) {
+    EXPECT_EQ(swf.inflateSWFFileToTempFile(), 0);
+    EXPECT_EQ(swf.tempFolder, kFolder) << "the folder comes first";
+    EXPECT_FALSE(exists(kFolder + "compressedSWFSegment.swf"));
+
+    SwfInspector other(os);
+    other.swfFilename = kMovie;
+    os.writeFile(kMovie, cws(6, "x"));
+    os.inject = [](const std::string& op, const std::string&) {
+        return op == "createDirectory" ? oserr::kAccessDenied : 0;
+    };
+    EXPECT_EQ(other.inflateSWFFileToTempFile(), oserr::kAccessDenied);
+    EXPECT_EQ(other.tempFolder, "");
+}
+
+TEST_F(SwfTest, DamagedStreamsNeverInspectAsAMovie) {
+    const std::string body = sampleBody(30000);
+    const std::string whole = cws(6, body);
+    os.writeFile(kMovie, whole);
+    ASSERT_EQ(swf.inspectMovie(), 0);
+
+    // Cut short: the stream ends before its end marker.
+    for (size_t keep : {whole.size() - 1, whole.size() / 2, size_t(10), size_t(8)}) {
+        os.writeFile(kMovie, whole.substr(0, keep));
+        EXPECT_EQ(swf.inflateSWFFileToTempFile(), rc::kSwfInflateFailed) << keep;
+        EXPECT_EQ(swf.readSWFFile_FWS_Format(swf.inflatedPath()), rc::kSwfTruncated)
+            << "the earlier good copy must not pass for this movie";
+        EXPECT_NE(swf.inspectMovie(), 0);
+    }
+    // Corrupt: damaged bytes in the middle, a wrong checksum, no zlib at all.
+    std::string damaged = whole;
+    for (size_t i = 200; i < 260; ++i) damaged[i] = char(~damaged[i]);
+    std::string badSum = whole;
+    badSum.back() = char(badSum.back() ^ 0x55);
+    for (const std::string& bad : {damaged, badSum, fws(6, body)}) {
+        os.writeFile(kMovie, bad);
+        EXPECT_EQ(swf.inflateSWFFileToTempFile(), rc::kSwfInflateFailed);
+    }
+    // Shorter than the header.
+    os.writeFile(kMovie, "CWS\x06\x01");
+    EXPECT_EQ(swf.inflateSWFFileToTempFile(), rc::kSwfTruncated);
+    EXPECT_EQ(swf.inspectMovie(), rc::kSwfTruncated);
+}
+
+TEST_F(SwfTest, TemporaryFileFailuresHaveTheirOwnCode) {
+    os.writeFile(kMovie, cws(6, sampleBody(5000)));
+    ASSERT_EQ(swf.inflateSWFFileToTempFile(), 0);
+
+    os.inject = [](const std::string& op, const std::string& path) {
+        return op == "write" && path.find("compressedSWFSegment") != std::string::npos ? oserr::kDiskFull : 0;
+    };
+    EXPECT_EQ(swf.inflateSWFFileToTempFile(), rc::kSwfTempFileFailed);
+    EXPECT_EQ(os.readFile(swf.inflatedPath()), "");
+
+    os.inject = [](const std::string& op, const std::string& path) {
+        return op == "read" && path.find("compressedSWFSegment") != std::string::npos ? oserr::kAccessDenied : 0;
+    };
+    EXPECT_EQ(swf.inflateSWFFileToTempFile(), rc::kSwfTempFileFailed);
+
+    os.inject = nullptr;
+    os.lock(swf.inflatedPath());
+    EXPECT_EQ(swf.inflateSWFFileToTempFile(), rc::kSwfTempFileFailed);
+    os.unlock(swf.inflatedPath());
+
+    os.inject = [](const std::string& op, const std::string& path) {
+        return op == "read" && path == kMovie ? oserr::kAccessDenied : 0;
+    };
+    EXPECT_EQ(swf.inflateSWFFileToTempFile(), oserr::kAccessDenied);
+    os.inject = nullptr;
+    EXPECT_EQ(swf.inflateSWFFileToTempFile(), 0);
+}
+
+}  // namespace
