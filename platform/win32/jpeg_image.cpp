@@ -1,0 +1,163 @@
+#include "platform/win32/jpeg_image.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+
+extern "C" {
+#include <jpeglib.h>
+}
+
+namespace ssi::win32 {
+
+namespace {
+
+// libjpeg reports fatal errors through error_exit, which must not return:
+// jump back to the decoder with the message kept.
+struct ErrorManager {
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+
+void onError(j_common_ptr info) {
+    auto* manager = reinterpret_cast<ErrorManager*>(info->err);
+    (*info->err->format_message)(info, manager->message);
+    std::longjmp(manager->jump, 1);
+}
+
+void onMessage(j_common_ptr) {}  // warnings: a GUI program has nowhere to print them
+
+// Only plain C objects live in this frame, so the long jump skips no destructor.
+bool decodeInto(jpeg_decompress_struct* info, ErrorManager* manager, const uint8_t* data, size_t size,
+                Picture& out) {
+    if (setjmp(manager->jump)) return false;
+    jpeg_create_decompress(info);
+    jpeg_mem_src(info, data, static_cast<unsigned long>(size));
+    if (jpeg_read_header(info, TRUE) != JPEG_HEADER_OK) {
+        std::strcpy(manager->message, "not a JPEG image");
+        return false;
+    }
+    if (info->image_width == 0 || info->image_height == 0 || info->image_width > kMaxPictureSide ||
+        info->image_height > kMaxPictureSide) {
+        std::snprintf(manager->message, sizeof manager->message, "picture size %ux%u out of range",
+                      info->image_width, info->image_height);
+        return false;
+    }
+    info->out_color_space = JCS_EXT_BGR;
+    jpeg_start_decompress(info);
+    out.width = int(info->output_width);
+    out.height = int(info->output_height);
+    out.bgr.assign(out.stride() * size_t(out.height), 0);
+    while (info->output_scanline < info->output_height) {
+        JSAMPROW row = out.bgr.data() + out.stride() * info->output_scanline;
+        jpeg_read_scanlines(info, &row, 1);
+    }
+    jpeg_finish_decompress(info);
+    return true;
+}
+
+}  // namespace
+
+bool decodeJpeg(const uint8_t* data, size_t size, Picture& out, std::string& error) {
+    if (!data || size < 4) {
+        error = "not a JPEG image";
+        return false;
+    }
+    jpeg_decompress_struct info;
+    ErrorManager manager;
+    std::memset(&info, 0, sizeof info);
+    std::memset(&manager, 0, sizeof manager);
+    info.err = jpeg_std_error(&manager.pub);
+    manager.pub.error_exit = onError;
+    manager.pub.output_message = onMessage;
+    const bool decoded = decodeInto(&info, &manager, data, size, out);
+    jpeg_destroy_decompress(&info);
+    if (!decoded) {
+        error = manager.message[0] ? manager.message : "damaged JPEG image";
+        out = Picture();
+    }
+    return decoded;
+}
+
+GdiObject pictureToBitmap(const Picture& picture) {
+    BITMAPINFO bmi;
+    std::memset(&bmi, 0, sizeof bmi);
+    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bmi.bmiHeader.biWidth = picture.width;
+    bmi.bmiHeader.biHeight = -picture.height;  // top-down rows
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 24;
+    bmi.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    GdiObject bitmap(::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (bitmap && bits && !picture.bgr.empty()) std::memcpy(bits, picture.bgr.data(), picture.bgr.size());
+    return bitmap;
+}
+
+namespace {
+bool isJpegName(const std::string& path) {
+    size_t dot = path.rfind('.');
+    if (dot == std::string::npos) return false;
+    std::string ext = path.substr(dot);
+    for (char& c : ext) c = char(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    return ext == ".jpg" || ext == ".jpeg";
+}
+
+bool readWholeFile(const std::string& path, std::vector<uint8_t>& out, std::string& error) {
+    FileHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        error = "cannot open " + path;
+        return false;
+    }
+    DWORD high = 0;
+    DWORD size = ::GetFileSize(file.get(), &high);
+    if (high != 0 || size > 64u * 1024 * 1024) {
+        error = "picture file too large: " + path;
+        return false;
+    }
+    out.resize(size);
+    DWORD got = 0;
+    if (size && (!::ReadFile(file.get(), out.data(), size, &got, nullptr) || got != size)) {
+        error = "cannot read " + path;
+        return false;
+    }
+    return true;
+}
+}  // namespace
+
+bool loadPictureFile(const std::string& path, GdiObject& bitmap, SIZE& size, std::string& error) {
+    if (isJpegName(path)) {
+        std::vector<uint8_t> bytes;
+        if (!readWholeFile(path, bytes, error)) return false;
+        Picture picture;
+        if (!decodeJpeg(bytes.data(), bytes.size(), picture, error)) return false;
+        GdiObject made = pictureToBitmap(picture);
+        if (!made) {
+            error = "cannot create a bitmap";
+            return false;
+        }
+        bitmap = std::move(made);
+        size.cx = picture.width;
+        size.cy = picture.height;
+        return true;
+    }
+    GdiObject loaded(::LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0,
+                                  LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+    if (!loaded) {
+        error = "not a readable bitmap: " + path;
+        return false;
+    }
+    BITMAP info;
+    if (!::GetObjectA(loaded.get(), sizeof info, &info)) {
+        error = "not a readable bitmap: " + path;
+        return false;
+    }
+    bitmap = std::move(loaded);
+    size.cx = info.bmWidth;
+    size.cy = info.bmHeight < 0 ? -info.bmHeight : info.bmHeight;
+    return true;
+}
+
+}  // namespace ssi::win32

@@ -1,0 +1,39 @@
+// Pictures for image controls: JPEG files decoded with libjpeg, Windows
+// bitmaps loaded by the system, both turned into a 24-bit DIB section.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/win32/handles.h"
+
+namespace ssi::win32 {
+
+// Decoded pixels: rows top-down, 3 bytes per pixel in blue-green-red order,
+// each row padded to a multiple of 4 bytes (the DIB layout).
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> bgr;
+    size_t stride() const { return (size_t(width) * 3 + 3) & ~size_t(3); }
+};
+
+// Largest side accepted, so that a damaged header cannot ask for gigabytes.
+constexpr int kMaxPictureSide = 8192;
+
+// Decodes a JPEG stream; false with a reason in `error` when it is not one
+// or is damaged (libjpeg's own message).
+bool decodeJpeg(const uint8_t* data, size_t size, Picture& out, std::string& error);
+
+// A 24-bit top-down DIB section holding the picture.
+GdiObject pictureToBitmap(const Picture& picture);
+
+// Loads ".jpg"/".jpeg" (any case) through decodeJpeg, anything else as a
+// Windows bitmap file.
+bool loadPictureFile(const std::string& path, GdiObject& bitmap, SIZE& size, std::string& error);
+
+}  // namespace ssi::win32

@@ -1,0 +1,271 @@
+#include "platform/win32/msgbox.h"
+
+#include <vector>
+
+#include "app/strings.h"
+#include "platform/win32/handles.h"
+
+namespace ssi::win32 {
+
+namespace {
+
+constexpr int kTextId = 0xFFFF;  // as in a standard message box
+constexpr int kIconId = 20;
+constexpr int kMargin = 11;
+constexpr int kIconGap = 12;
+constexpr int kButtonGap = 6;
+constexpr int kMinButtonWidth = 75;
+
+struct BoxButton {
+    int id;
+    uint32_t captionId;
+};
+
+struct BoxState {
+    std::string title;
+    std::string text;
+    LPCSTR icon = nullptr;
+    std::vector<BoxButton> buttons;
+    std::vector<std::string> captions;
+    int closeAnswer = IDCANCEL;
+    int answer = 0;
+    bool done = false;
+    GdiObject font;
+};
+
+std::string text(Os& os, uint32_t id) {
+    std::string s = os.loadString(id);
+    return s.empty() ? builtinString(id) : s;
+}
+
+bool isButton(const BoxState& state, int id) {
+    for (const BoxButton& b : state.buttons)
+        if (b.id == id) return true;
+    return false;
+}
+
+HWND makeChild(HWND box, const char* cls, const char* caption, DWORD style, int id, HFONT font) {
+    HWND h = ::CreateWindowExA(0, cls, caption, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, box,
+                               reinterpret_cast<HMENU>(INT_PTR(id)), ::GetModuleHandleA(nullptr), nullptr);
+    if (h && font) ::SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    return h;
+}
+
+// Creates the controls and sizes the box to its text, centred on the work area.
+void layOut(HWND box, BoxState& state) {
+    NONCLIENTMETRICSA metrics{};
+    metrics.cbSize = sizeof metrics;
+    if (::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
+        state.font.reset(::CreateFontIndirectA(&metrics.lfMessageFont));
+    HFONT font = state.font ? static_cast<HFONT>(state.font.get()) : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
+
+    RECT work{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    const int iconW = ::GetSystemMetrics(SM_CXICON), iconH = ::GetSystemMetrics(SM_CYICON);
+
+    RECT textRect{0, 0, (work.right - work.left) * 5 / 8, 0};
+    int buttonH = 23;
+    std::vector<int> buttonW;
+    {
+        WindowDC dc(box);
+        SelectObjectScope select(dc.get(), font);
+        ::DrawTextA(dc.get(), state.text.c_str(), int(state.text.size()), &textRect,
+                    DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+        TEXTMETRICA tm;
+        if (::GetTextMetricsA(dc.get(), &tm) && tm.tmHeight + 10 > buttonH) buttonH = tm.tmHeight + 10;
+        for (const std::string& caption : state.captions) {
+            SIZE extent{0, 0};
+            ::GetTextExtentPoint32A(dc.get(), caption.c_str(), int(caption.size()), &extent);
+            buttonW.push_back(extent.cx + 20 > kMinButtonWidth ? extent.cx + 20 : kMinButtonWidth);
+        }
+    }
+    const int textW = textRect.right - textRect.left, textH = textRect.bottom - textRect.top;
+    const int contentH = textH > iconH ? textH : iconH;
+    const int textX = kMargin + iconW + kIconGap;
+    const int textY = kMargin + (contentH - textH) / 2;
+    int buttonsW = 0;
+    for (int w : buttonW) buttonsW += w;
+    buttonsW += kButtonGap * int(buttonW.size() > 0 ? buttonW.size() - 1 : 0);
+
+    int clientW = textX + textW + kMargin;
+    if (buttonsW + 2 * kMargin > clientW) clientW = buttonsW + 2 * kMargin;
+    const int buttonY = kMargin + contentH + 14;
+    const int clientH = buttonY + buttonH + kMargin;
+
+    if (HWND icon = makeChild(box, "STATIC", nullptr, SS_ICON, kIconId, nullptr)) {
+        ::SendMessageA(icon, STM_SETICON, reinterpret_cast<WPARAM>(::LoadIconA(nullptr, state.icon)), 0);
+        ::MoveWindow(icon, kMargin, kMargin + (contentH - iconH) / 2, iconW, iconH, FALSE);
+    }
+    if (HWND label = makeChild(box, "STATIC", state.text.c_str(), SS_LEFT | SS_NOPREFIX, kTextId, font))
+        ::MoveWindow(label, textX, textY, textW, textH, FALSE);
+    int x = (clientW - buttonsW) / 2;
+    for (size_t i = 0; i < state.buttons.size(); ++i) {
+        DWORD style = WS_TABSTOP | (i == 0 ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | (i == 0 ? WS_GROUP : 0);
+        if (HWND b = makeChild(box, "BUTTON", state.captions[i].c_str(), style, state.buttons[i].id, font)) {
+            ::MoveWindow(b, x, buttonY, buttonW[i], buttonH, FALSE);
+            if (i == 0) ::SetFocus(b);
+        }
+        x += buttonW[i] + kButtonGap;
+    }
+    if (!state.buttons.empty()) ::SendMessageA(box, DM_SETDEFID, WPARAM(state.buttons[0].id), 0);
+
+    RECT outer{0, 0, clientW, clientH};
+    ::AdjustWindowRectEx(&outer, DWORD(::GetWindowLongA(box, GWL_STYLE)), FALSE,
+                         DWORD(::GetWindowLongA(box, GWL_EXSTYLE)));
+    const int outerW = outer.right - outer.left, outerH = outer.bottom - outer.top;
+    ::SetWindowPos(box, HWND_TOP, work.left + (work.right - work.left - outerW) / 2,
+                   work.top + (work.bottom - work.top - outerH) / 2, outerW, outerH, SWP_NOACTIVATE);
+    ::SetWindowTextA(box, state.title.c_str());
+}
+
+INT_PTR CALLBACK boxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* state = reinterpret_cast<BoxState*>(::GetWindowLongPtrA(box, DWLP_USER));
+    switch (message) {
+        case WM_INITDIALOG:
+            ::SetWindowLongPtrA(box, DWLP_USER, lParam);
+            layOut(box, *reinterpret_cast<BoxState*>(lParam));
+            return FALSE;  // focus set on the first button
+        case WM_COMMAND: {
+            if (!state || state->done) return TRUE;
+            int id = LOWORD(wParam);
+            if (isButton(*state, id)) {
+                state->answer = id;
+                state->done = true;
+            } else if (id == IDCANCEL) {  // Escape
+                state->answer = state->closeAnswer;
+                state->done = true;
+            }
+            return TRUE;
+        }
+        case WM_CLOSE:
+            if (state && !state->done) {
+                state->answer = state->closeAnswer;
+                state->done = true;
+            }
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+
+// Disables every enabled top-level window of this thread while the box is up,
+// and enables them again afterwards.
+class ThreadWindowsDisabled {
+public:
+    ThreadWindowsDisabled() { ::EnumThreadWindows(::GetCurrentThreadId(), collect, reinterpret_cast<LPARAM>(this)); }
+    ~ThreadWindowsDisabled() {
+        for (HWND h : disabled_)
+            if (::IsWindow(h)) ::EnableWindow(h, TRUE);
+    }
+    ThreadWindowsDisabled(const ThreadWindowsDisabled&) = delete;
+    ThreadWindowsDisabled& operator=(const ThreadWindowsDisabled&) = delete;
+
+private:
+    static BOOL CALLBACK collect(HWND h, LPARAM self) {
+        if (::IsWindowEnabled(h)) {
+            ::EnableWindow(h, FALSE);
+            reinterpret_cast<ThreadWindowsDisabled*>(self)->disabled_.push_back(h);
+        }
+        return TRUE;
+    }
+    std::vector<HWND> disabled_;
+};
+
+BoxAnswer toAnswer(int id) {
+    switch (id) {
+        case IDABORT: return BoxAnswer::Abort;
+        case IDOK: return BoxAnswer::Ok;
+        case IDYES: return BoxAnswer::Yes;
+        case IDNO: return BoxAnswer::No;
+        default: return BoxAnswer::Cancel;
+    }
+}
+
+}  // namespace
+
+BoxAnswer showMessageBox(Os& os, HWND owner, BoxKind kind, BoxButtons buttons, const std::string& message) {
+    BoxState state;
+    state.text = message;
+    UINT beep = MB_OK;
+    switch (kind) {
+        case BoxKind::Error:
+            state.title = text(os, kStrTitleError);
+            state.icon = IDI_HAND;
+            beep = MB_ICONHAND;
+            break;
+        case BoxKind::Information:
+            state.title = text(os, kStrTitleInformation);
+            state.icon = IDI_ASTERISK;
+            beep = MB_ICONASTERISK;
+            break;
+        case BoxKind::Confirm:
+            state.title = text(os, kStrTitleConfirm);
+            state.icon = IDI_QUESTION;
+            beep = MB_ICONQUESTION;
+            break;
+    }
+    switch (buttons) {
+        case BoxButtons::Abort:
+            state.buttons = {{IDABORT, kStrButtonAbort}};
+            state.closeAnswer = IDABORT;
+            break;
+        case BoxButtons::Ok:
+            state.buttons = {{IDOK, kStrButtonOk}};
+            state.closeAnswer = IDOK;
+            break;
+        case BoxButtons::YesNo:
+            state.buttons = {{IDYES, kStrButtonYes}, {IDNO, kStrButtonNo}};
+            state.closeAnswer = IDNO;
+            break;
+        case BoxButtons::OkCancel:
+            state.buttons = {{IDOK, kStrButtonOk}, {IDCANCEL, kStrButtonCancel}};
+            state.closeAnswer = IDCANCEL;
+            break;
+    }
+    for (const BoxButton& b : state.buttons) state.captions.push_back(text(os, b.captionId));
+
+    // An empty in-memory template: a dialog of class "#32770" whose controls
+    // layOut creates in pixels. DLGTEMPLATE, then empty menu, class and title.
+    std::vector<WORD> tmpl(sizeof(DLGTEMPLATE) / sizeof(WORD) + 3, 0);
+    auto* header = reinterpret_cast<DLGTEMPLATE*>(tmpl.data());
+    header->style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_3DLOOK | DS_NOIDLEMSG;
+    header->dwExtendedStyle = WS_EX_DLGMODALFRAME | WS_EX_TOPMOST;
+    header->cdit = 0;
+
+    ::MessageBeep(beep);
+    BoxAnswer answer = toAnswer(state.closeAnswer);
+    bool quit = false;
+    WPARAM quitCode = 0;
+    Window box;
+    {
+        ThreadWindowsDisabled disabled;
+        box.reset(::CreateDialogIndirectParamA(::GetModuleHandleA(nullptr), header, owner, boxProc,
+                                               reinterpret_cast<LPARAM>(&state)));
+        if (!box) return answer;
+        ::ShowWindow(box.get(), SW_SHOW);
+        ::SetForegroundWindow(box.get());
+        MSG msg;
+        while (!state.done) {
+            BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
+            if (got == -1) break;
+            if (got == 0) {
+                // The program was told to end while the box is up: the box
+                // still wants its answer; the quit is passed on afterwards.
+                quit = true;
+                quitCode = msg.wParam;
+                continue;
+            }
+            if (!::IsDialogMessageA(box.get(), &msg)) {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageA(&msg);
+            }
+        }
+        if (state.done) answer = toAnswer(state.answer);
+        ::ShowWindow(box.get(), SW_HIDE);
+    }  // owner windows enabled again before the box is destroyed
+    box.reset();
+    if (quit) ::PostQuitMessage(int(quitCode));
+    return answer;
+}
+
+}  // namespace ssi::win32
