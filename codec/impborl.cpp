@@ -1,0 +1,37 @@
+// impborl.dll: the codec behind the classic C interface (cdecl, caller cleans).
+// impborl.def exports these under the names "_implode", "_explode", "_crc32".
+#include <cstdlib>
+#include <memory>
+
+#include "codec/implode.h"
+
+namespace {
+struct FreeDeleter {
+    void operator()(char* p) const { std::free(p); }
+};
+}  // namespace
+
+extern "C" {
+
+// Callers of the classic interface size the work area for the classic
+// library (36,312 bytes); our optimal parser needs more, so the work area
+// handed in is not used and a private one is allocated for the call.
+unsigned int impborl_implode(ssi::codec::ReadFn read, ssi::codec::WriteFn write,
+                                                   char* /*work*/, void* param, unsigned int* type,
+                                                   unsigned int* dsize) {
+    std::unique_ptr<char, FreeDeleter> work(static_cast<char*>(std::malloc(ssi::codec::kImplodeWorkSize)));
+    if (!work) return ssi::codec::kAbort;
+    return ssi::codec::implode(read, write, work.get(), param, type, dsize);
+}
+
+// Needs only the classic 12,596-byte work area.
+unsigned int impborl_explode(ssi::codec::ReadFn read, ssi::codec::WriteFn write,
+                                                   char* work, void* param) {
+    return ssi::codec::explode(read, write, work, param);
+}
+
+unsigned long impborl_crc32(char* buffer, unsigned int* size, unsigned long* old_crc) {
+    return ssi::codec::crc32(buffer, size, old_crc);
+}
+
+}  // extern "C"

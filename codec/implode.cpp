@@ -1,0 +1,409 @@
+// implode(): an optimal-parsing encoder for the implode format.
+//
+// The format's codes are fixed, so the exact cost in bits of every literal and
+// of every (length, distance) pair is known before encoding. Each block of
+// input is therefore parsed by dynamic programming: walking forward, each
+// position offers a literal and, for every length the match finder can reach,
+// the nearest distance giving that length; cost[j] keeps the cheapest way to
+// cover the first j bytes of the block and link[j] the last token of that way.
+// Walking the links back from the block end gives the cheapest token sequence
+// the finder's candidates allow. Lengths go up to 518 and distance 1 is used
+// like any other distance.
+//
+// Match finder: a table of the latest position of every byte pair gives the
+// nearest length-2 match (the only one worth its cost, since distance codes
+// grow with distance), and chains of earlier positions with the same 3-byte
+// hash, nearest first, give the nearest distance for each longer length. The
+// window is only 4 KiB, so a walk of up to 128 entries is close to exhaustive.
+// When a match of kNiceLength or more appears, the parse up to there is
+// emitted and that match is taken whole; this keeps long runs fast without a
+// measurable loss.
+//
+// Work area (aligned to 8 inside the caller's buffer):
+//   pair   65,536 x u32   latest absolute position of each byte pair
+//   head   32,768 x u32   latest absolute position of each 3-byte hash
+//   chain   8,192 x u32   previous position with the same hash, by position
+//   cost   16,385 x u32   DP cost per block offset (reused for the path)
+//   link   16,385 x u32   DP token per block offset: length | distance << 10
+//   window 4,096 + 16,384 bytes: history for distances, then the block
+//   out    4,096 + 8 bytes of compressed output between write() calls
+// Absolute positions start at 8,192 so that the zero-filled tables read as
+// "too far back"; they are rebased before they could overflow.
+#include "codec/implode.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "codec/implode_codes.h"
+
+namespace ssi::codec {
+namespace {
+
+using namespace detail;
+
+constexpr std::size_t kHistory = kMaxDistance;
+constexpr std::size_t kBlock = 16384;
+constexpr std::size_t kWindowSize = kHistory + kBlock;
+constexpr std::size_t kLookahead = kMaxMatch + 2;
+constexpr std::size_t kPairSize = 65536;
+constexpr unsigned kHashBits = 15;
+constexpr std::size_t kHashSize = std::size_t{1} << kHashBits;
+constexpr std::size_t kChainSize = 2 * kMaxDistance;  // a slot is not reused while reachable
+constexpr std::size_t kOutFlush = 4096;
+constexpr std::uint32_t kPosStart = 2 * kMaxDistance;
+constexpr std::uint32_t kRebaseAt = 0x80000000u;
+constexpr std::uint32_t kInfinity = 0xFFFFFFFFu;
+
+// Search effort: chain entries visited per position, and the length from
+// which a match is taken without further parsing.
+constexpr unsigned kMaxChain = 128;
+constexpr unsigned kNiceLength = 256;
+
+constexpr std::size_t align8(std::size_t n) { return (n + 7u) & ~std::size_t{7}; }
+constexpr std::size_t kPairOffset = 0;
+constexpr std::size_t kHeadOffset = kPairOffset + kPairSize * 4;
+constexpr std::size_t kChainOffset = kHeadOffset + kHashSize * 4;
+constexpr std::size_t kCostOffset = kChainOffset + kChainSize * 4;
+constexpr std::size_t kLinkOffset = kCostOffset + align8((kBlock + 1) * 4);
+constexpr std::size_t kWindowOffset = kLinkOffset + align8((kBlock + 1) * 4);
+constexpr std::size_t kOutOffset = kWindowOffset + align8(kWindowSize);
+constexpr std::size_t kLayoutSize = kOutOffset + align8(kOutFlush + 8);
+static_assert(kImplodeWorkSize == kLayoutSize + 8,
+              "kImplodeWorkSize must match the work area layout");
+
+// Length token with its leading flag bit: bits to send and their count.
+struct LengthToken {
+    std::uint32_t bits;
+    std::uint8_t count;
+};
+constexpr std::array<LengthToken, kEndLength + 1> buildLengthTokens() {
+    std::array<LengthToken, kEndLength + 1> t{};
+    for (unsigned s = 0; s < 16; ++s) {
+        const Code c = kLengthCodes[s];
+        for (unsigned e = 0; e < (1u << kLengthExtra[s]); ++e) {
+            t[kLengthBase[s] + e] = LengthToken{1u | (unsigned{c.bits} << 1u) | (e << (1u + c.length)),
+                                                static_cast<std::uint8_t>(1u + c.length + kLengthExtra[s])};
+        }
+    }
+    return t;
+}
+constexpr auto kLengthTokens = buildLengthTokens();
+static_assert(kLengthTokens[kMinMatch].count != 0 && kLengthTokens[kEndLength].count == 16);
+
+struct Match {
+    std::uint32_t length;
+    std::uint32_t distance;
+};
+
+inline unsigned matchLength(const unsigned char* a, const unsigned char* b, unsigned n, unsigned limit) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ && defined(__GNUC__)
+    while (n + 8 <= limit) {
+        std::uint64_t x, y;
+        std::memcpy(&x, a + n, 8);
+        std::memcpy(&y, b + n, 8);
+        if (x != y) return n + static_cast<unsigned>(__builtin_ctzll(x ^ y)) / 8u;
+        n += 8;
+    }
+#endif
+    while (n < limit && a[n] == b[n]) ++n;
+    return n;
+}
+
+class Encoder {
+public:
+    Encoder(ReadFn read, WriteFn write, void* param, unsigned char* area, unsigned mode, unsigned dictBits)
+        : read_(read),
+          write_(write),
+          param_(param),
+          pair_(reinterpret_cast<std::uint32_t*>(area + kPairOffset)),
+          head_(reinterpret_cast<std::uint32_t*>(area + kHeadOffset)),
+          chain_(reinterpret_cast<std::uint32_t*>(area + kChainOffset)),
+          cost_(reinterpret_cast<std::uint32_t*>(area + kCostOffset)),
+          link_(reinterpret_cast<std::uint32_t*>(area + kLinkOffset)),
+          window_(area + kWindowOffset),
+          out_(area + kOutOffset),
+          mode_(mode),
+          dictBits_(dictBits),
+          dictSize_(1u << (dictBits + 6u)) {
+        // Nothing from an earlier call may influence this one.
+        std::memset(pair_, 0, kPairSize * 4);
+        std::memset(head_, 0, kHashSize * 4);
+        std::memset(chain_, 0, kChainSize * 4);
+        for (unsigned b = 0; b < 256; ++b) {
+            literalCost_[b] = static_cast<std::uint8_t>(mode == kAscii ? 1u + kLiteralLengths[b] : 9u);
+        }
+    }
+
+    unsigned run() {
+        out_[0] = static_cast<unsigned char>(mode_);
+        out_[1] = static_cast<unsigned char>(dictBits_);
+        outPos_ = 2;
+        std::size_t pos = kHistory;
+        end_ = kHistory;
+        base_ = kPosStart - static_cast<std::uint32_t>(kHistory);
+        for (;;) {
+            fill();
+            if (misbehaved_) return kAbort;
+            // Until the input ends, the parse stops one longest match before the
+            // end of the window: a long match may still run to the full length,
+            // and the hashes of the positions parsed have the bytes they need.
+            const std::size_t limit = eof_ ? end_ : end_ - kLookahead;
+            pos = encodeRange(pos, limit);
+            if (eof_) break;
+            pos = slide(pos);
+        }
+        put(kLengthTokens[kEndLength].bits, kLengthTokens[kEndLength].count);
+        while (pending_ > 0) {
+            out_[outPos_++] = static_cast<unsigned char>(acc_);
+            acc_ >>= 8u;
+            pending_ = pending_ > 8 ? pending_ - 8 : 0;
+        }
+        flushOut();
+        return kOk;
+    }
+
+private:
+    void fill() {
+        while (!eof_ && end_ < kWindowSize) {
+            unsigned int room = static_cast<unsigned int>(kWindowSize - end_);
+            unsigned int size = room;
+            const unsigned int got = read_(reinterpret_cast<char*>(window_ + end_), &size, param_);
+            if (got == 0 || got > room) {
+                misbehaved_ = got > room;
+                eof_ = true;
+            } else {
+                end_ += got;
+            }
+        }
+    }
+
+    // Moves the history before `pos` and the bytes after it to the front.
+    std::size_t slide(std::size_t pos) {
+        const std::size_t shift = pos - kHistory;
+        std::memmove(window_, window_ + shift, end_ - shift);
+        end_ -= shift;
+        base_ += static_cast<std::uint32_t>(shift);
+        if (base_ >= kRebaseAt) {
+            const std::uint32_t delta = base_ - (kPosStart - static_cast<std::uint32_t>(kHistory));
+            for (std::size_t i = 0; i < kPairSize; ++i) pair_[i] = pair_[i] > delta ? pair_[i] - delta : 0;
+            for (std::size_t i = 0; i < kHashSize; ++i) head_[i] = head_[i] > delta ? head_[i] - delta : 0;
+            for (std::size_t i = 0; i < kChainSize; ++i) chain_[i] = chain_[i] > delta ? chain_[i] - delta : 0;
+            base_ -= delta;
+        }
+        return kHistory;
+    }
+
+    // Records position p (which has at least one byte after it): in the pair
+    // table, and in the chains of its 3-byte hash when a third byte exists.
+    // Returns the previous holders of both.
+    void insert(std::size_t p, std::uint32_t* previousPair, std::uint32_t* previousHash) {
+        const std::uint32_t abs = static_cast<std::uint32_t>(p) + base_;
+        const unsigned key = window_[p] | (unsigned{window_[p + 1]} << 8u);
+        *previousPair = pair_[key];
+        pair_[key] = abs;
+        std::uint32_t previous = 0;
+        if (p + 2 < end_) {
+            const std::uint32_t three = key | (std::uint32_t{window_[p + 2]} << 16u);
+            const std::uint32_t h = (three * 2654435761u) >> (32u - kHashBits);
+            previous = head_[h];
+            head_[h] = abs;
+        }
+        chain_[abs & (kChainSize - 1)] = previous;
+        *previousHash = previous;
+    }
+
+    // Inserts p and lists its matches of length >= 3 with strictly increasing
+    // length and distance; *len2 gets the nearest length-2 distance, or 0.
+    unsigned findMatches(std::size_t p, unsigned limit, Match* found, std::uint32_t* len2) {
+        *len2 = 0;
+        if (p + 1 >= end_) return 0;
+        std::uint32_t previousPair, candidate;
+        insert(p, &previousPair, &candidate);
+        const std::uint32_t abs = static_cast<std::uint32_t>(p) + base_;
+        if (limit < kMinMatch) return 0;
+        if (abs - previousPair <= kMaxLen2Distance) *len2 = abs - previousPair;
+        const unsigned char* cur = window_ + p;
+        unsigned best = kMinMatch;
+        unsigned n = 0;
+        for (unsigned depth = kMaxChain; depth != 0 && best < limit; --depth) {
+            const std::uint32_t distance = abs - candidate;
+            if (distance > dictSize_) break;  // also ends at 0: "no position"
+            const unsigned char* old = cur - distance;
+            if (old[best] == cur[best]) {
+                const unsigned length = matchLength(old, cur, 0, limit);
+                if (length > best) {
+                    best = length;
+                    found[n++] = Match{length, distance};
+                }
+            }
+            candidate = chain_[candidate & (kChainSize - 1)];
+        }
+        return n;
+    }
+
+    std::uint32_t distanceCost(unsigned length, std::uint32_t distance) const {
+        const unsigned low = length == kMinMatch ? 2u : dictBits_;
+        return kDistanceLengths[(distance - 1u) >> low] + low;
+    }
+
+    // Parses and emits the window from pos on. Parsed paths end at limit; a
+    // match taken whole may end past it (never past the bytes whose hashes are
+    // known). Returns where encoding stopped.
+    std::size_t encodeRange(std::size_t pos, std::size_t limit) {
+        const std::size_t known = eof_ ? end_ : end_ - 2;
+        Match found[kMaxChain];
+        while (pos < limit) {
+            const std::size_t start = pos;
+            std::size_t frontier = 0;
+            cost_[0] = 0;
+            Match taken{0, 0};
+            std::size_t i = start;
+            for (; i < limit; ++i) {
+                const std::size_t j = i - start;
+                const unsigned reach = static_cast<unsigned>(std::min<std::size_t>(kMaxMatch, limit - i));
+                const unsigned findReach = static_cast<unsigned>(std::min<std::size_t>(kMaxMatch, known - i));
+                std::uint32_t len2 = 0;
+                const unsigned n = findMatches(i, findReach, found, &len2);
+                if (n != 0 && found[n - 1].length >= kNiceLength) {
+                    taken = found[n - 1];
+                    break;
+                }
+                if (reach < kMinMatch) len2 = 0;
+                const unsigned longest = n != 0 ? found[n - 1].length : len2 != 0 ? 2u : 1u;
+                const std::size_t furthest = j + std::min(longest, std::max(reach, 1u));
+                while (frontier < furthest) cost_[++frontier] = kInfinity;
+
+                const std::uint32_t here = cost_[j];
+                relax(j + 1, here + literalCost_[window_[i]], 1);
+                if (len2 != 0) {
+                    relax(j + 2, here + kLengthTokens[2].count + distanceCost(2, len2), 2u | (len2 << 10u));
+                }
+                unsigned length = kMinMatch + 1;
+                for (unsigned k = 0; k < n; ++k) {
+                    const std::uint32_t distance = found[k].distance;
+                    const std::uint32_t withDistance = here + distanceCost(found[k].length, distance);
+                    const unsigned top = std::min(found[k].length, reach);
+                    for (; length <= top; ++length) {
+                        relax(j + length, withDistance + kLengthTokens[length].count, length | (distance << 10u));
+                    }
+                }
+            }
+            emitParsed(start, i - start);
+            if (taken.length != 0) {
+                emitMatch(taken.length, taken.distance);
+                std::uint32_t ignored[2];
+                for (std::size_t q = i + 1; q < i + taken.length; ++q) {
+                    if (q + 1 < end_) insert(q, &ignored[0], &ignored[1]);
+                }
+                pos = i + taken.length;
+            } else {
+                pos = i;
+            }
+        }
+        return pos;
+    }
+
+    inline void relax(std::size_t j, std::uint32_t cost, std::uint32_t token) {
+        if (cost < cost_[j]) {
+            cost_[j] = cost;
+            link_[j] = token;
+        }
+    }
+
+    // Emits the cheapest path to block offset `count`, found through link_.
+    // cost_ is no longer needed and holds the path's offsets, last first.
+    void emitParsed(std::size_t start, std::size_t count) {
+        std::size_t steps = 0;
+        for (std::size_t j = count; j != 0; j -= link_[j] & 1023u) cost_[steps++] = static_cast<std::uint32_t>(j);
+        while (steps != 0) {
+            const std::uint32_t j = cost_[--steps];
+            const std::uint32_t token = link_[j];
+            const unsigned length = token & 1023u;
+            if (length == 1) {
+                emitLiteral(window_[start + j - 1]);
+            } else {
+                emitMatch(length, token >> 10u);
+            }
+        }
+    }
+
+    void emitLiteral(unsigned char byte) {
+        if (mode_ == kBinary) {
+            put(unsigned{byte} << 1u, 9);
+        } else {
+            const Code c = kLiteralCodes[byte];
+            put(unsigned{c.bits} << 1u, 1u + c.length);
+        }
+    }
+
+    void emitMatch(unsigned length, std::uint32_t distance) {
+        put(kLengthTokens[length].bits, kLengthTokens[length].count);
+        const unsigned low = length == kMinMatch ? 2u : dictBits_;
+        const std::uint32_t d = distance - 1u;
+        const Code c = kDistanceCodes[d >> low];
+        put(c.bits | ((d & ((1u << low) - 1u)) << c.length), c.length + low);
+    }
+
+    void put(std::uint32_t bits, unsigned count) {
+        acc_ |= std::uint64_t{bits} << pending_;
+        pending_ += count;
+        if (pending_ >= 32) {
+            for (int k = 0; k < 4; ++k) out_[outPos_ + k] = static_cast<unsigned char>(acc_ >> (8 * k));
+            outPos_ += 4;
+            acc_ >>= 32u;
+            pending_ -= 32;
+            if (outPos_ >= kOutFlush) flushOut();
+        }
+    }
+
+    void flushOut() {
+        unsigned int size = static_cast<unsigned int>(outPos_);
+        if (size != 0) write_(reinterpret_cast<char*>(out_), &size, param_);
+        outPos_ = 0;
+    }
+
+    ReadFn read_;
+    WriteFn write_;
+    void* param_;
+    std::uint32_t* pair_;
+    std::uint32_t* head_;
+    std::uint32_t* chain_;
+    std::uint32_t* cost_;
+    std::uint32_t* link_;
+    unsigned char* window_;
+    unsigned char* out_;
+    unsigned mode_;
+    unsigned dictBits_;
+    std::uint32_t dictSize_;
+    std::uint8_t literalCost_[256];
+    std::size_t end_ = 0;
+    std::uint32_t base_ = 0;
+    bool eof_ = false;
+    bool misbehaved_ = false;
+    std::uint64_t acc_ = 0;
+    unsigned pending_ = 0;
+    std::size_t outPos_ = 0;
+};
+
+}  // namespace
+
+unsigned int implode(ReadFn read, WriteFn write, char* work, void* param, unsigned int* type,
+                     unsigned int* dsize) {
+    if (read == nullptr || write == nullptr || work == nullptr || type == nullptr || dsize == nullptr) {
+        return kAbort;
+    }
+    unsigned dictBits;
+    switch (*dsize) {
+        case kDict1K: dictBits = 4; break;
+        case kDict2K: dictBits = 5; break;
+        case kDict4K: dictBits = 6; break;
+        default: return kInvalidDictSize;
+    }
+    if (*type != kBinary && *type != kAscii) return kInvalidMode;
+    const auto address = reinterpret_cast<std::uintptr_t>(work);
+    auto* area = reinterpret_cast<unsigned char*>(work) + ((8u - (address & 7u)) & 7u);
+    Encoder encoder(read, write, param, area, *type, dictBits);
+    return encoder.run();
+}
+
+}  // namespace ssi::codec

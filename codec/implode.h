@@ -1,0 +1,79 @@
+// The implode format: a streaming LZ77 coder with fixed prefix codes, as used
+// by the packages the installer reads, and by the impborl.dll it ships.
+//
+// Stream layout (all codes read least-significant bit first):
+//   byte 0   literal mode: 0 = literals stored as 8 raw bits, 1 = literals
+//            coded with a fixed prefix code tuned for text
+//   byte 1   dictionary bits: 4, 5 or 6 (1024, 2048 or 4096 byte window)
+//   then a bit stream of tokens, each led by one flag bit:
+//     0  literal (8 raw bits, or the literal code)
+//     1  match: length code + extra bits (lengths 2..518; 519 ends the
+//        stream), then the high 6 bits of distance-1 as a distance code,
+//        then its low bits (2 for length 2, else the dictionary bits).
+//
+// The interface is the classic streaming one: the caller hands a work area
+// and two callbacks; neither function allocates memory. Portable, no OS
+// headers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace ssi::codec {
+
+// Reads up to *size bytes into buf; returns how many were read, 0 at the end.
+typedef unsigned int (*ReadFn)(char* buf, unsigned int* size, void* param);
+// Consumes *size bytes from buf.
+typedef void (*WriteFn)(char* buf, unsigned int* size, void* param);
+
+// Literal modes (stream byte 0).
+constexpr unsigned int kBinary = 0;
+constexpr unsigned int kAscii = 1;
+
+// Dictionary sizes accepted by implode().
+constexpr unsigned int kDict1K = 1024;
+constexpr unsigned int kDict2K = 2048;
+constexpr unsigned int kDict4K = 4096;
+
+// Return codes of implode() and explode().
+constexpr unsigned int kOk = 0;
+constexpr unsigned int kInvalidDictSize = 1;  // implode: bad *dsize; explode: header byte 1 not 4..6
+constexpr unsigned int kInvalidMode = 2;      // implode: bad *type; explode: header byte 0 not 0/1
+constexpr unsigned int kBadData = 3;          // explode: stream truncated or missing its end code
+constexpr unsigned int kAbort = 4;            // null argument, or a read callback returned more than asked
+
+// Work area explode() needs: the same size the classic library asks for, so
+// callers written for it hand exactly this many bytes. Any alignment.
+constexpr std::size_t kExplodeWorkSize = 12596;
+
+// Work area implode() needs (any alignment): 581,664 bytes, more than the
+// classic library's 36,312. It holds the match finder's tables (latest
+// position of every byte pair and of every 3-byte hash, 416 KiB in all with
+// the chains), 4 KiB of history plus a 16 KiB input block, and the optimal
+// parser's cost and back-link arrays (8 bytes per byte of a block). Layout in
+// implode.cpp.
+constexpr std::size_t kImplodeWorkSize = 581664;
+
+// Compresses everything read() returns into write() calls.
+// *type: kBinary or kAscii; *dsize: 1024, 2048 or 4096.
+// Returns kOk, kInvalidDictSize, kInvalidMode or kAbort.
+unsigned int implode(ReadFn read, WriteFn write, char* work, void* param, unsigned int* type,
+                     unsigned int* dsize);
+
+// Expands one stream. Everything decoded before an error has been written.
+// Returns kOk, kInvalidMode, kInvalidDictSize, kBadData or kAbort.
+unsigned int explode(ReadFn read, WriteFn write, char* work, void* param);
+
+// Updates a CRC-32 (reflected polynomial 0xEDB88320) with *size bytes. No
+// inversion is done here: callers seed with ~0 and invert the final value to
+// get the usual CRC-32.
+unsigned long crc32(char* buffer, unsigned int* size, unsigned long* old_crc);
+
+// Whole-buffer helpers for tools and tests (these do allocate).
+std::vector<std::uint8_t> implodeBuffer(const std::uint8_t* data, std::size_t size,
+                                        unsigned int type, unsigned int dsize);
+// Returns the explode() code; out receives what was decoded, even on error.
+int explodeBuffer(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_t>& out);
+
+}  // namespace ssi::codec
