@@ -1,0 +1,150 @@
+#include "package/pk_stuff.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "app/strings.h"
+#include "saver/KVR_FileUtils.h"
+#include "saver/logFile.h"
+
+namespace ssi {
+
+namespace {
+
+constexpr const char* kLibraryName = "impborl.dll";
+constexpr Result kMissingLibraryFile = 5;   // logged only
+constexpr Result kMissingEntryPoint = 6;    // logged only
+constexpr Result kInvalidParameter = 87;    // ERROR_INVALID_PARAMETER
+
+// The process-wide work area of the library; one expansion runs at a time.
+alignas(16) char gWorkArea[kCompressorWorkSize];
+
+}  // namespace
+
+TCompressor::TCompressor(Os& os, const std::string& libraryDir) : os_(os) {
+    logEnter("TCompressor.Create");
+    loaded = false;
+    Result error = 0;
+
+    std::string path = kLibraryName;
+    if (!libraryDir.empty()) {
+        path = libraryDir + kLibraryName;
+        if (!fileExists(os_, path)) error = kMissingLibraryFile;
+    }
+    logMessage("libraryPath: " + path);
+
+    if (error == 0) {
+        library_ = os_.loadLibrary(path);
+        if (!library_) {
+            error = Result(os_.lastError());
+            if (error == 0) error = oserr::kModNotFound;
+        }
+    }
+    if (error == 0) {
+        loaded = true;
+        implodeEntry_ = library_->symbol("_implode");
+        explodeEntry_ = reinterpret_cast<ExplodeEntry>(library_->symbol("_explode"));
+        crc32Entry_ = library_->symbol("_crc32");
+        if (!implodeEntry_ || !explodeEntry_ || !crc32Entry_) error = kMissingEntryPoint;
+    }
+    if (error != 0) {
+        logMessage("TCompressor.Create failed: " + std::to_string(error));
+        implodeEntry_ = nullptr;
+        explodeEntry_ = nullptr;
+        crc32Entry_ = nullptr;
+        library_.reset();
+        loaded = false;
+    }
+    logLeave("TCompressor.Create");
+}
+
+TCompressor::~TCompressor() { Destroy(); }
+
+void TCompressor::Destroy() {
+    output_.reset();
+    input_.clear();
+    input_.shrink_to_fit();
+    implodeEntry_ = nullptr;
+    explodeEntry_ = nullptr;
+    crc32Entry_ = nullptr;
+    library_.reset();
+    loaded = false;
+}
+
+Result TCompressor::ExpandToFile(const std::string& destPath, const void* block, int32_t size,
+                                 int64_t outputLimit) {
+    Result result = 0;
+    if (!loaded || !explodeEntry_) return rc::kLibraryNotLoaded;
+
+    // 1. The input memory stream: a copy of the block, read from its start.
+    if (size < 0 || (size > 0 && block == nullptr)) {
+        result = kInvalidParameter;
+    } else {
+        try {
+            input_.assign(static_cast<const char*>(block), static_cast<const char*>(block) + size);
+        } catch (const std::bad_alloc&) {
+            result = oserr::kNotEnoughMemory;
+        }
+    }
+    inputPosition_ = 0;
+    written_ = 0;
+    outputLimit_ = outputLimit;
+
+    // 2. The output file, created or replaced.
+    if (result == 0) output_ = os_.openFile(destPath, FileAccess::Create, result);
+
+    // 3. The expansion pulls its input and pushes its output through the callbacks.
+    if (result == 0) {
+        TCompressor* self = this;
+        explodeEntry_(&TCompressor::ReadCallback, &TCompressor::WriteCallback, gWorkArea, &self);
+        Result closed = output_->close();
+        if (closed != 0) result = closed;
+    }
+
+    if (result != 0) {
+        os_.messageBox(BoxKind::Error, BoxButtons::Abort,
+                       os_.loadString(kStrZipError) + "\r\n\r\n" + os_.errorText(result));
+    }
+
+    // 6. Both streams are released in every case.
+    output_.reset();
+    input_.clear();
+    input_.shrink_to_fit();
+    inputPosition_ = 0;
+    return result;
+}
+
+unsigned int SSI_CDECL TCompressor::ReadCallback(char* buffer, unsigned int* sizeRef, void* param) {
+    if (!buffer || !sizeRef || !param) return 0;
+    TCompressor* self = *static_cast<TCompressor**>(param);
+    if (!self) return 0;
+    // Past the output limit the stream is starved, so the expansion ends soon.
+    if (self->outputLimit_ >= 0 && self->written_ >= self->outputLimit_) return 0;
+    const std::size_t left = self->input_.size() - self->inputPosition_;
+    const std::size_t count = std::min<std::size_t>(left, *sizeRef);
+    if (count) std::memcpy(buffer, self->input_.data() + self->inputPosition_, count);
+    self->inputPosition_ += count;
+    return static_cast<unsigned int>(count);
+}
+
+void SSI_CDECL TCompressor::WriteCallback(char* buffer, unsigned int* sizeRef, void* param) {
+    if (!buffer || !sizeRef || !param) return;
+    TCompressor* self = *static_cast<TCompressor**>(param);
+    if (!self || !self->output_) return;
+    uint32_t count = *sizeRef;
+    if (self->outputLimit_ >= 0) {
+        const int64_t room = std::max<int64_t>(0, self->outputLimit_ - self->written_);
+        count = static_cast<uint32_t>(std::min<int64_t>(count, room));
+    }
+    // Errors are swallowed: the caller's size check finds a short file.
+    while (count > 0) {
+        uint32_t put = 0;
+        if (self->output_->write(buffer, count, put) != 0 || put == 0) return;
+        buffer += put;
+        count -= put;
+        self->written_ += put;
+    }
+}
+
+}  // namespace ssi

@@ -1,0 +1,89 @@
+// The binding to the decompression library "impborl.dll".
+//
+// Compressed files of the package and of the screen saver data file are in the
+// implode format. The installer does not expand them itself: it loads a library
+// exporting "_implode", "_explode" and "_crc32" and drives "_explode" with two
+// callbacks of its own. Usage, by every caller:
+//
+//     TCompressor compressor(os, dirs.scratchDir);
+//     if (!compressor.loaded) return rc::kLibraryNotLoaded;
+//     compressor.ExpandToFile(destPath, block, size);
+//     compressor.Destroy();
+//
+// The library's entry points and both callbacks use the caller-cleans
+// convention (all arguments on the stack, pushed right to left).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/result_codes.h"
+#include "platform/os.h"
+
+#if defined(_WIN32) && defined(__i386__)
+#define SSI_CDECL __cdecl
+#else
+#define SSI_CDECL
+#endif
+
+namespace ssi {
+
+// The work area handed to "_explode" on every call: the size the library asks for.
+constexpr std::size_t kCompressorWorkSize = 12596;
+
+// The library's interface as the binding sees it.
+typedef unsigned int(SSI_CDECL* CompressorReadFn)(char* buffer, unsigned int* size, void* param);
+typedef void(SSI_CDECL* CompressorWriteFn)(char* buffer, unsigned int* size, void* param);
+typedef unsigned int(SSI_CDECL* ExplodeEntry)(CompressorReadFn read, CompressorWriteFn write,
+                                               char* work, void* param);
+
+class TCompressor {
+public:
+    // Loads libraryDir + "impborl.dll" (a folder ending with "\"), or the bare
+    // name through the system's search when libraryDir is empty, and resolves
+    // the three entry points. Never fails by raising: see `loaded`.
+    TCompressor(Os& os, const std::string& libraryDir);
+    // Unloads the library.
+    ~TCompressor();
+    TCompressor(const TCompressor&) = delete;
+    TCompressor& operator=(const TCompressor&) = delete;
+
+    // Expands the `size` compressed bytes at `block` into a newly created file
+    // (an existing one is replaced). Returns 0, or the OS error code of an I/O
+    // error after showing the "Zip Error: ..." box. Errors inside the
+    // expansion are not seen here: callers check the size of the file written.
+    //
+    // outputLimit (-1: none) caps the bytes written: a damaged or hostile
+    // stream cannot fill the disk. Callers pass the expected size + 1, so an
+    // overlong expansion still shows up in their size check.
+    Result ExpandToFile(const std::string& destPath, const void* block, int32_t size,
+                        int64_t outputLimit = -1);
+
+    // Unloads the library if it is loaded; calling it again does nothing.
+    void Destroy();
+
+    // Functions handed to "_explode". param is the address of a variable that
+    // holds the TCompressor pointer.
+    static unsigned int SSI_CDECL ReadCallback(char* buffer, unsigned int* sizeRef, void* param);
+    static void SSI_CDECL WriteCallback(char* buffer, unsigned int* sizeRef, void* param);
+
+    // True once the library is loaded and all three entry points resolved.
+    bool loaded = false;
+
+private:
+    Os& os_;
+    void* implodeEntry_ = nullptr;   // required, never called
+    ExplodeEntry explodeEntry_ = nullptr;
+    void* crc32Entry_ = nullptr;     // required, not needed for expansion
+    std::unique_ptr<File> output_;   // owned during one expansion
+    std::vector<char> input_;        // the memory stream, owned during one expansion
+    std::size_t inputPosition_ = 0;
+    std::unique_ptr<Library> library_;
+    int64_t written_ = 0;
+    int64_t outputLimit_ = -1;
+};
+
+}  // namespace ssi

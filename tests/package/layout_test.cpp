@@ -1,0 +1,79 @@
+// The package rules shared by the installer's checks, the tool and the fuzz
+// target: safe names, and one named fault per broken layout rule.
+#include "tests/package/package_fixture.h"
+
+using namespace ssi;
+using namespace ssi::test;
+
+namespace {
+
+TEST(PackageLayout, OnlyPlainFileNamesAreSafe) {
+    for (const char* name : {"Night Sky.scr", "a", "saver1.dll", "x.y.z", "caf\xe9.txt", "icon.txt", "console", "COM10",
+                             ".hidden"})
+        EXPECT_TRUE(isSafeFileName(name)) << name;
+    for (const char* name : {"", ".", "..", "..\\x", "a\\b", "a/b", "C:x", "x:", "a<b", "a>b", "a\"b", "a|b",
+                             "a?b", "a*b", "a\x1f", "\x01", "x..y", "end.", "end ", "CON", "con.txt", "Nul",
+                             "aux.dll", "COM1", "lpt9.scr", "PRN .txt"})
+        EXPECT_FALSE(isSafeFileName(name)) << name;
+}
+
+struct Layout : ::testing::Test {
+    std::vector<uint8_t> image = buildImage(standardInput());
+    PackageHeader h = headerOf(image);
+    std::vector<std::string> faults() { return layoutFaults(h, int64_t(image.size())); }
+};
+
+TEST_F(Layout, TheBuildersLayoutIsClean) {
+    EXPECT_TRUE(faults().empty()) << faults().front();
+    EXPECT_EQ(h.entries[1].firstByte, 678480);
+    EXPECT_EQ(h.entries[10].lastByte, int32_t(image.size()) - 1);
+    EXPECT_EQ(h.entries[9].packedSize, h.entries[9].storedSize());
+    EXPECT_EQ(h.entries[2].packedSize, 0);
+}
+
+TEST_F(Layout, EachBrokenRuleIsNamed) {
+    auto only = [&](const std::string& expected) {
+        std::vector<std::string> f = faults();
+        h = headerOf(image);
+        return f.size() == 1 && f[0] == expected ? std::string() : (f.empty() ? "none" : f[0]);
+    };
+    const int32_t s3 = h.entries[3].firstByte;
+    h.entries[3].firstByte += 1;
+    h.entries[3].expandedSize -= 1;
+    EXPECT_EQ(only("slot 3: firstByte " + std::to_string(s3 + 1) + " should be " + std::to_string(s3) +
+                   " (right after slot 2)"),
+              "");
+    h.entries[1].firstByte = 0;
+    h.entries[1].lastByte = 12287;
+    EXPECT_NE(faults()[0].find("slot 1: firstByte 0 should be 678480 (right after the header)"), std::string::npos);
+    h = headerOf(image);
+    h.flashVersionIndex = 2;
+    EXPECT_EQ(only("flashVersionIndex 2 should be 0 or 1"), "");
+    h.entries[7].packedSize = 3;
+    EXPECT_EQ(only("slot 7: packedSize 3 should be 0 (or above the stored size 1404)"), "");
+    h.entries[7].expandedSize = 1405;
+    EXPECT_EQ(only("slot 7: expandedSize 1405 should be 1404 (the stored size of a stored slot)"), "");
+    h.entries[9].packedSize = 0;
+    EXPECT_EQ(only("slot 9: packedSize 0 should be " + std::to_string(h.entries[9].storedSize()) +
+                   " (the stored size of a compressed slot)"),
+              "");
+    h.entries[8].targetKind = 9;
+    EXPECT_EQ(only("slot 8: targetKind 9 has no destination (1 to 7 or 10)"), "");
+    h.entries[0].lastByte = 5;
+    EXPECT_EQ(only("slot 0: lastByte 5 should be 675327 (the end of the program image)"), "");
+    tool::PackageInput noReadMe = standardInput();
+    noReadMe.showReadMe = false;
+    noReadMe.slots[5].reset();
+    PackageHeader h2 = headerOf(buildImage(noReadMe));
+    h2.showReadMe = 1;
+    EXPECT_EQ(layoutFaults(h2, h2.entries[10].lastByte + 1),
+              std::vector<std::string>{"slot 5: unused, but showReadMe is set"});
+    EXPECT_EQ(layoutFaults(h, int64_t(image.size()) + 3)[0],
+              "the file has 3 bytes after the last slot (slot 10 ends at byte " + std::to_string(image.size() - 1) +
+                  ", the file's last byte is " + std::to_string(image.size() + 2) + ")");
+    EXPECT_EQ(layoutFaults(h, int64_t(image.size()) - 1)[0],
+              "slot 10: lastByte " + std::to_string(image.size() - 1) + " is beyond the end of the file (last byte " +
+                  std::to_string(image.size() - 2) + ")");
+}
+
+}  // namespace

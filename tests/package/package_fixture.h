@@ -1,0 +1,129 @@
+// A package made by the package tool's builder, placed as the installer copy
+// of an installer window over the test double.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/fInstall.h"
+#include "package/package_layout.h"
+#include "platform/fake/fake_os.h"
+#include "tools/saverpack/package_builder.h"
+
+namespace ssi::test {
+
+inline std::string pattern(const std::string& seed, size_t size) {
+    std::string out;
+    uint32_t x = 2166136261u;
+    for (char c : seed) x = (x ^ uint8_t(c)) * 16777619u;
+    while (out.size() < size) {
+        x = x * 1103515245u + 12345u;
+        // Half text, half noise: compressible, but not trivially.
+        out += (out.size() / 64) % 2 ? char('a' + (x >> 16) % 7) : char(x >> 24);
+    }
+    return out;
+}
+
+inline tool::SlotInput slotOf(const std::string& name, int32_t kind, bool compress, const std::string& data) {
+    tool::SlotInput s;
+    s.name = name;
+    s.kind = kind;
+    s.compress = compress;
+    s.data.assign(data.begin(), data.end());
+    s.source = name;
+    return s;
+}
+
+// The example package's shape: every role filled, slots 6, 9 and 10 compressed.
+inline tool::PackageInput standardInput() {
+    tool::PackageInput in;
+    in.installerMode = 8;
+    in.carriesFlashInstaller = true;
+    in.showLicense = true;
+    in.showReadMe = true;
+    in.offerDisplayPanel = true;
+    in.saverName = "Night Sky";
+    in.slots[1] = slotOf("impborl.dat", 4, false, pattern("lib", 3000));
+    in.slots[2] = slotOf("flashax7.exe", 3, false, pattern("player", 5000));
+    in.slots[3] = slotOf("installer.jpeg", 7, false, pattern("preview", 4000));
+    in.slots[4] = slotOf("License.txt", 7, false, pattern("licence", 700));
+    in.slots[5] = slotOf("ReadMe.txt", 7, false, pattern("readme", 900));
+    in.slots[6] = slotOf("Night Sky.scr", 2, true, pattern("saver", 20000));
+    in.slots[7] = slotOf("setwnd.scf", 5, false, pattern("settings", 1404));
+    in.slots[8] = slotOf("Night Sky.ssd", 4, false, pattern("data", 6000));
+    in.slots[9] = slotOf("saver1.dll", 5, true, pattern("engine1", 9000));
+    in.slots[10] = slotOf("saver2.dll", 5, true, pattern("engine2", 7000));
+    return in;
+}
+
+inline std::vector<uint8_t> buildImage(const tool::PackageInput& in) {
+    std::vector<uint8_t> image, stub(1000, 'M');
+    std::vector<std::string> errors;
+    EXPECT_TRUE(tool::buildInstaller(stub, in, image, errors)) << (errors.empty() ? "" : errors.front());
+    return image;
+}
+
+inline PackageHeader headerOf(const std::vector<uint8_t>& image) {
+    uint8_t bytes[kPackageHeaderSize];
+    std::memcpy(bytes, image.data() + kPackageOffset, kPackageHeaderSize);
+    PackageHeader h;
+    decodePackageHeader(bytes, h);
+    return h;
+}
+
+inline void storeHeader(std::vector<uint8_t>& image, const PackageHeader& h) {
+    uint8_t bytes[kPackageHeaderSize];
+    encodePackageHeader(h, bytes);
+    std::memcpy(image.data() + kPackageOffset, bytes, kPackageHeaderSize);
+}
+
+struct PackageFixture : ::testing::Test {
+    FakeOs os;
+    TInstallerForm form{os};
+    tool::PackageInput input = standardInput();
+    std::vector<uint8_t> image;
+    const std::string scratch = "C:\\TEMP\\QDX1\\";
+    const std::string system = "C:\\WINDOWS\\SYSTEM\\";
+    const std::string installDir = "C:\\WINDOWS\\SYSTEM\\Night Sky dir\\";
+
+    void SetUp() override {
+        form.dirs = {"C:\\WINDOWS\\", system, scratch};
+        os.makeDirs(scratch);
+        os.makeDirs(installDir);
+        form.preparePaths();
+        os.writeFile(scratch + "impborl.dll", "library");  // its exports come from the fake
+    }
+
+    // Builds the package and makes it the installer copy with its header loaded.
+    void install() { install(buildImage(input)); }
+    void install(const std::vector<uint8_t>& bytes) {
+        image = bytes;
+        os.writeFile(form.installerCopyPath, std::string(image.begin(), image.end()));
+        if (image.size() >= size_t(kFirstSlotOffset)) form.header = headerOf(image);
+        form.installDir = installDir;
+    }
+    // Changes the header of the installed copy.
+    template <class F>
+    void patch(F change) {
+        PackageHeader h = headerOf(image);
+        change(h);
+        storeHeader(image, h);
+        install(image);
+    }
+
+    Result extract(int slot, bool progress = false) {
+        Result error = 0;
+        auto file = os.openFile(form.installerCopyPath, FileAccess::Read, error);
+        EXPECT_TRUE(file != nullptr);
+        return file ? form.extractEntry(*file, slot, progress) : error;
+    }
+    std::string source(int slot) const {
+        return std::string(input.slots[slot]->data.begin(), input.slots[slot]->data.end());
+    }
+    bool exists(const std::string& path) { return os.fileAttributes(path) != attr::kInvalid; }
+};
+
+}  // namespace ssi::test

@@ -1,0 +1,27 @@
+// The package tool's commands, callable in-process (main() and the tests).
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace ssi::tool {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFault = 1;   // a fault in the input, a refused slot, an I/O error
+constexpr int kExitUsage = 2;
+
+// Runs "saverpack ARGS..." (argv[0] is the program name) for the verbs build,
+// list, extract, verify, implode, explode and --help. Messages go to out (the
+// result) and err (problems).
+int runSaverpack(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// Every fault of an installer file's package: layout, settings, names, and
+// each compressed slot expanding to exactly its expandedSize. False when the
+// file cannot be read at all (the reason is the only fault).
+bool verifyInstaller(const std::string& path, std::vector<std::string>& faults);
+
+// The help text.
+std::string usageText();
+
+}  // namespace ssi::tool

@@ -1,0 +1,186 @@
+#include "tools/saverpack/manifest.h"
+
+#include <climits>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include <toml.hpp>
+
+namespace ssi::tool {
+
+namespace {
+
+bool isAbsolute(const std::string& path) {
+    return (!path.empty() && (path[0] == '/' || path[0] == '\\')) || (path.size() >= 2 && path[1] == ':');
+}
+
+class Reader {
+public:
+    Reader(std::string file, std::vector<std::string>& errors) : file_(std::move(file)), errors_(errors) {}
+
+    void error(const std::string& key, const std::string& text) { errors_.push_back(file_ + ": " + key + ": " + text); }
+
+    // Every key of the table must be one of `known`.
+    void onlyKeys(const toml::value& table, const std::string& where, const std::set<std::string>& known) {
+        for (const auto& kv : table.as_table())
+            if (!known.count(kv.first)) error(where + kv.first, "unknown key");
+    }
+
+    bool has(const toml::value& table, const std::string& key) { return table.as_table().count(key) != 0; }
+
+    bool boolean(const toml::value& table, const std::string& where, const std::string& key, bool fallback) {
+        if (!has(table, key)) return fallback;
+        const toml::value& v = table.as_table().at(key);
+        if (!v.is_boolean()) {
+            error(where + key, "expected true or false");
+            return fallback;
+        }
+        return v.as_boolean();
+    }
+
+    int64_t integer(const toml::value& table, const std::string& where, const std::string& key, int64_t fallback,
+                    int64_t min, int64_t max, bool required = false) {
+        if (!has(table, key)) {
+            if (required) error(where + key, "missing");
+            return fallback;
+        }
+        const toml::value& v = table.as_table().at(key);
+        if (!v.is_integer() || v.as_integer() < min || v.as_integer() > max) {
+            error(where + key, "expected an integer from " + std::to_string(min) + " to " + std::to_string(max));
+            return fallback;
+        }
+        return v.as_integer();
+    }
+
+    std::string string(const toml::value& table, const std::string& where, const std::string& key,
+                       const std::string& fallback, bool required = false) {
+        if (!has(table, key)) {
+            if (required) error(where + key, "missing");
+            return fallback;
+        }
+        const toml::value& v = table.as_table().at(key);
+        if (!v.is_string()) {
+            error(where + key, "expected a string");
+            return fallback;
+        }
+        return v.as_string().str;
+    }
+
+private:
+    std::string file_;
+    std::vector<std::string>& errors_;
+};
+
+}  // namespace
+
+bool readWholeFile(const std::string& path, std::vector<uint8_t>& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    // A package cannot hold more; this also refuses folders and devices.
+    if (size < 0 || size > std::streamoff(INT32_MAX)) return false;
+    in.seekg(0, std::ios::beg);
+    out.resize(size_t(size));
+    if (size > 0 && !in.read(reinterpret_cast<char*>(out.data()), size)) return false;
+    return true;
+}
+
+std::string folderOf(const std::string& path) {
+    const size_t cut = path.find_last_of("/\\");
+    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+std::string baseNameOf(const std::string& path) {
+    const size_t cut = path.find_last_of("/\\");
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+bool loadManifest(const std::string& path, PackageInput& out, std::vector<std::string>& errors) {
+    errors.clear();
+    out = PackageInput{};
+    std::vector<uint8_t> text;
+    if (!readWholeFile(path, text)) {
+        errors.push_back(path + ": cannot be read");
+        return false;
+    }
+    toml::value root;
+    try {
+        std::istringstream stream(std::string(text.begin(), text.end()));
+        root = toml::parse(stream, path);
+    } catch (const std::exception& e) {
+        errors.push_back(e.what());
+        return false;
+    }
+
+    Reader r(path, errors);
+    r.onlyKeys(root, "", {"settings", "slots"});
+    if (!r.has(root, "settings") || !root.as_table().at("settings").is_table()) {
+        r.error("settings", "missing table [settings]");
+        return false;
+    }
+    const toml::value& settings = root.as_table().at("settings");
+    const std::string s = "settings.";
+    r.onlyKeys(settings, s,
+               {"saver_name", "mode", "license", "readme", "flash_installer", "flash_version_index", "display_panel"});
+    out.saverName = r.string(settings, s, "saver_name", "", true);
+    out.installerMode = uint8_t(r.integer(settings, s, "mode", 0, 0, 255, true));
+    out.showLicense = r.boolean(settings, s, "license", false);
+    out.showReadMe = r.boolean(settings, s, "readme", false);
+    out.carriesFlashInstaller = r.boolean(settings, s, "flash_installer", false);
+    out.flashVersionIndex = uint8_t(r.integer(settings, s, "flash_version_index", 0, 0, 1));
+    out.offerDisplayPanel = r.boolean(settings, s, "display_panel", false);
+
+    if (r.has(root, "slots")) {
+        const toml::value& slots = root.as_table().at("slots");
+        if (!slots.is_table()) {
+            r.error("slots", "expected tables [slots.1] to [slots.10]");
+            return false;
+        }
+        const std::string base = folderOf(path);
+        for (const auto& kv : slots.as_table()) {
+            const std::string where = "slots." + kv.first + ".";
+            int slot = -1;
+            if (kv.first.size() <= 2 && kv.first.find_first_not_of("0123456789") == std::string::npos)
+                slot = std::stoi(kv.first);
+            if (slot < 1 || slot > 10) {
+                r.error("slots." + kv.first, "slots are numbered 1 to 10 (slot 0 is the stub)");
+                continue;
+            }
+            if (!kv.second.is_table()) {
+                r.error("slots." + kv.first, "expected a table");
+                continue;
+            }
+            const toml::value& t = kv.second;
+            r.onlyKeys(t, where, {"file", "name", "kind", "compress", "literals", "dictionary"});
+            SlotInput in;
+            const std::string file = r.string(t, where, "file", "", true);
+            in.name = r.string(t, where, "name", baseNameOf(file));
+            in.kind = int32_t(r.integer(t, where, "kind", kDefaultSlotKinds[slot], 0, 10));
+            in.compress = r.boolean(t, where, "compress", false);
+            const std::string literals = r.string(t, where, "literals", "binary");
+            if (literals == "binary")
+                in.literalMode = 0;
+            else if (literals == "ascii")
+                in.literalMode = 1;
+            else
+                r.error(where + "literals", "expected \"binary\" or \"ascii\"");
+            in.dictSize = unsigned(r.integer(t, where, "dictionary", 4096, 1024, 4096));
+            if (in.dictSize != 1024 && in.dictSize != 2048 && in.dictSize != 4096)
+                r.error(where + "dictionary", "expected 1024, 2048 or 4096");
+            if (!in.compress && (r.has(t, "literals") || r.has(t, "dictionary")))
+                r.error(where + "compress", "literals and dictionary apply to compressed slots only");
+            if (file.empty()) continue;
+            in.source = isAbsolute(file) ? file : base + file;
+            if (!readWholeFile(in.source, in.data)) {
+                r.error(where + "file", in.source + " cannot be read");
+                continue;
+            }
+            out.slots[slot] = std::move(in);
+        }
+    }
+    return errors.empty();
+}
+
+}  // namespace ssi::tool
