@@ -73,7 +73,7 @@ static_assert(kImplodeWorkSize == kLayoutSize + 8,
 
 // Length token with its leading flag bit: bits to send and their count.
 struct LengthToken {
-    std::uint32_t bits;
+    std::uint16_t bits;
     std::uint8_t count;
 };
 constexpr std::array<LengthToken, kEndLength + 1> buildLengthTokens() {
@@ -81,8 +81,9 @@ constexpr std::array<LengthToken, kEndLength + 1> buildLengthTokens() {
     for (unsigned s = 0; s < 16; ++s) {
         const Code c = kLengthCodes[s];
         for (unsigned e = 0; e < (1u << kLengthExtra[s]); ++e) {
-            t[kLengthBase[s] + e] = LengthToken{1u | (unsigned{c.bits} << 1u) | (e << (1u + c.length)),
-                                                static_cast<std::uint8_t>(1u + c.length + kLengthExtra[s])};
+            t[kLengthBase[s] + e] =
+                LengthToken{static_cast<std::uint16_t>(1u | (unsigned{c.bits} << 1u) | (e << (1u + c.length))),
+                            static_cast<std::uint8_t>(1u + c.length + kLengthExtra[s])};
         }
     }
     return t;
