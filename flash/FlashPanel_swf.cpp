@@ -41,7 +41,65 @@ struct Inflater {
     Inflater& operator=(const Inflater&) = delete;
 };
 
+// Reads the stream from one file and writes the body to another.
+class FileInflateIo : public SwfInflateIo {
+public:
+    FileInflateIo(File& in, File& out) : in_(in), out_(out) {}
+    bool read(uint8_t* buffer, uint32_t size, uint32_t& got) override {
+        return in_.read(buffer, size, got) == rc::kOk;
+    }
+    bool write(const uint8_t* buffer, uint32_t size) override { return writeAll(out_, buffer, size); }
+
+private:
+    File& in_;
+    File& out_;
+};
+
 }  // namespace
+
+Result swfSignatureVerdict(const uint8_t* header, uint32_t got) {
+    if (got < 3) return rc::kSwfTruncated;
+    if (std::memcmp(header, "FWS", 3) != 0 && std::memcmp(header, "CWS", 3) != 0) return rc::kSwfBadSignature;
+    return rc::kOk;
+}
+
+Result swfUncompressedVerdict(const uint8_t* header, uint32_t got, uint8_t& version) {
+    version = 0;
+    if (got < 3) return rc::kSwfTruncated;
+    if (std::memcmp(header, "FWS", 3) != 0) return rc::kSwfBadSignature;
+    if (got > 3) version = header[3];
+    if (got < kSwfHeaderSize) return rc::kSwfTruncated;
+    if (version > kSwfMaxVersion) return rc::kSwfTooNew;
+    if (version < kSwfMinVersion) return rc::kSwfTooOld;
+    return rc::kOk;
+}
+
+Result inflateSwfBody(SwfInflateIo& io, uint64_t& produced) {
+    produced = 0;
+    Inflater inflater;
+    if (!inflater.ready) return rc::kSwfInflateFailed;
+    uint8_t in[kSwfBlockSize];
+    uint8_t block[kSwfBlockSize];
+    z_stream& z = inflater.z;
+    for (;;) {
+        if (z.avail_in == 0) {
+            uint32_t n = 0;
+            if (!io.read(in, sizeof(in), n)) return rc::kSwfTempFileFailed;
+            if (n == 0) return rc::kSwfInflateFailed;  // the stream was cut short
+            z.next_in = in;
+            z.avail_in = n;
+        }
+        z.next_out = block;
+        z.avail_out = sizeof(block);
+        const int status = inflate(&z, Z_NO_FLUSH);
+        if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR) return rc::kSwfInflateFailed;
+        const uint32_t have = uint32_t(sizeof(block) - z.avail_out);
+        if (have > 0 && !io.write(block, have)) return rc::kSwfTempFileFailed;
+        produced += have;
+        if (status == Z_STREAM_END) return rc::kOk;
+        if (status == Z_BUF_ERROR && z.avail_in != 0) return rc::kSwfInflateFailed;
+    }
+}
 
 Result SwfInspector::readSWFFileFormatType() {
     logEnter("readSWFFileFormatType");
@@ -55,12 +113,8 @@ Result SwfInspector::readSWFFileFormatType() {
             file->close();
             if (result == rc::kOk) {
                 signature.assign(reinterpret_cast<const char*>(bytes), got);
-                if (got < sizeof(bytes))
-                    result = rc::kSwfTruncated;
-                else if (signature != "FWS" && signature != "CWS")
-                    result = rc::kSwfBadSignature;
-                else
-                    logMessage("readSWFFileFormatType: successful");
+                result = swfSignatureVerdict(bytes, got);
+                if (result == rc::kOk) logMessage("readSWFFileFormatType: successful");
             }
         }
     }
@@ -104,36 +158,15 @@ Result SwfInspector::inflateSegment(const uint8_t (&header)[kSwfHeaderSize]) {
     Result error = rc::kOk;
     std::unique_ptr<File> segment = os_.openFile(segmentPath(), FileAccess::Read, error);
     if (!segment) return rc::kSwfTempFileFailed;
-    Inflater inflater;
-    if (!inflater.ready) return rc::kSwfInflateFailed;
     std::unique_ptr<File> out = os_.openFile(inflatedPath(), FileAccess::Create, error);
     if (!out) return rc::kSwfTempFileFailed;
     uint8_t head[kSwfHeaderSize] = {'F', 'W', 'S'};
     std::memcpy(head + 3, header + 3, kSwfHeaderSize - 3);
     if (!writeAll(*out, head, kSwfHeaderSize)) return rc::kSwfTempFileFailed;
 
-    uint8_t in[kSwfBlockSize];
-    uint8_t block[kSwfBlockSize];
-    z_stream& z = inflater.z;
+    FileInflateIo io(*segment, *out);
     uint64_t produced = 0;
-    for (;;) {
-        if (z.avail_in == 0) {
-            uint32_t n = 0;
-            if (segment->read(in, sizeof(in), n) != rc::kOk) return rc::kSwfTempFileFailed;
-            if (n == 0) return rc::kSwfInflateFailed;  // the stream was cut short
-            z.next_in = in;
-            z.avail_in = n;
-        }
-        z.next_out = block;
-        z.avail_out = sizeof(block);
-        const int status = inflate(&z, Z_NO_FLUSH);
-        if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR) return rc::kSwfInflateFailed;
-        const uint32_t have = uint32_t(sizeof(block) - z.avail_out);
-        if (have > 0 && !writeAll(*out, block, have)) return rc::kSwfTempFileFailed;
-        produced += have;
-        if (status == Z_STREAM_END) break;
-        if (status == Z_BUF_ERROR && z.avail_in != 0 && have == 0) return rc::kSwfInflateFailed;
-    }
+    if (Result e = inflateSwfBody(io, produced)) return e;
     if (out->close() != rc::kOk) return rc::kSwfTempFileFailed;
     segment->close();
     inflatedBodySize = produced;
@@ -175,21 +208,7 @@ Result SwfInspector::readSWFFile_FWS_Format(const std::string& path) {
             uint32_t got = 0;
             result = readUpTo(*file, header, kSwfHeaderSize, got);
             file->close();
-            if (result == rc::kOk) {
-                if (got < 3)
-                    result = rc::kSwfTruncated;
-                else if (std::memcmp(header, "FWS", 3) != 0)
-                    result = rc::kSwfBadSignature;
-                else {
-                    if (got > 3) swfVersion = header[3];
-                    if (got < kSwfHeaderSize)
-                        result = rc::kSwfTruncated;
-                    else if (swfVersion > kSwfMaxVersion)
-                        result = rc::kSwfTooNew;
-                    else if (swfVersion < kSwfMinVersion)
-                        result = rc::kSwfTooOld;
-                }
-            }
+            if (result == rc::kOk) result = swfUncompressedVerdict(header, got, swfVersion);
         }
     }
     logLeaveWith("readSWFFile_FWS_Format", result);

@@ -38,6 +38,29 @@ constexpr uint8_t kSwfMaxVersion = 8;
 constexpr uint32_t kSwfHeaderSize = 8;
 constexpr uint32_t kSwfBlockSize = 2048;
 
+// The verdicts on a movie's first bytes, shared by the panel and the tools.
+// `got` is how many of the (up to 8) header bytes the file had.
+// The signature: 0 for "FWS" or "CWS", -404 for anything else, kSwfTruncated
+// under 3 bytes.
+Result swfSignatureVerdict(const uint8_t* header, uint32_t got);
+// An uncompressed movie's header: 0 for "FWS" and a version of 3..8; -404,
+// -405, -406 or kSwfTruncated (under 8 bytes) otherwise. `version` receives
+// the version byte when there is one, else 0.
+Result swfUncompressedVerdict(const uint8_t* header, uint32_t got, uint8_t& version);
+
+// Where the inflation reads the zlib stream from and writes the body to.
+struct SwfInflateIo {
+    virtual ~SwfInflateIo() = default;
+    // Up to `size` bytes; got = 0 at the end. False on a read error.
+    virtual bool read(uint8_t* buffer, uint32_t size, uint32_t& got) = 0;
+    // All `size` bytes, or false.
+    virtual bool write(const uint8_t* buffer, uint32_t size) = 0;
+};
+// Inflates one zlib stream in 2,048-byte blocks: 0 once the stream has ended,
+// kSwfInflateFailed for a damaged or cut-short stream, kSwfTempFileFailed for
+// a read or write that failed. `produced` counts the bytes written.
+Result inflateSwfBody(SwfInflateIo& io, uint64_t& produced);
+
 // The panel's inspection state and operations; the Flash panel owns one.
 class SwfInspector {
 public:

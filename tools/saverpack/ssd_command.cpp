@@ -1,0 +1,563 @@
+// "saverpack ssd": builds, lists and extracts screen saver data files. The
+// reader applies the installer's own checks (item count, chunk bounds, item
+// names), so a file that lists and extracts cleanly here installs cleanly.
+#include "tools/saverpack/ssd_command.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <iomanip>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <set>
+
+#include <toml.hpp>
+
+#include "codec/implode.h"
+#include "package/dataFunctions_shared.h"
+#include "package/dataStructures_shared.h"
+#include "tools/saverpack/manifest.h"
+#include "tools/saverpack/stream_codec.h"
+
+namespace fs = std::filesystem;
+
+namespace ssi::tool {
+
+namespace {
+
+constexpr int kOk = 0;
+constexpr int kFault = 1;
+constexpr int kUsage = 2;
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+std::string lower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return s;
+}
+
+std::vector<std::string> splitName(const std::string& name) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (size_t cut; (cut = name.find('\\', start)) != std::string::npos; start = cut + 1)
+        parts.push_back(name.substr(start, cut - start));
+    parts.push_back(name.substr(start));
+    return parts;
+}
+
+std::string usage() {
+    return "usage: saverpack ssd build (DIR | MANIFEST.toml) --record RECORD_FILE [--store] [--first NAME] OUT\n"
+           "       saverpack ssd list FILE\n"
+           "       saverpack ssd extract FILE DIR\n";
+}
+
+// ---- building -------------------------------------------------------------------
+
+struct SourceItem {
+    std::string name;   // name in the container, backslashes between folders
+    std::string file;   // host path of its bytes; empty: no bytes
+    uint8_t kind = 0;
+    uint8_t kind2 = 0;
+    int32_t itemClass = 0;
+    int compress = -1;  // -1: compress when it pays, 0: store, 1: compress
+};
+
+bool collectFolder(const fs::path& root, const fs::path& output, std::vector<SourceItem>& items,
+                   std::ostream& err) {
+    std::error_code ec;
+    if (!fs::is_directory(root, ec)) {
+        err << "saverpack ssd: " << root.string() << ": not a folder\n";
+        return false;
+    }
+    bool ok = true;
+    fs::recursive_directory_iterator it(root, ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        const fs::directory_entry& entry = *it;
+        if (!entry.is_regular_file(ec)) continue;
+        if (fs::exists(output, ec) && fs::equivalent(entry.path(), output, ec)) continue;
+        const fs::path relative = entry.path().lexically_relative(root);
+        std::string name;
+        for (const fs::path& part : relative) {
+            const std::string p = part.string();
+            if (p.find('\\') != std::string::npos) {
+                err << "saverpack ssd: " << entry.path().string() << ": a backslash in a file name\n";
+                ok = false;
+            }
+            name += (name.empty() ? "" : "\\") + p;
+        }
+        SourceItem item;
+        item.name = name;
+        item.file = entry.path().string();
+        items.push_back(item);
+    }
+    if (ec) {
+        err << "saverpack ssd: " << root.string() << ": " << ec.message() << "\n";
+        return false;
+    }
+    std::sort(items.begin(), items.end(), [](const SourceItem& a, const SourceItem& b) { return a.name < b.name; });
+    return ok;
+}
+
+bool loadItemManifest(const std::string& path, std::vector<SourceItem>& items, std::ostream& err) {
+    toml::value root;
+    try {
+        root = toml::parse(path);
+    } catch (const std::exception& e) {
+        err << "saverpack ssd: " << e.what() << "\n";
+        return false;
+    }
+    bool ok = true;
+    auto fault = [&](const std::string& where, const std::string& text) {
+        err << "saverpack ssd: " << path << ": " << where << ": " << text << "\n";
+        ok = false;
+    };
+    for (const auto& kv : root.as_table())
+        if (kv.first != "item") fault(kv.first, "unknown key");
+    if (!root.contains("item")) return ok;
+    const toml::value& list = root.at("item");
+    if (!list.is_array()) {
+        fault("item", "expected [[item]] tables");
+        return false;
+    }
+    const std::string base = folderOf(path);
+    size_t index = 0;
+    for (const toml::value& t : list.as_array()) {
+        const std::string where = "item " + std::to_string(++index);
+        if (!t.is_table()) {
+            fault(where, "expected a table");
+            continue;
+        }
+        SourceItem item;
+        auto integer = [&](const char* key, int64_t min, int64_t max, int64_t fallback) -> int64_t {
+            if (!t.contains(key)) return fallback;
+            const toml::value& v = t.at(key);
+            if (!v.is_integer() || v.as_integer() < min || v.as_integer() > max) {
+                fault(where + "." + key, "expected an integer from " + std::to_string(min) + " to " +
+                                             std::to_string(max));
+                return fallback;
+            }
+            return v.as_integer();
+        };
+        for (const auto& kv : t.as_table())
+            if (kv.first != "name" && kv.first != "file" && kv.first != "kind" && kv.first != "kind2" &&
+                kv.first != "class" && kv.first != "compress")
+                fault(where + "." + kv.first, "unknown key");
+        if (!t.contains("name") || !t.at("name").is_string())
+            fault(where + ".name", "expected a string");
+        else
+            item.name = t.at("name").as_string().str;
+        item.kind = uint8_t(integer("kind", 0, 255, 0));
+        item.kind2 = uint8_t(integer("kind2", 0, 255, 0));
+        item.itemClass = int32_t(integer("class", INT32_MIN, INT32_MAX, 0));
+        if (t.contains("compress")) {
+            if (!t.at("compress").is_boolean())
+                fault(where + ".compress", "expected true or false");
+            else
+                item.compress = t.at("compress").as_boolean() ? 1 : 0;
+        }
+        if (t.contains("file")) {
+            if (!t.at("file").is_string()) {
+                fault(where + ".file", "expected a string");
+            } else {
+                const std::string file = t.at("file").as_string().str;
+                item.file = fs::path(file).is_absolute() ? file : base + file;
+            }
+        } else if (item.kind != 3) {
+            fault(where + ".file", "missing (only a kind 3 item may have no bytes)");
+        }
+        items.push_back(item);
+    }
+    return ok;
+}
+
+struct BuiltItem {
+    DataItem item{};
+    DataChunk chunk{};
+    std::vector<uint8_t> stored;
+};
+
+bool prepareItem(const SourceItem& source, bool store, BuiltItem& out, std::ostream& err) {
+    if (!isSafeItemName(source.name) || source.name.size() > 255) {
+        err << "saverpack ssd: item name '" << source.name
+            << "' is not a plain relative path of at most 255 characters\n";
+        return false;
+    }
+    out.item.kind = source.kind;
+    out.item.kind2 = source.kind2;
+    source.name.copy(out.item.name, sizeof(out.item.name));
+    std::memcpy(out.chunk.tag, "CHUN", 4);
+    out.chunk.itemClass = source.itemClass;
+    std::vector<uint8_t> data;
+    if (!source.file.empty() && !readWholeFile(source.file, data)) {
+        err << "saverpack ssd: " << source.file << ": cannot be read\n";
+        return false;
+    }
+    if (data.size() > size_t(INT32_MAX)) {
+        err << "saverpack ssd: " << source.file << ": larger than 2 GiB\n";
+        return false;
+    }
+    if (data.empty() && !source.file.empty())
+        err << "saverpack ssd: note: " << source.name << " is empty; the installer creates no file for it\n";
+    out.chunk.expandedSize = int32_t(data.size());
+    const bool tryCompress = source.compress == 1 || (source.compress == -1 && !store);
+    if (tryCompress && !data.empty()) {
+        std::vector<uint8_t> packed = codec::implodeBuffer(data.data(), data.size(), codec::kBinary, codec::kDict4K);
+        std::vector<uint8_t> check;
+        if (codec::explodeBuffer(packed.data(), packed.size(), check) != int(codec::kOk) || check != data) {
+            err << "saverpack ssd: " << source.name << ": the compressed form does not expand back\n";
+            return false;
+        }
+        if (source.compress == 1 || packed.size() < data.size()) {
+            out.chunk.compressed = 1;
+            out.stored = std::move(packed);
+        }
+    }
+    if (!out.chunk.compressed) out.stored = std::move(data);
+    out.chunk.storedSize = int32_t(out.stored.size());
+    return true;
+}
+
+int buildCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::vector<std::string> positional;
+    std::string recordPath, first;
+    bool store = false;
+    for (size_t i = 2; i < args.size(); ++i) {
+        if (args[i] == "--record" && i + 1 < args.size())
+            recordPath = args[++i];
+        else if (args[i] == "--first" && i + 1 < args.size())
+            first = args[++i];
+        else if (args[i] == "--store")
+            store = true;
+        else if (args[i].size() > 1 && args[i][0] == '-') {
+            err << "saverpack ssd build: unknown option " << args[i] << "\n" << usage();
+            return kUsage;
+        } else
+            positional.push_back(args[i]);
+    }
+    if (positional.size() != 2 || recordPath.empty()) {
+        err << usage();
+        return kUsage;
+    }
+    const std::string& input = positional[0];
+    const std::string& output = positional[1];
+
+    std::vector<uint8_t> recordBytes;
+    if (!readWholeFile(recordPath, recordBytes)) {
+        err << "saverpack ssd: " << recordPath << ": cannot be read\n";
+        return kFault;
+    }
+    if (recordBytes.size() != kSaverRecordSize) {
+        err << "saverpack ssd: " << recordPath << ": a settings record is exactly " << kSaverRecordSize
+            << " bytes, this file has " << recordBytes.size() << "\n";
+        return kFault;
+    }
+
+    std::vector<SourceItem> sources;
+    std::error_code ec;
+    const bool folder = fs::is_directory(input, ec);
+    if (!(folder ? collectFolder(input, output, sources, err) : loadItemManifest(input, sources, err)))
+        return kFault;
+    if (!first.empty()) {
+        auto it = std::find_if(sources.begin(), sources.end(), [&](const SourceItem& s) { return s.name == first; });
+        if (it == sources.end()) {
+            err << "saverpack ssd: --first " << first << ": no such item\n";
+            return kFault;
+        }
+        std::rotate(sources.begin(), it, it + 1);
+    }
+    if (sources.size() > size_t(kMaxDataItems)) {
+        err << "saverpack ssd: " << sources.size() << " items; a data file holds at most " << kMaxDataItems << "\n";
+        return kFault;
+    }
+    std::set<std::string> seen;
+    for (const SourceItem& s : sources)
+        if (!seen.insert(lower(s.name)).second) {
+            err << "saverpack ssd: item name " << s.name << " appears twice\n";
+            return kFault;
+        }
+
+    std::vector<BuiltItem> built(sources.size());
+    for (size_t i = 0; i < sources.size(); ++i)
+        if (!prepareItem(sources[i], store, built[i], err)) return kFault;
+
+    int64_t offset = int64_t(kSaverRecordSize) + int64_t(built.size()) * int64_t(sizeof(DataItem));
+    for (BuiltItem& b : built) {
+        b.item.chunkOffset = int32_t(offset);
+        offset += int64_t(sizeof(DataChunk)) + int64_t(b.stored.size());
+        if (offset > INT32_MAX) {
+            err << "saverpack ssd: the data file would exceed 2 GiB\n";
+            return kFault;
+        }
+    }
+
+    SaverRecord record{};
+    std::memcpy(record.bytes, recordBytes.data(), kSaverRecordSize);
+    record.setItemCount(int32_t(built.size()));
+
+    FilePtr file(std::fopen(output.c_str(), "wb"));
+    if (!file) {
+        err << "saverpack ssd: " << output << ": cannot be created\n";
+        return kFault;
+    }
+    bool written = std::fwrite(record.bytes, 1, kSaverRecordSize, file.get()) == kSaverRecordSize;
+    for (const BuiltItem& b : built) {
+        uint8_t bytes[sizeof(DataItem)];
+        encodeDataItem(b.item, bytes);
+        written = written && std::fwrite(bytes, 1, sizeof(bytes), file.get()) == sizeof(bytes);
+    }
+    for (const BuiltItem& b : built) {
+        uint8_t bytes[sizeof(DataChunk)];
+        encodeDataChunk(b.chunk, bytes);
+        written = written && std::fwrite(bytes, 1, sizeof(bytes), file.get()) == sizeof(bytes);
+        written = written && (b.stored.empty() || std::fwrite(b.stored.data(), 1, b.stored.size(), file.get()) ==
+                                                      b.stored.size());
+    }
+    written = std::fclose(file.release()) == 0 && written;
+    if (!written) {
+        std::remove(output.c_str());
+        err << "saverpack ssd: " << output << ": write failed\n";
+        return kFault;
+    }
+    int64_t expanded = 0;
+    for (const BuiltItem& b : built) expanded += b.chunk.expandedSize;
+    out << output << ": " << built.size() << " items, " << expanded << " bytes expanded, " << offset
+        << " bytes written\n";
+    return kOk;
+}
+
+// ---- reading --------------------------------------------------------------------
+
+// An open data file, checked the way the installer checks it.
+class Reader {
+public:
+    bool open(const std::string& path, std::ostream& err) {
+        path_ = path;
+        file_.reset(std::fopen(path.c_str(), "rb"));
+        if (!file_) {
+            err << "saverpack ssd: " << path << ": cannot be opened\n";
+            return false;
+        }
+        if (std::fseek(file_.get(), 0, SEEK_END) != 0) return fail(err, "cannot be read");
+        size_ = std::ftell(file_.get());
+        std::rewind(file_.get());
+        if (size_ < int64_t(kSaverRecordSize) || std::fread(record.bytes, 1, kSaverRecordSize, file_.get()) !=
+                                                      kSaverRecordSize)
+            return fail(err, "shorter than a settings record");
+        count = record.itemCount();
+        if (count < 0 || count > kMaxDataItems)
+            return fail(err, "item count " + std::to_string(count) + " is outside 0.." + std::to_string(kMaxDataItems));
+        if (int64_t(kSaverRecordSize) + int64_t(count) * int64_t(sizeof(DataItem)) > size_)
+            return fail(err, "the item table is cut short");
+        items.resize(size_t(count));
+        for (DataItem& item : items) {
+            uint8_t bytes[sizeof(DataItem)];
+            if (std::fread(bytes, 1, sizeof(bytes), file_.get()) != sizeof(bytes)) return fail(err, "cannot be read");
+            decodeDataItem(bytes, item);
+        }
+        return true;
+    }
+
+    // The chunk of item i (0-based); "" or why it cannot be used.
+    std::string chunk(size_t i, DataChunk& chunk) {
+        const int64_t offset = items[i].chunkOffset;
+        if (offset < 0 || offset + int64_t(sizeof(DataChunk)) > size_) return "chunk offset outside the file";
+        uint8_t bytes[sizeof(DataChunk)];
+        if (std::fseek(file_.get(), long(offset), SEEK_SET) != 0 ||
+            std::fread(bytes, 1, sizeof(bytes), file_.get()) != sizeof(bytes))
+            return "chunk cannot be read";
+        decodeDataChunk(bytes, chunk);
+        if (chunk.expandedSize == 0) return "";
+        if (chunk.expandedSize < 0) return "negative expanded size";
+        if (chunk.storedSize < 0) return "negative stored size";
+        const int64_t available = size_ - offset - int64_t(sizeof(DataChunk));
+        if ((chunk.compressed ? chunk.storedSize : chunk.expandedSize) > available) return "item bytes past the end";
+        return "";
+    }
+
+    std::FILE* file() { return file_.get(); }
+    int64_t size() const { return size_; }
+
+    SaverRecord record{};
+    int32_t count = 0;
+    std::vector<DataItem> items;
+
+private:
+    bool fail(std::ostream& err, const std::string& why) {
+        err << "saverpack ssd: " << path_ << ": " << why << "\n";
+        return false;
+    }
+    std::string path_;
+    FilePtr file_;
+    int64_t size_ = 0;
+};
+
+int listCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.size() != 3) {
+        err << usage();
+        return kUsage;
+    }
+    Reader reader;
+    if (!reader.open(args[2], err)) return kFault;
+    out << args[2] << ": " << reader.count << " items, presentation mode " << reader.record.presentationMode()
+        << ", " << reader.size() << " bytes\n";
+    out << std::setw(5) << "index" << std::setw(6) << "kind" << std::setw(14) << "chunk offset" << std::setw(12)
+        << "expanded" << std::setw(12) << "stored" << "  " << std::left << std::setw(12) << "compressed"
+        << std::right << "name\n";
+    int status = kOk;
+    for (size_t i = 0; i < reader.items.size(); ++i) {
+        const DataItem& item = reader.items[i];
+        DataChunk chunk{};
+        const std::string fault = reader.chunk(i, chunk);
+        out << std::setw(5) << (i + 1) << std::setw(6) << int(item.kind) << std::setw(14) << item.chunkOffset;
+        if (fault.empty() || fault.rfind("negative", 0) == 0 || fault == "item bytes past the end")
+            out << std::setw(12) << chunk.expandedSize << std::setw(12) << chunk.storedSize << "  " << std::left
+                << std::setw(12) << (chunk.compressed ? "yes" : "no") << std::right;
+        else
+            out << std::setw(12) << "-" << std::setw(12) << "-" << "  " << std::left << std::setw(12) << "-"
+                << std::right;
+        out << item.itemName() << "\n";
+        if (!fault.empty()) {
+            err << "saverpack ssd: item " << (i + 1) << ": " << fault << "\n";
+            status = kFault;
+        }
+        if (!item.itemName().empty() && !isSafeItemName(item.itemName())) {
+            err << "saverpack ssd: item " << (i + 1) << ": the installer refuses the name '" << item.itemName()
+                << "'\n";
+            status = kFault;
+        }
+    }
+    return status;
+}
+
+// Creates the folders of `parts` (all but the last) below `root`, refusing to
+// pass through a symbolic link; the host path of the file, or "" when refused.
+std::string targetPath(const fs::path& root, const std::vector<std::string>& parts, std::string& why) {
+    fs::path path = root;
+    std::error_code ec;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        path /= parts[i];
+        if (fs::is_symlink(fs::symlink_status(path, ec))) {
+            why = path.string() + " is a symbolic link";
+            return "";
+        }
+        if (i + 1 < parts.size()) {
+            fs::create_directory(path, ec);
+            if (!fs::is_directory(path, ec)) {
+                why = path.string() + " cannot be made a folder";
+                return "";
+            }
+        }
+    }
+    return path.string();
+}
+
+int extractCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.size() != 4) {
+        err << usage();
+        return kUsage;
+    }
+    Reader reader;
+    if (!reader.open(args[2], err)) return kFault;
+    const fs::path root = args[3];
+    std::error_code ec;
+    fs::create_directories(root, ec);
+    if (!fs::is_directory(root, ec)) {
+        err << "saverpack ssd: " << args[3] << ": cannot be made a folder\n";
+        return kFault;
+    }
+    int status = kOk;
+    auto refuse = [&](size_t i, const std::string& why) {
+        err << "saverpack ssd: item " << (i + 1) << ": " << why << "\n";
+        status = kFault;
+    };
+    for (size_t i = 0; i < reader.items.size(); ++i) {
+        const std::string name = reader.items[i].itemName();
+        if (name.empty()) continue;  // the installer skips it too
+        if (!isSafeItemName(name)) {
+            refuse(i, "refused name '" + name + "': it would leave the folder");
+            continue;
+        }
+        DataChunk chunk{};
+        std::string why = reader.chunk(i, chunk);
+        if (!why.empty()) {
+            refuse(i, name + ": " + why);
+            continue;
+        }
+        if (chunk.expandedSize == 0) {
+            out << name << ": expanded size 0, no file\n";
+            continue;
+        }
+        const std::string path = targetPath(root, splitName(name), why);
+        if (path.empty()) {
+            refuse(i, name + ": " + why);
+            continue;
+        }
+        FilePtr target(std::fopen(path.c_str(), "wb"));
+        if (!target) {
+            refuse(i, name + ": " + path + " cannot be created");
+            continue;
+        }
+        bool ok = true;
+        if (chunk.compressed) {
+            bool writeFailed = false;
+            ExplodeOutcome o = explodeStream(reader.file(), uint64_t(chunk.storedSize), target.get(),
+                                             int64_t(chunk.expandedSize) + 1, writeFailed);
+            if (writeFailed)
+                why = "write failed", ok = false;
+            else if (o.code != codec::kOk && !o.overLimit)
+                why = codecErrorText(o.code), ok = false;
+            else if (o.overLimit || o.produced != uint64_t(chunk.expandedSize))
+                why = "expands to the wrong size", ok = false;
+        } else {
+            std::vector<char> block(64 * 1024);
+            for (int64_t left = chunk.expandedSize; left > 0 && ok;) {
+                const size_t n = size_t(std::min<int64_t>(left, int64_t(block.size())));
+                if (std::fread(block.data(), 1, n, reader.file()) != n)
+                    why = "cannot be read", ok = false;
+                else if (std::fwrite(block.data(), 1, n, target.get()) != n)
+                    why = "write failed", ok = false;
+                left -= int64_t(n);
+            }
+        }
+        ok = std::fclose(target.release()) == 0 && ok;
+        if (!ok) {
+            std::remove(path.c_str());
+            refuse(i, name + ": " + (why.empty() ? "write failed" : why));
+            continue;
+        }
+        out << name << ": " << chunk.expandedSize << " bytes" << (reader.items[i].kind == 3 ? " (kind 3)" : "")
+            << "\n";
+    }
+    return status;
+}
+
+}  // namespace
+
+int runSsd(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.size() < 2 || args[1] == "--help" || args[1] == "-h") {
+        (args.size() < 2 ? err : out) << usage();
+        return args.size() < 2 ? kUsage : kOk;
+    }
+    try {
+        if (args[1] == "build") return buildCommand(args, out, err);
+        if (args[1] == "list") return listCommand(args, out, err);
+        if (args[1] == "extract") return extractCommand(args, out, err);
+    } catch (const std::exception& e) {
+        err << "saverpack ssd: " << e.what() << "\n";
+        return kFault;
+    }
+    err << "saverpack ssd: unknown command " << args[1] << "\n" << usage();
+    return kUsage;
+}
+
+}  // namespace ssi::tool
+
+int ssdCommand(int argc, char** argv) {
+    return ssi::tool::runSsd(std::vector<std::string>(argv, argv + argc), std::cout, std::cerr);
+}

@@ -1,0 +1,111 @@
+// "saverpack swf info": what the installer's inspection sees in a movie, and
+// its verdict. A compressed movie is inflated in memory-sized blocks and only
+// counted, never written.
+#include "tools/saverpack/swf_command.h"
+
+#include <cstdio>
+#include <iostream>
+#include <memory>
+
+#include "flash/FlashPanel_swf.h"
+
+namespace ssi::tool {
+
+namespace {
+
+constexpr int kOk = 0;
+constexpr int kFault = 1;
+constexpr int kUsage = 2;
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// Reads the stream from the movie and only counts the body.
+class CountingIo : public SwfInflateIo {
+public:
+    explicit CountingIo(std::FILE* in) : in_(in) {}
+    bool read(uint8_t* buffer, uint32_t size, uint32_t& got) override {
+        got = uint32_t(std::fread(buffer, 1, size, in_));
+        return !std::ferror(in_);
+    }
+    bool write(const uint8_t*, uint32_t) override { return true; }
+
+private:
+    std::FILE* in_;
+};
+
+std::string verdictText(Result code) {
+    switch (code) {
+        case rc::kOk: return "accepted";
+        case rc::kSwfBadSignature: return "refused (-404: not an SWF movie)";
+        case rc::kSwfTooNew: return "refused (-405: SWF version above 8)";
+        case rc::kSwfTooOld: return "refused (-406: SWF version below 3)";
+        case rc::kSwfTruncated: return "refused (-407: shorter than its 8-byte header)";
+        case rc::kSwfInflateFailed: return "refused (-408: the compressed body is damaged or cut short)";
+        default: return "refused (" + std::to_string(code) + ")";
+    }
+}
+
+int info(const std::string& path, std::ostream& out, std::ostream& err) {
+    FilePtr file(std::fopen(path.c_str(), "rb"));
+    if (!file) {
+        err << "saverpack swf: " << path << ": cannot be opened\n";
+        return kUsage;
+    }
+    uint8_t header[kSwfHeaderSize] = {};
+    const uint32_t got = uint32_t(std::fread(header, 1, sizeof(header), file.get()));
+    if (std::ferror(file.get())) {
+        err << "saverpack swf: " << path << ": cannot be read\n";
+        return kUsage;
+    }
+    Result verdict = swfSignatureVerdict(header, got);
+    const std::string signature(reinterpret_cast<const char*>(header), got < 3 ? got : 3);
+    out << "signature: " << signature;
+    if (verdict == rc::kOk) out << (signature == "CWS" ? " (compressed)" : " (uncompressed)");
+    out << "\n";
+    const uint32_t fileLength =
+        uint32_t(header[4]) | uint32_t(header[5]) << 8 | uint32_t(header[6]) << 16 | uint32_t(header[7]) << 24;
+    if (got > 3) out << "version: " << int(header[3]) << "\n";
+    if (got >= kSwfHeaderSize) out << "FileLength: " << fileLength << "\n";
+
+    if (verdict == rc::kOk && signature == "CWS") {
+        if (got < kSwfHeaderSize) {
+            verdict = rc::kSwfTruncated;
+        } else {
+            CountingIo io(file.get());
+            uint64_t body = 0;
+            verdict = inflateSwfBody(io, body);
+            if (verdict == rc::kOk)
+                out << "inflates: yes, " << (body + kSwfHeaderSize) << " bytes uncompressed"
+                    << (body + kSwfHeaderSize == fileLength ? "" : " (not the FileLength)") << "\n";
+            else
+                out << "inflates: no" << (verdict == rc::kSwfTempFileFailed ? " (read error)" : "") << "\n";
+            // The inflated copy starts "FWS" with the movie's own version and length.
+            header[0] = 'F';
+        }
+    }
+    uint8_t version = 0;
+    if (verdict == rc::kOk) verdict = swfUncompressedVerdict(header, got, version);
+    out << "verdict: " << verdictText(verdict) << "\n";
+    return verdict == rc::kOk ? kOk : kFault;
+}
+
+}  // namespace
+
+int runSwf(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.size() == 3 && args[1] == "info") return info(args[2], out, err);
+    if (args.size() == 2 && (args[1] == "--help" || args[1] == "-h")) {
+        out << "usage: saverpack swf info FILE\n";
+        return kOk;
+    }
+    err << "usage: saverpack swf info FILE\n";
+    return kUsage;
+}
+
+}  // namespace ssi::tool
+
+int swfCommand(int argc, char** argv) {
+    return ssi::tool::runSwf(std::vector<std::string>(argv, argv + argc), std::cout, std::cerr);
+}
