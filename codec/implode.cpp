@@ -10,19 +10,21 @@
 // the finder's candidates allow. Lengths go up to 518 and distance 1 is used
 // like any other distance.
 //
-// Match finder: a table of the latest position of every byte pair gives the
-// nearest length-2 match (the only one worth its cost, since distance codes
-// grow with distance), and chains of earlier positions with the same 3-byte
-// hash, nearest first, give the nearest distance for each longer length. The
-// window is only 4 KiB, so a walk of up to 128 entries is close to exhaustive.
-// When a match of kNiceLength or more appears, the parse up to there is
-// emitted and that match is taken whole; this keeps long runs fast without a
-// measurable loss.
+// Match finder: the latest position of every byte pair gives the nearest
+// length-2 match, and the latest position of every 3-byte hash the nearest
+// length-3 match (the only ones worth their cost: distance codes grow with
+// distance, and every longer match lies at least as far back). Chains of
+// earlier positions with the same 4-byte hash, nearest first, then give the
+// nearest distance for each longer length. The window is only 4 KiB, so a walk
+// of up to 128 entries is close to exhaustive. When a match of kNiceLength or
+// more appears, the parse up to there is emitted and that match is taken
+// whole; this keeps long runs fast without a measurable loss.
 //
 // Work area (aligned to 8 inside the caller's buffer):
 //   pair   65,536 x u32   latest absolute position of each byte pair
-//   head   32,768 x u32   latest absolute position of each 3-byte hash
-//   chain   8,192 x u32   previous position with the same hash, by position
+//   triple 32,768 x u32   latest absolute position of each 3-byte hash
+//   head   32,768 x u32   latest absolute position of each 4-byte hash
+//   chain   8,192 x u32   previous position with the same 4-byte hash
 //   cost   16,385 x u32   DP cost per block offset (reused for the path)
 //   link   16,385 x u32   DP token per block offset: length | distance << 10
 //   window 4,096 + 16,384 bytes: history for distances, then the block
@@ -47,7 +49,7 @@ constexpr std::size_t kWindowSize = kHistory + kBlock;
 constexpr std::size_t kLookahead = kMaxMatch + 2;
 constexpr std::size_t kPairSize = 65536;
 constexpr unsigned kHashBits = 15;
-constexpr std::size_t kHashSize = std::size_t{1} << kHashBits;
+constexpr std::size_t kHashSize = std::size_t{1} << kHashBits;  // for 3-byte and for 4-byte hashes
 constexpr std::size_t kChainSize = 2 * kMaxDistance;  // a slot is not reused while reachable
 constexpr std::size_t kOutFlush = 4096;
 constexpr std::uint32_t kPosStart = 2 * kMaxDistance;
@@ -61,7 +63,8 @@ constexpr unsigned kNiceLength = 256;
 
 constexpr std::size_t align8(std::size_t n) { return (n + 7u) & ~std::size_t{7}; }
 constexpr std::size_t kPairOffset = 0;
-constexpr std::size_t kHeadOffset = kPairOffset + kPairSize * 4;
+constexpr std::size_t kTripleOffset = kPairOffset + kPairSize * 4;
+constexpr std::size_t kHeadOffset = kTripleOffset + kHashSize * 4;
 constexpr std::size_t kChainOffset = kHeadOffset + kHashSize * 4;
 constexpr std::size_t kCostOffset = kChainOffset + kChainSize * 4;
 constexpr std::size_t kLinkOffset = kCostOffset + align8((kBlock + 1) * 4);
@@ -117,6 +120,7 @@ public:
           write_(write),
           param_(param),
           pair_(reinterpret_cast<std::uint32_t*>(area + kPairOffset)),
+          triple_(reinterpret_cast<std::uint32_t*>(area + kTripleOffset)),
           head_(reinterpret_cast<std::uint32_t*>(area + kHeadOffset)),
           chain_(reinterpret_cast<std::uint32_t*>(area + kChainOffset)),
           cost_(reinterpret_cast<std::uint32_t*>(area + kCostOffset)),
@@ -128,6 +132,7 @@ public:
           dictSize_(1u << (dictBits + 6u)) {
         // Nothing from an earlier call may influence this one.
         std::memset(pair_, 0, kPairSize * 4);
+        std::memset(triple_, 0, kHashSize * 4);
         std::memset(head_, 0, kHashSize * 4);
         std::memset(chain_, 0, kChainSize * 4);
         for (unsigned b = 0; b < 256; ++b) {
@@ -187,6 +192,7 @@ private:
         if (base_ >= kRebaseAt) {
             const std::uint32_t delta = base_ - (kPosStart - static_cast<std::uint32_t>(kHistory));
             for (std::size_t i = 0; i < kPairSize; ++i) pair_[i] = pair_[i] > delta ? pair_[i] - delta : 0;
+            for (std::size_t i = 0; i < kHashSize; ++i) triple_[i] = triple_[i] > delta ? triple_[i] - delta : 0;
             for (std::size_t i = 0; i < kHashSize; ++i) head_[i] = head_[i] > delta ? head_[i] - delta : 0;
             for (std::size_t i = 0; i < kChainSize; ++i) chain_[i] = chain_[i] > delta ? chain_[i] - delta : 0;
             base_ -= delta;
@@ -194,23 +200,34 @@ private:
         return kHistory;
     }
 
-    // Records position p (which has at least one byte after it): in the pair
-    // table, and in the chains of its 3-byte hash when a third byte exists.
-    // Returns the previous holders of both.
-    void insert(std::size_t p, std::uint32_t* previousPair, std::uint32_t* previousHash) {
+    struct Previous {
+        std::uint32_t pair;    // latest earlier position with the same two bytes
+        std::uint32_t triple;  // ... with the same 3-byte hash
+        std::uint32_t chain;   // ... with the same 4-byte hash: head of the chain
+    };
+
+    // Records position p (which has at least one byte after it) in the tables
+    // its following bytes allow, and returns their previous holders.
+    Previous insert(std::size_t p) {
         const std::uint32_t abs = static_cast<std::uint32_t>(p) + base_;
-        const unsigned key = window_[p] | (unsigned{window_[p + 1]} << 8u);
-        *previousPair = pair_[key];
-        pair_[key] = abs;
-        std::uint32_t previous = 0;
+        Previous prev{0, 0, 0};
+        std::uint32_t bytes = window_[p] | (unsigned{window_[p + 1]} << 8u);
+        prev.pair = pair_[bytes];
+        pair_[bytes] = abs;
         if (p + 2 < end_) {
-            const std::uint32_t three = key | (std::uint32_t{window_[p + 2]} << 16u);
-            const std::uint32_t h = (three * 2654435761u) >> (32u - kHashBits);
-            previous = head_[h];
-            head_[h] = abs;
+            bytes |= std::uint32_t{window_[p + 2]} << 16u;
+            const std::uint32_t h = (bytes * 2654435761u) >> (32u - kHashBits);
+            prev.triple = triple_[h];
+            triple_[h] = abs;
+            if (p + 3 < end_) {
+                bytes |= std::uint32_t{window_[p + 3]} << 24u;
+                const std::uint32_t h4 = (bytes * 2246822519u) >> (32u - kHashBits);
+                prev.chain = head_[h4];
+                head_[h4] = abs;
+            }
         }
-        chain_[abs & (kChainSize - 1)] = previous;
-        *previousHash = previous;
+        chain_[abs & (kChainSize - 1)] = prev.chain;
+        return prev;
     }
 
     // Inserts p and lists its matches of length >= 3 with strictly increasing
@@ -218,16 +235,26 @@ private:
     unsigned findMatches(std::size_t p, unsigned limit, Match* found, std::uint32_t* len2) {
         *len2 = 0;
         if (p + 1 >= end_) return 0;
-        std::uint32_t previousPair, candidate;
-        insert(p, &previousPair, &candidate);
+        const Previous prev = insert(p);
         const std::uint32_t abs = static_cast<std::uint32_t>(p) + base_;
         if (limit < kMinMatch) return 0;
-        if (abs - previousPair <= kMaxLen2Distance) *len2 = abs - previousPair;
+        if (abs - prev.pair <= kMaxLen2Distance) *len2 = abs - prev.pair;
         const unsigned char* cur = window_ + p;
         unsigned best = kMinMatch;
         unsigned n = 0;
+        // The nearest 3-byte match (unless a hash collision hides it): every
+        // longer match is at least as far back.
+        std::uint32_t distance = abs - prev.triple;
+        if (distance <= dictSize_ && limit > kMinMatch) {
+            const unsigned length = matchLength(cur - distance, cur, 0, limit);
+            if (length > best) {
+                best = length;
+                found[n++] = Match{length, distance};
+            }
+        }
+        std::uint32_t candidate = prev.chain;
         for (unsigned depth = kMaxChain; depth != 0 && best < limit; --depth) {
-            const std::uint32_t distance = abs - candidate;
+            distance = abs - candidate;
             if (distance > dictSize_) break;  // also ends at 0: "no position"
             const unsigned char* old = cur - distance;
             if (old[best] == cur[best]) {
@@ -252,7 +279,7 @@ private:
     // known). Returns where encoding stopped.
     std::size_t encodeRange(std::size_t pos, std::size_t limit) {
         const std::size_t known = eof_ ? end_ : end_ - 2;
-        Match found[kMaxChain];
+        Match found[kMaxChain + 1];
         while (pos < limit) {
             const std::size_t start = pos;
             std::size_t frontier = 0;
@@ -292,9 +319,8 @@ private:
             emitParsed(start, i - start);
             if (taken.length != 0) {
                 emitMatch(taken.length, taken.distance);
-                std::uint32_t ignored[2];
                 for (std::size_t q = i + 1; q < i + taken.length; ++q) {
-                    if (q + 1 < end_) insert(q, &ignored[0], &ignored[1]);
+                    if (q + 1 < end_) insert(q);
                 }
                 pos = i + taken.length;
             } else {
@@ -367,6 +393,7 @@ private:
     WriteFn write_;
     void* param_;
     std::uint32_t* pair_;
+    std::uint32_t* triple_;
     std::uint32_t* head_;
     std::uint32_t* chain_;
     std::uint32_t* cost_;
