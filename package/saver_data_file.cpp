@@ -1,0 +1,231 @@
+// The screen saver data file container: opening it, checking it, and writing
+// its items out. Kept apart from the installation steps (in
+// dataFunctions_shared.cpp) so that the tools and the fuzz target take the
+// reader alone.
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "app/messages.h"
+#include "app/strings.h"
+#include "package/dataFunctions_shared.h"
+#include "package/pk_stuff.h"
+#include "package/saver_data_io.h"
+#include "saver/KVR_FileUtils.h"
+
+namespace ssi {
+
+namespace {
+
+constexpr const char* kEmptyLine = "\r\n\r\n";
+constexpr const char* kLineBreak = "\r\n";
+constexpr int32_t kChunkSize = int32_t(sizeof(DataChunk));
+
+bool isDeviceName(const std::string& component) {
+    // The part before the first dot decides ("con.txt" is the console too).
+    std::string base = lowerCase(component.substr(0, component.find('.')));
+    while (!base.empty() && base.back() == ' ') base.pop_back();
+    static const char* const kDevices[] = {"con", "prn", "aux", "nul", "clock$", "conin$", "conout$"};
+    for (const char* d : kDevices)
+        if (base == d) return true;
+    if (base.size() == 4 && (base.compare(0, 3, "com") == 0 || base.compare(0, 3, "lpt") == 0) &&
+        base[3] >= '0' && base[3] <= '9')
+        return true;
+    return false;
+}
+
+bool isSafeComponent(const std::string& c) {
+    if (c.empty()) return false;
+    // "..", ". " and the like: Windows trims trailing dots and spaces, so any
+    // of these may end up meaning the folder itself or its parent.
+    if (c.find_first_not_of(". ") == std::string::npos) return false;
+    if (c.back() == '.' || c.back() == ' ') return false;
+    for (unsigned char ch : c) {
+        if (ch < 32) return false;
+        if (std::strchr("<>:\"/|?*", ch)) return false;
+    }
+    return !isDeviceName(c);
+}
+
+}  // namespace
+
+bool isSafeItemName(const std::string& name) {
+    if (name.empty()) return false;
+    size_t start = 0;
+    for (;;) {
+        size_t cut = name.find('\\', start);
+        if (!isSafeComponent(name.substr(start, cut == std::string::npos ? std::string::npos : cut - start)))
+            return false;
+        if (cut == std::string::npos) return true;
+        start = cut + 1;
+    }
+}
+
+// ---- SaverDataFile -----------------------------------------------------------
+
+SaverDataFile::SaverDataFile(Os& os, SaverRecord& record, std::string libraryDir)
+    : os_(os), record_(record), libraryDir_(std::move(libraryDir)) {}
+
+SaverDataFile::~SaverDataFile() = default;
+
+Result SaverDataFile::openDataFile(const std::string& path, bool showMessage, bool& read) {
+    if (isOpen()) {
+        os_.messageBox(BoxKind::Information, BoxButtons::Abort,
+                       os_.loadString(kStrQuillonError) + os_.loadString(kStrDataFileInUse));
+        read = read_;
+        return rc::kOk;
+    }
+    read = false;
+    read_ = false;
+    itemCount_ = 0;
+    items_.fill(DataItem{});
+
+    Result result = rc::kOk;
+    std::unique_ptr<File> file = os_.openFile(path, FileAccess::Read, result);
+    int64_t size = 0;
+    SaverRecord record{};
+    if (file) result = file->size(size);
+    if (result == rc::kOk) result = readExact(*file, record.bytes, kSaverRecordSize);
+    int32_t count = 0;
+    if (result == rc::kOk) {
+        count = record.itemCount();
+        // The table has room for 1,010 items; a count outside 0..1,010 is no
+        // container of ours, and a table longer than the file is cut short.
+        if (count < 0 || count > kMaxDataItems)
+            result = rc::kCorruptDataFile;
+        else if (int64_t(kSaverRecordSize) + int64_t(count) * int64_t(sizeof(DataItem)) > size)
+            result = rc::kShortRead;
+    }
+    for (int32_t i = 1; result == rc::kOk && i <= count; ++i) {
+        uint8_t bytes[sizeof(DataItem)];
+        result = readExact(*file, bytes, sizeof(bytes));
+        if (result == rc::kOk) decodeDataItem(bytes, items_[size_t(i)]);
+    }
+    if (result != rc::kOk) {
+        items_.fill(DataItem{});
+        if (showMessage)
+            os_.messageBox(BoxKind::Error, BoxButtons::Abort,
+                           os_.loadString(kStrProblemOpeningDataFile) + path + kEmptyLine + decimal(result));
+        return result;
+    }
+    record_ = record;
+    file_ = std::move(file);
+    fileSize_ = size;
+    path_ = path;
+    itemCount_ = count;
+    read_ = true;
+    read = true;
+    return rc::kOk;
+}
+
+void SaverDataFile::showReadError(Result code) {
+    // The system's text for its own codes; ours are named by number.
+    const std::string reason = code > 0 ? os_.errorText(code) : decimal(code);
+    os_.messageBox(BoxKind::Error, BoxButtons::Abort,
+                   os_.loadString(kStrQuillonError) + os_.loadString(kStrProblemReadingDataFile) + reason);
+}
+
+Result SaverDataFile::extract(const std::string& target, const DataItem& item, DataChunk& chunk,
+                              bool& produced, std::unique_ptr<File>& out) {
+    // Every size is checked against the file before anything is allocated,
+    // created or read.
+    const int64_t offset = item.chunkOffset;
+    if (offset < 0 || offset + kChunkSize > fileSize_) return rc::kShortRead;
+    if (Result e = file_->seek(offset)) return e;
+    uint8_t bytes[sizeof(DataChunk)];
+    if (Result e = readExact(*file_, bytes, sizeof(bytes))) return e;
+    decodeDataChunk(bytes, chunk);
+
+    if (chunk.expandedSize == 0) return rc::kOk;  // the item produces no file
+    if (chunk.expandedSize < 0) return rc::kCorruptDataFile;
+    if (chunk.storedSize < 0) return rc::kShortRead;
+    const int64_t available = fileSize_ - (offset + kChunkSize);
+    const int64_t wanted = chunk.compressed ? chunk.storedSize : chunk.expandedSize;
+    if (wanted > available) return rc::kShortRead;
+
+    const std::string folder = extractFilePath(target);
+    if (!folder.empty() && !directoryExists(os_, folder)) createDirPath(os_, folder);
+
+    std::vector<uint8_t> block;
+    if (chunk.compressed) {
+        try {
+            block.resize(size_t(chunk.storedSize));
+        } catch (const std::bad_alloc&) {
+            return rc::kOutOfMemory;
+        }
+        if (Result e = readExact(*file_, block.data(), uint32_t(block.size()))) return e;
+        TCompressor compressor(os_, libraryDir_);
+        if (!compressor.loaded) return rc::kLibraryNotLoaded;
+        // The expansion's own result is not consulted: a damaged stream shows
+        // up as a file of the wrong size, or none. One byte beyond the
+        // expected size is enough to tell an overlong stream.
+        compressor.ExpandToFile(target, block.data(), chunk.storedSize, int64_t(chunk.expandedSize) + 1);
+        compressor.Destroy();
+        if (!fileExists(os_, target)) return rc::kExpandedFileMissing;
+        produced = true;
+        Result error = rc::kOk;
+        std::unique_ptr<File> check = os_.openFile(target, FileAccess::Read, error);
+        if (!check) return error;
+        int64_t size = 0;
+        if (Result e = check->size(size)) return e;
+        check.reset();
+        if (size != chunk.expandedSize) return rc::kExpandedSizeWrong;
+        return rc::kOk;
+    }
+
+    Result error = rc::kOk;
+    out = os_.openFile(target, FileAccess::Create, error);
+    if (!out) return error;
+    produced = true;
+    try {
+        block.resize(size_t(chunk.expandedSize));
+    } catch (const std::bad_alloc&) {
+        return rc::kOutOfMemory;
+    }
+    if (Result e = readExact(*file_, block.data(), uint32_t(block.size()))) return e;
+    if (Result e = writeExact(*out, block.data(), uint32_t(block.size()))) return e;
+    Result closed = out->close();
+    out.reset();
+    return closed;
+}
+
+Result SaverDataFile::extractDataItem(const std::string& targetFolder, int32_t index, bool skipClass,
+                                      uint8_t& itemClass) {
+    itemClass = 0;
+    if (index > itemCount_ || index < 1) return rc::kItemIndexTooHigh;
+    if (!isOpen()) return rc::kDataFileNotOpen;
+
+    const DataItem& item = items_[size_t(index)];
+    const std::string name = item.itemName();
+    Result result = rc::kOk;
+    if (!isSafeItemName(name)) {
+        result = rc::kUnsafeItemName;
+        showReadError(result);
+        return result;
+    }
+    const std::string target = targetFolder + name;
+    DataChunk chunk{};
+    bool produced = false;
+    std::unique_ptr<File> out;
+    result = extract(target, item, chunk, produced, out);
+    if (result > 0 || result == rc::kShortRead || result == rc::kCorruptDataFile) showReadError(result);
+    if (result != rc::kOk) {
+        out.reset();
+        if (produced) deleteFileForced(os_, target);
+        return result;
+    }
+    if (!skipClass) itemClass = uint8_t(chunk.itemClass);
+    return rc::kOk;
+}
+
+Result SaverDataFile::closeDataFile() {
+    if (!isOpen()) return rc::kOk;
+    Result result = file_->close();
+    file_.reset();
+    if (result != rc::kOk)
+        os_.messageBox(BoxKind::Error, BoxButtons::Abort,
+                       os_.loadString(kStrProblemClosingFile) + path_ + kLineBreak + os_.errorText(result));
+    return result;
+}
+
+}  // namespace ssi

@@ -1,0 +1,95 @@
+// Fuzz target: SWF inspection and inflation over arbitrary bytes.
+//
+// Input: the movie file. It is inspected the way the Flash panel does it
+// (signature, then the header of the movie or of its inflated copy), and the
+// two steps are also run on their own. Checks, beyond the sanitizers:
+//   - an accepted movie has "FWS" or "CWS" and a version of 3..8;
+//   - an accepted compressed movie's inflated copy starts with "FWS" and the
+//     movie's own bytes 3..7, and holds exactly the inflated body, which is
+//     what zlib itself makes of the stream;
+//   - a failed inflation leaves an empty inflated copy behind;
+//   - the verdict does not depend on what an earlier movie left in the folder.
+#include <zlib.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "flash/FlashPanel_swf.h"
+#include "platform/fake/fake_os.h"
+
+namespace {
+
+using namespace ssi;
+
+const std::string kMovie = "C:\\TEMP\\QDX1\\installer.swf";
+
+void check(bool ok, const char* what) {
+    if (!ok) {
+        std::fprintf(stderr, "fuzz_swf: %s\n", what);
+        std::abort();
+    }
+}
+
+// zlib's own reading of the body: whether one complete stream starts there,
+// and what it holds (up to a cap).
+bool referenceInflate(const uint8_t* data, size_t size, std::string& out) {
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK) return false;
+    z.next_in = const_cast<Bytef*>(data);
+    z.avail_in = uInt(size);
+    int status = Z_OK;
+    char block[4096];
+    while (status == Z_OK) {
+        z.next_out = reinterpret_cast<Bytef*>(block);
+        z.avail_out = sizeof(block);
+        status = inflate(&z, Z_NO_FLUSH);
+        out.append(block, sizeof(block) - z.avail_out);
+        if (status == Z_BUF_ERROR && z.avail_in == 0) break;
+    }
+    inflateEnd(&z);
+    return status == Z_STREAM_END;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static FakeOs* os = new FakeOs;
+    static SwfInspector* swf = [] {
+        auto* s = new SwfInspector(*os);
+        s->swfFilename = kMovie;
+        return s;
+    }();
+    const std::string movie(reinterpret_cast<const char*>(data), size);
+    os->writeFile(kMovie, movie);
+
+    const Result verdict = swf->inspectMovie();
+    if (verdict == 0) {
+        check(size >= 8, "a movie shorter than its header was accepted");
+        check(swf->signature == "FWS" || swf->signature == "CWS", "accepted with a wrong signature");
+        check(swf->swfVersion >= 3 && swf->swfVersion <= 8, "accepted with a version outside 3..8");
+        check(swf->swfVersion == data[3], "the version is not the movie's");
+    }
+    if (size >= 3 && std::memcmp(data, "CWS", 3) == 0 && size >= 8) {
+        std::string expected;
+        const bool complete = referenceInflate(data + 8, size - 8, expected);
+        const Result inflated = swf->inflateSWFFileToTempFile();
+        const std::string copy = os->readFile(swf->inflatedPath());
+        if (inflated == 0) {
+            check(complete, "an incomplete stream inflated");
+            check(copy.size() == 8 + expected.size(), "the inflated copy has the wrong size");
+            check(copy.compare(0, 3, "FWS") == 0 && copy.compare(3, 5, movie, 3, 5) == 0,
+                  "the inflated copy's header is not the movie's");
+            check(copy.compare(8, std::string::npos, expected) == 0, "the inflated body differs from zlib's");
+        } else {
+            check(!complete || inflated == rc::kSwfTempFileFailed, "a complete stream failed to inflate");
+            check(copy.empty(), "a failed inflation left a copy that could pass");
+        }
+        check((inflated == 0) == (verdict == 0 || verdict == rc::kSwfTooNew || verdict == rc::kSwfTooOld),
+              "the verdict and the inflation disagree");
+    }
+    return 0;
+}
