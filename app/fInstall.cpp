@@ -4,9 +4,15 @@
 #include "app/messages.h"
 #include "app/strings.h"
 #include "package/dataFunctions_shared.h"
+#include "saver/KVR_StringUtils.h"
 #include "saver/logFile.h"
 
 namespace ssi {
+
+namespace {
+// Shown, untranslated, when the preview picture cannot be read.
+constexpr const char* kCorruptFile = "CorruptFile: ";
+}  // namespace
 
 TInstallerForm::TInstallerForm(Os& os) : Form("InstallerForm"), pauseTimer(os, "pauseTimer", 100), os_(os) {
     // Created visible but off-screen; the initialisation decides where it goes.
@@ -38,6 +44,13 @@ TInstallerForm::TInstallerForm(Os& os) : Form("InstallerForm"), pauseTimer(os, "
 
     pauseTimer.onTimer = [this] { pauseTimerTimer(); };
     onShow = [this] { FormShow(); };
+    // The close box ends the installer cleanly, but never in the middle of an
+    // installation.
+    onCloseQuery = [this] {
+        if (installing) return false;
+        closeInstaller();
+        return true;
+    };
 }
 
 TInstallerForm::~TInstallerForm() = default;
@@ -94,9 +107,14 @@ void TInstallerForm::initializeInstaller() {
         readMeIncluded = header.showReadMe != 0;
         if (readMeIncluded) result = extractReadMe();
     }
-    // The Flash Player policy, the caption and the licence set-up join here
-    // once player detection and the window layout exist.
+    // The Flash Player policy and the licence set-up join here once player
+    // detection and the window layout exist.
+    if (result == rc::kOk && !quiet) {
+        setText(installerCaption(os_, saverName));
+        os_.setApplicationTitle(text());
+    }
     if (result == rc::kOk && header.installerMode != kQuietMode) result = extractPreview();
+    if (result == rc::kOk && !quiet) showPicturePreview();
     if (result == rc::kOk && !quiet) {
         if (preparingWnd) preparingWnd->moveOffScreen();
         progressBar.setRange(progressBar.min(), 10);
@@ -111,6 +129,17 @@ void TInstallerForm::initializeInstaller() {
         // Quiet installation arrives with the installation sequence.
         closeInstaller();
     }
+}
+
+void TInstallerForm::showPicturePreview() {
+    if (activeMode != 1 && activeMode != 8) return;
+    moviePanel1.setVisible(false);
+    // The file carries the extension that extractPreview gave it: ".BMP" is
+    // read as a Windows bitmap, ".jpg" as a JPEG image.
+    const std::string picture = dirs.scratchDir + header.entries[3].name();
+    if (!os_.loadPicture(bmpPanel, picture))
+        os_.messageBox(BoxKind::Error, BoxButtons::Abort, kCorruptFile);
+    bmpPanel.setVisible(true);
 }
 
 void TInstallerForm::closeInstaller() {

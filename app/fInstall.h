@@ -71,6 +71,8 @@ public:
     // ---- window (app/fInstall.cpp) --------------------------------------
     void FormCreate();   // sets the border and runs the initialisation
     void initializeInstaller();
+    // Loads the preview picture of picture modes (1 BMP, 8 JPEG) into bmpPanel.
+    void showPicturePreview();
     // Closes the window: deletes the scratch directory and ends the application.
     void closeInstaller();
     void FormShow();     // hides the preparing window

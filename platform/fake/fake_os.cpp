@@ -423,6 +423,14 @@ void FakeOs::realize(Form& form) {
     form.handle = realized.size();
 }
 
+bool FakeOs::loadPicture(Control& image, const std::string& path) {
+    if (fileAttributes(path) == attr::kInvalid) return false;
+    const std::string head = readFile(path).substr(0, 2);
+    if (head != "\xFF\xD8" && head != "BM") return false;
+    pictures[image.name()] = path;
+    return true;
+}
+
 void FakeOs::startTimer(Timer& timer) { runningTimers.push_back(&timer); }
 
 void FakeOs::stopTimer(Timer& timer) {

@@ -74,6 +74,7 @@ public:
     int handledMessages = 0;
     std::function<void()> onProcessMessages;  // runs inside every processMessages()
     std::vector<Form*> realized;
+    std::map<std::string, std::string> pictures;  // picture path by control name
     std::vector<Timer*> runningTimers;
     std::string appTitle;
     int broughtToFront = 0;
@@ -110,6 +111,8 @@ public:
     void processMessages() override;
     void handleMessage() override;
     void realize(Form& form) override;
+    // Accepts files that start like a JPEG or a Windows bitmap.
+    bool loadPicture(Control& image, const std::string& path) override;
     void startTimer(Timer& timer) override;
     void stopTimer(Timer& timer) override;
     int screenWidth() override { return screenW; }
