@@ -104,8 +104,8 @@ public:
     FormPeer(const FormPeer&) = delete;
     FormPeer& operator=(const FormPeer&) = delete;
 
-    void create(HWND owner, bool& commonControlsNeeded);
-    void createChildren(Win32Os& os);
+    void create(HWND owner);
+    void createChildren();
 
     HWND hwnd() const { return window_.get(); }
     Form* model() const { return model_; }
@@ -272,7 +272,7 @@ LRESULT FormPeer::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
     return ::DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-void FormPeer::create(HWND owner, bool& commonControlsNeeded) {
+void FormPeer::create(HWND owner) {
     Form& f = *model_;
     DWORD style = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
     if (f.border == BorderStyle::Sizeable) {
@@ -287,11 +287,9 @@ void FormPeer::create(HWND owner, bool& commonControlsNeeded) {
     ::AdjustWindowRectEx(&r, style, FALSE, exStyle);
     window_.reset(::CreateWindowExA(exStyle, kFormClass, f.text().c_str(), style, f.left(), f.top(),
                                     r.right - r.left, r.bottom - r.top, owner, nullptr, instance(), this));
-    for (Control* c : f.children())
-        if (c->kind() == ControlKind::ProgressBar) commonControlsNeeded = true;
 }
 
-void FormPeer::createChildren(Win32Os&) {
+void FormPeer::createChildren() {
     int id = kFirstControlId;
     for (Control* c : model_->children()) {
         const char* cls = kPanelClass;
@@ -364,16 +362,14 @@ bool Win32Os::ensureCommonControls() {
 void Win32Os::realize(Form& form) {
     if (form.peer()) return;  // already has its window
     auto peer = std::make_unique<FormPeer>(*this, form);
-    bool needCommonControls = false;
     for (Control* c : form.children())
-        if (c->kind() == ControlKind::ProgressBar) needCommonControls = true;
-    if (needCommonControls) ensureCommonControls();
-    peer->create(appWindow_.get(), needCommonControls);
+        if (c->kind() == ControlKind::ProgressBar) ensureCommonControls();
+    peer->create(appWindow_.get());
     if (!peer->hwnd()) {
         lastError_ = ::GetLastError();
         return;
     }
-    peer->createChildren(*this);
+    peer->createChildren();
     FormPeer* raw = peer.get();
     forms_.push_back(std::move(peer));
     form.handle = reinterpret_cast<uintptr_t>(raw->hwnd());
