@@ -1,0 +1,217 @@
+// Slot extraction on real files under Wine: an installer made by
+// saverpack.exe from test files, expanded through the real impborl.dll.
+//
+// `package_wine_test --hold FILE READY RELEASE` is the helper process: it
+// opens FILE without FILE_SHARE_DELETE, sets event READY and waits for event
+// RELEASE, so the tests see a screen saver that is really in use elsewhere.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "app/fInstall.h"
+#include "package/package_layout.h"
+#include "platform/win32/win32_os.h"
+#include "tests/wine/wine_test_support.h"
+
+namespace ssi {
+namespace {
+
+using wintest::exeDir;
+using wintest::freshDir;
+using wintest::readFile;
+using wintest::writeFile;
+
+int holdFile(const char* path, const char* ready, const char* release) {
+    win32::FileHandle file(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    win32::KernelHandle readyEvent(::OpenEventA(EVENT_MODIFY_STATE, FALSE, ready));
+    win32::KernelHandle releaseEvent(::OpenEventA(SYNCHRONIZE, FALSE, release));
+    if (!file || !readyEvent || !releaseEvent) return 2;
+    ::SetEvent(readyEvent.get());
+    ::WaitForSingleObject(releaseEvent.get(), 300000);
+    return 0;
+}
+
+// Another process holding a file open for as long as this object lives.
+class HeldFile {
+public:
+    explicit HeldFile(const std::string& path) {
+        const std::string tag = std::to_string(::GetCurrentProcessId());
+        const std::string readyName = "ssi-pkg-ready-" + tag, releaseName = "ssi-pkg-release-" + tag;
+        ready_.reset(::CreateEventA(nullptr, TRUE, FALSE, readyName.c_str()));
+        release_.reset(::CreateEventA(nullptr, TRUE, FALSE, releaseName.c_str()));
+        char exe[MAX_PATH + 1] = {};
+        ::GetModuleFileNameA(nullptr, exe, MAX_PATH);
+        std::string command = "\"" + std::string(exe) + "\" --hold \"" + path + "\" " + readyName + " " + releaseName;
+        STARTUPINFOA si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        if (::CreateProcessA(exe, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+            process_.reset(pi.hProcess);
+            ::CloseHandle(pi.hThread);
+            HANDLE waits[2] = {ready_.get(), process_.get()};
+            held_ = ::WaitForMultipleObjects(2, waits, FALSE, 60000) == WAIT_OBJECT_0;
+        }
+    }
+    ~HeldFile() {
+        if (release_) ::SetEvent(release_.get());
+        if (process_) ::WaitForSingleObject(process_.get(), 60000);
+    }
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+    bool held() const { return held_; }
+
+private:
+    win32::KernelHandle ready_, release_, process_;
+    bool held_ = false;
+};
+
+// The real seam, with message boxes recorded instead of shown.
+class RecordingOs : public win32::Win32Os {
+public:
+    BoxAnswer messageBox(BoxKind, BoxButtons, const std::string& text) override {
+        boxes.push_back(text);
+        return BoxAnswer::Abort;
+    }
+    std::vector<std::string> boxes;
+};
+
+int run(const std::string& commandLine) {
+    std::string command = commandLine;
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
+    win32::KernelHandle process(pi.hProcess);
+    ::CloseHandle(pi.hThread);
+    ::WaitForSingleObject(process.get(), 120000);
+    DWORD code = 0;
+    ::GetExitCodeProcess(process.get(), &code);
+    return int(code);
+}
+
+std::string pattern(const std::string& seed, size_t size) {
+    std::string out;
+    uint32_t x = 2166136261u;
+    for (char c : seed) x = (x ^ uint8_t(c)) * 16777619u;
+    while (out.size() < size) {
+        x = x * 1103515245u + 12345u;
+        out += (out.size() / 64) % 2 ? char('a' + (x >> 16) % 7) : char(x >> 24);
+    }
+    return out;
+}
+
+struct Slot {
+    int index;
+    const char* file;
+    const char* name;
+    int kind;
+    bool compress;
+    size_t size;
+};
+const Slot kSlots[] = {
+    {2, "player.exe", "flashax7.exe", 3, false, 40000}, {3, "preview.jpg", "installer.jpg", 7, false, 9000},
+    {4, "licence.txt", "License.txt", 7, true, 3000},    {5, "readme.txt", "ReadMe.txt", 7, false, 2000},
+    {6, "saver.scr", "Night Sky.scr", 2, true, 60000},   {7, "settings.scf", "setwnd.scf", 5, false, 1404},
+    {8, "data.ssd", "Night Sky.ssd", 4, false, 30000},  {9, "engine1.dll", "saver1.dll", 5, true, 34304},
+    {10, "engine2.dll", "saver2.dll", 5, true, 18192},
+};
+
+// One installer built by saverpack.exe for all tests, and an installer window
+// whose folders are fresh folders of the temporary directory.
+struct WinePackage : ::testing::Test {
+    static std::string source;
+    static std::string installer;
+
+    static void SetUpTestSuite() {
+        source = freshDir("pkg-source");
+        writeFile(source + "stub.exe", std::string(20000, 'M'));
+        std::string manifest =
+            "[settings]\nsaver_name = \"Night Sky\"\nmode = 8\nlicense = true\nreadme = true\n"
+            "flash_installer = true\ndisplay_panel = true\n";
+        for (const Slot& s : kSlots) {
+            writeFile(source + s.file, pattern(s.file, s.size));
+            manifest += "[slots." + std::to_string(s.index) + "]\nfile = \"" + s.file + "\"\nname = \"" + s.name +
+                        "\"\nkind = " + std::to_string(s.kind) + "\ncompress = " + (s.compress ? "true" : "false") +
+                        "\n";
+        }
+        writeFile(source + "package.toml", manifest);
+        installer = source + "setup.exe";
+        const int built = run("\"" + exeDir() + "saverpack.exe\" build \"" + source + "stub.exe\" \"" + source +
+                              "package.toml\" \"" + installer + "\" --impborl \"" + exeDir() + "impborl.dll\"");
+        ASSERT_EQ(built, 0);
+    }
+
+    RecordingOs os;
+    TInstallerForm form{os};
+    void SetUp() override {
+        ASSERT_FALSE(readFile(installer).empty());
+        form.dirs = {freshDir("pkg-windows"), freshDir("pkg-system"), freshDir("pkg-scratch")};
+        form.installerCopyPath = installer;
+        ASSERT_EQ(form.loadPackageHeader(), 0);  // extracts the real impborl.dll into the scratch folder
+        form.deriveInstallPaths();
+        ::CreateDirectoryA(form.installDir.c_str(), nullptr);
+    }
+    Result extract(int slot) {
+        Result error = 0;
+        auto file = os.openFile(installer, FileAccess::Read, error);
+        return file ? form.extractEntry(*file, slot, false) : error;
+    }
+    std::string destination(int slot) { return form.destinationFor(form.header.entries[slot]); }
+};
+std::string WinePackage::source;
+std::string WinePackage::installer;
+
+TEST_F(WinePackage, EverySlotComesOutByteIdenticalToItsSource) {
+    EXPECT_EQ(readFile(form.dirs.scratchDir + "impborl.dll"), readFile(exeDir() + "impborl.dll"));
+    for (const Slot& s : kSlots) {
+        ASSERT_EQ(extract(s.index), 0) << s.name;
+        EXPECT_EQ(readFile(destination(s.index)), readFile(source + s.file)) << s.name;
+    }
+    EXPECT_EQ(destination(6), form.dirs.systemDir + "Night Sky.scr");
+    EXPECT_EQ(destination(9), form.dirs.systemDir + "Night Sky dir\\saver1.dll");
+    EXPECT_TRUE(os.boxes.empty());
+}
+
+TEST_F(WinePackage, ABusyDllIsKeptAndABusyScreenSaverCannotBeReplaced) {
+    const std::string dll = destination(9), scr = destination(6);
+    writeFile(dll, "old library");
+    writeFile(scr, "old saver");
+    {
+        // Open here without delete sharing: the library stays, and that counts as done.
+        win32::FileHandle open(::CreateFileA(dll.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(bool(open));
+        EXPECT_EQ(extract(9), 0);
+        EXPECT_EQ(readFile(dll), "old library");
+
+        // Held by another process: a thousand attempts, then -38 and no box.
+        HeldFile held(scr);
+        ASSERT_TRUE(held.held());
+        EXPECT_EQ(extract(6), rc::kSaverNotReplaced);
+        EXPECT_EQ(readFile(scr), "old saver");
+    }
+    EXPECT_TRUE(os.boxes.empty());
+    EXPECT_EQ(extract(6), 0);
+    EXPECT_EQ(readFile(scr), readFile(source + "saver.scr"));
+}
+
+TEST_F(WinePackage, ACompressedSlotOfTheWrongExpandedSizeGivesMinus13) {
+    form.header.entries[10].expandedSize += 1;
+    EXPECT_EQ(extract(10), rc::kExpandedSizeWrong);
+    ASSERT_EQ(os.boxes.size(), 1u);  // a ".dll" destination is reported with its path
+    EXPECT_NE(os.boxes[0].find(destination(10)), std::string::npos);
+
+    form.header.entries[6].expandedSize -= 1;
+    EXPECT_EQ(extract(6), rc::kExpandedSizeWrong);
+    EXPECT_EQ(os.boxes.size(), 1u);  // a ".scr" is left to the caller
+}
+
+}  // namespace
+}  // namespace ssi
+
+int main(int argc, char** argv) {
+    if (argc == 5 && std::strcmp(argv[1], "--hold") == 0) return ssi::holdFile(argv[2], argv[3], argv[4]);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
