@@ -233,10 +233,15 @@ LRESULT FormPeer::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
             }
             break;
         case WM_CTLCOLORSTATIC: {
+            // Labels on the button face; a read-only memo (which asks through
+            // this message too) keeps the window colour of a text box.
             HDC dc = reinterpret_cast<HDC>(wParam);
-            ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
-            ::SetTextColor(dc, ::GetSysColor(COLOR_BTNTEXT));
-            return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
+            char cls[8] = {};
+            ::GetClassNameA(reinterpret_cast<HWND>(lParam), cls, sizeof cls);
+            const int back = lstrcmpiA(cls, "Edit") == 0 ? COLOR_WINDOW : COLOR_BTNFACE;
+            ::SetBkColor(dc, ::GetSysColor(back));
+            ::SetTextColor(dc, ::GetSysColor(back == COLOR_WINDOW ? COLOR_WINDOWTEXT : COLOR_BTNTEXT));
+            return reinterpret_cast<LRESULT>(::GetSysColorBrush(back));
         }
         case WM_COMMAND:
             if (HIWORD(wParam) == BN_CLICKED && lParam) {
