@@ -59,7 +59,7 @@ constexpr std::uint32_t kInfinity = 0xFFFFFFFFu;
 // Search effort: chain entries visited per position, and the length from
 // which a match is taken without further parsing.
 constexpr unsigned kMaxChain = 128;
-constexpr unsigned kNiceLength = 256;
+constexpr unsigned kNiceLength = 128;
 
 constexpr std::size_t align8(std::size_t n) { return (n + 7u) & ~std::size_t{7}; }
 constexpr std::size_t kPairOffset = 0;
