@@ -8,10 +8,9 @@
 //                            decoded since the last flush
 //   [kOutSize, +kInSize)     input buffer for the read callback
 // The decoding tables are compile-time constants, so nothing else is needed.
-#include "codec/implode.h"
-
 #include <cstring>
 
+#include "codec/implode.h"
 #include "codec/implode_codes.h"
 
 namespace ssi::codec {
@@ -21,7 +20,7 @@ using namespace detail;
 
 constexpr std::size_t kHistory = kMaxDistance;
 constexpr std::size_t kFlushAt = kHistory + 4096;  // flush once 4 KiB are decoded
-constexpr std::size_t kCopySlack = 8;               // 8-byte copies may overshoot a match
+constexpr std::size_t kCopySlack = 8;              // 8-byte copies may overshoot a match
 constexpr std::size_t kOutSize = kFlushAt + kMaxMatch + kCopySlack;
 constexpr std::size_t kInSize = 2048;
 static_assert(kOutSize + kInSize <= kExplodeWorkSize, "explode must fit the classic work area");
@@ -172,7 +171,9 @@ inline void drop(BitReader& r, unsigned n) {
     r.count -= static_cast<int>(n);
 }
 
-inline bool overran(const BitReader& r) { return r.count < r.pad; }
+inline bool overran(const BitReader& r) {
+    return r.count < r.pad;
+}
 
 // --- output window -----------------------------------------------------------
 

@@ -50,7 +50,7 @@ constexpr std::size_t kLookahead = kMaxMatch + 2;
 constexpr std::size_t kPairSize = 65536;
 constexpr unsigned kHashBits = 15;
 constexpr std::size_t kHashSize = std::size_t{1} << kHashBits;  // for 3-byte and for 4-byte hashes
-constexpr std::size_t kChainSize = 2 * kMaxDistance;  // a slot is not reused while reachable
+constexpr std::size_t kChainSize = 2 * kMaxDistance;            // a slot is not reused while reachable
 constexpr std::size_t kOutFlush = 4096;
 constexpr std::uint32_t kPosStart = 2 * kMaxDistance;
 constexpr std::uint32_t kRebaseAt = 0x80000000u;
@@ -61,7 +61,9 @@ constexpr std::uint32_t kInfinity = 0xFFFFFFFFu;
 constexpr unsigned kMaxChain = 128;
 constexpr unsigned kNiceLength = 128;
 
-constexpr std::size_t align8(std::size_t n) { return (n + 7u) & ~std::size_t{7}; }
+constexpr std::size_t align8(std::size_t n) {
+    return (n + 7u) & ~std::size_t{7};
+}
 constexpr std::size_t kPairOffset = 0;
 constexpr std::size_t kTripleOffset = kPairOffset + kPairSize * 4;
 constexpr std::size_t kHeadOffset = kTripleOffset + kHashSize * 4;
@@ -71,8 +73,7 @@ constexpr std::size_t kLinkOffset = kCostOffset + align8((kBlock + 1) * 4);
 constexpr std::size_t kWindowOffset = kLinkOffset + align8((kBlock + 1) * 4);
 constexpr std::size_t kOutOffset = kWindowOffset + align8(kWindowSize);
 constexpr std::size_t kLayoutSize = kOutOffset + align8(kOutFlush + 8);
-static_assert(kImplodeWorkSize == kLayoutSize + 8,
-              "kImplodeWorkSize must match the work area layout");
+static_assert(kImplodeWorkSize == kLayoutSize + 8, "kImplodeWorkSize must match the work area layout");
 
 // Length token with its leading flag bit: bits to send and their count.
 struct LengthToken {
@@ -84,9 +85,9 @@ constexpr std::array<LengthToken, kEndLength + 1> buildLengthTokens() {
     for (unsigned s = 0; s < 16; ++s) {
         const Code c = kLengthCodes[s];
         for (unsigned e = 0; e < (1u << kLengthExtra[s]); ++e) {
-            t[kLengthBase[s] + e] =
-                LengthToken{static_cast<std::uint16_t>(1u | (unsigned{c.bits} << 1u) | (e << (1u + c.length))),
-                            static_cast<std::uint8_t>(1u + c.length + kLengthExtra[s])};
+            t[kLengthBase[s] + e] = LengthToken{
+                static_cast<std::uint16_t>(1u | (unsigned{c.bits} << 1u) | (e << (1u + c.length))),
+                static_cast<std::uint8_t>(1u + c.length + kLengthExtra[s])};
         }
     }
     return t;
@@ -192,9 +193,11 @@ private:
         if (base_ >= kRebaseAt) {
             const std::uint32_t delta = base_ - (kPosStart - static_cast<std::uint32_t>(kHistory));
             for (std::size_t i = 0; i < kPairSize; ++i) pair_[i] = pair_[i] > delta ? pair_[i] - delta : 0;
-            for (std::size_t i = 0; i < kHashSize; ++i) triple_[i] = triple_[i] > delta ? triple_[i] - delta : 0;
+            for (std::size_t i = 0; i < kHashSize; ++i)
+                triple_[i] = triple_[i] > delta ? triple_[i] - delta : 0;
             for (std::size_t i = 0; i < kHashSize; ++i) head_[i] = head_[i] > delta ? head_[i] - delta : 0;
-            for (std::size_t i = 0; i < kChainSize; ++i) chain_[i] = chain_[i] > delta ? chain_[i] - delta : 0;
+            for (std::size_t i = 0; i < kChainSize; ++i)
+                chain_[i] = chain_[i] > delta ? chain_[i] - delta : 0;
             base_ -= delta;
         }
         return kHistory;
@@ -312,7 +315,8 @@ private:
                     const std::uint32_t withDistance = here + distanceCost(found[k].length, distance);
                     const unsigned top = std::min(found[k].length, reach);
                     for (; length <= top; ++length) {
-                        relax(j + length, withDistance + kLengthTokens[length].count, length | (distance << 10u));
+                        relax(j + length, withDistance + kLengthTokens[length].count,
+                              length | (distance << 10u));
                     }
                 }
             }
@@ -341,7 +345,8 @@ private:
     // cost_ is no longer needed and holds the path's offsets, last first.
     void emitParsed(std::size_t start, std::size_t count) {
         std::size_t steps = 0;
-        for (std::size_t j = count; j != 0; j -= link_[j] & 1023u) cost_[steps++] = static_cast<std::uint32_t>(j);
+        for (std::size_t j = count; j != 0; j -= link_[j] & 1023u)
+            cost_[steps++] = static_cast<std::uint32_t>(j);
         while (steps != 0) {
             const std::uint32_t j = cost_[--steps];
             const std::uint32_t token = link_[j];
@@ -422,10 +427,17 @@ unsigned int implode(ReadFn read, WriteFn write, char* work, void* param, unsign
     }
     unsigned dictBits;
     switch (*dsize) {
-        case kDict1K: dictBits = 4; break;
-        case kDict2K: dictBits = 5; break;
-        case kDict4K: dictBits = 6; break;
-        default: return kInvalidDictSize;
+        case kDict1K:
+            dictBits = 4;
+            break;
+        case kDict2K:
+            dictBits = 5;
+            break;
+        case kDict4K:
+            dictBits = 6;
+            break;
+        default:
+            return kInvalidDictSize;
     }
     if (*type != kBinary && *type != kAscii) return kInvalidMode;
     const auto address = reinterpret_cast<std::uintptr_t>(work);

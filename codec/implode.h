@@ -71,8 +71,8 @@ unsigned int explode(ReadFn read, WriteFn write, char* work, void* param);
 unsigned long crc32(char* buffer, unsigned int* size, unsigned long* old_crc);
 
 // Whole-buffer helpers for tools and tests (these do allocate).
-std::vector<std::uint8_t> implodeBuffer(const std::uint8_t* data, std::size_t size,
-                                        unsigned int type, unsigned int dsize);
+std::vector<std::uint8_t> implodeBuffer(const std::uint8_t* data, std::size_t size, unsigned int type,
+                                        unsigned int dsize);
 // Returns the explode() code; out receives what was decoded, even on error.
 int explodeBuffer(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_t>& out);
 

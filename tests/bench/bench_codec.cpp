@@ -121,9 +121,10 @@ void printRow(const Row& r) {
     auto mbs = [&](double sec) { return sec > 0 ? static_cast<double>(r.size) / 1e6 / sec : 0.0; };
     const double oi = mbs(r.oursImplodeSec), ti = mbs(r.theirsImplodeSec);
     const double oe = mbs(r.oursExplodeSec), te = mbs(r.theirsExplodeSec);
-    std::printf("%-22s %9zu | %9zu %9zu %6.4f | %7.1f %7.1f %5.2f | %7.1f %7.1f %5.2f%s\n", r.name.c_str(), r.size,
-                r.oursPacked, r.theirsPacked, static_cast<double>(r.oursPacked) / static_cast<double>(r.theirsPacked),
-                oi, ti, oi / ti, oe, te, oe / te, r.ok ? "" : "  MISMATCH");
+    std::printf("%-22s %9zu | %9zu %9zu %6.4f | %7.1f %7.1f %5.2f | %7.1f %7.1f %5.2f%s\n", r.name.c_str(),
+                r.size, r.oursPacked, r.theirsPacked,
+                static_cast<double>(r.oursPacked) / static_cast<double>(r.theirsPacked), oi, ti, oi / ti, oe,
+                te, oe / te, r.ok ? "" : "  MISMATCH");
 }
 
 }  // namespace
@@ -150,10 +151,11 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    std::printf("implode codec: ours vs StormLib, dictionary %u, best of 3 rounds >= %.2fs each\n", dsize, minTime);
+    std::printf("implode codec: ours vs StormLib, dictionary %u, best of 3 rounds >= %.2fs each\n", dsize,
+                minTime);
     std::printf("sizes in bytes, speeds in MB/s of uncompressed data, ratio = ours/StormLib\n\n");
-    std::printf("%-22s %9s | %9s %9s %6s | %7s %7s %5s | %7s %7s %5s\n", "file (mode)", "size", "packed", "StormLib",
-                "ratio", "implode", "Storm", "ratio", "explode", "Storm", "ratio");
+    std::printf("%-22s %9s | %9s %9s %6s | %7s %7s %5s | %7s %7s %5s\n", "file (mode)", "size", "packed",
+                "StormLib", "ratio", "implode", "Storm", "ratio", "explode", "Storm", "ratio");
     std::printf("%s\n", std::string(22 + 10 + 30 + 24 + 24 + 6, '-').c_str());
 
     bool allOk = true;
@@ -166,17 +168,19 @@ int main(int argc, char** argv) {
             r.name = name + (type == ssi::codec::kBinary ? " (bin)" : " (asc)");
             r.size = data.size();
             Bytes ours, theirs;
-            const Timing oi = timeImplode(ssi::codec::implode, ssi::codec::kImplodeWorkSize, data, type, dsize,
-                                          minTime, ours);
-            const Timing ti = timeImplode(::implode, ssi::codec::peer::kStormImplodeWork, data, type, dsize, minTime,
-                                          theirs);
+            const Timing oi = timeImplode(ssi::codec::implode, ssi::codec::kImplodeWorkSize, data, type,
+                                          dsize, minTime, ours);
+            const Timing ti = timeImplode(::implode, ssi::codec::peer::kStormImplodeWork, data, type, dsize,
+                                          minTime, theirs);
             ours.resize(oi.outSize);
             theirs.resize(ti.outSize);
             const Timing oe =
                 timeExplode(ssi::codec::explode, ssi::codec::kExplodeWorkSize, theirs, data, minTime);
-            const Timing te = timeExplode(::explode, ssi::codec::peer::kStormExplodeWork, theirs, data, minTime);
+            const Timing te =
+                timeExplode(::explode, ssi::codec::peer::kStormExplodeWork, theirs, data, minTime);
             Bytes check;
-            const bool roundTrip = ssi::codec::peer::stormExplode(ours.data(), ours.size(), check) == 0 && check == data;
+            const bool roundTrip =
+                ssi::codec::peer::stormExplode(ours.data(), ours.size(), check) == 0 && check == data;
             r.oursPacked = ours.size();
             r.theirsPacked = theirs.size();
             r.oursImplodeSec = oi.seconds;

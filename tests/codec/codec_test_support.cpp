@@ -22,7 +22,8 @@ Bytes readFile(const std::string& path, std::size_t maxBytes) {
     Bytes data;
     char buf[65536];
     while (data.size() < maxBytes && f.read(buf, sizeof buf).gcount() > 0) {
-        const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(f.gcount()), maxBytes - data.size());
+        const std::size_t n =
+            std::min<std::size_t>(static_cast<std::size_t>(f.gcount()), maxBytes - data.size());
         data.insert(data.end(), buf, buf + n);
     }
     return data;
@@ -40,8 +41,9 @@ namespace {
 Bytes makeText() {
     // Real prose and code: this tree's codec sources and tests.
     Bytes text;
-    for (const char* file : {"codec/implode.h", "codec/implode.cpp", "codec/explode.cpp", "codec/implode_codes.h",
-                             "tests/codec/codec_tests.cpp", "tests/codec/codec_stormlib_tests.cpp"}) {
+    for (const char* file :
+         {"codec/implode.h", "codec/implode.cpp", "codec/explode.cpp", "codec/implode_codes.h",
+          "tests/codec/codec_tests.cpp", "tests/codec/codec_stormlib_tests.cpp"}) {
         const Bytes part = readFile(std::string(SSI_SOURCE_DIR) + "/" + file);
         text.insert(text.end(), part.begin(), part.end());
     }
@@ -55,7 +57,8 @@ Bytes makeMixed() {
     const Bytes noise = randomBytes(5400, 99);
     Bytes out;
     for (int round = 0; round < 6; ++round) {
-        out.insert(out.end(), text.begin(), text.begin() + std::min<std::size_t>(text.size(), 7000 + 1000 * round));
+        out.insert(out.end(), text.begin(),
+                   text.begin() + std::min<std::size_t>(text.size(), 7000 + 1000 * round));
         out.insert(out.end(), 700 + 333 * round, static_cast<std::uint8_t>('a' + round));
         out.insert(out.end(), noise.begin(), noise.begin() + 900 * (round + 1));
         for (int k = 0; k < 400; ++k) out.push_back(static_cast<std::uint8_t>(k % (round + 2)));
@@ -147,7 +150,9 @@ StreamBuilder& StreamBuilder::match(unsigned length, unsigned distance) {
     return *this;
 }
 
-StreamBuilder& StreamBuilder::end() { return match(detail::kEndLength, 0); }
+StreamBuilder& StreamBuilder::end() {
+    return match(detail::kEndLength, 0);
+}
 
 Bytes StreamBuilder::bytes() const {
     Bytes b = out_;

@@ -24,7 +24,9 @@ using test::Bytes;
 using test::ChunkedIo;
 using test::StreamBuilder;
 
-Bytes ascii(const std::string& s) { return Bytes(s.begin(), s.end()); }
+Bytes ascii(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
 
 struct Exploded {
     int code;
@@ -76,7 +78,10 @@ TEST(Explode, OverlappingCopiesRepeatTheSource) {
                                         .end()
                                         .bytes());
     EXPECT_EQ(e.code, 0);
-    EXPECT_EQ(e.out, ascii("ababababac" "bacbacbacb" "x" + std::string(300, 'x')));
+    EXPECT_EQ(e.out, ascii("ababababac"
+                           "bacbacbacb"
+                           "x" +
+                           std::string(300, 'x')));
 }
 
 TEST(Explode, DistancesBeforeTheStartReadZerosEvenWithADirtyWorkArea) {
@@ -128,15 +133,15 @@ TEST(ExplodeErrors, HeaderBytesAreChecked) {
         int code;
     };
     const Case cases[] = {
-        {{}, kBadData},                        // nothing at all
-        {{0x00}, kBadData},                    // half a header
+        {{}, kBadData},      // nothing at all
+        {{0x00}, kBadData},  // half a header
         {{0x02, 0x04, 0xFF, 0xFF}, kInvalidMode},
         {{0xFF, 0x06, 0xFF, 0xFF}, kInvalidMode},
         {{0x02, 0x09, 0xFF, 0xFF}, kInvalidMode},  // the mode is checked first
         {{0x00, 0x03, 0xFF, 0xFF}, kInvalidDictSize},
         {{0x01, 0x07, 0xFF, 0xFF}, kInvalidDictSize},
         {{0x00, 0x00, 0xFF, 0xFF}, kInvalidDictSize},
-        {{0x00, 0x04}, kBadData},              // header only, no end code
+        {{0x00, 0x04}, kBadData},  // header only, no end code
     };
     for (const Case& c : cases) {
         const Exploded e = explodeBytes(c.stream);
@@ -172,7 +177,9 @@ TEST(ExplodeErrors, MissingEndCodeIsBadDataWithEveryTokenWritten) {
     EXPECT_EQ(e.out, ascii("hiiiiiii"));
 }
 
-unsigned int overreportingRead(char*, unsigned int* size, void*) { return *size + 1; }
+unsigned int overreportingRead(char*, unsigned int* size, void*) {
+    return *size + 1;
+}
 void discardWrite(char*, unsigned int*, void*) {}
 
 TEST(CodecErrors, ArgumentsAndMisbehavingCallbacks) {
@@ -182,11 +189,13 @@ TEST(CodecErrors, ArgumentsAndMisbehavingCallbacks) {
     unsigned type = kBinary, dsize = 2048;
     for (unsigned bad : {0u, 512u, 1000u, 3072u, 8192u}) {
         unsigned d = bad;
-        EXPECT_EQ(implode(ChunkedIo::read, ChunkedIo::write, work.get(), &io, &type, &d), kInvalidDictSize) << bad;
+        EXPECT_EQ(implode(ChunkedIo::read, ChunkedIo::write, work.get(), &io, &type, &d), kInvalidDictSize)
+            << bad;
     }
     unsigned badType = 2, badDict = 0;
     EXPECT_EQ(implode(ChunkedIo::read, ChunkedIo::write, work.get(), &io, &badType, &dsize), kInvalidMode);
-    EXPECT_EQ(implode(ChunkedIo::read, ChunkedIo::write, work.get(), &io, &badType, &badDict), kInvalidDictSize);
+    EXPECT_EQ(implode(ChunkedIo::read, ChunkedIo::write, work.get(), &io, &badType, &badDict),
+              kInvalidDictSize);
     EXPECT_EQ(implode(ChunkedIo::read, ChunkedIo::write, nullptr, &io, &type, &dsize), kAbort);
     EXPECT_EQ(implode(nullptr, ChunkedIo::write, work.get(), &io, &type, &dsize), kAbort);
     EXPECT_EQ(explode(ChunkedIo::read, nullptr, work.get(), &io), kAbort);
@@ -220,9 +229,9 @@ INSTANTIATE_TEST_SUITE_P(Corpus, RoundTrip,
                                             ::testing::Values(1024u, 2048u, 4096u),
                                             ::testing::ValuesIn(test::corpusNames())),
                          [](const auto& info) {
-                             std::string name = std::string(std::get<0>(info.param) == kBinary ? "binary" : "ascii") +
-                                                "_" + std::to_string(std::get<1>(info.param)) + "_" +
-                                                std::get<2>(info.param);
+                             std::string name =
+                                 std::string(std::get<0>(info.param) == kBinary ? "binary" : "ascii") + "_" +
+                                 std::to_string(std::get<1>(info.param)) + "_" + std::get<2>(info.param);
                              for (char& c : name) {
                                  if (!isalnum(static_cast<unsigned char>(c))) c = '_';
                              }
@@ -286,7 +295,8 @@ TEST(Streaming, ExplodeStaysInsideItsWorkArea) {
     const Bytes packed = implodeBuffer(mixed.data(), mixed.size(), kAscii, 4096);
     Bytes area(kExplodeWorkSize + 128, 0xC3);
     ChunkedIo io(packed);
-    ASSERT_EQ(explode(ChunkedIo::read, ChunkedIo::write, reinterpret_cast<char*>(area.data() + 64), &io), kOk);
+    ASSERT_EQ(explode(ChunkedIo::read, ChunkedIo::write, reinterpret_cast<char*>(area.data() + 64), &io),
+              kOk);
     EXPECT_EQ(io.out, mixed);
     for (std::size_t i = 0; i < 64; ++i) {
         ASSERT_EQ(area[i], 0xC3) << i;

@@ -29,7 +29,8 @@ void writeMemory(char* buf, unsigned int* got, void* param) {
 
 }  // namespace
 
-std::vector<std::uint8_t> stormImplode(const std::uint8_t* data, std::size_t size, unsigned type, unsigned dsize) {
+std::vector<std::uint8_t> stormImplode(const std::uint8_t* data, std::size_t size, unsigned type,
+                                       unsigned dsize) {
     std::vector<std::uint8_t> out;
     out.reserve(size / 2 + 64);
     Memory m{data, size, 0, &out};

@@ -10,10 +10,11 @@
 
 extern "C" {
 unsigned int implode(unsigned int (*read_buf)(char* buf, unsigned int* size, void* param),
-                     void (*write_buf)(char* buf, unsigned int* size, void* param), char* work_buf, void* param,
-                     unsigned int* type, unsigned int* dsize);
+                     void (*write_buf)(char* buf, unsigned int* size, void* param), char* work_buf,
+                     void* param, unsigned int* type, unsigned int* dsize);
 unsigned int explode(unsigned int (*read_buf)(char* buf, unsigned int* size, void* param),
-                     void (*write_buf)(char* buf, unsigned int* size, void* param), char* work_buf, void* param);
+                     void (*write_buf)(char* buf, unsigned int* size, void* param), char* work_buf,
+                     void* param);
 }
 
 namespace ssi::codec::peer {
@@ -23,7 +24,8 @@ namespace ssi::codec::peer {
 constexpr std::size_t kStormImplodeWork = 64 * 1024;
 constexpr std::size_t kStormExplodeWork = 32 * 1024;
 
-std::vector<std::uint8_t> stormImplode(const std::uint8_t* data, std::size_t size, unsigned type, unsigned dsize);
+std::vector<std::uint8_t> stormImplode(const std::uint8_t* data, std::size_t size, unsigned type,
+                                       unsigned dsize);
 // Returns StormLib's code; out receives what it wrote.
 unsigned stormExplode(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_t>& out);
 

@@ -47,9 +47,14 @@ unsigned int readFeed(char* buf, unsigned int* size, void* param) {
     check(insideWork(*f, buf, *size), "read buffer outside the work area");
     std::size_t n = *size;
     switch (f->pattern & 3u) {
-        case 0: break;
-        case 1: n = 1; break;
-        case 2: n = 1 + (f->pattern >> 2); break;
+        case 0:
+            break;
+        case 1:
+            n = 1;
+            break;
+        case 2:
+            n = 1 + (f->pattern >> 2);
+            break;
         default:
             f->rng = f->rng * 1103515245u + 12345u;
             n = 1 + (f->rng >> 16) % 300;
@@ -104,7 +109,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         static const auto implodeWork = std::make_unique<char[]>(ssi::codec::kImplodeWorkSize);
         Feed source{feed.out.data(), feed.out.size(), 0, 0, 0, nullptr, {}};
         unsigned type = mode, dict = dsize;
-        check(ssi::codec::implode(readAll, writeAll, implodeWork.get(), &source, &type, &dict) == 0, "implode fails");
+        check(ssi::codec::implode(readAll, writeAll, implodeWork.get(), &source, &type, &dict) == 0,
+              "implode fails");
         const std::vector<std::uint8_t>& packed = source.out;
         std::vector<std::uint8_t> back;
         check(ssi::codec::explodeBuffer(packed.data(), packed.size(), back) == 0, "re-encoded stream fails");
