@@ -38,7 +38,7 @@ struct Io {
 unsigned int readIo(char* buf, unsigned int* want, void* param) {
     auto* io = static_cast<Io*>(param);
     const std::size_t n = std::min<std::size_t>(*want, io->size - io->pos);
-    std::memcpy(buf, io->in + io->pos, n);
+    if (n != 0) std::memcpy(buf, io->in + io->pos, n);
     io->pos += n;
     return static_cast<unsigned int>(n);
 }

@@ -61,7 +61,7 @@ unsigned int readFeed(char* buf, unsigned int* size, void* param) {
             break;
     }
     n = std::min({n, std::size_t{*size}, f->size - f->pos});
-    std::memcpy(buf, f->data + f->pos, n);
+    if (n != 0) std::memcpy(buf, f->data + f->pos, n);
     f->pos += n;
     return static_cast<unsigned int>(n);
 }
@@ -75,7 +75,7 @@ void writeFeed(char* buf, unsigned int* size, void* param) {
 unsigned int readAll(char* buf, unsigned int* size, void* param) {
     auto* f = static_cast<Feed*>(param);
     const std::size_t n = std::min(std::size_t{*size}, f->size - f->pos);
-    std::memcpy(buf, f->data + f->pos, n);
+    if (n != 0) std::memcpy(buf, f->data + f->pos, n);  // data is null for an empty output
     f->pos += n;
     return static_cast<unsigned int>(n);
 }
