@@ -24,10 +24,14 @@ int runInstaller(Os& os) {
 
     // Creating the installer window runs the whole initialisation; it may
     // already have told the application to end.
+    // The window is shown (which hides the preparing window) only once its
+    // creation has run, and only when the initialisation left it open.
     TInstallerForm installer(os);
     installer.preparingWnd = &preparing;
+    installer.setVisible(false);
     os.realize(installer);
     installer.FormCreate();
+    if (!os.terminated()) installer.setVisible(true);
 
     os.runMessageLoop();
     return installer.exitCode;

@@ -391,6 +391,7 @@ std::string FakeOs::loadString(uint32_t id) { return builtinString(id); }
 
 BoxAnswer FakeOs::messageBox(BoxKind kind, BoxButtons buttons, const std::string& text) {
     boxes.push_back({kind, buttons, text});
+    if (onBox) onBox(boxes.back());
     if (!answers.empty()) {
         BoxAnswer a = answers.front();
         answers.pop_front();
@@ -421,6 +422,23 @@ void FakeOs::realize(Form& form) {
     realized.push_back(&form);
     form.recordSize(form.clientWidth + frameWidth, form.clientHeight + frameHeight);
     form.handle = realized.size();
+    form.attachPeer(&showPeer_);
+    if (form.visible()) showPeer_.changed(form, Prop::Visible);
+}
+
+void FakeOs::ShowPeer::changed(Control& control, Prop what) {
+    if (what != Prop::Visible || control.kind() != ControlKind::Form || !control.visible()) return;
+    Form& form = static_cast<Form&>(control);
+    os.shownForms.push_back(form.name());
+    if (form.onShow) form.onShow();
+}
+
+void FakeOs::ShowPeer::released(Control& control) {
+    for (auto it = os.realized.begin(); it != os.realized.end(); ++it)
+        if (*it == &control) {
+            os.realized.erase(it);
+            return;
+        }
 }
 
 bool FakeOs::loadPicture(Control& image, const std::string& path) {

@@ -68,12 +68,14 @@ public:
 
     std::vector<RecordedBox> boxes;
     std::deque<BoxAnswer> answers;  // scripted answers; default: the first button
+    std::function<void(const RecordedBox&)> onBox;  // runs while a box is "up"
 
     uintptr_t currentCursor = 1;
     int processMessagesCalls = 0;
     int handledMessages = 0;
     std::function<void()> onProcessMessages;  // runs inside every processMessages()
-    std::vector<Form*> realized;
+    std::vector<Form*> realized;          // forms whose models are alive
+    std::vector<std::string> shownForms;  // every time a realised form was shown, by name
     std::map<std::string, std::string> pictures;  // picture path by control name
     std::vector<Timer*> runningTimers;
     std::string appTitle;
@@ -127,6 +129,13 @@ public:
     const std::string& root() const { return root_; }
 
 private:
+    // Realised forms run their onShow when they become visible, as real windows do.
+    struct ShowPeer : ControlPeer {
+        explicit ShowPeer(FakeOs& os) : os(os) {}
+        void changed(Control& control, Prop what) override;
+        void released(Control& control) override;
+        FakeOs& os;
+    } showPeer_{*this};
     bool fail(const std::string& op, const std::string& path);
     uint32_t storedAttributes(const std::string& path) const;
     std::string root_;

@@ -1,0 +1,132 @@
+// The start-up from the main routine to the four ways it can leave the
+// installer window, over packages made by the package tool's builder.
+#include <gtest/gtest.h>
+
+#include "app/fInstall.h"
+#include "app/fPreparingInstallWnd.h"
+#include "app/installer_unl.h"
+#include "platform/fake/fake_os.h"
+#include "tests/package/package_fixture.h"
+
+using namespace ssi;
+
+namespace {
+
+struct StartupWithPackage : ::testing::Test {
+    FakeOs os;
+    tool::PackageInput input;
+    const std::string jpeg = std::string("\xFF\xD8\xFF\xE0", 4) + std::string(500, 'j');
+
+    void SetUp() override {
+        os.module = "C:\\Downloads\\NightSkySetup.exe";
+        input.saverName = "Night Sky";
+        input.installerMode = 8;
+        input.offerDisplayPanel = true;
+        input.slots[1] = test::slotOf("impborl.dat", 4, false, "library");
+        input.slots[3] = test::slotOf("installer.jpeg", 7, false, jpeg);
+        const tool::PackageInput full = test::standardInput();
+        for (int slot = 6; slot <= 10; ++slot) input.slots[slot] = full.slots[slot];
+    }
+    void install() {
+        std::vector<uint8_t> image = test::buildImage(input);
+        os.writeFile(os.module, std::string(image.begin(), image.end()));
+    }
+    Form* window(const std::string& name) {
+        for (Form* f : os.realized)
+            if (f->name() == name) return f;
+        return nullptr;
+    }
+};
+
+TEST_F(StartupWithPackage, APicturePackageLeavesTheCentredInstallerWindowWaiting) {
+    install();
+    EXPECT_EQ(runInstaller(os), 0);
+    EXPECT_TRUE(os.boxes.empty()) << os.boxes.front().text;
+    EXPECT_FALSE(os.isTerminated) << "the window waits for Install or Cancel";
+    EXPECT_EQ(os.shownForms, (std::vector<std::string>{"preparingInstallWnd", "InstallerForm"}));
+    EXPECT_EQ(os.appTitle, "Install Screen Saver: Night Sky");
+    EXPECT_EQ(os.pictures["bmpPanel"], "C:\\TEMP\\QDX1\\installer.jpg");
+    EXPECT_EQ(os.readFile("C:\\TEMP\\QDX1\\installer.jpg"), jpeg);
+    EXPECT_EQ(os.readFile("C:\\TEMP\\QDX1\\impborl.dll"), "library");
+}
+
+TEST_F(StartupWithPackage, TheInstallerWindowIsShownCentredOnlyAfterItsCreation) {
+    install();
+    TpreparingInstallWnd preparing(os);
+    os.realize(preparing);
+    TInstallerForm installer(os);
+    installer.preparingWnd = &preparing;
+    installer.setVisible(false);
+    os.realize(installer);
+    installer.FormCreate();
+    EXPECT_TRUE(preparing.visible()) << "nothing hides the preparing window before the installer is shown";
+    EXPECT_EQ(preparing.left(), -3000);
+    EXPECT_EQ(installer.left(), (1024 - installer.width()) / 2);
+    EXPECT_EQ(installer.top(), (768 - installer.height()) / 2);
+    EXPECT_EQ(installer.progressBar.max(), 10);
+    EXPECT_EQ(installer.text(), "Install Screen Saver: Night Sky");
+    EXPECT_FALSE(installer.moviePanel1.visible());
+    EXPECT_TRUE(installer.bmpPanel.visible());
+    installer.setVisible(true);
+    EXPECT_FALSE(preparing.visible());
+    EXPECT_TRUE(os.boxes.empty());
+}
+
+TEST_F(StartupWithPackage, AFailureAfterTheHeaderShowsItsBoxOverTheCentredPreparingWindow) {
+    install();
+    std::string image = os.readFile(os.module);
+    image[kPackageOffset + 2] = 1;  // a read-me is announced, but slot 5 is empty
+    os.writeFile(os.module, image);
+    std::vector<std::pair<int, bool>> seen;
+    os.onBox = [&](const RecordedBox&) {
+        Form* p = window("preparingInstallWnd");
+        seen.push_back({p->left(), p->visible()});
+    };
+    EXPECT_EQ(runInstaller(os), 0);
+    ASSERT_EQ(os.boxes.size(), 1u);
+    EXPECT_EQ(os.boxes[0].text, "Installer file is corrupted. Quillon Error: -531. ");
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].first, (1024 - (244 + os.frameWidth)) / 2);
+    EXPECT_TRUE(seen[0].second);
+    EXPECT_TRUE(os.isTerminated);
+    EXPECT_EQ(os.shownForms, std::vector<std::string>{"preparingInstallWnd"}) << "an ended installer is never shown";
+    EXPECT_EQ(os.fileAttributes("C:\\TEMP\\QDX1"), attr::kInvalid);
+}
+
+TEST_F(StartupWithPackage, AnUnknownFlashVersionIndexIsACorruptPackage) {
+    input.flashVersionIndex = 1;
+    install();
+    std::string image = os.readFile(os.module);
+    image[kPackageOffset + 4] = 2;
+    os.writeFile(os.module, image);
+    runInstaller(os);
+    ASSERT_FALSE(os.boxes.empty());
+    EXPECT_EQ(os.boxes.back().text, "Installer file is corrupted. Quillon Error: -540. ");
+    EXPECT_EQ(os.fileAttributes("C:\\TEMP\\QDX1\\impborl.dll"), attr::kInvalid);
+}
+
+TEST_F(StartupWithPackage, QuietModeKeepsBothWindowsOutOfSight) {
+    os.parameters = {"-q", "/Q"};
+    install();
+    int preparingLeftAtEnd = 0;
+    os.onProcessMessages = [&] {
+        if (Form* p = window("preparingInstallWnd")) preparingLeftAtEnd = p->left();
+    };
+    runInstaller(os);
+    EXPECT_EQ(preparingLeftAtEnd, -3000);
+    EXPECT_EQ(os.appTitle, "Preparing installation...");
+    EXPECT_EQ(os.shownForms, std::vector<std::string>{"preparingInstallWnd"});
+    EXPECT_TRUE(os.isTerminated);
+}
+
+TEST_F(StartupWithPackage, AnUnreadablePictureShowsCorruptFileAndGoesOn) {
+    input.slots[3] = test::slotOf("installer.jpg", 7, false, "not a picture");
+    install();
+    runInstaller(os);
+    ASSERT_EQ(os.boxes.size(), 1u);
+    EXPECT_EQ(os.boxes[0].text, "CorruptFile: ");
+    EXPECT_EQ(os.boxes[0].kind, BoxKind::Error);
+    EXPECT_FALSE(os.isTerminated);
+}
+
+}  // namespace
