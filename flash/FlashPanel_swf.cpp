@@ -186,8 +186,8 @@ Result SwfInspector::inflateSWFFileToTempFile() {
         uint8_t header[kSwfHeaderSize] = {};
         result = copySegment(header);
         if (result == rc::kOk) {
-            declaredFileLength = uint32_t(header[4]) | uint32_t(header[5]) << 8 |
-                                 uint32_t(header[6]) << 16 | uint32_t(header[7]) << 24;
+            declaredFileLength = uint32_t(header[4]) | uint32_t(header[5]) << 8 | uint32_t(header[6]) << 16 |
+                                 uint32_t(header[7]) << 24;
             result = inflateSegment(header);
         }
         // Whatever an earlier movie left there must not pass for this one.

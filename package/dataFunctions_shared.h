@@ -70,8 +70,8 @@ public:
     const std::string& path() const { return path_; }
 
 private:
-    Result extract(const std::string& target, const DataItem& item, DataChunk& chunk,
-                   bool& produced, std::unique_ptr<File>& out);
+    Result extract(const std::string& target, const DataItem& item, DataChunk& chunk, bool& produced,
+                   std::unique_ptr<File>& out);
     void showReadError(Result code);
 
     Os& os_;

@@ -6,10 +6,18 @@
 
 namespace ssi {
 
-int32_t SaverRecord::itemCount() const { return readLE32(bytes + kSaverRecordItemCountOffset); }
-int32_t SaverRecord::presentationMode() const { return readLE32(bytes + kSaverRecordModeOffset); }
-void SaverRecord::setItemCount(int32_t n) { writeLE32(bytes + kSaverRecordItemCountOffset, n); }
-void SaverRecord::setPresentationMode(int32_t mode) { writeLE32(bytes + kSaverRecordModeOffset, mode); }
+int32_t SaverRecord::itemCount() const {
+    return readLE32(bytes + kSaverRecordItemCountOffset);
+}
+int32_t SaverRecord::presentationMode() const {
+    return readLE32(bytes + kSaverRecordModeOffset);
+}
+void SaverRecord::setItemCount(int32_t n) {
+    writeLE32(bytes + kSaverRecordItemCountOffset, n);
+}
+void SaverRecord::setPresentationMode(int32_t mode) {
+    writeLE32(bytes + kSaverRecordModeOffset, mode);
+}
 
 std::string DataItem::itemName() const {
     const void* end = std::memchr(name, 0, sizeof(name));

@@ -88,10 +88,36 @@ TEST(SaverRecords, FieldsAreLittleEndianAtTheirOffsets) {
 TEST(SaverItemNames, OnlyPlainRelativePathsAreSafe) {
     for (const char* ok : {"intro.swf", "media\\intro.swf", "a b\\c d\\e.f", "x", ".hidden", "a..b"})
         EXPECT_TRUE(isSafeItemName(ok)) << ok;
-    for (const char* bad : {"", "\\x.swf", "\\\\server\\share\\x", "C:\\x.swf", "c:x.swf", "..\\x.swf",
-                            "media\\..\\..\\x.swf", "media\\..", ".", "a\\.\\b", "a\\\\b", "a\\", "a/b",
-                            "../x", "x.swf:stream", "a*", "a?", "a|b", "a<b", "a\"b", "a\tb", "...",
-                            ". .", "media.\\x", "x ", "con", "NUL.txt", "media\\com1", "lpt9.swf", "aux "})
+    for (const char* bad : {"",
+                            "\\x.swf",
+                            "\\\\server\\share\\x",
+                            "C:\\x.swf",
+                            "c:x.swf",
+                            "..\\x.swf",
+                            "media\\..\\..\\x.swf",
+                            "media\\..",
+                            ".",
+                            "a\\.\\b",
+                            "a\\\\b",
+                            "a\\",
+                            "a/b",
+                            "../x",
+                            "x.swf:stream",
+                            "a*",
+                            "a?",
+                            "a|b",
+                            "a<b",
+                            "a\"b",
+                            "a\tb",
+                            "...",
+                            ". .",
+                            "media.\\x",
+                            "x ",
+                            "con",
+                            "NUL.txt",
+                            "media\\com1",
+                            "lpt9.swf",
+                            "aux "})
         EXPECT_FALSE(isSafeItemName(bad)) << bad;
     EXPECT_TRUE(isSafeItemName("console.swf"));
     EXPECT_TRUE(isSafeItemName("com10"));
@@ -192,8 +218,7 @@ TEST_F(DataFileTest, ItemCountsOutsideTheTableAreRefusedAsCorrupt) {
 
 TEST_F(DataFileTest, ChunksOutsideTheFileAreReadFailuresWithoutAFile) {
     const std::string tail = "0123456789";
-    ASSERT_EQ(open({TestItem("neg.bin", "x").at(-1),
-                    TestItem("past.bin", "x").at(0x7FFFFFF0),
+    ASSERT_EQ(open({TestItem("neg.bin", "x").at(-1), TestItem("past.bin", "x").at(0x7FFFFFF0),
                     TestItem("huge.bin", tail).expanded(0x7FFFFFFF),
                     TestItem("negstored.bin", tail, true).stored(-4),
                     TestItem("bigstored.bin", tail, true).stored(0x7FFFFFFF),
@@ -209,7 +234,8 @@ TEST_F(DataFileTest, ChunksOutsideTheFileAreReadFailuresWithoutAFile) {
     EXPECT_EQ(extract(6), rc::kCorruptDataFile);
     EXPECT_TRUE(opened.empty()) << opened.front();
     EXPECT_TRUE(os.libraryPaths.empty());
-    for (const char* name : {"neg.bin", "past.bin", "huge.bin", "negstored.bin", "bigstored.bin", "negexpanded.bin"})
+    for (const char* name :
+         {"neg.bin", "past.bin", "huge.bin", "negstored.bin", "bigstored.bin", "negexpanded.bin"})
         EXPECT_FALSE(exists(kInstall + name)) << name;
     ASSERT_EQ(os.boxes.size(), 6u);
     EXPECT_EQ(os.boxes[0].text, kReadProblem + "-30");
@@ -328,7 +354,8 @@ TEST_F(InstallStepsTest, ModeThreeCopiesThePreviewInsteadOfReadingItem1) {
                      3),
               0);
     EXPECT_EQ(os.readFile(kInstall + "movie.swf"), "the preview movie");
-    EXPECT_EQ(os.readFile(kInstall + "copy.swf"), "the preview movie") << "later kind-3 items copy item 1's file";
+    EXPECT_EQ(os.readFile(kInstall + "copy.swf"), "the preview movie")
+        << "later kind-3 items copy item 1's file";
     EXPECT_EQ(os.readFile(kInstall + "other.txt"), "other");
     EXPECT_TRUE(os.boxes.empty());
 }
@@ -390,7 +417,8 @@ TEST_F(InstallStepsTest, SaverRecordIsReadAndWrittenWhole) {
 TEST_F(InstallStepsTest, SaverRecordFailuresShowTheInstallError) {
     EXPECT_EQ(form.readSaverRecord(), oserr::kFileNotFound);
     ASSERT_EQ(os.boxes.size(), 1u);
-    EXPECT_EQ(os.boxes[0].text, "Installation Error: " + kContainer + "\r\n\r\nProblem with file " + kContainer + ". ");
+    EXPECT_EQ(os.boxes[0].text,
+              "Installation Error: " + kContainer + "\r\n\r\nProblem with file " + kContainer + ". ");
 
     os.writeFile(kContainer, std::string(100, 'x'));
     const SaverRecord before = form.saverRecord;
@@ -402,7 +430,9 @@ TEST_F(InstallStepsTest, SaverRecordFailuresShowTheInstallError) {
     };
     EXPECT_EQ(form.writeSaverRecord(), oserr::kDiskFull);
     EXPECT_FALSE(exists(kInstall + "saver.dat")) << "no settings file cut short";
-    os.inject = [](const std::string& op, const std::string&) { return op == "openFile" ? oserr::kAccessDenied : 0; };
+    os.inject = [](const std::string& op, const std::string&) {
+        return op == "openFile" ? oserr::kAccessDenied : 0;
+    };
     EXPECT_EQ(form.writeSaverRecord(), oserr::kAccessDenied);
     EXPECT_NE(os.boxes.back().text.find("Insufficient user account privileges."), std::string::npos);
 }

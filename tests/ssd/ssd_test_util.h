@@ -15,10 +15,22 @@ namespace ssi::test {
 struct TestItem {
     TestItem(std::string n, std::string c, bool z = false, uint8_t k = 0, int32_t cls = 0)
         : name(std::move(n)), content(std::move(c)), compressed(z), kind(k), itemClass(cls) {}
-    TestItem& expanded(int32_t v) { expandedSize = v; return *this; }
-    TestItem& stored(int32_t v) { storedSize = v; return *this; }
-    TestItem& at(int32_t v) { chunkOffset = v; return *this; }
-    TestItem& bytes(std::string v) { storedBytes = std::move(v); return *this; }
+    TestItem& expanded(int32_t v) {
+        expandedSize = v;
+        return *this;
+    }
+    TestItem& stored(int32_t v) {
+        storedSize = v;
+        return *this;
+    }
+    TestItem& at(int32_t v) {
+        chunkOffset = v;
+        return *this;
+    }
+    TestItem& bytes(std::string v) {
+        storedBytes = std::move(v);
+        return *this;
+    }
 
     std::string name;
     std::string content;
@@ -33,8 +45,8 @@ struct TestItem {
 };
 
 inline std::string imploded(const std::string& data) {
-    std::vector<uint8_t> out = codec::implodeBuffer(reinterpret_cast<const uint8_t*>(data.data()), data.size(),
-                                                    codec::kBinary, codec::kDict4K);
+    std::vector<uint8_t> out = codec::implodeBuffer(reinterpret_cast<const uint8_t*>(data.data()),
+                                                    data.size(), codec::kBinary, codec::kDict4K);
     return std::string(out.begin(), out.end());
 }
 

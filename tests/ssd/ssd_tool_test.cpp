@@ -81,10 +81,13 @@ TEST_F(SsdTool, FolderTreeRoundTripsByteForByte) {
     EXPECT_NE(out.find("4 items, presentation mode 3"), std::string::npos) << out;
     EXPECT_NE(out.find("yes         media\\loop.swf"), std::string::npos) << out;
     EXPECT_NE(out.find("      30000       30000  no          intro.swf"), std::string::npos)
-        << "an incompressible item is stored\n" << out;
-    EXPECT_NE(out.find("    2     0         32340          12          12  no          media\\deep\\er\\notes.txt"),
-              std::string::npos)
-        << "items in name order, chunks packed after the table\n" << out;
+        << "an incompressible item is stored\n"
+        << out;
+    EXPECT_NE(
+        out.find("    2     0         32340          12          12  no          media\\deep\\er\\notes.txt"),
+        std::string::npos)
+        << "items in name order, chunks packed after the table\n"
+        << out;
 
     ASSERT_EQ(run({"extract", ssd, (dir / "dst").string()}), 0) << err;
     for (const auto& [name, content] : files) EXPECT_EQ(read(dir / "dst" / name), content) << name;
@@ -105,8 +108,8 @@ TEST_F(SsdTool, FolderTreeRoundTripsByteForByte) {
     EXPECT_EQ(os.readFile("C:\\out\\intro.swf"), files.at("intro.swf"));
 
     // --store keeps every item as it is; --first puts the movie first.
-    ASSERT_EQ(run({"build", (dir / "src").string(), "--record", record(), "--store", "--first", "media\\loop.swf",
-                   ssd}),
+    ASSERT_EQ(run({"build", (dir / "src").string(), "--record", record(), "--store", "--first",
+                   "media\\loop.swf", ssd}),
               0)
         << err;
     ASSERT_EQ(run({"list", ssd}), 0);
@@ -119,10 +122,11 @@ TEST_F(SsdTool, FolderTreeRoundTripsByteForByte) {
 TEST_F(SsdTool, ManifestGivesKindsClassesAndCompression) {
     write(dir / "m/files/movie.swf", "FWS movie");
     write(dir / "m/files/readme.txt", std::string(4000, 'r'));
-    write(dir / "m/saver.toml",
-          "[[item]]\nname = \"movie.swf\"\nfile = \"files/movie.swf\"\nkind2 = 2\nclass = 7\ncompress = true\n"
-          "[[item]]\nname = \"copy.swf\"\nkind = 3\n"
-          "[[item]]\nname = \"docs\\\\readme.txt\"\nfile = \"files/readme.txt\"\ncompress = false\n");
+    write(
+        dir / "m/saver.toml",
+        "[[item]]\nname = \"movie.swf\"\nfile = \"files/movie.swf\"\nkind2 = 2\nclass = 7\ncompress = true\n"
+        "[[item]]\nname = \"copy.swf\"\nkind = 3\n"
+        "[[item]]\nname = \"docs\\\\readme.txt\"\nfile = \"files/readme.txt\"\ncompress = false\n");
     const std::string ssd = (dir / "m.ssd").string();
     ASSERT_EQ(run({"build", (dir / "m/saver.toml").string(), "--record", record(), ssd}), 0) << err;
     ASSERT_EQ(run({"list", ssd}), 0) << err;
@@ -157,8 +161,10 @@ TEST_F(SsdTool, BuildRefusesWhatTheInstallerWouldNot) {
     EXPECT_EQ(manifest("[[item]]\nname = \"..\\\\up.txt\"\nfile = \"f.txt\"\n"), 1);
     EXPECT_NE(err.find("not a plain relative path"), std::string::npos) << err;
     EXPECT_EQ(manifest("[[item]]\nname = \"C:\\\\f.txt\"\nfile = \"f.txt\"\n"), 1);
-    EXPECT_EQ(manifest("[[item]]\nname = \"a.txt\"\nfile = \"f.txt\"\n[[item]]\nname = \"A.TXT\"\nfile = \"f.txt\"\n"),
-              1);
+    EXPECT_EQ(
+        manifest(
+            "[[item]]\nname = \"a.txt\"\nfile = \"f.txt\"\n[[item]]\nname = \"A.TXT\"\nfile = \"f.txt\"\n"),
+        1);
     EXPECT_NE(err.find("appears twice"), std::string::npos) << err;
     EXPECT_EQ(manifest("[[item]]\nname = \"a.txt\"\n"), 1) << "only kind 3 may lack a file";
     EXPECT_EQ(manifest("[[item]]\nname = \"a.txt\"\nfile = \"missing.txt\"\n"), 1);

@@ -23,7 +23,9 @@ using wintest::freshDir;
 using wintest::readFile;
 using wintest::writeFile;
 
-bool exists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool exists(const std::string& path) {
+    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 struct WineDataFile : ::testing::Test {
     win32::Win32Os os;
@@ -77,7 +79,8 @@ TEST_F(WineDataFile, HostileItemsAreRefusedWithABox) {
 }
 
 TEST_F(WineDataFile, WrongExpandedSizeLeavesNoFile) {
-    writeFile(form.dataFilePath, makeDataFile({TestItem("short.txt", std::string(5000, 's'), true).expanded(4999)}));
+    writeFile(form.dataFilePath,
+              makeDataFile({TestItem("short.txt", std::string(5000, 's'), true).expanded(4999)}));
     EXPECT_EQ(form.expandDataFile(), rc::kExpandedSizeWrong);
     EXPECT_FALSE(exists(install + "short.txt"));
 }
@@ -101,10 +104,12 @@ TEST_F(WineDataFile, SecondOpenShowsTheInUseBox) {
 std::string cws(uint8_t version, const std::string& body) {
     uLongf size = compressBound(uLong(body.size()));
     std::string z(size, '\0');
-    compress(reinterpret_cast<Bytef*>(&z[0]), &size, reinterpret_cast<const Bytef*>(body.data()), uLong(body.size()));
+    compress(reinterpret_cast<Bytef*>(&z[0]), &size, reinterpret_cast<const Bytef*>(body.data()),
+             uLong(body.size()));
     z.resize(size);
     const uint32_t n = uint32_t(8 + body.size());
-    return "CWS" + std::string(1, char(version)) + std::string{char(n), char(n >> 8), char(n >> 16), char(n >> 24)} + z;
+    return "CWS" + std::string(1, char(version)) +
+           std::string{char(n), char(n >> 8), char(n >> 16), char(n >> 24)} + z;
 }
 
 TEST(WineSwf, InflatesIntoARealTempFolderAndReusesIt) {
@@ -125,8 +130,9 @@ TEST(WineSwf, InflatesIntoARealTempFolderAndReusesIt) {
     EXPECT_EQ(readFile(folder + "unCompressedSWF.swf").size(), 13u);
 
     // A movie another program holds open for writing cannot be opened denying writes.
-    win32::FileHandle writer(::CreateFileA(swf.swfFilename.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    win32::FileHandle writer(::CreateFileA(swf.swfFilename.c_str(), GENERIC_WRITE,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(bool(writer));
     EXPECT_EQ(swf.readSWFFileFormatType(), ERROR_SHARING_VIOLATION);
     writer.reset();

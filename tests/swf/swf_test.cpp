@@ -20,7 +20,8 @@ std::string le32(uint32_t v) {
 std::string deflated(const std::string& body) {
     uLongf size = compressBound(uLong(body.size()));
     std::string out(size, '\0');
-    compress(reinterpret_cast<Bytef*>(&out[0]), &size, reinterpret_cast<const Bytef*>(body.data()), uLong(body.size()));
+    compress(reinterpret_cast<Bytef*>(&out[0]), &size, reinterpret_cast<const Bytef*>(body.data()),
+             uLong(body.size()));
     out.resize(size);
     return out;
 }
@@ -51,15 +52,21 @@ struct SwfTest : ::testing::Test {
 };
 
 TEST_F(SwfTest, FormatTypeAcceptsOnlyTheTwoSignatures) {
-    os.inject = [](const std::string& op, const std::string&) { return op == "openFile" ? oserr::kAccessDenied : 0; };
+    os.inject = [](const std::string& op, const std::string&) {
+        return op == "openFile" ? oserr::kAccessDenied : 0;
+    };
     EXPECT_EQ(swf.readSWFFileFormatType(), 0) << "a missing movie is not opened";
     EXPECT_EQ(swf.signature, "");
     os.inject = nullptr;
 
-    const std::pair<std::string, Result> cases[] = {
-        {fws(6, "body"), 0},   {cws(6, "body"), 0},  {"fws\x06", rc::kSwfBadSignature},
-        {"cWS\x06", rc::kSwfBadSignature},            {"GIF89a", rc::kSwfBadSignature},
-        {"FW", rc::kSwfTruncated}, {"", rc::kSwfTruncated}, {"FWS", 0}};
+    const std::pair<std::string, Result> cases[] = {{fws(6, "body"), 0},
+                                                    {cws(6, "body"), 0},
+                                                    {"fws\x06", rc::kSwfBadSignature},
+                                                    {"cWS\x06", rc::kSwfBadSignature},
+                                                    {"GIF89a", rc::kSwfBadSignature},
+                                                    {"FW", rc::kSwfTruncated},
+                                                    {"", rc::kSwfTruncated},
+                                                    {"FWS", 0}};
     for (const auto& [content, expected] : cases) {
         os.writeFile(kMovie, content);
         EXPECT_EQ(swf.readSWFFileFormatType(), expected) << content;
@@ -70,8 +77,13 @@ TEST_F(SwfTest, FormatTypeAcceptsOnlyTheTwoSignatures) {
 }
 
 TEST_F(SwfTest, VersionsThreeToEightPass) {
-    const std::pair<uint8_t, Result> cases[] = {{3, 0}, {8, 0}, {6, 0}, {2, rc::kSwfTooOld}, {0, rc::kSwfTooOld},
-                                                {9, rc::kSwfTooNew}, {255, rc::kSwfTooNew}};
+    const std::pair<uint8_t, Result> cases[] = {{3, 0},
+                                                {8, 0},
+                                                {6, 0},
+                                                {2, rc::kSwfTooOld},
+                                                {0, rc::kSwfTooOld},
+                                                {9, rc::kSwfTooNew},
+                                                {255, rc::kSwfTooNew}};
     for (const auto& [version, expected] : cases) {
         os.writeFile(kMovie, fws(version, "body"));
         EXPECT_EQ(swf.readSWFFile_FWS_Format(kMovie), expected) << int(version);
@@ -185,7 +197,8 @@ TEST_F(SwfTest, TemporaryFileFailuresHaveTheirOwnCode) {
     EXPECT_EQ(os.readFile(swf.inflatedPath()), "");
 
     os.inject = [](const std::string& op, const std::string& path) {
-        return op == "read" && path.find("compressedSWFSegment") != std::string::npos ? oserr::kAccessDenied : 0;
+        return op == "read" && path.find("compressedSWFSegment") != std::string::npos ? oserr::kAccessDenied
+                                                                                      : 0;
     };
     EXPECT_EQ(swf.inflateSWFFileToTempFile(), rc::kSwfTempFileFailed);
 

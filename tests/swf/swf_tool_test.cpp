@@ -40,7 +40,8 @@ std::string movie(const char* sig, uint8_t version, const std::string& body, boo
     if (!compressed) return head + body;
     uLongf size = compressBound(uLong(body.size()));
     std::string z(size, '\0');
-    compress(reinterpret_cast<Bytef*>(&z[0]), &size, reinterpret_cast<const Bytef*>(body.data()), uLong(body.size()));
+    compress(reinterpret_cast<Bytef*>(&z[0]), &size, reinterpret_cast<const Bytef*>(body.data()),
+             uLong(body.size()));
     z.resize(size);
     return head + z;
 }

@@ -12,7 +12,6 @@
 #include <map>
 #include <memory>
 #include <set>
-
 #include <toml.hpp>
 
 #include "codec/implode.h"
@@ -52,7 +51,8 @@ std::vector<std::string> splitName(const std::string& name) {
 }
 
 std::string usage() {
-    return "usage: saverpack ssd build (DIR | MANIFEST.toml) --record RECORD_FILE [--store] [--first NAME] OUT\n"
+    return "usage: saverpack ssd build (DIR | MANIFEST.toml) --record RECORD_FILE [--store] [--first NAME] "
+           "OUT\n"
            "       saverpack ssd list FILE\n"
            "       saverpack ssd extract FILE DIR\n";
 }
@@ -60,8 +60,8 @@ std::string usage() {
 // ---- building -------------------------------------------------------------------
 
 struct SourceItem {
-    std::string name;   // name in the container, backslashes between folders
-    std::string file;   // host path of its bytes; empty: no bytes
+    std::string name;  // name in the container, backslashes between folders
+    std::string file;  // host path of its bytes; empty: no bytes
     uint8_t kind = 0;
     uint8_t kind2 = 0;
     int32_t itemClass = 0;
@@ -100,7 +100,8 @@ bool collectFolder(const fs::path& root, const fs::path& output, std::vector<Sou
         err << "saverpack ssd: " << root.string() << ": " << ec.message() << "\n";
         return false;
     }
-    std::sort(items.begin(), items.end(), [](const SourceItem& a, const SourceItem& b) { return a.name < b.name; });
+    std::sort(items.begin(), items.end(),
+              [](const SourceItem& a, const SourceItem& b) { return a.name < b.name; });
     return ok;
 }
 
@@ -138,8 +139,8 @@ bool loadItemManifest(const std::string& path, std::vector<SourceItem>& items, s
             if (!t.contains(key)) return fallback;
             const toml::value& v = t.at(key);
             if (!v.is_integer() || v.as_integer() < min || v.as_integer() > max) {
-                fault(where + "." + key, "expected an integer from " + std::to_string(min) + " to " +
-                                             std::to_string(max));
+                fault(where + "." + key,
+                      "expected an integer from " + std::to_string(min) + " to " + std::to_string(max));
                 return fallback;
             }
             return v.as_integer();
@@ -207,7 +208,8 @@ bool prepareItem(const SourceItem& source, bool store, BuiltItem& out, std::ostr
     out.chunk.expandedSize = int32_t(data.size());
     const bool tryCompress = source.compress == 1 || (source.compress == -1 && !store);
     if (tryCompress && !data.empty()) {
-        std::vector<uint8_t> packed = codec::implodeBuffer(data.data(), data.size(), codec::kBinary, codec::kDict4K);
+        std::vector<uint8_t> packed =
+            codec::implodeBuffer(data.data(), data.size(), codec::kBinary, codec::kDict4K);
         std::vector<uint8_t> check;
         if (codec::explodeBuffer(packed.data(), packed.size(), check) != int(codec::kOk) || check != data) {
             err << "saverpack ssd: " << source.name << ": the compressed form does not expand back\n";
@@ -264,7 +266,8 @@ int buildCommand(const std::vector<std::string>& args, std::ostream& out, std::o
     if (!(folder ? collectFolder(input, output, sources, err) : loadItemManifest(input, sources, err)))
         return kFault;
     if (!first.empty()) {
-        auto it = std::find_if(sources.begin(), sources.end(), [&](const SourceItem& s) { return s.name == first; });
+        auto it = std::find_if(sources.begin(), sources.end(),
+                               [&](const SourceItem& s) { return s.name == first; });
         if (it == sources.end()) {
             err << "saverpack ssd: --first " << first << ": no such item\n";
             return kFault;
@@ -272,7 +275,8 @@ int buildCommand(const std::vector<std::string>& args, std::ostream& out, std::o
         std::rotate(sources.begin(), it, it + 1);
     }
     if (sources.size() > size_t(kMaxDataItems)) {
-        err << "saverpack ssd: " << sources.size() << " items; a data file holds at most " << kMaxDataItems << "\n";
+        err << "saverpack ssd: " << sources.size() << " items; a data file holds at most " << kMaxDataItems
+            << "\n";
         return kFault;
     }
     std::set<std::string> seen;
@@ -315,8 +319,8 @@ int buildCommand(const std::vector<std::string>& args, std::ostream& out, std::o
         uint8_t bytes[sizeof(DataChunk)];
         encodeDataChunk(b.chunk, bytes);
         written = written && std::fwrite(bytes, 1, sizeof(bytes), file.get()) == sizeof(bytes);
-        written = written && (b.stored.empty() || std::fwrite(b.stored.data(), 1, b.stored.size(), file.get()) ==
-                                                      b.stored.size());
+        written = written && (b.stored.empty() || std::fwrite(b.stored.data(), 1, b.stored.size(),
+                                                              file.get()) == b.stored.size());
     }
     written = std::fclose(file.release()) == 0 && written;
     if (!written) {
@@ -346,18 +350,20 @@ public:
         if (std::fseek(file_.get(), 0, SEEK_END) != 0) return fail(err, "cannot be read");
         size_ = std::ftell(file_.get());
         std::rewind(file_.get());
-        if (size_ < int64_t(kSaverRecordSize) || std::fread(record.bytes, 1, kSaverRecordSize, file_.get()) !=
-                                                      kSaverRecordSize)
+        if (size_ < int64_t(kSaverRecordSize) ||
+            std::fread(record.bytes, 1, kSaverRecordSize, file_.get()) != kSaverRecordSize)
             return fail(err, "shorter than a settings record");
         count = record.itemCount();
         if (count < 0 || count > kMaxDataItems)
-            return fail(err, "item count " + std::to_string(count) + " is outside 0.." + std::to_string(kMaxDataItems));
+            return fail(err, "item count " + std::to_string(count) + " is outside 0.." +
+                                 std::to_string(kMaxDataItems));
         if (int64_t(kSaverRecordSize) + int64_t(count) * int64_t(sizeof(DataItem)) > size_)
             return fail(err, "the item table is cut short");
         items.resize(size_t(count));
         for (DataItem& item : items) {
             uint8_t bytes[sizeof(DataItem)];
-            if (std::fread(bytes, 1, sizeof(bytes), file_.get()) != sizeof(bytes)) return fail(err, "cannot be read");
+            if (std::fread(bytes, 1, sizeof(bytes), file_.get()) != sizeof(bytes))
+                return fail(err, "cannot be read");
             decodeDataItem(bytes, item);
         }
         return true;
@@ -376,7 +382,8 @@ public:
         if (chunk.expandedSize < 0) return "negative expanded size";
         if (chunk.storedSize < 0) return "negative stored size";
         const int64_t available = size_ - offset - int64_t(sizeof(DataChunk));
-        if ((chunk.compressed ? chunk.storedSize : chunk.expandedSize) > available) return "item bytes past the end";
+        if ((chunk.compressed ? chunk.storedSize : chunk.expandedSize) > available)
+            return "item bytes past the end";
         return "";
     }
 
@@ -406,9 +413,9 @@ int listCommand(const std::vector<std::string>& args, std::ostream& out, std::os
     if (!reader.open(args[2], err)) return kFault;
     out << args[2] << ": " << reader.count << " items, presentation mode " << reader.record.presentationMode()
         << ", " << reader.size() << " bytes\n";
-    out << std::setw(5) << "index" << std::setw(6) << "kind" << std::setw(14) << "chunk offset" << std::setw(12)
-        << "expanded" << std::setw(12) << "stored" << "  " << std::left << std::setw(12) << "compressed"
-        << std::right << "name\n";
+    out << std::setw(5) << "index" << std::setw(6) << "kind" << std::setw(14) << "chunk offset"
+        << std::setw(12) << "expanded" << std::setw(12) << "stored"
+        << "  " << std::left << std::setw(12) << "compressed" << std::right << "name\n";
     int status = kOk;
     for (size_t i = 0; i < reader.items.size(); ++i) {
         const DataItem& item = reader.items[i];
@@ -416,19 +423,19 @@ int listCommand(const std::vector<std::string>& args, std::ostream& out, std::os
         const std::string fault = reader.chunk(i, chunk);
         out << std::setw(5) << (i + 1) << std::setw(6) << int(item.kind) << std::setw(14) << item.chunkOffset;
         if (fault.empty() || fault.rfind("negative", 0) == 0 || fault == "item bytes past the end")
-            out << std::setw(12) << chunk.expandedSize << std::setw(12) << chunk.storedSize << "  " << std::left
-                << std::setw(12) << (chunk.compressed ? "yes" : "no") << std::right;
+            out << std::setw(12) << chunk.expandedSize << std::setw(12) << chunk.storedSize << "  "
+                << std::left << std::setw(12) << (chunk.compressed ? "yes" : "no") << std::right;
         else
-            out << std::setw(12) << "-" << std::setw(12) << "-" << "  " << std::left << std::setw(12) << "-"
-                << std::right;
+            out << std::setw(12) << "-" << std::setw(12) << "-"
+                << "  " << std::left << std::setw(12) << "-" << std::right;
         out << item.itemName() << "\n";
         if (!fault.empty()) {
             err << "saverpack ssd: item " << (i + 1) << ": " << fault << "\n";
             status = kFault;
         }
         if (!item.itemName().empty() && !isSafeItemName(item.itemName())) {
-            err << "saverpack ssd: item " << (i + 1) << ": the installer refuses the name '" << item.itemName()
-                << "'\n";
+            err << "saverpack ssd: item " << (i + 1) << ": the installer refuses the name '"
+                << item.itemName() << "'\n";
             status = kFault;
         }
     }
@@ -531,8 +538,8 @@ int extractCommand(const std::vector<std::string>& args, std::ostream& out, std:
             refuse(i, name + ": " + (why.empty() ? "write failed" : why));
             continue;
         }
-        out << name << ": " << chunk.expandedSize << " bytes" << (reader.items[i].kind == 3 ? " (kind 3)" : "")
-            << "\n";
+        out << name << ": " << chunk.expandedSize << " bytes"
+            << (reader.items[i].kind == 3 ? " (kind 3)" : "") << "\n";
     }
     return status;
 }

@@ -38,13 +38,20 @@ private:
 
 std::string verdictText(Result code) {
     switch (code) {
-        case rc::kOk: return "accepted";
-        case rc::kSwfBadSignature: return "refused (-404: not an SWF movie)";
-        case rc::kSwfTooNew: return "refused (-405: SWF version above 8)";
-        case rc::kSwfTooOld: return "refused (-406: SWF version below 3)";
-        case rc::kSwfTruncated: return "refused (-407: shorter than its 8-byte header)";
-        case rc::kSwfInflateFailed: return "refused (-408: the compressed body is damaged or cut short)";
-        default: return "refused (" + std::to_string(code) + ")";
+        case rc::kOk:
+            return "accepted";
+        case rc::kSwfBadSignature:
+            return "refused (-404: not an SWF movie)";
+        case rc::kSwfTooNew:
+            return "refused (-405: SWF version above 8)";
+        case rc::kSwfTooOld:
+            return "refused (-406: SWF version below 3)";
+        case rc::kSwfTruncated:
+            return "refused (-407: shorter than its 8-byte header)";
+        case rc::kSwfInflateFailed:
+            return "refused (-408: the compressed body is damaged or cut short)";
+        default:
+            return "refused (" + std::to_string(code) + ")";
     }
 }
 
@@ -65,8 +72,8 @@ int info(const std::string& path, std::ostream& out, std::ostream& err) {
     out << "signature: " << signature;
     if (verdict == rc::kOk) out << (signature == "CWS" ? " (compressed)" : " (uncompressed)");
     out << "\n";
-    const uint32_t fileLength =
-        uint32_t(header[4]) | uint32_t(header[5]) << 8 | uint32_t(header[6]) << 16 | uint32_t(header[7]) << 24;
+    const uint32_t fileLength = uint32_t(header[4]) | uint32_t(header[5]) << 8 | uint32_t(header[6]) << 16 |
+                                uint32_t(header[7]) << 24;
     if (got > 3) out << "version: " << int(header[3]) << "\n";
     if (got >= kSwfHeaderSize) out << "FileLength: " << fileLength << "\n";
 
