@@ -1,171 +1,28 @@
-// Extraction of one package slot to its destination file.
-#include <memory>
-#include <new>
-
+// The installer window's extraction of one slot (the steps are in
+// package/slot_extraction.cpp).
 #include "app/fInstall.h"
-#include "app/messages.h"
 #include "app/strings.h"
-#include "package/package_layout.h"
-#include "package/pk_stuff.h"
-#include "saver/logFile.h"
+#include "package/slot_extraction.h"
 
 namespace ssi {
 
 namespace {
-
-constexpr int kReplaceAttempts = 1000;
-constexpr uint32_t kCopyChunk = 64 * 1024;
-
-// Reads exactly `size` bytes unless the file ends first; `got` is what arrived.
-Result readFully(File& file, char* buffer, uint32_t size, uint32_t& got) {
-    got = 0;
-    while (got < size) {
-        uint32_t n = 0;
-        if (Result e = file.read(buffer + got, size - got, n)) return e;
-        if (n == 0) break;
-        got += n;
-    }
-    return 0;
+SlotFolders foldersOf(const TInstallerForm& form) {
+    return {form.dirs.systemDir, form.dirs.scratchDir, form.installDir, form.header.name()};
 }
-
 }  // namespace
 
 std::string TInstallerForm::destinationFor(const PackageEntry& entry) const {
-    const std::string name = entry.name();
-    if (!isSafeFileName(name)) return std::string();
-    switch (entry.targetKind) {
-        case 1:
-        case 5:
-        case 6:
-        case 10: {
-            // The install directory carries the saver's name: never form a
-            // path from one that could leave the system directory.
-            const std::string saver = header.name();
-            if (!saver.empty() && !isSafeFileName(saver)) return std::string();
-            return installDir + name;
-        }
-        case 2:
-            return dirs.systemDir + name;
-        case 3:
-            if (name == "flashax7.exe" || name == "install_flash_player_active_x.msi") return dirs.scratchDir + name;
-            return dirs.systemDir + changeFileExt(name, ".dll");
-        case 4:
-            if (name == "impborl.dat") return dirs.scratchDir + changeFileExt(name, ".dll");
-            return dirs.scratchDir + name;
-        case 7:
-            return dirs.scratchDir + name;
-        default:
-            return std::string();  // 0, 8, 9 and anything else: no destination
-    }
+    return slotDestination(entry, foldersOf(*this));
 }
 
 Result TInstallerForm::extractEntry(File& package, int slotIndex, bool showProgress) {
-    if (showProgress) showStatus(os_.loadString(kStrWritingSaverFiles));
-    if (slotIndex < 0 || slotIndex >= kSlotCount) return rc::kCorruptPackage;
-
-    // The routine works on a copy: the header itself never changes here.
-    const PackageEntry entry = header.entries[slotIndex];
-    const std::string name = entry.name();
-    if (name.empty()) {
-        showInstallError(os_, rc::kEmptySlotName, std::string());
-        return rc::kEmptySlotName;
-    }
-    // Names and ranges are checked before anything is allocated, deleted or
-    // written. No box: the caller reports the code (for an initialisation
-    // step as a corrupted installer file).
-    if (!isSafeFileName(name)) {
-        logMessage("unsafe slot name refused: " + std::to_string(slotIndex));
+    if (slotIndex < 0 || slotIndex >= kSlotCount) {
+        if (showProgress) showStatus(os_.loadString(kStrWritingSaverFiles));
         return rc::kCorruptPackage;
     }
-    const std::string dest = destinationFor(entry);
-    if (dest.empty()) {
-        logMessage("slot without destination: " + std::to_string(slotIndex));
-        // A kind with a folder that formed no path had an unsafe saver name.
-        return kindHasDestination(entry.targetKind) ? rc::kCorruptPackage : rc::kNoDestination;
-    }
-
-    // Destinations that are replaced with repeated attempts leave every
-    // report but an I/O error to the caller.
-    const bool isDll = extractFileExt(dest) == ".dll";
-    auto report = [&](Result code) {
-        if (code != rc::kOk && code != rc::kFileBusy && code != rc::kSaverNotReplaced && isDll)
-            showInstallError(os_, code, dest);
-        return code;
-    };
-    auto ioError = [&](Result code) {
-        showInstallError(os_, code, dest);
-        return code;
-    };
-
-    int64_t packageSize = 0;
-    if (Result e = package.size(packageSize)) return ioError(e);
-    if (!slotBytesInFile(entry, packageSize)) {
-        logMessage("slot outside the package: " + std::to_string(slotIndex));
-        return report(rc::kShortRead);
-    }
-    const uint32_t storedSize = uint32_t(entry.storedSize());
-
-    if (Result e = package.seek(entry.firstByte)) return ioError(e);
-    if (showProgress) stepProgress();
-
-    // Remove an older file at the destination.
-    Result result = isDll ? deleteFileForced(os_, dest) : deleteFileRetry(os_, dest, kReplaceAttempts);
-    if (result != rc::kOk) {
-        logMessage("cannot replace: " + dest);
-        // A busy file other than a screen saver stays as it is: nothing is
-        // written and the installation carries on.
-        return result == rc::kFileBusy ? rc::kOk : report(result);
-    }
-
-    if (entry.compressed) {
-        std::unique_ptr<char[]> block(new (std::nothrow) char[storedSize]);
-        if (!block) return report(rc::kOutOfMemory);
-        {
-            TCompressor compressor(os_, dirs.scratchDir);
-            if (!compressor.loaded) return report(rc::kLibraryNotLoaded);
-            uint32_t got = 0;
-            if (Result e = readFully(package, block.get(), storedSize, got)) return ioError(e);
-            if (got != storedSize) return report(rc::kShortRead);
-            // Its own result is not consulted: the size check below decides.
-            // The cap keeps a damaged stream from filling the disk.
-            const int64_t limit = entry.expandedSize < 0 ? 0 : int64_t(entry.expandedSize) + 1;
-            compressor.ExpandToFile(dest, block.get(), int32_t(storedSize), limit);
-            compressor.Destroy();
-        }
-        std::vector<FindEntry> found;
-        if (!os_.findFiles(dest, found) || found.empty()) return report(rc::kExpandedFileMissing);
-        if (entry.expandedSize < 0 || found.front().size != uint64_t(entry.expandedSize))
-            return report(rc::kExpandedSizeWrong);
-        return rc::kOk;
-    }
-
-    // Stored slot: copied stream to stream.
-    Result error = 0;
-    std::unique_ptr<File> out = os_.openFile(dest, FileAccess::Create, error);
-    if (!out) return ioError(error ? error : oserr::kAccessDenied);
-    logMessage("file created: " + dest);
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[kCopyChunk]);
-    if (!buffer) return report(rc::kOutOfMemory);
-    uint32_t copied = 0;
-    while (copied < storedSize) {
-        const uint32_t want = storedSize - copied < kCopyChunk ? storedSize - copied : kCopyChunk;
-        uint32_t got = 0;
-        if (Result e = readFully(package, buffer.get(), want, got)) return ioError(e);
-        if (got == 0) break;
-        uint32_t written = 0;
-        while (written < got) {
-            uint32_t put = 0;
-            if (Result e = out->write(buffer.get() + written, got - written, put)) return ioError(e);
-            if (put == 0) return ioError(oserr::kDiskFull);
-            written += put;
-        }
-        copied += got;
-        if (got < want) break;
-    }
-    logMessage("sizeExtracted: " + std::to_string(copied));
-    if (Result e = out->close()) return ioError(e);
-    if (copied != storedSize) return report(rc::kShortRead);
-    return rc::kOk;
+    ExtractionProgress progress{[this](const std::string& text) { showStatus(text); }, [this] { stepProgress(); }};
+    return extractSlot(os_, package, header.entries[slotIndex], foldersOf(*this), showProgress ? &progress : nullptr);
 }
 
 }  // namespace ssi

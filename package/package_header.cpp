@@ -1,10 +1,8 @@
 // The installer copy, the package header and the paths derived from it.
-#include <cstring>
-
 #include "app/fInstall.h"
 #include "app/messages.h"
 #include "app/strings.h"
-#include "package/package_layout.h"
+#include "package/slot_extraction.h"
 #include "saver/logFile.h"
 
 namespace ssi {
@@ -38,36 +36,8 @@ Result TInstallerForm::loadPackageHeader() {
         showInstallError(os_, error, installerCopyPath);
         return error;
     }
-    if ((error = file->seek(kPackageOffset)) != 0) {
-        showInstallError(os_, error, installerCopyPath);
-        return error;
-    }
-
-    uint8_t bytes[kPackageHeaderSize];
-    uint32_t total = 0;
-    while (total < kPackageHeaderSize) {
-        uint32_t got = 0;
-        if ((error = file->read(bytes + total, uint32_t(kPackageHeaderSize) - total, got)) != 0) {
-            showInstallError(os_, error, installerCopyPath);
-            return error;
-        }
-        if (got == 0) break;
-        total += got;
-    }
-    if (total < kPackageHeaderSize) {
-        showInstallError(os_, rc::kShortHeader, installerCopyPath);
-        return rc::kShortHeader;
-    }
-    decodePackageHeader(bytes, header);
-
-    // A header that cannot be valid is refused before anything is extracted:
-    // no version table entry past index 1, and no name that could form a
-    // path outside the folders the installer writes to. The initialisation's
-    // failure box reports it as a corrupted installer file.
-    if (Result bad = checkPackageHeader(header)) {
-        logMessage("package header refused: " + std::to_string(bad));
-        return bad;
-    }
+    // Short, unreadable or untrustworthy: nothing is extracted.
+    if ((error = readPackageHeader(os_, *file, installerCopyPath, header)) != 0) return error;
 
     // The decompression library, from the same open file.
     return extractEntry(*file, 1, false);

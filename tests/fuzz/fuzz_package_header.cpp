@@ -2,9 +2,8 @@
 //
 // Input: everything from the package offset on (header, then stored bytes);
 // the installer file is a zero-filled program image followed by the input.
-// The layout rules are checked, the header is loaded as the installer loads it
-// (which extracts slot 1), and every slot 1..10 is extracted with
-// extractEntry. Checks, beyond the sanitizers (which also catch a huge
+// The layout rules are checked, the header is read as the installer reads it,
+// and every slot 1..10 is extracted with the installer's extraction routine. Checks, beyond the sanitizers (which also catch a huge
 // allocation):
 //   - nothing is ever written outside the fuzz folder;
 //   - a slot whose bytes are not inside the file gives -30, and one with an
@@ -21,8 +20,9 @@
 #include <fstream>
 #include <string>
 
-#include "app/fInstall.h"
+#include "app/strings.h"
 #include "package/package_layout.h"
+#include "package/slot_extraction.h"
 #include "platform/fake/fake_os.h"
 
 namespace {
@@ -75,11 +75,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     os.makeDirs(kScratch);
     os.boxes.clear();
 
-    TInstallerForm form(os);
-    form.dirs = {kRoot, kSystem, kScratch};
-    form.preparePaths();
+    const std::string copyPath = kScratch + "temp.dat";
     {
-        std::ofstream out(os.hostPath(form.installerCopyPath), std::ios::binary);
+        std::ofstream out(os.hostPath(copyPath), std::ios::binary);
         const std::string image(size_t(kPackageOffset), '\0');
         out.write(image.data(), std::streamsize(image.size()));
         out.write(reinterpret_cast<const char*>(data), std::streamsize(size));
@@ -88,9 +86,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The fake finds the library by its file; the exports are the codec's.
     os.writeFile(kScratch + "impborl.dll", "library");
 
-    const Result loaded = form.loadPackageHeader();
+    Result error = 0;
+    std::unique_ptr<File> file = os.openFile(copyPath, FileAccess::Read, error);
+    check(file != nullptr, "the installer copy cannot be opened");
+    PackageHeader read{};
+    const Result loaded = readPackageHeader(os, *file, copyPath, read);
     if (size < kPackageHeaderSize) {
         check(loaded == rc::kShortHeader, "a short header was not refused");
+        file.reset();
         checkNothingOutside(os);
         return 0;
     }
@@ -98,20 +101,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::copy(data, data + kPackageHeaderSize, bytes);
     PackageHeader header;
     decodePackageHeader(bytes, header);
+    check((loaded == rc::kOk) == (checkPackageHeader(header) == rc::kOk), "the header check differs");
     const std::vector<std::string> faults = layoutFaults(header, fileSize);
-    if (faults.empty()) check(checkPackageHeader(header) == rc::kOk, "a sound layout was refused");
+    if (faults.empty()) check(loaded == rc::kOk, "a sound layout was refused");
 
     // Every slot, whatever the header check said: the routine's own checks
     // must hold on their own.
-    form.header = header;
-    form.deriveInstallPaths();
-    Result error = 0;
-    std::unique_ptr<File> file = os.openFile(form.installerCopyPath, FileAccess::Read, error);
-    check(file != nullptr, "the installer copy cannot be opened");
+    SlotFolders folders{kSystem, kScratch, kSystem + header.name() + os.loadString(kStrInstallDirSuffix),
+                        header.name()};
+    ExtractionProgress progress{[](const std::string&) {}, [] {}};
     for (int slot = 1; slot <= 10; ++slot) {
         const PackageEntry& e = header.entries[slot];
-        const std::string dest = form.destinationFor(e);
-        const Result r = form.extractEntry(*file, slot, (size + size_t(slot)) % 3 == 0);
+        const std::string dest = slotDestination(e, folders);
+        const Result r = extractSlot(os, *file, e, folders, (size + size_t(slot)) % 3 == 0 ? &progress : nullptr);
         if (e.name().empty()) {
             check(r == rc::kEmptySlotName, "an empty slot was not refused");
         } else if (!isSafeFileName(e.name()) || dest.empty()) {
