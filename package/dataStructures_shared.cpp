@@ -58,7 +58,8 @@ void decodePackageHeader(const uint8_t (&bytes)[kPackageHeaderSize], PackageHead
     out.offerDisplayPanel = bytes[5];
     std::memcpy(out.saverName, bytes + 6, sizeof(out.saverName));
     std::memcpy(out.padding, bytes + 70, sizeof(out.padding));
-    for (int i = 0; i < kSlotCount; ++i) decodeEntry(bytes + kEntryOffset + kEntrySize * size_t(i), out.entries[i]);
+    for (int i = 0; i < kSlotCount; ++i)
+        decodeEntry(bytes + kEntryOffset + kEntrySize * size_t(i), out.entries[i]);
 }
 
 void encodePackageHeader(const PackageHeader& header, uint8_t (&bytes)[kPackageHeaderSize]) {

@@ -21,8 +21,10 @@ Result TInstallerForm::extractEntry(File& package, int slotIndex, bool showProgr
         if (showProgress) showStatus(os_.loadString(kStrWritingSaverFiles));
         return rc::kCorruptPackage;
     }
-    ExtractionProgress progress{[this](const std::string& text) { showStatus(text); }, [this] { stepProgress(); }};
-    return extractSlot(os_, package, header.entries[slotIndex], foldersOf(*this), showProgress ? &progress : nullptr);
+    ExtractionProgress progress{[this](const std::string& text) { showStatus(text); },
+                                [this] { stepProgress(); }};
+    return extractSlot(os_, package, header.entries[slotIndex], foldersOf(*this),
+                       showProgress ? &progress : nullptr);
 }
 
 }  // namespace ssi

@@ -33,14 +33,18 @@ static Result extractSingleSlot(TInstallerForm& form, int slot) {
     return form.extractEntry(*file, slot, false);
 }
 
-Result TInstallerForm::extractReadMe() { return extractSingleSlot(*this, kReadMeSlot); }
+Result TInstallerForm::extractReadMe() {
+    return extractSingleSlot(*this, kReadMeSlot);
+}
 
 Result TInstallerForm::extractFlashInstaller() {
     logMessage("FlashActiveX:" + header.entries[kFlashInstallerSlot].name());
     return extractSingleSlot(*this, kFlashInstallerSlot);
 }
 
-Result TInstallerForm::extractLicense() { return extractSingleSlot(*this, kLicenseSlot); }
+Result TInstallerForm::extractLicense() {
+    return extractSingleSlot(*this, kLicenseSlot);
+}
 
 Result TInstallerForm::extractPreview() {
     PackageEntry& preview = header.entries[kPreviewSlot];

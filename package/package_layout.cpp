@@ -40,7 +40,9 @@ std::string quoted(const std::string& text) {
     return out + "\"";
 }
 
-std::string slotLabel(int slot) { return "slot " + std::to_string(slot) + ": "; }
+std::string slotLabel(int slot) {
+    return "slot " + std::to_string(slot) + ": ";
+}
 
 }  // namespace
 
@@ -55,7 +57,9 @@ bool isSafeFileName(const std::string& name) {
     return !isDeviceName(name);
 }
 
-bool kindHasDestination(int32_t kind) { return (kind >= 1 && kind <= 7) || kind == 10; }
+bool kindHasDestination(int32_t kind) {
+    return (kind >= 1 && kind <= 7) || kind == 10;
+}
 
 bool slotBytesInFile(const PackageEntry& entry, int64_t fileSize) {
     return entry.firstByte >= 0 && entry.storedSize() >= 1 && int64_t(entry.lastByte) < fileSize;
@@ -167,8 +171,7 @@ std::vector<std::string> layoutFaults(const PackageHeader& h, int64_t fileSize) 
         if (e.compressed) anyCompressed = true;
         if (!isSafeFileName(name)) fault(s + "name " + quoted(name) + " is not a plain file name");
         if (!kindHasDestination(e.targetKind))
-            fault(s + "targetKind " + std::to_string(e.targetKind) +
-                  " has no destination (1 to 7 or 10)");
+            fault(s + "targetKind " + std::to_string(e.targetKind) + " has no destination (1 to 7 or 10)");
         if (e.firstByte != expected)
             fault(s + "firstByte " + std::to_string(e.firstByte) + " should be " + std::to_string(expected) +
                   " (" + after + ")");
@@ -177,18 +180,19 @@ std::vector<std::string> layoutFaults(const PackageHeader& h, int64_t fileSize) 
             fault(s + "lastByte " + std::to_string(e.lastByte) + " is before firstByte " +
                   std::to_string(e.firstByte) + " (a slot holds at least 1 byte)");
         } else if (int64_t(e.lastByte) >= fileSize) {
-            fault(s + "lastByte " + std::to_string(e.lastByte) + " is beyond the end of the file (last byte " +
-                  std::to_string(fileSize - 1) + ")");
+            fault(s + "lastByte " + std::to_string(e.lastByte) +
+                  " is beyond the end of the file (last byte " + std::to_string(fileSize - 1) + ")");
         }
         if (e.compressed) {
             if (stored >= 1 && e.packedSize != stored)
-                fault(s + "packedSize " + std::to_string(e.packedSize) + " should be " + std::to_string(stored) +
-                      " (the stored size of a compressed slot)");
-            if (e.expandedSize < 0) fault(s + "expandedSize " + std::to_string(e.expandedSize) + " is negative");
+                fault(s + "packedSize " + std::to_string(e.packedSize) + " should be " +
+                      std::to_string(stored) + " (the stored size of a compressed slot)");
+            if (e.expandedSize < 0)
+                fault(s + "expandedSize " + std::to_string(e.expandedSize) + " is negative");
         } else if (stored >= 1) {
             if (e.packedSize != 0 && e.packedSize <= stored)
-                fault(s + "packedSize " + std::to_string(e.packedSize) + " should be 0 (or above the stored size " +
-                      std::to_string(stored) + ")");
+                fault(s + "packedSize " + std::to_string(e.packedSize) +
+                      " should be 0 (or above the stored size " + std::to_string(stored) + ")");
             if (e.expandedSize != stored)
                 fault(s + "expandedSize " + std::to_string(e.expandedSize) + " should be " +
                       std::to_string(stored) + " (the stored size of a stored slot)");

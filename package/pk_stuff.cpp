@@ -13,9 +13,9 @@ namespace ssi {
 namespace {
 
 constexpr const char* kLibraryName = "impborl.dll";
-constexpr Result kMissingLibraryFile = 5;   // logged only
-constexpr Result kMissingEntryPoint = 6;    // logged only
-constexpr Result kInvalidParameter = 87;    // ERROR_INVALID_PARAMETER
+constexpr Result kMissingLibraryFile = 5;  // logged only
+constexpr Result kMissingEntryPoint = 6;   // logged only
+constexpr Result kInvalidParameter = 87;   // ERROR_INVALID_PARAMETER
 
 // The process-wide work area of the library; one expansion runs at a time.
 alignas(16) char gWorkArea[kCompressorWorkSize];
@@ -59,7 +59,9 @@ TCompressor::TCompressor(Os& os, const std::string& libraryDir) : os_(os) {
     logLeave("TCompressor.Create");
 }
 
-TCompressor::~TCompressor() { Destroy(); }
+TCompressor::~TCompressor() {
+    Destroy();
+}
 
 void TCompressor::Destroy() {
     output_.reset();

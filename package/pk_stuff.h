@@ -37,8 +37,8 @@ constexpr std::size_t kCompressorWorkSize = 12596;
 // The library's interface as the binding sees it.
 typedef unsigned int(SSI_CDECL* CompressorReadFn)(char* buffer, unsigned int* size, void* param);
 typedef void(SSI_CDECL* CompressorWriteFn)(char* buffer, unsigned int* size, void* param);
-typedef unsigned int(SSI_CDECL* ExplodeEntry)(CompressorReadFn read, CompressorWriteFn write,
-                                               char* work, void* param);
+typedef unsigned int(SSI_CDECL* ExplodeEntry)(CompressorReadFn read, CompressorWriteFn write, char* work,
+                                              void* param);
 
 class TCompressor {
 public:
@@ -75,11 +75,11 @@ public:
 
 private:
     Os& os_;
-    void* implodeEntry_ = nullptr;   // required, never called
+    void* implodeEntry_ = nullptr;  // required, never called
     ExplodeEntry explodeEntry_ = nullptr;
-    void* crc32Entry_ = nullptr;     // required, not needed for expansion
-    std::unique_ptr<File> output_;   // owned during one expansion
-    std::vector<char> input_;        // the memory stream, owned during one expansion
+    void* crc32Entry_ = nullptr;    // required, not needed for expansion
+    std::unique_ptr<File> output_;  // owned during one expansion
+    std::vector<char> input_;       // the memory stream, owned during one expansion
     std::size_t inputPosition_ = 0;
     std::unique_ptr<Library> library_;
     int64_t written_ = 0;

@@ -71,7 +71,8 @@ std::string slotDestination(const PackageEntry& entry, const SlotFolders& folder
         case 2:
             return folders.systemDir + name;
         case 3:
-            if (name == "flashax7.exe" || name == "install_flash_player_active_x.msi") return folders.scratchDir + name;
+            if (name == "flashax7.exe" || name == "install_flash_player_active_x.msi")
+                return folders.scratchDir + name;
             return folders.systemDir + changeFileExt(name, ".dll");
         case 4:
             if (name == "impborl.dat") return folders.scratchDir + changeFileExt(name, ".dll");

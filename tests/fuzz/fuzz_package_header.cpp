@@ -3,8 +3,8 @@
 // Input: everything from the package offset on (header, then stored bytes);
 // the installer file is a zero-filled program image followed by the input.
 // The layout rules are checked, the header is read as the installer reads it,
-// and every slot 1..10 is extracted with the installer's extraction routine. Checks, beyond the sanitizers (which also catch a huge
-// allocation):
+// and every slot 1..10 is extracted with the installer's extraction routine. Checks, beyond the sanitizers
+// (which also catch a huge allocation):
 //   - nothing is ever written outside the fuzz folder;
 //   - a slot whose bytes are not inside the file gives -30, and one with an
 //     unsafe name or no destination is refused;
@@ -55,7 +55,8 @@ void checkNothingOutside(FakeOs& os) {
     for (fs::recursive_directory_iterator it(os.root(), ec), end; !ec && it != end; it.increment(ec)) {
         if (it->is_directory()) continue;
         const std::string p = it->path().lexically_normal().string();
-        check(p.compare(0, allowed.size(), allowed) == 0 || p == module, "a file was written outside the fuzz folder");
+        check(p.compare(0, allowed.size(), allowed) == 0 || p == module,
+              "a file was written outside the fuzz folder");
     }
 }
 
@@ -113,7 +114,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int slot = 1; slot <= 10; ++slot) {
         const PackageEntry& e = header.entries[slot];
         const std::string dest = slotDestination(e, folders);
-        const Result r = extractSlot(os, *file, e, folders, (size + size_t(slot)) % 3 == 0 ? &progress : nullptr);
+        const Result r =
+            extractSlot(os, *file, e, folders, (size + size_t(slot)) % 3 == 0 ? &progress : nullptr);
         if (e.name().empty()) {
             check(r == rc::kEmptySlotName, "an empty slot was not refused");
         } else if (!isSafeFileName(e.name()) || dest.empty()) {

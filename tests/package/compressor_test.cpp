@@ -13,9 +13,10 @@ namespace {
 struct Compressor : ::testing::Test {
     FakeOs os;
     const std::string dir = "C:\\TEMP\\QDX1\\";
-    std::string plain = std::string(5000, 'a') + "and some text that is not repeated" + std::string(3000, 'b');
-    std::vector<uint8_t> packed =
-        codec::implodeBuffer(reinterpret_cast<const uint8_t*>(plain.data()), plain.size(), codec::kBinary, 4096);
+    std::string plain =
+        std::string(5000, 'a') + "and some text that is not repeated" + std::string(3000, 'b');
+    std::vector<uint8_t> packed = codec::implodeBuffer(reinterpret_cast<const uint8_t*>(plain.data()),
+                                                       plain.size(), codec::kBinary, 4096);
     void SetUp() override { os.writeFile(dir + "impborl.dll", "library"); }
 };
 

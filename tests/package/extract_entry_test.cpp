@@ -16,18 +16,30 @@ TEST_F(ExtractEntry, DestinationFollowsTheKindAndTheExactSpecialNames) {
         int32_t kind;
         std::string expected;
     } cases[] = {
-        {"a.txt", 1, installDir + "a.txt"},      {"a.txt", 5, installDir + "a.txt"},
-        {"a.txt", 6, installDir + "a.txt"},      {"a.txt", 10, installDir + "a.txt"},
+        {"a.txt", 1, installDir + "a.txt"},
+        {"a.txt", 5, installDir + "a.txt"},
+        {"a.txt", 6, installDir + "a.txt"},
+        {"a.txt", 10, installDir + "a.txt"},
         {"Night Sky.scr", 2, system + "Night Sky.scr"},
         {"flashax7.exe", 3, scratch + "flashax7.exe"},
         {"install_flash_player_active_x.msi", 3, scratch + "install_flash_player_active_x.msi"},
-        {"player.ocx", 3, system + "player.dll"}, {"Flashax7.exe", 3, system + "Flashax7.dll"},
-        {"player", 3, system + "player.dll"},     {"impborl.dat", 4, scratch + "impborl.dll"},
-        {"ImpBorl.dat", 4, scratch + "ImpBorl.dat"}, {"x.ssd", 4, scratch + "x.ssd"},
+        {"player.ocx", 3, system + "player.dll"},
+        {"Flashax7.exe", 3, system + "Flashax7.dll"},
+        {"player", 3, system + "player.dll"},
+        {"impborl.dat", 4, scratch + "impborl.dll"},
+        {"ImpBorl.dat", 4, scratch + "ImpBorl.dat"},
+        {"x.ssd", 4, scratch + "x.ssd"},
         {"x.jpg", 7, scratch + "x.jpg"},
         // No destination: nothing may be formed.
-        {"a.txt", 0, ""}, {"a.txt", 8, ""}, {"a.txt", 9, ""}, {"a.txt", 11, ""}, {"a.txt", -1, ""},
-        {"..\\a.txt", 2, ""}, {"sub\\a.txt", 7, ""}, {"C:a.txt", 7, ""}, {"", 7, ""},
+        {"a.txt", 0, ""},
+        {"a.txt", 8, ""},
+        {"a.txt", 9, ""},
+        {"a.txt", 11, ""},
+        {"a.txt", -1, ""},
+        {"..\\a.txt", 2, ""},
+        {"sub\\a.txt", 7, ""},
+        {"C:a.txt", 7, ""},
+        {"", 7, ""},
     };
     for (const Case& c : cases) {
         PackageEntry e{};
@@ -39,10 +51,15 @@ TEST_F(ExtractEntry, DestinationFollowsTheKindAndTheExactSpecialNames) {
 
 TEST_F(ExtractEntry, StoredAndCompressedSlotsComeOutByteIdentical) {
     install();
-    const char* const dest[] = {nullptr, "C:\\TEMP\\QDX1\\impborl.dll", "C:\\TEMP\\QDX1\\flashax7.exe",
-                                "C:\\TEMP\\QDX1\\installer.jpeg", "C:\\TEMP\\QDX1\\License.txt",
-                                "C:\\TEMP\\QDX1\\ReadMe.txt", "C:\\WINDOWS\\SYSTEM\\Night Sky.scr",
-                                "C:\\WINDOWS\\SYSTEM\\Night Sky dir\\setwnd.scf", "C:\\TEMP\\QDX1\\Night Sky.ssd",
+    const char* const dest[] = {nullptr,
+                                "C:\\TEMP\\QDX1\\impborl.dll",
+                                "C:\\TEMP\\QDX1\\flashax7.exe",
+                                "C:\\TEMP\\QDX1\\installer.jpeg",
+                                "C:\\TEMP\\QDX1\\License.txt",
+                                "C:\\TEMP\\QDX1\\ReadMe.txt",
+                                "C:\\WINDOWS\\SYSTEM\\Night Sky.scr",
+                                "C:\\WINDOWS\\SYSTEM\\Night Sky dir\\setwnd.scf",
+                                "C:\\TEMP\\QDX1\\Night Sky.ssd",
                                 "C:\\WINDOWS\\SYSTEM\\Night Sky dir\\saver1.dll",
                                 "C:\\WINDOWS\\SYSTEM\\Night Sky dir\\saver2.dll"};
     for (int slot = 2; slot <= 10; ++slot) {
@@ -69,7 +86,9 @@ TEST_F(ExtractEntry, AOneByteSlotHasFirstByteEqualToLastByte) {
 TEST_F(ExtractEntry, ABusyDllIsKeptButOtherBusyFilesGoThroughTheRetries) {
     install();
     int deletes = 0;
-    os.inject = [&](const std::string& op, const std::string&) { return op == "deleteFile" ? (++deletes, 0) : 0; };
+    os.inject = [&](const std::string& op, const std::string&) {
+        return op == "deleteFile" ? (++deletes, 0) : 0;
+    };
 
     // ".dll": one forced delete (two attempts), then the old file stays and the slot counts as done.
     os.writeFile(installDir + "saver1.dll", "old");

@@ -35,8 +35,10 @@ TEST_F(ExtractionSteps, ThePreviewTakesTheExtensionOfItsMode) {
         uint8_t mode;
         const char* stored;
         const char* written;
-    } cases[] = {{8, "installer.jpeg", "installer.jpg"}, {1, "installer.jpg", "installer.BMP"},
-                 {1, "preview", "preview.BMP"},          {2, "installer.swf", "installer.swf"}};
+    } cases[] = {{8, "installer.jpeg", "installer.jpg"},
+                 {1, "installer.jpg", "installer.BMP"},
+                 {1, "preview", "preview.BMP"},
+                 {2, "installer.swf", "installer.swf"}};
     for (const Case& c : cases) {
         input.installerMode = c.mode;
         input.slots[3]->name = c.stored;
@@ -68,10 +70,14 @@ TEST_F(ExtractionSteps, InstallationRunsFromSlotFiveOrSixAndStopsOnFailureOrCanc
     EXPECT_EQ(os.readFile(scratch + "ReadMe.txt"), source(5));
 
     // A failing slot ends the run.
-    for (const std::string& f : {system + "Night Sky.scr", installDir + "setwnd.scf", scratch + "Night Sky.ssd",
-                                 installDir + "saver1.dll", installDir + "saver2.dll"})
+    for (const std::string& f :
+         {system + "Night Sky.scr", installDir + "setwnd.scf", scratch + "Night Sky.ssd",
+          installDir + "saver1.dll", installDir + "saver2.dll"})
         os.deleteFile(f);
-    patch([](PackageHeader& h) { h.entries[7].expandedSize = 5; h.entries[7].compressed = 1; });
+    patch([](PackageHeader& h) {
+        h.entries[7].expandedSize = 5;
+        h.entries[7].compressed = 1;
+    });
     EXPECT_NE(form.extractInstallEntries(form.installerCopyPath), 0);
     EXPECT_TRUE(exists(system + "Night Sky.scr"));
     EXPECT_FALSE(exists(scratch + "Night Sky.ssd"));

@@ -8,12 +8,13 @@ using namespace ssi::test;
 namespace {
 
 TEST(PackageLayout, OnlyPlainFileNamesAreSafe) {
-    for (const char* name : {"Night Sky.scr", "a", "saver1.dll", "x.y.z", "caf\xe9.txt", "icon.txt", "console", "COM10",
-                             ".hidden"})
+    for (const char* name : {"Night Sky.scr", "a", "saver1.dll", "x.y.z", "caf\xe9.txt", "icon.txt",
+                             "console", "COM10", ".hidden"})
         EXPECT_TRUE(isSafeFileName(name)) << name;
-    for (const char* name : {"", ".", "..", "..\\x", "a\\b", "a/b", "C:x", "x:", "a<b", "a>b", "a\"b", "a|b",
-                             "a?b", "a*b", "a\x1f", "\x01", "x..y", "end.", "end ", "CON", "con.txt", "Nul",
-                             "aux.dll", "COM1", "lpt9.scr", "PRN .txt"})
+    for (const char* name :
+         {"",     ".",    "..",      "..\\x", "a\\b",    "a/b",   "C:x",      "x:",      "a<b",
+          "a>b",  "a\"b", "a|b",     "a?b",   "a*b",     "a\x1f", "\x01",     "x..y",    "end.",
+          "end ", "CON",  "con.txt", "Nul",   "aux.dll", "COM1",  "lpt9.scr", "PRN .txt"})
         EXPECT_FALSE(isSafeFileName(name)) << name;
 }
 
@@ -45,7 +46,8 @@ TEST_F(Layout, EachBrokenRuleIsNamed) {
               "");
     h.entries[1].firstByte = 0;
     h.entries[1].lastByte = 12287;
-    EXPECT_NE(faults()[0].find("slot 1: firstByte 0 should be 678480 (right after the header)"), std::string::npos);
+    EXPECT_NE(faults()[0].find("slot 1: firstByte 0 should be 678480 (right after the header)"),
+              std::string::npos);
     h = headerOf(image);
     h.flashVersionIndex = 2;
     EXPECT_EQ(only("flashVersionIndex 2 should be 0 or 1"), "");
@@ -69,11 +71,12 @@ TEST_F(Layout, EachBrokenRuleIsNamed) {
     EXPECT_EQ(layoutFaults(h2, h2.entries[10].lastByte + 1),
               std::vector<std::string>{"slot 5: unused, but showReadMe is set"});
     EXPECT_EQ(layoutFaults(h, int64_t(image.size()) + 3)[0],
-              "the file has 3 bytes after the last slot (slot 10 ends at byte " + std::to_string(image.size() - 1) +
-                  ", the file's last byte is " + std::to_string(image.size() + 2) + ")");
+              "the file has 3 bytes after the last slot (slot 10 ends at byte " +
+                  std::to_string(image.size() - 1) + ", the file's last byte is " +
+                  std::to_string(image.size() + 2) + ")");
     EXPECT_EQ(layoutFaults(h, int64_t(image.size()) - 1)[0],
-              "slot 10: lastByte " + std::to_string(image.size() - 1) + " is beyond the end of the file (last byte " +
-                  std::to_string(image.size() - 2) + ")");
+              "slot 10: lastByte " + std::to_string(image.size() - 1) +
+                  " is beyond the end of the file (last byte " + std::to_string(image.size() - 2) + ")");
 }
 
 }  // namespace

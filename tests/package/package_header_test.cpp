@@ -87,7 +87,8 @@ TEST_F(LoadHeader, CopyFailuresShowTheRetryMessageAndReturnTheUnderlyingCode) {
     ASSERT_EQ(os.boxes.size(), 2u);
     for (const RecordedBox& box : os.boxes) {
         EXPECT_EQ(box.kind, BoxKind::Error);
-        EXPECT_EQ(box.text.rfind("Installation Error: " + form.installerCopyPath + "\r\n\r\nPlease retry", 0), 0u);
+        EXPECT_EQ(box.text.rfind("Installation Error: " + form.installerCopyPath + "\r\n\r\nPlease retry", 0),
+                  0u);
     }
 }
 
@@ -109,8 +110,8 @@ TEST_F(LoadHeader, AShortOrUnreadableHeaderExtractsNothing) {
     install(image);
     EXPECT_EQ(form.loadPackageHeader(), rc::kShortHeader);
     ASSERT_EQ(os.boxes.size(), 1u);
-    EXPECT_EQ(os.boxes[0].text, "Installation Error: " + form.installerCopyPath + "\r\n\r\nProblem with file " +
-                                    form.installerCopyPath + ". ");
+    EXPECT_EQ(os.boxes[0].text, "Installation Error: " + form.installerCopyPath +
+                                    "\r\n\r\nProblem with file " + form.installerCopyPath + ". ");
     EXPECT_FALSE(exists(scratch + "impborl.dll"));
 
     os.deleteFile(form.installerCopyPath);

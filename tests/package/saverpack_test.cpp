@@ -24,7 +24,8 @@ struct Saverpack : ::testing::Test {
         dir = tmpl;
         write("stub.exe", std::string(70000, 'M'));
         write("impborl.dll", test::pattern("library", 12288));
-        for (const char* f : {"player.exe", "preview.jpg", "saver.scr", "setwnd.scf", "data.ssd", "e1.dll", "e2.dll"})
+        for (const char* f :
+             {"player.exe", "preview.jpg", "saver.scr", "setwnd.scf", "data.ssd", "e1.dll", "e2.dll"})
             write(std::string("files/") + f, test::pattern(f, 30000));
         write("m.toml", R"(# a demo package
 [settings]
@@ -99,12 +100,14 @@ TEST_F(Saverpack, BuildVerifyListAndExtractRoundTrip) {
     ASSERT_EQ(run({"verify", path("out.exe")}), 0) << out << err;
     const std::string image = read("out.exe");
     EXPECT_EQ(image.substr(0, 70000), read("stub.exe"));
-    EXPECT_EQ(image.substr(70000, size_t(kPackageOffset) - 70000), std::string(size_t(kPackageOffset) - 70000, '\0'));
+    EXPECT_EQ(image.substr(70000, size_t(kPackageOffset) - 70000),
+              std::string(size_t(kPackageOffset) - 70000, '\0'));
 
     ASSERT_EQ(run({"list", path("out.exe")}), 0);
     EXPECT_NE(out.find("saverName              \"Night Sky\""), std::string::npos);
-    EXPECT_NE(out.find("\"impborl.dat\"         678480     690767     4           0           0         12288"),
-              std::string::npos)
+    EXPECT_NE(
+        out.find("\"impborl.dat\"         678480     690767     4           0           0         12288"),
+        std::string::npos)
         << out;
 
     ASSERT_EQ(run({"extract", path("out.exe"), path("x")}), 0) << err;
@@ -134,8 +137,9 @@ TEST_F(Saverpack, VerifyNamesAMovedSlotATruncatedFileAndDamagedData) {
 
     write("out.exe", good.substr(0, good.size() - 100));
     EXPECT_EQ(run({"verify", path("out.exe")}), 1);
-    EXPECT_NE(out.find("slot 10: lastByte " + std::to_string(good.size() - 1) + " is beyond the end of the file"),
-              std::string::npos)
+    EXPECT_NE(
+        out.find("slot 10: lastByte " + std::to_string(good.size() - 1) + " is beyond the end of the file"),
+        std::string::npos)
         << out;
 
     write("out.exe", good);
@@ -171,18 +175,23 @@ TEST_F(Saverpack, BuildRefusesWhatNoInstallerCouldUse) {
         write("out.exe", "previous");
         const int rc = build();
         const bool kept = read("out.exe") == "previous";
-        return rc == 1 && kept && err.find(message) != std::string::npos ? std::string() : "rc " +
-               std::to_string(rc) + ": " + err;
+        return rc == 1 && kept && err.find(message) != std::string::npos
+                   ? std::string()
+                   : "rc " + std::to_string(rc) + ": " + err;
     };
     EXPECT_EQ(refused(manifest + "[slots.5]\nfile = \"files/e1.dll\"\nname = \"a\\\\b.txt\"\n",
                       "slot 5: the stored name \"a\\b.txt\" is not a plain file name"),
               "");
-    EXPECT_EQ(refused(manifest + "[slots.5]\nfile = \"files/e1.dll\"\nname = \"" + std::string(256, 'n') + "\"\n",
-                      "more than 255"),
-              "");
-    EXPECT_EQ(refused(manifest + "[slots.5]\nfile = \"files/e1.dll\"\nkind = 8\n", "kind 8 has no destination"), "");
-    EXPECT_EQ(refused(manifest + "[slots.5]\nfile = \"files/e1.dll\"\ncolour = 1\n", "slots.5.colour: unknown key"),
-              "");
+    EXPECT_EQ(
+        refused(manifest + "[slots.5]\nfile = \"files/e1.dll\"\nname = \"" + std::string(256, 'n') + "\"\n",
+                "more than 255"),
+        "");
+    EXPECT_EQ(
+        refused(manifest + "[slots.5]\nfile = \"files/e1.dll\"\nkind = 8\n", "kind 8 has no destination"),
+        "");
+    EXPECT_EQ(
+        refused(manifest + "[slots.5]\nfile = \"files/e1.dll\"\ncolour = 1\n", "slots.5.colour: unknown key"),
+        "");
     EXPECT_EQ(refused(manifest + "[slots.5]\nfile = \"files/none\"\n", "cannot be read"), "");
     std::string longName = manifest;
     longName.replace(longName.find("Night Sky"), 9, std::string(65, 'N'));

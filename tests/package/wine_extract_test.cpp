@@ -42,7 +42,8 @@ public:
         release_.reset(::CreateEventA(nullptr, TRUE, FALSE, releaseName.c_str()));
         char exe[MAX_PATH + 1] = {};
         ::GetModuleFileNameA(nullptr, exe, MAX_PATH);
-        std::string command = "\"" + std::string(exe) + "\" --hold \"" + path + "\" " + readyName + " " + releaseName;
+        std::string command =
+            "\"" + std::string(exe) + "\" --hold \"" + path + "\" " + readyName + " " + releaseName;
         STARTUPINFOA si{};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi{};
@@ -81,7 +82,8 @@ int run(const std::string& commandLine) {
     STARTUPINFOA si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
+    if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return -1;
     win32::KernelHandle process(pi.hProcess);
     ::CloseHandle(pi.hThread);
     ::WaitForSingleObject(process.get(), 120000);
@@ -111,8 +113,8 @@ struct Slot {
 };
 const Slot kSlots[] = {
     {2, "player.exe", "flashax7.exe", 3, false, 40000}, {3, "preview.jpg", "installer.jpg", 7, false, 9000},
-    {4, "licence.txt", "License.txt", 7, true, 3000},    {5, "readme.txt", "ReadMe.txt", 7, false, 2000},
-    {6, "saver.scr", "Night Sky.scr", 2, true, 60000},   {7, "settings.scf", "setwnd.scf", 5, false, 1404},
+    {4, "licence.txt", "License.txt", 7, true, 3000},   {5, "readme.txt", "ReadMe.txt", 7, false, 2000},
+    {6, "saver.scr", "Night Sky.scr", 2, true, 60000},  {7, "settings.scf", "setwnd.scf", 5, false, 1404},
     {8, "data.ssd", "Night Sky.ssd", 4, false, 30000},  {9, "engine1.dll", "saver1.dll", 5, true, 34304},
     {10, "engine2.dll", "saver2.dll", 5, true, 18192},
 };
@@ -131,14 +133,15 @@ struct WinePackage : ::testing::Test {
             "flash_installer = true\ndisplay_panel = true\n";
         for (const Slot& s : kSlots) {
             writeFile(source + s.file, pattern(s.file, s.size));
-            manifest += "[slots." + std::to_string(s.index) + "]\nfile = \"" + s.file + "\"\nname = \"" + s.name +
-                        "\"\nkind = " + std::to_string(s.kind) + "\ncompress = " + (s.compress ? "true" : "false") +
-                        "\n";
+            manifest += "[slots." + std::to_string(s.index) + "]\nfile = \"" + s.file + "\"\nname = \"" +
+                        s.name + "\"\nkind = " + std::to_string(s.kind) +
+                        "\ncompress = " + (s.compress ? "true" : "false") + "\n";
         }
         writeFile(source + "package.toml", manifest);
         installer = source + "setup.exe";
-        const int built = run("\"" + exeDir() + "saverpack.exe\" build \"" + source + "stub.exe\" \"" + source +
-                              "package.toml\" \"" + installer + "\" --impborl \"" + exeDir() + "impborl.dll\"");
+        const int built =
+            run("\"" + exeDir() + "saverpack.exe\" build \"" + source + "stub.exe\" \"" + source +
+                "package.toml\" \"" + installer + "\" --impborl \"" + exeDir() + "impborl.dll\"");
         ASSERT_EQ(built, 0);
     }
 
@@ -179,8 +182,8 @@ TEST_F(WinePackage, ABusyDllIsKeptAndABusyScreenSaverCannotBeReplaced) {
     writeFile(scr, "old saver");
     {
         // Open here without delete sharing: the library stays, and that counts as done.
-        win32::FileHandle open(::CreateFileA(dll.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+        win32::FileHandle open(::CreateFileA(dll.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         ASSERT_TRUE(bool(open));
         EXPECT_EQ(extract(9), 0);
         EXPECT_EQ(readFile(dll), "old library");

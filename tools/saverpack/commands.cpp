@@ -172,8 +172,8 @@ std::string expansionFault(std::FILE* file, const PackageEntry& e, std::FILE* ou
     if (r.overLimit)
         return "expands to more than its expandedSize of " + std::to_string(e.expandedSize) + " bytes";
     if (r.code != codec::kOk)
-        return "compressed data is damaged: " + codecErrorText(r.code) + " (after " + std::to_string(r.produced) +
-               " bytes)";
+        return "compressed data is damaged: " + codecErrorText(r.code) + " (after " +
+               std::to_string(r.produced) + " bytes)";
     if (r.produced != uint64_t(e.expandedSize))
         return "expands to " + std::to_string(r.produced) + " bytes, expandedSize says " +
                std::to_string(e.expandedSize);
@@ -219,7 +219,8 @@ Arguments parseArguments(const std::vector<std::string>& args, size_t from,
 }
 
 int usageError(std::ostream& err, const std::string& text) {
-    err << "saverpack: " << text << "\n" << "Try 'saverpack --help'.\n";
+    err << "saverpack: " << text << "\n"
+        << "Try 'saverpack --help'.\n";
     return kExitUsage;
 }
 
@@ -251,10 +252,11 @@ int commandBuild(const std::vector<std::string>& args, std::ostream& out, std::o
     if (!input.slots[1]) {
         SlotInput library;
         library.source = a.options.count("--impborl") ? a.options["--impborl"]
-                                                        : joinPath(folderOf(stubPath), "impborl.dll");
+                                                      : joinPath(folderOf(stubPath), "impborl.dll");
         if (!readWholeFile(library.source, library.data))
-            return fault(err, library.source + ": the decompression library cannot be read (give it with "
-                              "--impborl PATH or as [slots.1])");
+            return fault(err, library.source +
+                                  ": the decompression library cannot be read (give it with "
+                                  "--impborl PATH or as [slots.1])");
         library.name = kLibrarySlotName;
         library.kind = kLibrarySlotKind;
         library.compress = false;
@@ -299,8 +301,9 @@ int commandList(const std::vector<std::string>& args, std::ostream& out, std::os
         nameWidth = std::max(nameWidth, names.back().size());
     }
     out << std::left << std::setw(6) << "slot" << std::setw(int(nameWidth) + 2) << "name" << std::right
-        << std::setw(11) << "firstByte" << std::setw(11) << "lastByte" << std::setw(6) << "kind" << std::setw(12)
-        << "compressed" << std::setw(12) << "packedSize" << std::setw(14) << "expandedSize" << "\n";
+        << std::setw(11) << "firstByte" << std::setw(11) << "lastByte" << std::setw(6) << "kind"
+        << std::setw(12) << "compressed" << std::setw(12) << "packedSize" << std::setw(14) << "expandedSize"
+        << "\n";
     for (int slot = 0; slot < kSlotCount; ++slot) {
         const PackageEntry& e = h.entries[slot];
         out << std::left << std::setw(6) << slot << std::setw(int(nameWidth) + 2) << names[size_t(slot)]
@@ -402,8 +405,8 @@ int commandVerify(const std::vector<std::string>& args, std::ostream& out, std::
         out << a.positional[0] << ": ok\n";
         return kExitOk;
     }
-    err << "saverpack: " << a.positional[0] << ": " << faults.size() << (faults.size() == 1 ? " fault" : " faults")
-        << "\n";
+    err << "saverpack: " << a.positional[0] << ": " << faults.size()
+        << (faults.size() == 1 ? " fault" : " faults") << "\n";
     return kExitFault;
 }
 
@@ -412,7 +415,8 @@ int commandVerify(const std::vector<std::string>& args, std::ostream& out, std::
 int commandImplode(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     Arguments a = parseArguments(args, 2, {{"--ascii", false}, {"--dict", true}});
     if (!a.error.empty()) return usageError(err, a.error);
-    if (a.positional.size() != 2) return usageError(err, "implode takes [--ascii] [--dict 1024|2048|4096] IN OUT");
+    if (a.positional.size() != 2)
+        return usageError(err, "implode takes [--ascii] [--dict 1024|2048|4096] IN OUT");
     unsigned dict = codec::kDict4K;
     if (a.options.count("--dict")) {
         const std::string& d = a.options["--dict"];

@@ -8,7 +8,7 @@
 namespace ssi::tool {
 
 constexpr int kExitOk = 0;
-constexpr int kExitFault = 1;   // a fault in the input, a refused slot, an I/O error
+constexpr int kExitFault = 1;  // a fault in the input, a refused slot, an I/O error
 constexpr int kExitUsage = 2;
 
 // Runs "saverpack ARGS..." (argv[0] is the program name) for the verbs build,

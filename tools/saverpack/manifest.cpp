@@ -4,7 +4,6 @@
 #include <fstream>
 #include <set>
 #include <sstream>
-
 #include <toml.hpp>
 
 namespace ssi::tool {
@@ -19,7 +18,9 @@ class Reader {
 public:
     Reader(std::string file, std::vector<std::string>& errors) : file_(std::move(file)), errors_(errors) {}
 
-    void error(const std::string& key, const std::string& text) { errors_.push_back(file_ + ": " + key + ": " + text); }
+    void error(const std::string& key, const std::string& text) {
+        errors_.push_back(file_ + ": " + key + ": " + text);
+    }
 
     // Every key of the table must be one of `known`.
     void onlyKeys(const toml::value& table, const std::string& where, const std::set<std::string>& known) {
@@ -39,15 +40,16 @@ public:
         return v.as_boolean();
     }
 
-    int64_t integer(const toml::value& table, const std::string& where, const std::string& key, int64_t fallback,
-                    int64_t min, int64_t max, bool required = false) {
+    int64_t integer(const toml::value& table, const std::string& where, const std::string& key,
+                    int64_t fallback, int64_t min, int64_t max, bool required = false) {
         if (!has(table, key)) {
             if (required) error(where + key, "missing");
             return fallback;
         }
         const toml::value& v = table.as_table().at(key);
         if (!v.is_integer() || v.as_integer() < min || v.as_integer() > max) {
-            error(where + key, "expected an integer from " + std::to_string(min) + " to " + std::to_string(max));
+            error(where + key,
+                  "expected an integer from " + std::to_string(min) + " to " + std::to_string(max));
             return fallback;
         }
         return v.as_integer();
@@ -123,7 +125,8 @@ bool loadManifest(const std::string& path, PackageInput& out, std::vector<std::s
     const toml::value& settings = root.as_table().at("settings");
     const std::string s = "settings.";
     r.onlyKeys(settings, s,
-               {"saver_name", "mode", "license", "readme", "flash_installer", "flash_version_index", "display_panel"});
+               {"saver_name", "mode", "license", "readme", "flash_installer", "flash_version_index",
+                "display_panel"});
     out.saverName = r.string(settings, s, "saver_name", "", true);
     out.installerMode = uint8_t(r.integer(settings, s, "mode", 0, 0, 255, true));
     out.showLicense = r.boolean(settings, s, "license", false);

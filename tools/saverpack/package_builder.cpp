@@ -25,7 +25,8 @@ bool buildInstaller(const std::vector<uint8_t>& stub, const PackageInput& input,
     else if (!isSafeFileName(input.saverName))
         error("the saver name \"" + input.saverName + "\" cannot be a folder name");
     if (input.flashVersionIndex > 1)
-        error("the flash version index is " + std::to_string(input.flashVersionIndex) + "; it must be 0 or 1");
+        error("the flash version index is " + std::to_string(input.flashVersionIndex) +
+              "; it must be 0 or 1");
 
     PackageHeader header;
     std::memset(&header, 0, sizeof(header));
@@ -85,7 +86,8 @@ bool buildInstaller(const std::vector<uint8_t>& stub, const PackageInput& input,
             e.packedSize = int32_t(stored[slot].size());
         } else {
             if (s.data.empty()) {
-                error(label + s.source + " is empty; a stored slot holds at least 1 byte (compress it instead)");
+                error(label + s.source +
+                      " is empty; a stored slot holds at least 1 byte (compress it instead)");
                 continue;
             }
             stored[slot] = s.data;

@@ -14,13 +14,13 @@
 namespace ssi::tool {
 
 struct SlotInput {
-    std::string name;            // the stored name
-    std::vector<uint8_t> data;   // the file's bytes
-    int32_t kind = 0;            // targetKind
+    std::string name;           // the stored name
+    std::vector<uint8_t> data;  // the file's bytes
+    int32_t kind = 0;           // targetKind
     bool compress = false;
-    unsigned literalMode = 0;    // 0 binary, 1 ASCII (compressed slots)
-    unsigned dictSize = 4096;    // 1024, 2048 or 4096 (compressed slots)
-    std::string source;          // where the bytes came from, for messages
+    unsigned literalMode = 0;  // 0 binary, 1 ASCII (compressed slots)
+    unsigned dictSize = 4096;  // 1024, 2048 or 4096 (compressed slots)
+    std::string source;        // where the bytes came from, for messages
 };
 
 struct PackageInput {

@@ -76,8 +76,8 @@ ExplodeOutcome explodeStream(std::FILE* in, uint64_t inputSize, std::FILE* out, 
     return outcome;
 }
 
-unsigned implodeStream(std::FILE* in, std::FILE* out, unsigned literalMode, unsigned dictSize, bool& readFailed,
-                       bool& writeFailed) {
+unsigned implodeStream(std::FILE* in, std::FILE* out, unsigned literalMode, unsigned dictSize,
+                       bool& readFailed, bool& writeFailed) {
     ImplodeState state{in, out};
     auto work = std::make_unique<char[]>(codec::kImplodeWorkSize);
     const unsigned code = codec::implode(readPlain, writePacked, work.get(), &state, &literalMode, &dictSize);
@@ -88,12 +88,18 @@ unsigned implodeStream(std::FILE* in, std::FILE* out, unsigned literalMode, unsi
 
 std::string codecErrorText(unsigned code) {
     switch (code) {
-        case codec::kOk: return "no error";
-        case codec::kInvalidDictSize: return "invalid dictionary size";
-        case codec::kInvalidMode: return "invalid literal mode";
-        case codec::kBadData: return "stream truncated or missing its end code";
-        case codec::kAbort: return "aborted";
-        default: return "error " + std::to_string(code);
+        case codec::kOk:
+            return "no error";
+        case codec::kInvalidDictSize:
+            return "invalid dictionary size";
+        case codec::kInvalidMode:
+            return "invalid literal mode";
+        case codec::kBadData:
+            return "stream truncated or missing its end code";
+        case codec::kAbort:
+            return "aborted";
+        default:
+            return "error " + std::to_string(code);
     }
 }
 

@@ -11,9 +11,9 @@
 namespace ssi::tool {
 
 struct ExplodeOutcome {
-    unsigned code = 0;         // the codec's result (codec::kOk, kBadData, ...)
-    uint64_t produced = 0;     // bytes the stream expanded to (up to the cap)
-    bool overLimit = false;    // the stream went on past outputLimit
+    unsigned code = 0;       // the codec's result (codec::kOk, kBadData, ...)
+    uint64_t produced = 0;   // bytes the stream expanded to (up to the cap)
+    bool overLimit = false;  // the stream went on past outputLimit
 };
 
 // Expands `inputSize` bytes read from `in` (at its current position) into
