@@ -1,11 +1,13 @@
 #!/bin/bash
-# The preparing window of a real install.exe without a package: started as
-# NightSkySetup.exe, its initialisation ends with error boxes. While the boxes
-# are up the preparing window is visible, titled with the program's file name,
-# shows "Preparing installation..." and is centred on the screen. Every box is
+# The preparing window of a real install.exe, started as NightSkySetup.exe.
+# Its package (made by saverpack) announces a read-me but has none, so the
+# initialisation ends with the corrupted-file box right after it has read the
+# header and centred the preparing window. While the box is up the preparing
+# window is visible, titled with the program's file name, shows
+# "Preparing installation..." and is centred on the screen. The box is
 # answered with Abort, and the program must then end.
 #   run by scripts/wine-run --script (WINE, WINEPREFIX, DISPLAY, SSI_RUN_DIR set)
-#   preparing_window.sh WIN32_BIN
+#   preparing_window.sh WIN32_BIN SAVERPACK
 set -uo pipefail
 bin="$1"
 title=NightSkySetup.exe
@@ -20,7 +22,32 @@ check() {  # check DESCRIPTION EXPECTED ACTUAL
     fi
 }
 
-cp "$bin/install.exe" "$SSI_RUN_DIR/$title"
+saverpack="$2"
+pkg="$SSI_RUN_DIR/package"
+mkdir -p "$pkg"
+cp "$bin/fixtures/quadrants.jpg" "$pkg/installer.jpg"
+for f in "Night Sky.scr" saver.scf "Night Sky.ssd" saver1.dll saver2.dll; do echo "$f" >"$pkg/$f"; done
+cat >"$pkg/manifest.toml" <<'TOML'
+[settings]
+saver_name = "Night Sky"
+mode = 8
+[slots.3]
+file = "installer.jpg"
+[slots.6]
+file = "Night Sky.scr"
+[slots.7]
+file = "saver.scf"
+[slots.8]
+file = "Night Sky.ssd"
+[slots.9]
+file = "saver1.dll"
+[slots.10]
+file = "saver2.dll"
+TOML
+"$saverpack" build "$bin/install.exe" "$pkg/manifest.toml" "$SSI_RUN_DIR/$title" --impborl "$bin/impborl.dll" >/dev/null ||
+    { echo "FAIL: saverpack could not build the package"; exit 1; }
+# The header's read-me flag (offset 2 of the package) set without a slot 5.
+printf '\x01' | dd of="$SSI_RUN_DIR/$title" bs=1 seek=$((675328 + 2)) conv=notrunc status=none
 cd "$SSI_RUN_DIR" || exit 1
 "$WINE" "$title" &
 pid=$!
@@ -49,17 +76,16 @@ if [[ ${#rect[@]} == 4 && ${#screen[@]} == 2 ]]; then
     check "centred top" $(((screen[1] - h) / 2)) "${rect[1]}"
 fi
 
-# The boxes: an installation error for the package, then the corrupted-file
-# failure; each with the single button Abort, which answers it.
+# The box: the corrupted-file failure with the single button Abort, which
+# answers it.
 boxes="$(drv answer-boxes Error 3 5000)"
 echo "$boxes" | sed 's/^/  answered: /'
 texts=()
 while IFS= read -r line; do texts+=("$line"); done < <(echo "$boxes" | sed -n 's/^text //p')
-check "boxes shown" 2 "$(echo "$boxes" | sed -n 's/^boxes //p')"
-check "every box titled Error" 2 "$(echo "$boxes" | grep -c '^title Error$')"
-check "every box has only Abort" "button 3 &Abort|button 3 &Abort" "$(echo "$boxes" | grep '^button' | paste -sd'|')"
-check "first box text" "Installation Error: " "${texts[0]:0:20}"
-check "second box text" "Installer file is corrupted. Quillon Error: -31. " "${texts[1]:-}"
+check "boxes shown" 1 "$(echo "$boxes" | sed -n 's/^boxes //p')"
+check "box titled Error" 1 "$(echo "$boxes" | grep -c '^title Error$')"
+check "box has only Abort" "button 3 &Abort" "$(echo "$boxes" | grep '^button' | paste -sd'|')"
+check "box text" "Installer file is corrupted. Quillon Error: -531. " "${texts[0]:-}"
 
 # The program ends once the boxes are answered.
 for _ in $(seq 1 600); do
