@@ -2,13 +2,13 @@
 #   build/native   Linux tree: core, saverpack, unit tests, Wine test entries
 #   build/win32    i686-w64-mingw32 tree: install.exe, impborl.dll, saverpack.exe, Win32 tests
 #   build/dist     the artifacts
-#   build/bench    optimised tree without sanitizers, for figures
+#   build/release  optimised tree without sanitizers: the Linux saverpack and the benchmarks
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 DIST := build/dist
 BOOTSTRAP_STAMP := build/.bootstrap-done
 
-.PHONY: all native win32 dist test demo bench fuzz bootstrap clean
+.PHONY: all native win32 release dist test demo bench fuzz bootstrap clean
 
 all: dist
 
@@ -28,10 +28,14 @@ win32: $(BOOTSTRAP_STAMP)
 	@[ -f build/win32/build.ninja ] || cmake --preset win32 >/dev/null
 	cmake --build build/win32 -j $(JOBS)
 
-dist: native win32
+release: $(BOOTSTRAP_STAMP)
+	@[ -f build/release/build.ninja ] || cmake --preset native -B build/release -DSSI_SANITIZE=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build build/release -j $(JOBS) --target saverpack
+
+dist: native win32 release
 	@mkdir -p $(DIST)
 	cp build/win32/bin/install.exe build/win32/bin/impborl.dll build/win32/bin/saverpack.exe $(DIST)/
-	cp build/native/tools/saverpack/saverpack $(DIST)/
+	install -s build/release/tools/saverpack/saverpack $(DIST)/
 	@scripts/print-artifacts $(DIST)
 
 test: dist
@@ -41,13 +45,12 @@ test: dist
 demo: dist
 	scripts/demo
 
-bench: $(BOOTSTRAP_STAMP)
-	@[ -f build/bench/build.ninja ] || cmake --preset native -B build/bench -DSSI_SANITIZE=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
-	cmake --build build/bench -j $(JOBS) --target bench_codec
-	build/bench/tests/bench/bench_codec
+bench: release
+	cmake --build build/release -j $(JOBS) --target bench_codec
+	build/release/tests/bench/bench_codec
 
 fuzz: $(BOOTSTRAP_STAMP)
 	scripts/fuzz 60
 
 clean:
-	rm -rf build/native build/win32 build/dist build/bench build/fuzz build/wine build/demo
+	rm -rf build/native build/win32 build/release build/dist build/fuzz build/wine build/demo
