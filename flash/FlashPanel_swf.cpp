@@ -12,17 +12,6 @@ namespace ssi {
 
 namespace {
 
-// Reads until `size` bytes are in or the file ends; `got` says how many came.
-Result readUpTo(File& file, uint8_t* buffer, uint32_t size, uint32_t& got) {
-    got = 0;
-    while (got < size) {
-        uint32_t n = 0;
-        if (Result e = file.read(buffer + got, size - got, n)) return e;
-        if (n == 0) break;
-        got += n;
-    }
-    return rc::kOk;
-}
 
 bool writeAll(File& file, const uint8_t* buffer, uint32_t size) {
     uint32_t put = 0;

@@ -6,7 +6,6 @@
 #include "app/fInstall.h"
 #include "app/messages.h"
 #include "app/strings.h"
-#include "package/saver_data_io.h"
 #include "saver/KVR_FileUtils.h"
 
 namespace ssi {

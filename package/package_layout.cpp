@@ -1,29 +1,12 @@
 #include "package/package_layout.h"
 
+#include "saver/KVR_FileUtils.h"
+
 #include <cstring>
 
 namespace ssi {
 
 namespace {
-
-std::string upper(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-    return text;
-}
-
-bool isDeviceName(const std::string& name) {
-    // Windows maps these to devices whatever the extension and folder.
-    std::string base = upper(name.substr(0, name.find('.')));
-    while (!base.empty() && base.back() == ' ') base.pop_back();
-    static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"};
-    for (const char* device : kDevices)
-        if (base == device) return true;
-    if (base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
-        base[3] >= '0' && base[3] <= '9')
-        return true;
-    return false;
-}
 
 std::string quoted(const std::string& text) {
     std::string out = "\"";
@@ -47,14 +30,8 @@ std::string slotLabel(int slot) {
 }  // namespace
 
 bool isSafeFileName(const std::string& name) {
-    if (name.empty()) return false;
-    for (unsigned char c : name) {
-        if (c < 32) return false;
-        if (std::strchr("<>:\"/\\|?*", c)) return false;
-    }
-    if (name.find("..") != std::string::npos || name == ".") return false;
-    if (name.back() == '.' || name.back() == ' ') return false;
-    return !isDeviceName(name);
+    // Slot names are single file names; any ".." is refused outright.
+    return isPlainFileName(name) && name.find("..") == std::string::npos;
 }
 
 bool kindHasDestination(int32_t kind) {

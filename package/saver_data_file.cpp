@@ -10,7 +10,6 @@
 #include "app/strings.h"
 #include "package/dataFunctions_shared.h"
 #include "package/pk_stuff.h"
-#include "package/saver_data_io.h"
 #include "saver/KVR_FileUtils.h"
 
 namespace ssi {
@@ -21,45 +20,9 @@ constexpr const char* kEmptyLine = "\r\n\r\n";
 constexpr const char* kLineBreak = "\r\n";
 constexpr int32_t kChunkSize = int32_t(sizeof(DataChunk));
 
-bool isDeviceName(const std::string& component) {
-    // The part before the first dot decides ("con.txt" is the console too).
-    std::string base = lowerCase(component.substr(0, component.find('.')));
-    while (!base.empty() && base.back() == ' ') base.pop_back();
-    static const char* const kDevices[] = {"con", "prn", "aux", "nul", "clock$", "conin$", "conout$"};
-    for (const char* d : kDevices)
-        if (base == d) return true;
-    if (base.size() == 4 && (base.compare(0, 3, "com") == 0 || base.compare(0, 3, "lpt") == 0) &&
-        base[3] >= '0' && base[3] <= '9')
-        return true;
-    return false;
-}
-
-bool isSafeComponent(const std::string& c) {
-    if (c.empty()) return false;
-    // "..", ". " and the like: Windows trims trailing dots and spaces, so any
-    // of these may end up meaning the folder itself or its parent.
-    if (c.find_first_not_of(". ") == std::string::npos) return false;
-    if (c.back() == '.' || c.back() == ' ') return false;
-    for (unsigned char ch : c) {
-        if (ch < 32) return false;
-        if (std::strchr("<>:\"/|?*", ch)) return false;
-    }
-    return !isDeviceName(c);
-}
-
 }  // namespace
 
-bool isSafeItemName(const std::string& name) {
-    if (name.empty()) return false;
-    size_t start = 0;
-    for (;;) {
-        size_t cut = name.find('\\', start);
-        if (!isSafeComponent(name.substr(start, cut == std::string::npos ? std::string::npos : cut - start)))
-            return false;
-        if (cut == std::string::npos) return true;
-        start = cut + 1;
-    }
-}
+bool isSafeItemName(const std::string& name) { return isSafeRelativePath(name); }
 
 // ---- SaverDataFile -----------------------------------------------------------
 

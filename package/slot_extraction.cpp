@@ -40,18 +40,6 @@ namespace {
 constexpr int kReplaceAttempts = 1000;
 constexpr uint32_t kCopyChunk = 64 * 1024;
 
-// Reads exactly `size` bytes unless the file ends first; `got` is what arrived.
-Result readFully(File& file, char* buffer, uint32_t size, uint32_t& got) {
-    got = 0;
-    while (got < size) {
-        uint32_t n = 0;
-        if (Result e = file.read(buffer + got, size - got, n)) return e;
-        if (n == 0) break;
-        got += n;
-    }
-    return 0;
-}
-
 }  // namespace
 
 std::string slotDestination(const PackageEntry& entry, const SlotFolders& folders) {
@@ -149,7 +137,7 @@ Result extractSlot(Os& os, File& package, const PackageEntry& slot, const SlotFo
             TCompressor compressor(os, folders.scratchDir);
             if (!compressor.loaded) return report(rc::kLibraryNotLoaded);
             uint32_t got = 0;
-            if (Result e = readFully(package, block.get(), storedSize, got)) return ioError(e);
+            if (Result e = readUpTo(package, block.get(), storedSize, got)) return ioError(e);
             if (got != storedSize) return report(rc::kShortRead);
             // Its own result is not consulted: the size check below decides.
             // The cap keeps a damaged stream from filling the disk.
@@ -175,7 +163,7 @@ Result extractSlot(Os& os, File& package, const PackageEntry& slot, const SlotFo
     while (copied < storedSize) {
         const uint32_t want = storedSize - copied < kCopyChunk ? storedSize - copied : kCopyChunk;
         uint32_t got = 0;
-        if (Result e = readFully(package, buffer.get(), want, got)) return ioError(e);
+        if (Result e = readUpTo(package, buffer.get(), want, got)) return ioError(e);
         if (got == 0) break;
         uint32_t written = 0;
         while (written < got) {
@@ -201,7 +189,7 @@ Result readPackageHeader(Os& os, File& file, const std::string& path, PackageHea
     }
     uint8_t bytes[kPackageHeaderSize];
     uint32_t total = 0;
-    if ((error = readFully(file, reinterpret_cast<char*>(bytes), uint32_t(kPackageHeaderSize), total)) != 0) {
+    if ((error = readUpTo(file, reinterpret_cast<char*>(bytes), uint32_t(kPackageHeaderSize), total)) != 0) {
         showInstallError(os, error, path);
         return error;
     }

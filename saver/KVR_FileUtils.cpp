@@ -1,5 +1,6 @@
 #include "saver/KVR_FileUtils.h"
 
+#include <cstring>
 #include <vector>
 
 namespace ssi {
@@ -161,6 +162,69 @@ void getFileVersion(Os& os, const std::string& path, int& major, int& release) {
     if (!os.fileVersion(path, v)) return;
     major = int(v.versionMS >> 16);
     release = int(v.versionLS >> 16);
+}
+
+Result readUpTo(File& file, void* buffer, uint32_t size, uint32_t& got) {
+    uint8_t* p = static_cast<uint8_t*>(buffer);
+    got = 0;
+    while (got < size) {
+        uint32_t n = 0;
+        if (Result e = file.read(p + got, size - got, n)) return e;
+        if (n == 0) break;
+        got += n;
+    }
+    return rc::kOk;
+}
+
+Result readExact(File& file, void* buffer, uint32_t size) {
+    uint32_t got = 0;
+    if (Result e = readUpTo(file, buffer, size, got)) return e;
+    return got == size ? rc::kOk : rc::kShortRead;
+}
+
+Result writeExact(File& file, const void* buffer, uint32_t size) {
+    const uint8_t* p = static_cast<const uint8_t*>(buffer);
+    while (size > 0) {
+        uint32_t put = 0;
+        if (Result e = file.write(p, size, put)) return e;
+        if (put == 0) return oserr::kDiskFull;
+        p += put;
+        size -= put;
+    }
+    return rc::kOk;
+}
+
+bool isDeviceName(const std::string& name) {
+    // The part before the first dot decides ("con.txt" is the console too).
+    std::string base = lowerCase(name.substr(0, name.find('.')));
+    while (!base.empty() && base.back() == ' ') base.pop_back();
+    static const char* const kDevices[] = {"con", "prn", "aux", "nul", "clock$", "conin$", "conout$"};
+    for (const char* device : kDevices)
+        if (base == device) return true;
+    return base.size() == 4 && (base.compare(0, 3, "com") == 0 || base.compare(0, 3, "lpt") == 0) &&
+           base[3] >= '0' && base[3] <= '9';
+}
+
+bool isPlainFileName(const std::string& name) {
+    if (name.empty()) return false;
+    // "..", ". " and the like: Windows trims trailing dots and spaces, so any
+    // of these may end up meaning the folder itself or its parent.
+    if (name.find_first_not_of(". ") == std::string::npos) return false;
+    if (name.back() == '.' || name.back() == ' ') return false;
+    for (unsigned char c : name)
+        if (c < 32 || std::strchr("<>:\"/\\|?*", c)) return false;
+    return !isDeviceName(name);
+}
+
+bool isSafeRelativePath(const std::string& path) {
+    size_t start = 0;
+    for (;;) {
+        const size_t cut = path.find('\\', start);
+        if (!isPlainFileName(path.substr(start, cut == std::string::npos ? std::string::npos : cut - start)))
+            return false;
+        if (cut == std::string::npos) return true;
+        start = cut + 1;
+    }
 }
 
 }  // namespace ssi

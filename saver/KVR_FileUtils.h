@@ -44,4 +44,24 @@ bool copyFileForced(Os& os, const std::string& from, const std::string& to, bool
 void createDirPath(Os& os, const std::string& path);
 void getFileVersion(Os& os, const std::string& path, int& major, int& release);
 
+// ---- reading and writing whole blocks ------------------------------------
+// Reads until `size` bytes are in or the file ends; `got` says how many came.
+Result readUpTo(File& file, void* buffer, uint32_t size, uint32_t& got);
+// Reads exactly `size` bytes: 0, the OS error, or kShortRead when the file ends first.
+Result readExact(File& file, void* buffer, uint32_t size);
+// Writes exactly `size` bytes: 0, the OS error, or "disk full" for a short write.
+Result writeExact(File& file, const void* buffer, uint32_t size);
+
+// ---- names from packages and data files ----------------------------------
+// Whether a name is one of the devices Windows maps whatever the extension
+// and folder (CON, PRN, AUX, NUL, COM0..9, LPT0..9, CLOCK$, CONIN$, CONOUT$).
+bool isDeviceName(const std::string& name);
+// A name that can only name a file inside the folder it is appended to: not
+// empty, no folder separator, drive or character Windows forbids
+// (<>:"/\|?* and control characters), not only dots and spaces, no trailing
+// dot or space (which Windows drops), no device name.
+bool isPlainFileName(const std::string& name);
+// A relative path of plain names separated by backslashes.
+bool isSafeRelativePath(const std::string& path);
+
 }  // namespace ssi
