@@ -17,55 +17,10 @@ namespace {
 
 using wintest::exeDir;
 using wintest::freshDir;
+using wintest::HeldFile;
 using wintest::readFile;
 using wintest::writeFile;
 
-int holdFile(const char* path, const char* ready, const char* release) {
-    win32::FileHandle file(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return 2;
-    win32::KernelHandle readyEvent(::OpenEventA(EVENT_MODIFY_STATE, FALSE, ready));
-    win32::KernelHandle releaseEvent(::OpenEventA(SYNCHRONIZE, FALSE, release));
-    if (!readyEvent || !releaseEvent) return 3;
-    ::SetEvent(readyEvent.get());
-    ::WaitForSingleObject(releaseEvent.get(), 120000);
-    return 0;
-}
-
-// Another process holding a file open for as long as this object lives.
-class HeldFile {
-public:
-    explicit HeldFile(const std::string& path) {
-        static int serial = 0;
-        const std::string tag = std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++serial);
-        const std::string readyName = "ssi-ready-" + tag, releaseName = "ssi-release-" + tag;
-        ready_.reset(::CreateEventA(nullptr, TRUE, FALSE, readyName.c_str()));
-        release_.reset(::CreateEventA(nullptr, TRUE, FALSE, releaseName.c_str()));
-        char exe[MAX_PATH + 1] = {};
-        ::GetModuleFileNameA(nullptr, exe, MAX_PATH);
-        std::string command = "\"" + std::string(exe) + "\" --hold \"" + path + "\" " + readyName + " " + releaseName;
-        STARTUPINFOA si{};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi{};
-        if (::CreateProcessA(exe, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-            process_.reset(pi.hProcess);
-            ::CloseHandle(pi.hThread);
-            HANDLE waits[2] = {ready_.get(), process_.get()};
-            held_ = ::WaitForMultipleObjects(2, waits, FALSE, 60000) == WAIT_OBJECT_0;
-        }
-    }
-    ~HeldFile() {
-        if (release_) ::SetEvent(release_.get());
-        if (process_) ::WaitForSingleObject(process_.get(), 60000);
-    }
-    HeldFile(const HeldFile&) = delete;
-    HeldFile& operator=(const HeldFile&) = delete;
-    bool held() const { return held_; }
-
-private:
-    win32::KernelHandle ready_, release_, process_;
-    bool held_ = false;
-};
 
 bool exists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -203,7 +158,7 @@ TEST(Versions, MajorAndReleaseFromTheVersionResource) {
 }  // namespace ssi
 
 int main(int argc, char** argv) {
-    if (argc == 5 && std::strcmp(argv[1], "--hold") == 0) return ssi::holdFile(argv[2], argv[3], argv[4]);
+    if (argc == 5 && std::strcmp(argv[1], "--hold") == 0) return ssi::wintest::holdFile(argv[2], argv[3], argv[4]);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

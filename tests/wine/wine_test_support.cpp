@@ -165,4 +165,16 @@ void BoxWatcher::watch() {
         ::PostMessageA(clickTarget, BM_CLICK, 0, 0);
 }
 
+int holdFile(const char* path, const char* ready, const char* release) {
+    win32::FileHandle file(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return 2;
+    win32::KernelHandle readyEvent(::OpenEventA(EVENT_MODIFY_STATE, FALSE, ready));
+    win32::KernelHandle releaseEvent(::OpenEventA(SYNCHRONIZE, FALSE, release));
+    if (!readyEvent || !releaseEvent) return 3;
+    ::SetEvent(readyEvent.get());
+    ::WaitForSingleObject(releaseEvent.get(), 120000);
+    return 0;
+}
+
 }  // namespace ssi::wintest

@@ -53,4 +53,45 @@ private:
     win32::KernelHandle thread_;
 };
 
+// The helper process's side: `PROGRAM --hold FILE READY RELEASE` opens FILE
+// without delete sharing, signals the event READY and keeps the file open
+// until the event RELEASE is set. Every test program's main() hands that
+// command line to it.
+int holdFile(const char* path, const char* ready, const char* release);
+
+// Another process holding a file open for as long as this object lives.
+class HeldFile {
+public:
+    explicit HeldFile(const std::string& path) {
+        static int serial = 0;
+        const std::string tag = std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++serial);
+        const std::string readyName = "ssi-ready-" + tag, releaseName = "ssi-release-" + tag;
+        ready_.reset(::CreateEventA(nullptr, TRUE, FALSE, readyName.c_str()));
+        release_.reset(::CreateEventA(nullptr, TRUE, FALSE, releaseName.c_str()));
+        char exe[MAX_PATH + 1] = {};
+        ::GetModuleFileNameA(nullptr, exe, MAX_PATH);
+        std::string command = "\"" + std::string(exe) + "\" --hold \"" + path + "\" " + readyName + " " + releaseName;
+        STARTUPINFOA si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        if (::CreateProcessA(exe, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+            process_.reset(pi.hProcess);
+            ::CloseHandle(pi.hThread);
+            HANDLE waits[2] = {ready_.get(), process_.get()};
+            held_ = ::WaitForMultipleObjects(2, waits, FALSE, 60000) == WAIT_OBJECT_0;
+        }
+    }
+    ~HeldFile() {
+        if (release_) ::SetEvent(release_.get());
+        if (process_) ::WaitForSingleObject(process_.get(), 60000);
+    }
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+    bool held() const { return held_; }
+
+private:
+    win32::KernelHandle ready_, release_, process_;
+    bool held_ = false;
+};
+
 }  // namespace ssi::wintest
