@@ -10,22 +10,11 @@
 
 #include "app/fInstall.h"
 #include "package/package_layout.h"
+#include "tests/package/test_pattern.h"
 #include "platform/fake/fake_os.h"
 #include "tools/saverpack/package_builder.h"
 
 namespace ssi::test {
-
-inline std::string pattern(const std::string& seed, size_t size) {
-    std::string out;
-    uint32_t x = 2166136261u;
-    for (char c : seed) x = (x ^ uint8_t(c)) * 16777619u;
-    while (out.size() < size) {
-        x = x * 1103515245u + 12345u;
-        // Half text, half noise: compressible, but not trivially.
-        out += (out.size() / 64) % 2 ? char('a' + (x >> 16) % 7) : char(x >> 24);
-    }
-    return out;
-}
 
 inline tool::SlotInput slotOf(const std::string& name, int32_t kind, bool compress, const std::string& data) {
     tool::SlotInput s;

@@ -11,6 +11,7 @@
 #include "app/fInstall.h"
 #include "package/package_layout.h"
 #include "platform/win32/win32_os.h"
+#include "tests/package/test_pattern.h"
 #include "tests/wine/wine_test_support.h"
 
 namespace ssi {
@@ -48,16 +49,7 @@ int run(const std::string& commandLine) {
     return int(code);
 }
 
-std::string pattern(const std::string& seed, size_t size) {
-    std::string out;
-    uint32_t x = 2166136261u;
-    for (char c : seed) x = (x ^ uint8_t(c)) * 16777619u;
-    while (out.size() < size) {
-        x = x * 1103515245u + 12345u;
-        out += (out.size() / 64) % 2 ? char('a' + (x >> 16) % 7) : char(x >> 24);
-    }
-    return out;
-}
+using test::pattern;
 
 struct Slot {
     int index;

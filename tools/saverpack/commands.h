@@ -1,6 +1,8 @@
 // The package tool's commands, callable in-process (main() and the tests).
 #pragma once
 
+#include <cstdio>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -10,6 +12,12 @@ namespace ssi::tool {
 constexpr int kExitOk = 0;
 constexpr int kExitFault = 1;  // a fault in the input, a refused slot, an I/O error
 constexpr int kExitUsage = 2;
+
+// A C stream closed when it goes out of scope.
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // Runs "saverpack ARGS..." (argv[0] is the program name) for the verbs build,
 // list, extract, verify, implode, explode and --help. Messages go to out (the

@@ -22,24 +22,12 @@
 
 namespace fs = std::filesystem;
 
+#include "saver/KVR_FileUtils.h"
+#include "tools/saverpack/commands.h"
+
 namespace ssi::tool {
 
 namespace {
-
-constexpr int kOk = 0;
-constexpr int kFault = 1;
-constexpr int kUsage = 2;
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-std::string lower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return s;
-}
 
 std::vector<std::string> splitName(const std::string& name) {
     std::vector<std::string> parts;
@@ -238,13 +226,13 @@ int buildCommand(const std::vector<std::string>& args, std::ostream& out, std::o
             store = true;
         else if (args[i].size() > 1 && args[i][0] == '-') {
             err << "saverpack ssd build: unknown option " << args[i] << "\n" << usage();
-            return kUsage;
+            return kExitUsage;
         } else
             positional.push_back(args[i]);
     }
     if (positional.size() != 2 || recordPath.empty()) {
         err << usage();
-        return kUsage;
+        return kExitUsage;
     }
     const std::string& input = positional[0];
     const std::string& output = positional[1];
@@ -252,43 +240,43 @@ int buildCommand(const std::vector<std::string>& args, std::ostream& out, std::o
     std::vector<uint8_t> recordBytes;
     if (!readWholeFile(recordPath, recordBytes)) {
         err << "saverpack ssd: " << recordPath << ": cannot be read\n";
-        return kFault;
+        return kExitFault;
     }
     if (recordBytes.size() != kSaverRecordSize) {
         err << "saverpack ssd: " << recordPath << ": a settings record is exactly " << kSaverRecordSize
             << " bytes, this file has " << recordBytes.size() << "\n";
-        return kFault;
+        return kExitFault;
     }
 
     std::vector<SourceItem> sources;
     std::error_code ec;
     const bool folder = fs::is_directory(input, ec);
     if (!(folder ? collectFolder(input, output, sources, err) : loadItemManifest(input, sources, err)))
-        return kFault;
+        return kExitFault;
     if (!first.empty()) {
         auto it = std::find_if(sources.begin(), sources.end(),
                                [&](const SourceItem& s) { return s.name == first; });
         if (it == sources.end()) {
             err << "saverpack ssd: --first " << first << ": no such item\n";
-            return kFault;
+            return kExitFault;
         }
         std::rotate(sources.begin(), it, it + 1);
     }
     if (sources.size() > size_t(kMaxDataItems)) {
         err << "saverpack ssd: " << sources.size() << " items; a data file holds at most " << kMaxDataItems
             << "\n";
-        return kFault;
+        return kExitFault;
     }
     std::set<std::string> seen;
     for (const SourceItem& s : sources)
-        if (!seen.insert(lower(s.name)).second) {
+        if (!seen.insert(lowerCase(s.name)).second) {
             err << "saverpack ssd: item name " << s.name << " appears twice\n";
-            return kFault;
+            return kExitFault;
         }
 
     std::vector<BuiltItem> built(sources.size());
     for (size_t i = 0; i < sources.size(); ++i)
-        if (!prepareItem(sources[i], store, built[i], err)) return kFault;
+        if (!prepareItem(sources[i], store, built[i], err)) return kExitFault;
 
     int64_t offset = int64_t(kSaverRecordSize) + int64_t(built.size()) * int64_t(sizeof(DataItem));
     for (BuiltItem& b : built) {
@@ -296,7 +284,7 @@ int buildCommand(const std::vector<std::string>& args, std::ostream& out, std::o
         offset += int64_t(sizeof(DataChunk)) + int64_t(b.stored.size());
         if (offset > INT32_MAX) {
             err << "saverpack ssd: the data file would exceed 2 GiB\n";
-            return kFault;
+            return kExitFault;
         }
     }
 
@@ -307,7 +295,7 @@ int buildCommand(const std::vector<std::string>& args, std::ostream& out, std::o
     FilePtr file(std::fopen(output.c_str(), "wb"));
     if (!file) {
         err << "saverpack ssd: " << output << ": cannot be created\n";
-        return kFault;
+        return kExitFault;
     }
     bool written = std::fwrite(record.bytes, 1, kSaverRecordSize, file.get()) == kSaverRecordSize;
     for (const BuiltItem& b : built) {
@@ -326,13 +314,13 @@ int buildCommand(const std::vector<std::string>& args, std::ostream& out, std::o
     if (!written) {
         std::remove(output.c_str());
         err << "saverpack ssd: " << output << ": write failed\n";
-        return kFault;
+        return kExitFault;
     }
     int64_t expanded = 0;
     for (const BuiltItem& b : built) expanded += b.chunk.expandedSize;
     out << output << ": " << built.size() << " items, " << expanded << " bytes expanded, " << offset
         << " bytes written\n";
-    return kOk;
+    return kExitOk;
 }
 
 // ---- reading --------------------------------------------------------------------
@@ -407,16 +395,16 @@ private:
 int listCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     if (args.size() != 3) {
         err << usage();
-        return kUsage;
+        return kExitUsage;
     }
     Reader reader;
-    if (!reader.open(args[2], err)) return kFault;
+    if (!reader.open(args[2], err)) return kExitFault;
     out << args[2] << ": " << reader.count << " items, presentation mode " << reader.record.presentationMode()
         << ", " << reader.size() << " bytes\n";
     out << std::setw(5) << "index" << std::setw(6) << "kind" << std::setw(14) << "chunk offset"
         << std::setw(12) << "expanded" << std::setw(12) << "stored"
         << "  " << std::left << std::setw(12) << "compressed" << std::right << "name\n";
-    int status = kOk;
+    int status = kExitOk;
     for (size_t i = 0; i < reader.items.size(); ++i) {
         const DataItem& item = reader.items[i];
         DataChunk chunk{};
@@ -431,12 +419,12 @@ int listCommand(const std::vector<std::string>& args, std::ostream& out, std::os
         out << item.itemName() << "\n";
         if (!fault.empty()) {
             err << "saverpack ssd: item " << (i + 1) << ": " << fault << "\n";
-            status = kFault;
+            status = kExitFault;
         }
         if (!item.itemName().empty() && !isSafeItemName(item.itemName())) {
             err << "saverpack ssd: item " << (i + 1) << ": the installer refuses the name '"
                 << item.itemName() << "'\n";
-            status = kFault;
+            status = kExitFault;
         }
     }
     return status;
@@ -467,21 +455,21 @@ std::string targetPath(const fs::path& root, const std::vector<std::string>& par
 int extractCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     if (args.size() != 4) {
         err << usage();
-        return kUsage;
+        return kExitUsage;
     }
     Reader reader;
-    if (!reader.open(args[2], err)) return kFault;
+    if (!reader.open(args[2], err)) return kExitFault;
     const fs::path root = args[3];
     std::error_code ec;
     fs::create_directories(root, ec);
     if (!fs::is_directory(root, ec)) {
         err << "saverpack ssd: " << args[3] << ": cannot be made a folder\n";
-        return kFault;
+        return kExitFault;
     }
-    int status = kOk;
+    int status = kExitOk;
     auto refuse = [&](size_t i, const std::string& why) {
         err << "saverpack ssd: item " << (i + 1) << ": " << why << "\n";
-        status = kFault;
+        status = kExitFault;
     };
     for (size_t i = 0; i < reader.items.size(); ++i) {
         const std::string name = reader.items[i].itemName();
@@ -549,7 +537,7 @@ int extractCommand(const std::vector<std::string>& args, std::ostream& out, std:
 int runSsd(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     if (args.size() < 2 || args[1] == "--help" || args[1] == "-h") {
         (args.size() < 2 ? err : out) << usage();
-        return args.size() < 2 ? kUsage : kOk;
+        return args.size() < 2 ? kExitUsage : kExitOk;
     }
     try {
         if (args[1] == "build") return buildCommand(args, out, err);
@@ -557,10 +545,10 @@ int runSsd(const std::vector<std::string>& args, std::ostream& out, std::ostream
         if (args[1] == "extract") return extractCommand(args, out, err);
     } catch (const std::exception& e) {
         err << "saverpack ssd: " << e.what() << "\n";
-        return kFault;
+        return kExitFault;
     }
     err << "saverpack ssd: unknown command " << args[1] << "\n" << usage();
-    return kUsage;
+    return kExitUsage;
 }
 
 }  // namespace ssi::tool

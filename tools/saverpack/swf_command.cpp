@@ -9,18 +9,11 @@
 
 #include "flash/FlashPanel_swf.h"
 
+#include "tools/saverpack/commands.h"
+
 namespace ssi::tool {
 
 namespace {
-
-constexpr int kOk = 0;
-constexpr int kFault = 1;
-constexpr int kUsage = 2;
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // Reads the stream from the movie and only counts the body.
 class CountingIo : public SwfInflateIo {
@@ -59,13 +52,13 @@ int info(const std::string& path, std::ostream& out, std::ostream& err) {
     FilePtr file(std::fopen(path.c_str(), "rb"));
     if (!file) {
         err << "saverpack swf: " << path << ": cannot be opened\n";
-        return kUsage;
+        return kExitUsage;
     }
     uint8_t header[kSwfHeaderSize] = {};
     const uint32_t got = uint32_t(std::fread(header, 1, sizeof(header), file.get()));
     if (std::ferror(file.get())) {
         err << "saverpack swf: " << path << ": cannot be read\n";
-        return kUsage;
+        return kExitUsage;
     }
     Result verdict = swfSignatureVerdict(header, got);
     const std::string signature(reinterpret_cast<const char*>(header), got < 3 ? got : 3);
@@ -96,7 +89,7 @@ int info(const std::string& path, std::ostream& out, std::ostream& err) {
     uint8_t version = 0;
     if (verdict == rc::kOk) verdict = swfUncompressedVerdict(header, got, version);
     out << "verdict: " << verdictText(verdict) << "\n";
-    return verdict == rc::kOk ? kOk : kFault;
+    return verdict == rc::kOk ? kExitOk : kExitFault;
 }
 
 }  // namespace
@@ -105,10 +98,10 @@ int runSwf(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (args.size() == 3 && args[1] == "info") return info(args[2], out, err);
     if (args.size() == 2 && (args[1] == "--help" || args[1] == "-h")) {
         out << "usage: saverpack swf info FILE\n";
-        return kOk;
+        return kExitOk;
     }
     err << "usage: saverpack swf info FILE\n";
-    return kUsage;
+    return kExitUsage;
 }
 
 }  // namespace ssi::tool
