@@ -10,6 +10,7 @@
 
 #include "app/fInstall.h"
 #include "package/package_layout.h"
+#include "package/pk_stuff.h"
 #include "platform/win32/win32_os.h"
 #include "tests/package/test_pattern.h"
 #include "tests/wine/wine_test_support.h"
@@ -24,14 +25,20 @@ using wintest::writeFile;
 
 using wintest::HeldFile;
 
-// The real seam, with message boxes recorded instead of shown.
+// The real seam, with message boxes recorded instead of shown and every
+// library load counted.
 class RecordingOs : public win32::Win32Os {
 public:
     BoxAnswer messageBox(BoxKind, BoxButtons, const std::string& text) override {
         boxes.push_back(text);
         return BoxAnswer::Abort;
     }
+    std::unique_ptr<Library> loadLibrary(const std::string& path) override {
+        loads.push_back(path);
+        return Win32Os::loadLibrary(path);
+    }
     std::vector<std::string> boxes;
+    std::vector<std::string> loads;
 };
 
 int run(const std::string& commandLine) {
@@ -156,6 +163,30 @@ TEST_F(WinePackage, ACompressedSlotOfTheWrongExpandedSizeGivesMinus13) {
     form.header.entries[6].expandedSize -= 1;
     EXPECT_EQ(extract(6), rc::kExpandedSizeWrong);
     EXPECT_EQ(os.boxes.size(), 1u);  // a ".scr" is left to the caller
+}
+
+// The binding against real libraries: one without "_crc32" is loaded, refused
+// and freed again; a folder without the library is never asked to load one.
+TEST(WineCompressor, RefusesALibraryWithoutCrc32AndNeverLoadsAMissingOne) {
+    RecordingOs os;
+    const std::string dir = freshDir("pkg-nocrc");
+    ASSERT_TRUE(::CopyFileA((exeDir() + "no_crc32.dll").c_str(), (dir + "impborl.dll").c_str(), FALSE));
+    {
+        TCompressor compressor(os, dir);
+        EXPECT_FALSE(compressor.loaded);
+        EXPECT_EQ(os.loads, std::vector<std::string>{dir + "impborl.dll"});
+    }
+    EXPECT_EQ(::GetModuleHandleA((dir + "impborl.dll").c_str()), nullptr) << "the refused library is freed";
+
+    os.loads.clear();
+    TCompressor missing(os, freshDir("pkg-nolib"));
+    EXPECT_FALSE(missing.loaded);
+    EXPECT_TRUE(os.loads.empty());
+
+    // The real library in the same place is accepted.
+    ASSERT_TRUE(::CopyFileA((exeDir() + "impborl.dll").c_str(), (dir + "impborl.dll").c_str(), FALSE));
+    TCompressor real(os, dir);
+    EXPECT_TRUE(real.loaded);
 }
 
 }  // namespace
