@@ -1,6 +1,7 @@
 #include "tests/codec/codec_test_support.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -8,6 +9,7 @@
 #include <random>
 #include <stdexcept>
 
+#include "codec/implode.h"
 #include "codec/implode_codes.h"
 
 #ifndef SSI_SOURCE_DIR
@@ -158,6 +160,14 @@ Bytes StreamBuilder::bytes() const {
     Bytes b = out_;
     if (pending_ != 0) b.push_back(static_cast<std::uint8_t>(acc_));
     return b;
+}
+
+std::string corpusCaseName(const std::tuple<unsigned, unsigned, std::string>& param) {
+    std::string name = std::string(std::get<0>(param) == codec::kBinary ? "binary" : "ascii") + "_" +
+                       std::to_string(std::get<1>(param)) + "_" + std::get<2>(param);
+    for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    return name;
 }
 
 }  // namespace ssi::codec::test

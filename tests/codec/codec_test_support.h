@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace ssi::codec::test {
@@ -15,6 +16,16 @@ using Bytes = std::vector<std::uint8_t>;
 // Corpus entries by name: "empty", "one-byte", "text", "executable", "jpeg",
 // "zeros-1.5M", "random-1.1M", "mixed". Loaded on first use.
 const std::vector<std::string>& corpusNames();
+
+// Test names for the (literal mode, dictionary size, corpus file) cases:
+// "binary_4096_text", with anything not alphanumeric turned into '_'.
+std::string corpusCaseName(const std::tuple<unsigned, unsigned, std::string>& param);
+struct CorpusCaseName {
+    template <class Info>
+    std::string operator()(const Info& info) const {
+        return corpusCaseName(info.param);
+    }
+};
 const Bytes& corpusFile(const std::string& name);
 
 Bytes readFile(const std::string& path, std::size_t maxBytes = SIZE_MAX);

@@ -228,15 +228,7 @@ INSTANTIATE_TEST_SUITE_P(Corpus, RoundTrip,
                          ::testing::Combine(::testing::Values(kBinary, kAscii),
                                             ::testing::Values(1024u, 2048u, 4096u),
                                             ::testing::ValuesIn(test::corpusNames())),
-                         [](const auto& info) {
-                             std::string name =
-                                 std::string(std::get<0>(info.param) == kBinary ? "binary" : "ascii") + "_" +
-                                 std::to_string(std::get<1>(info.param)) + "_" + std::get<2>(info.param);
-                             for (char& c : name) {
-                                 if (!isalnum(static_cast<unsigned char>(c))) c = '_';
-                             }
-                             return name;
-                         });
+                         test::CorpusCaseName());
 
 TEST(RoundTrips, RedundantDataShrinksToAFewBytesPerLongMatch) {
     const Bytes& zeros = test::corpusFile("zeros-1.5M");
