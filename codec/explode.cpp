@@ -8,6 +8,12 @@
 //                            decoded since the last flush
 //   [kOutSize, +kInSize)     input buffer for the read callback
 // The decoding tables are compile-time constants, so nothing else is needed.
+//
+// Bits come from a 64-bit buffer, refilled before every token with one
+// 8-byte load while the input buffer holds 8 more bytes; a token takes at most
+// 30 bits, so it is decoded from one refill. Only near the end of the input
+// buffer does the decoder refill byte by byte and check for the end of the
+// input. Each literal, of either mode, is one table lookup.
 #include <cstring>
 
 #include "codec/implode.h"
@@ -24,6 +30,10 @@ constexpr std::size_t kCopySlack = 8;              // 8-byte copies may overshoo
 constexpr std::size_t kOutSize = kFlushAt + kMaxMatch + kCopySlack;
 constexpr std::size_t kInSize = 2048;
 static_assert(kOutSize + kInSize <= kExplodeWorkSize, "explode must fit the classic work area");
+
+// The longest token: flag, length code and extra bits, distance code and low bits.
+constexpr unsigned kMaxTokenBits = 1 + kMaxLengthCodeBits + 8 + kMaxDistanceCodeBits + 6;
+static_assert(kMaxTokenBits <= 56, "a token must fit one refill");
 
 // --- decoding tables, indexed by the next bits of the stream ---------------
 
@@ -57,63 +67,53 @@ constexpr DistanceTable buildDistanceTable() {
 }
 constexpr DistanceTable kDistanceTable = buildDistanceTable();
 
-// Literal codes run up to 13 bits: a 256-entry root table decodes the short
-// codes directly; the few 8-bit prefixes of longer codes point into subtables.
-// Root entry: symbol | length << 8, or kSubtable | sub-bits << 11 | offset.
-// Subtable entry: symbol | total length << 8.
-constexpr unsigned kRootBits = 8;
-constexpr std::uint16_t kSubtable = 0x8000;
+// Literal codes run up to 13 bits, and most of them (every byte above 127)
+// are 12 or 13 bits long. All codes longer than 8 bits begin with four zero
+// bits, and every other code is 8 bits or shorter, so one table lookup
+// decodes any literal: the next 8 bits index the first 256 entries when they
+// do not begin with four zeros, else the 9 bits after those zeros index the
+// next 512. Entry: symbol | code length << 8.
+constexpr unsigned kShortBits = 8;
+constexpr unsigned kLongPrefix = 4;
+constexpr unsigned kLongBits = 9;
 
-constexpr std::size_t literalSubtableSize() {
-    unsigned longest[1u << kRootBits] = {};
+constexpr bool literalCodesSplit() {
     for (const Code& c : kLiteralCodes) {
-        if (c.length > kRootBits && c.length > longest[c.bits & 255u]) longest[c.bits & 255u] = c.length;
+        const bool longPrefix = (c.bits & ((1u << kLongPrefix) - 1u)) == 0 && c.length >= kLongPrefix;
+        if (longPrefix ? c.length > kLongPrefix + kLongBits : c.length > kShortBits) return false;
     }
-    std::size_t total = 0;
-    for (unsigned l : longest) {
-        if (l != 0) total += std::size_t{1} << (l - kRootBits);
-    }
-    return total;
+    return true;
 }
-constexpr std::size_t kLiteralSubSize = literalSubtableSize();
-static_assert(kLiteralSubSize < 2048, "subtable offsets must fit 11 bits");
+static_assert(literalCodesSplit(), "literal codes must split into short ones and ones led by four zero bits");
 
 struct LiteralTable {
-    std::uint16_t root[1u << kRootBits];
-    std::uint16_t sub[kLiteralSubSize];
+    std::uint16_t entry[(1u << kShortBits) + (1u << kLongBits)];
 };
 constexpr LiteralTable buildLiteralTable() {
     LiteralTable t{};
-    unsigned longest[1u << kRootBits] = {};
-    for (const Code& c : kLiteralCodes) {
-        if (c.length > kRootBits && c.length > longest[c.bits & 255u]) longest[c.bits & 255u] = c.length;
-    }
-    unsigned offset = 0;
-    for (unsigned r = 0; r < (1u << kRootBits); ++r) {
-        if (longest[r] != 0) {
-            const unsigned subBits = longest[r] - kRootBits;
-            t.root[r] = static_cast<std::uint16_t>(kSubtable | (subBits << 11u) | offset);
-            offset += 1u << subBits;
-        }
-    }
     for (unsigned s = 0; s < 256; ++s) {
         const Code c = kLiteralCodes[s];
-        if (c.length <= kRootBits) {
-            for (unsigned i = c.bits; i < (1u << kRootBits); i += 1u << c.length) {
-                t.root[i] = static_cast<std::uint16_t>(s | (c.length << 8u));
+        const auto value = static_cast<std::uint16_t>(s | (c.length << 8u));
+        if ((c.bits & ((1u << kLongPrefix) - 1u)) == 0 && c.length >= kLongPrefix) {
+            const unsigned rest = c.length - kLongPrefix;
+            for (unsigned i = c.bits >> kLongPrefix; i < (1u << kLongBits); i += 1u << rest) {
+                t.entry[(1u << kShortBits) + i] = value;
             }
         } else {
-            const unsigned ptr = t.root[c.bits & 255u];
-            const unsigned subBits = (ptr >> 11u) & 15u;
-            const unsigned base = ptr & 0x7FFu;
-            for (unsigned i = c.bits >> kRootBits; i < (1u << subBits); i += 1u << (c.length - kRootBits)) {
-                t.sub[base + i] = static_cast<std::uint16_t>(s | (c.length << 8u));
-            }
+            for (unsigned i = c.bits; i < (1u << kShortBits); i += 1u << c.length) t.entry[i] = value;
         }
     }
     return t;
 }
 constexpr LiteralTable kLiteralTable = buildLiteralTable();
+
+// The literal at the bottom of `bits`: symbol | code length << 8.
+inline unsigned decodeLiteral(unsigned bits) {
+    const unsigned index = (bits & ((1u << kLongPrefix) - 1u)) != 0
+                               ? bits & ((1u << kShortBits) - 1u)
+                               : (1u << kShortBits) + ((bits >> kLongPrefix) & ((1u << kLongBits) - 1u));
+    return kLiteralTable.entry[index];
+}
 
 // --- bit input ---------------------------------------------------------------
 
@@ -126,7 +126,7 @@ struct BitReader {
     unsigned char* buffer;
     const unsigned char* next;
     const unsigned char* end;
-    std::uint32_t bits;
+    std::uint64_t bits;
     int count;
     int pad;
     bool eof;
@@ -147,20 +147,28 @@ bool fetch(BitReader& r) {
     return true;
 }
 
-// Ensures at least 25 bits (real or padding) are buffered.
+inline std::uint64_t load64(const unsigned char* p) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    std::uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+#else
+    std::uint64_t v = 0;
+    for (int k = 7; k >= 0; --k) v = (v << 8u) | p[k];
+    return v;
+#endif
+}
+
+// Buffers at least 56 bits (real or padding), byte by byte, reading more input
+// as the buffer runs out. Any bits above `count` repeat bytes still to be
+// buffered (see decode()), so ORing those bytes in changes nothing, and once
+// the input has run out they are zero, as padding must be.
 inline void refill(BitReader& r) {
-    if (r.end - r.next >= 4) {
-        while (r.count <= 24) {
-            r.bits |= static_cast<std::uint32_t>(*r.next++) << r.count;
-            r.count += 8;
-        }
-        return;
-    }
-    while (r.count <= 24) {
+    while (r.count <= 56) {
         if (r.next == r.end && !fetch(r)) {
             r.pad += 8;  // zero byte
         } else {
-            r.bits |= static_cast<std::uint32_t>(*r.next++) << r.count;
+            r.bits |= std::uint64_t{*r.next++} << r.count;
         }
         r.count += 8;
     }
@@ -208,6 +216,89 @@ unsigned int finish(Window& w, unsigned int code) {
     return code;
 }
 
+// Decodes tokens up to the end code. kCoded: literals use the literal code
+// (else they are 8 raw bits). The bit buffer and the output position live in
+// locals here (stores of output bytes would otherwise force them back to
+// memory); they go back to `r` and `w` around the calls that need them.
+template <bool kCoded>
+unsigned int decode(BitReader& r, Window& w, unsigned dictBits) {
+    const unsigned dictMask = (1u << dictBits) - 1u;
+    std::uint64_t bits = r.bits;
+    int count = r.count;
+    const unsigned char* next = r.next;
+    unsigned char* out = w.buf + w.pos;
+    unsigned char* const flushAt = w.buf + kFlushAt;
+    auto fail = [&](unsigned int code) {
+        w.pos = static_cast<std::size_t>(out - w.buf);
+        return finish(w, code);
+    };
+    for (;;) {
+        // While 8 more input bytes are buffered, every bit a token reads is
+        // real input: no token can run past the end.
+        const bool careful = r.end - next < 8;
+        if (!careful) {
+            // Whole bytes only: the load lands at `count`, and of its bytes the
+            // ones that do not fit whole stay unbuffered (they are loaded
+            // again next time, the same bits in the same places).
+            bits |= load64(next) << count;
+            next += (63 - count) >> 3;
+            count |= 56;
+        } else {
+            r.bits = bits;
+            r.count = count;
+            r.next = next;
+            refill(r);
+            bits = r.bits;
+            count = r.count;
+            next = r.next;
+        }
+        const unsigned low = static_cast<unsigned>(bits);
+        if ((low & 1u) == 0) {
+            unsigned entry;
+            if (kCoded) {
+                entry = decodeLiteral(low >> 1u);
+            } else {
+                entry = ((low >> 1u) & 255u) | (8u << 8u);
+            }
+            const unsigned n = 1u + (entry >> 8u);
+            bits >>= n;
+            count -= static_cast<int>(n);
+            if (careful && count < r.pad) return fail(r.misbehaved ? kAbort : kBadData);
+            *out++ = static_cast<unsigned char>(entry);
+        } else {
+            const unsigned le = kLengthTable.entry[(low >> 1u) & 127u];
+            const unsigned ls = le & 15u;
+            const unsigned codeBits = 1u + (le >> 4u);
+            const unsigned length =
+                kLengthBase[ls] + (static_cast<unsigned>(bits >> codeBits) & ((1u << kLengthExtra[ls]) - 1u));
+            const unsigned lengthBits = codeBits + kLengthExtra[ls];
+            bits >>= lengthBits;
+            count -= static_cast<int>(lengthBits);
+            if (length == kEndLength) {
+                if (careful && count < r.pad) return fail(r.misbehaved ? kAbort : kBadData);
+                return fail(kOk);
+            }
+            const unsigned de = kDistanceTable.entry[bits & 255u];
+            const unsigned lowBits = length == 2 ? 2u : dictBits;
+            const unsigned lowMask = length == 2 ? 3u : dictMask;
+            const unsigned codeLength = de >> 8u;
+            const std::size_t distance =
+                (((de & 63u) << lowBits) | (static_cast<unsigned>(bits >> codeLength) & lowMask)) + 1u;
+            bits >>= codeLength + lowBits;
+            count -= static_cast<int>(codeLength + lowBits);
+            if (careful && count < r.pad) return fail(r.misbehaved ? kAbort : kBadData);
+            // distance <= 4096 <= pos: within the window (zeros before the output).
+            copyMatch(out, distance, length);
+            out += length;
+        }
+        if (out >= flushAt) {
+            w.pos = static_cast<std::size_t>(out - w.buf);
+            flush(w);
+            out = w.buf + w.pos;
+        }
+    }
+}
+
 }  // namespace
 
 unsigned int explode(ReadFn read, WriteFn write, char* work, void* param) {
@@ -220,59 +311,13 @@ unsigned int explode(ReadFn read, WriteFn write, char* work, void* param) {
     r.next = r.end = r.buffer;
 
     refill(r);
-    const unsigned mode = r.bits & 255u;
-    const unsigned dictBits = (r.bits >> 8u) & 255u;
+    const unsigned mode = static_cast<unsigned>(r.bits & 255u);
+    const unsigned dictBits = static_cast<unsigned>((r.bits >> 8u) & 255u);
     drop(r, 16);
     if (overran(r)) return r.misbehaved ? kAbort : kBadData;
     if (mode > kAscii) return kInvalidMode;
     if (dictBits < 4 || dictBits > 6) return kInvalidDictSize;
-    const std::uint32_t dictMask = (1u << dictBits) - 1u;
-    const unsigned int truncated = kBadData;
-
-    for (;;) {
-        refill(r);
-        if ((r.bits & 1u) == 0) {
-            drop(r, 1);
-            unsigned symbol;
-            if (mode == kBinary) {
-                symbol = r.bits & 255u;
-                drop(r, 8);
-            } else {
-                unsigned e = kLiteralTable.root[r.bits & 255u];
-                if (e & kSubtable) {
-                    const unsigned subBits = (e >> 11u) & 15u;
-                    e = kLiteralTable.sub[(e & 0x7FFu) + ((r.bits >> kRootBits) & ((1u << subBits) - 1u))];
-                }
-                symbol = e & 255u;
-                drop(r, e >> 8u);
-            }
-            if (overran(r)) return finish(w, r.misbehaved ? kAbort : truncated);
-            w.buf[w.pos++] = static_cast<unsigned char>(symbol);
-        } else {
-            drop(r, 1);
-            const unsigned le = kLengthTable.entry[r.bits & 127u];
-            const unsigned ls = le & 15u;
-            drop(r, le >> 4u);
-            const unsigned length = kLengthBase[ls] + (r.bits & ((1u << kLengthExtra[ls]) - 1u));
-            drop(r, kLengthExtra[ls]);
-            if (overran(r)) return finish(w, r.misbehaved ? kAbort : truncated);
-            if (length == kEndLength) break;
-
-            refill(r);
-            const unsigned de = kDistanceTable.entry[r.bits & 255u];
-            drop(r, de >> 8u);
-            const unsigned lowBits = length == 2 ? 2u : dictBits;
-            const unsigned lowMask = length == 2 ? 3u : dictMask;
-            const std::size_t distance = (((de & 63u) << lowBits) | (r.bits & lowMask)) + 1u;
-            drop(r, lowBits);
-            if (overran(r)) return finish(w, r.misbehaved ? kAbort : truncated);
-            // distance <= 4096 <= pos: within the window (zeros before the output).
-            copyMatch(w.buf + w.pos, distance, length);
-            w.pos += length;
-        }
-        if (w.pos >= kFlushAt) flush(w);
-    }
-    return finish(w, kOk);
+    return mode == kAscii ? decode<true>(r, w, dictBits) : decode<false>(r, w, dictBits);
 }
 
 }  // namespace ssi::codec

@@ -10,13 +10,26 @@
 // the finder's candidates allow. Lengths go up to 518 and distance 1 is used
 // like any other distance.
 //
+// Pruning: from length 3 on, a longer length never costs fewer bits, so when
+// offset j + 1 is already reached as cheaply as j, a match from j that ends
+// beyond j + 3 is no better than the rest of the same match taken from j + 1
+// (same distance, one byte shorter). From such an offset only lengths up to 3
+// are tried, and once the nearest 3-byte match is known the chain is not
+// walked. This holds exactly when the finder sees every match; with its walk
+// bounded it may rarely miss that rest, which the corpus sizes keep in check.
+//
+// Relaxing lengths 3 to 10 from a position is done for all eight at once with
+// SSE2 where the compiler offers it (x86-64), without branches; whether a cost
+// improves is as good as random on real data, and so is whether the next token
+// emitted is a literal, so the emitter does not branch on that either.
+//
 // Match finder: the latest position of every byte pair gives the nearest
 // length-2 match, and the latest position of every 3-byte hash the nearest
 // length-3 match (the only ones worth their cost: distance codes grow with
 // distance, and every longer match lies at least as far back). Chains of
 // earlier positions with the same 4-byte hash, nearest first, then give the
 // nearest distance for each longer length. The window is only 4 KiB, so a walk
-// of up to 128 entries is close to exhaustive. When a match of kNiceLength or
+// of up to 256 entries is close to exhaustive. When a match of kNiceLength or
 // more appears, the parse up to there is emitted and that match is taken
 // whole; this keeps long runs fast without a measurable loss.
 //
@@ -25,8 +38,9 @@
 //   triple 32,768 x u32   latest absolute position of each 3-byte hash
 //   head   32,768 x u32   latest absolute position of each 4-byte hash
 //   chain   8,192 x u32   previous position with the same 4-byte hash
-//   cost   16,385 x u32   DP cost per block offset (reused for the path)
-//   link   16,385 x u32   DP token per block offset: length | distance << 10
+//   cost   16,400 x u32   DP cost per block offset (reused for the path), with
+//   link   16,400 x u32   DP token per block offset: length | distance << 10
+//                         room past the block for the eight lengths relaxed at once
 //   window 4,096 + 16,384 bytes: history for distances, then the block
 //   out    4,096 + 8 bytes of compressed output between write() calls
 // Absolute positions start at 8,192 so that the zero-filled tables read as
@@ -35,6 +49,9 @@
 
 #include <algorithm>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "codec/implode_codes.h"
 
@@ -54,12 +71,18 @@ constexpr std::size_t kChainSize = 2 * kMaxDistance;            // a slot is not
 constexpr std::size_t kOutFlush = 4096;
 constexpr std::uint32_t kPosStart = 2 * kMaxDistance;
 constexpr std::uint32_t kRebaseAt = 0x80000000u;
-constexpr std::uint32_t kInfinity = 0xFFFFFFFFu;
+// Costs compare as signed 32-bit numbers (SSE2 has no unsigned compare).
+constexpr std::uint32_t kInfinity = 0x7FFFFFFFu;
+// Distance cost of a length no match offers: a cost built on it loses to any
+// real cost, and the offsets it reaches are relaxed again before use.
+constexpr std::uint32_t kUnreachable = 0x40000000u;
+constexpr unsigned kShortTop = kMinMatch + 8;  // lengths 3..10 are relaxed together
 
 // Search effort: chain entries visited per position, and the length from
 // which a match is taken without further parsing.
-constexpr unsigned kMaxChain = 128;
+constexpr unsigned kMaxChain = 256;
 constexpr unsigned kNiceLength = 128;
+constexpr std::size_t kPrefetch = 8;  // how far ahead table entries are fetched
 
 constexpr std::size_t align8(std::size_t n) {
     return (n + 7u) & ~std::size_t{7};
@@ -69,8 +92,9 @@ constexpr std::size_t kTripleOffset = kPairOffset + kPairSize * 4;
 constexpr std::size_t kHeadOffset = kTripleOffset + kHashSize * 4;
 constexpr std::size_t kChainOffset = kHeadOffset + kHashSize * 4;
 constexpr std::size_t kCostOffset = kChainOffset + kChainSize * 4;
-constexpr std::size_t kLinkOffset = kCostOffset + align8((kBlock + 1) * 4);
-constexpr std::size_t kWindowOffset = kLinkOffset + align8((kBlock + 1) * 4);
+constexpr std::size_t kDpSize = kBlock + 16;  // room for lengths relaxed past the block end
+constexpr std::size_t kLinkOffset = kCostOffset + align8(kDpSize * 4);
+constexpr std::size_t kWindowOffset = kLinkOffset + align8(kDpSize * 4);
 constexpr std::size_t kOutOffset = kWindowOffset + align8(kWindowSize);
 constexpr std::size_t kLayoutSize = kOutOffset + align8(kOutFlush + 8);
 static_assert(kImplodeWorkSize == kLayoutSize + 8, "kImplodeWorkSize must match the work area layout");
@@ -94,6 +118,17 @@ constexpr std::array<LengthToken, kEndLength + 1> buildLengthTokens() {
 }
 constexpr auto kLengthTokens = buildLengthTokens();
 static_assert(kLengthTokens[kMinMatch].count != 0 && kLengthTokens[kEndLength].count == 16);
+
+// Bits of lengths 3 to 10 with their flag, for relaxing them together.
+struct ShortLengthCost {
+    std::int32_t bits[8];
+};
+constexpr ShortLengthCost buildShortLengthCost() {
+    ShortLengthCost t{};
+    for (unsigned k = 0; k < 8; ++k) t.bits[k] = kLengthTokens[kMinMatch + 1 + k].count;
+    return t;
+}
+alignas(16) constexpr ShortLengthCost kShortLengthCost = buildShortLengthCost();
 
 struct Match {
     std::uint32_t length;
@@ -138,6 +173,9 @@ public:
         std::memset(chain_, 0, kChainSize * 4);
         for (unsigned b = 0; b < 256; ++b) {
             literalCost_[b] = static_cast<std::uint8_t>(mode == kAscii ? 1u + kLiteralLengths[b] : 9u);
+            literalBits_[b] =
+                static_cast<std::uint16_t>(mode == kAscii ? kLiteralCodes[b].bits << 1u : b << 1u);
+            literalCount_[b] = literalCost_[b];
         }
     }
 
@@ -160,11 +198,7 @@ public:
             pos = slide(pos);
         }
         put(kLengthTokens[kEndLength].bits, kLengthTokens[kEndLength].count);
-        while (pending_ > 0) {
-            out_[outPos_++] = static_cast<unsigned char>(acc_);
-            acc_ >>= 8u;
-            pending_ = pending_ > 8 ? pending_ - 8 : 0;
-        }
+        if (pending_ > 0) out_[outPos_++] = static_cast<unsigned char>(acc_);
         flushOut();
         return kOk;
     }
@@ -235,9 +269,21 @@ private:
 
     // Inserts p and lists its matches of length >= 3 with strictly increasing
     // length and distance; *len2 gets the nearest length-2 distance, or 0.
-    unsigned findMatches(std::size_t p, unsigned limit, Match* found, std::uint32_t* len2) {
+    // With `upTo3`, only lengths up to 3 are wanted: once the nearest 3-byte
+    // match is known the chain is not walked.
+    unsigned findMatches(std::size_t p, unsigned limit, Match* found, std::uint32_t* len2, bool upTo3) {
         *len2 = 0;
         if (p + 1 >= end_) return 0;
+        if (p + kPrefetch + 4 <= end_) {
+            // The tables outgrow the first-level cache: ask early for the
+            // entries of a position a few bytes ahead.
+            const unsigned char* ahead = window_ + p + kPrefetch;
+            const std::uint32_t bytes = ahead[0] | (unsigned{ahead[1]} << 8u) | (unsigned{ahead[2]} << 16u) |
+                                        (std::uint32_t{ahead[3]} << 24u);
+            __builtin_prefetch(&pair_[bytes & 0xFFFFu], 1);
+            __builtin_prefetch(&triple_[((bytes & 0xFFFFFFu) * 2654435761u) >> (32u - kHashBits)], 1);
+            __builtin_prefetch(&head_[(bytes * 2246822519u) >> (32u - kHashBits)], 1);
+        }
         const Previous prev = insert(p);
         const std::uint32_t abs = static_cast<std::uint32_t>(p) + base_;
         if (limit < kMinMatch) return 0;
@@ -255,6 +301,7 @@ private:
                 found[n++] = Match{length, distance};
             }
         }
+        if (upTo3 && n != 0) return n;
         std::uint32_t candidate = prev.chain;
         for (unsigned depth = kMaxChain; depth != 0 && best < limit; --depth) {
             distance = abs - candidate;
@@ -285,7 +332,7 @@ private:
         Match found[kMaxChain + 1];
         while (pos < limit) {
             const std::size_t start = pos;
-            std::size_t frontier = 0;
+            std::size_t cleared = 0;  // cost_[1 .. cleared] are set
             cost_[0] = 0;
             Match taken{0, 0};
             std::size_t i = start;
@@ -293,30 +340,41 @@ private:
                 const std::size_t j = i - start;
                 const unsigned reach = static_cast<unsigned>(std::min<std::size_t>(kMaxMatch, limit - i));
                 const unsigned findReach = static_cast<unsigned>(std::min<std::size_t>(kMaxMatch, known - i));
+                // Reaching j + 1 as cheaply as j leaves only matches up to 3
+                // worth trying from j (see the top of this file).
+                const bool upTo3 = j < cleared && cost_[j + 1] <= cost_[j];
                 std::uint32_t len2 = 0;
-                const unsigned n = findMatches(i, findReach, found, &len2);
+                const unsigned n = findMatches(i, findReach, found, &len2, upTo3);
                 if (n != 0 && found[n - 1].length >= kNiceLength) {
                     taken = found[n - 1];
                     break;
                 }
                 if (reach < kMinMatch) len2 = 0;
-                const unsigned longest = n != 0 ? found[n - 1].length : len2 != 0 ? 2u : 1u;
-                const std::size_t furthest = j + std::min(longest, std::max(reach, 1u));
-                while (frontier < furthest) cost_[++frontier] = kInfinity;
+                if (j + kMaxMatch + kShortTop >= cleared) {
+                    // Unreached offsets cost "infinity"; set ahead in steps.
+                    const std::size_t upto = std::min(cleared + 2 * kMaxMatch, kDpSize - 1);
+                    for (std::size_t k = cleared + 1; k <= upto; ++k) cost_[k] = kInfinity;
+                    cleared = upto;
+                }
 
                 const std::uint32_t here = cost_[j];
                 relax(j + 1, here + literalCost_[window_[i]], 1);
                 if (len2 != 0) {
                     relax(j + 2, here + kLengthTokens[2].count + distanceCost(2, len2), 2u | (len2 << 10u));
                 }
-                unsigned length = kMinMatch + 1;
-                for (unsigned k = 0; k < n; ++k) {
-                    const std::uint32_t distance = found[k].distance;
-                    const std::uint32_t withDistance = here + distanceCost(found[k].length, distance);
-                    const unsigned top = std::min(found[k].length, reach);
-                    for (; length <= top; ++length) {
-                        relax(j + length, withDistance + kLengthTokens[length].count,
-                              length | (distance << 10u));
+                if (n == 0 || reach <= kMinMatch) continue;
+                relaxShort(j, here, found, n, upTo3 ? std::min(reach, kMinMatch + 1) : reach);
+                if (!upTo3 && found[n - 1].length > kShortTop && reach > kShortTop) {
+                    unsigned length = kShortTop + 1;
+                    for (unsigned k = 0; k < n; ++k) {
+                        if (found[k].length < length) continue;
+                        const std::uint32_t distance = found[k].distance;
+                        const std::uint32_t withDistance = here + distanceCost(found[k].length, distance);
+                        const unsigned top = std::min(found[k].length, reach);
+                        for (; length <= top; ++length) {
+                            relax(j + length, withDistance + kLengthTokens[length].count,
+                                  length | (distance << 10u));
+                        }
                     }
                 }
             }
@@ -341,51 +399,116 @@ private:
         }
     }
 
+    // Relaxes lengths 3 to kShortTop (those within reach that the matches
+    // offer) from block offset j: all at once where SSE2 is there.
+    inline void relaxShort(std::size_t j, std::uint32_t here, const Match* found, unsigned n,
+                           unsigned reach) {
+#if defined(__SSE2__)
+        const __m128i lengthsLow = _mm_setr_epi32(3, 4, 5, 6);
+        const __m128i lengthsHigh = _mm_setr_epi32(7, 8, 9, 10);
+        __m128i costLow = _mm_set1_epi32(static_cast<int>(kUnreachable)), costHigh = costLow;
+        __m128i tokenLow = _mm_setzero_si128(), tokenHigh = tokenLow;
+        auto select = [](__m128i mask, __m128i a, __m128i b) {
+            return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
+        };
+        // Farther matches first: each length takes the nearest match reaching it.
+        for (unsigned k = n; k-- > 0;) {
+            const __m128i last = _mm_set1_epi32(static_cast<int>(std::min(found[k].length, reach)) + 1);
+            const __m128i c =
+                _mm_set1_epi32(static_cast<int>(distanceCost(found[k].length, found[k].distance)));
+            const __m128i d = _mm_set1_epi32(static_cast<int>(found[k].distance << 10u));
+            const __m128i inLow = _mm_cmpgt_epi32(last, lengthsLow);
+            const __m128i inHigh = _mm_cmpgt_epi32(last, lengthsHigh);
+            costLow = select(inLow, c, costLow);
+            costHigh = select(inHigh, c, costHigh);
+            tokenLow = select(inLow, d, tokenLow);
+            tokenHigh = select(inHigh, d, tokenHigh);
+        }
+        const __m128i h = _mm_set1_epi32(static_cast<int>(here));
+        costLow = _mm_add_epi32(_mm_add_epi32(costLow, h),
+                                _mm_load_si128(reinterpret_cast<const __m128i*>(&kShortLengthCost.bits[0])));
+        costHigh = _mm_add_epi32(_mm_add_epi32(costHigh, h),
+                                 _mm_load_si128(reinterpret_cast<const __m128i*>(&kShortLengthCost.bits[4])));
+        auto* costs = reinterpret_cast<__m128i*>(cost_ + j + kMinMatch + 1);
+        auto* links = reinterpret_cast<__m128i*>(link_ + j + kMinMatch + 1);
+        const __m128i oldLow = _mm_loadu_si128(costs), oldHigh = _mm_loadu_si128(costs + 1);
+        const __m128i betterLow = _mm_cmpgt_epi32(oldLow, costLow);
+        const __m128i betterHigh = _mm_cmpgt_epi32(oldHigh, costHigh);
+        _mm_storeu_si128(costs, select(betterLow, costLow, oldLow));
+        _mm_storeu_si128(costs + 1, select(betterHigh, costHigh, oldHigh));
+        _mm_storeu_si128(links,
+                         select(betterLow, _mm_or_si128(tokenLow, lengthsLow), _mm_loadu_si128(links)));
+        _mm_storeu_si128(
+            links + 1, select(betterHigh, _mm_or_si128(tokenHigh, lengthsHigh), _mm_loadu_si128(links + 1)));
+#else
+        unsigned length = kMinMatch + 1;
+        const unsigned stop = std::min(reach, kShortTop);
+        for (unsigned k = 0; k < n && length <= stop; ++k) {
+            const std::uint32_t distance = found[k].distance;
+            const std::uint32_t withDistance = here + distanceCost(found[k].length, distance);
+            const unsigned top = std::min(found[k].length, stop);
+            for (; length <= top; ++length) {
+                relax(j + length, withDistance + kLengthTokens[length].count, length | (distance << 10u));
+            }
+        }
+#endif
+    }
+
     // Emits the cheapest path to block offset `count`, found through link_.
     // cost_ is no longer needed and holds the path's offsets, last first.
     void emitParsed(std::size_t start, std::size_t count) {
         std::size_t steps = 0;
-        for (std::size_t j = count; j != 0; j -= link_[j] & 1023u)
+        std::size_t j = count;
+        while (j != 0) {
+            // Runs of literals go four at a time, with loads that do not wait
+            // on one another.
+            if (j >= 4 && (((link_[j] & 1023u) ^ 1u) | ((link_[j - 1] & 1023u) ^ 1u) |
+                           ((link_[j - 2] & 1023u) ^ 1u) | ((link_[j - 3] & 1023u) ^ 1u)) == 0) {
+                for (unsigned k = 0; k < 4; ++k) cost_[steps++] = static_cast<std::uint32_t>(j - k);
+                j -= 4;
+                continue;
+            }
             cost_[steps++] = static_cast<std::uint32_t>(j);
+            j -= link_[j] & 1023u;
+        }
         while (steps != 0) {
-            const std::uint32_t j = cost_[--steps];
+            j = cost_[--steps];
             const std::uint32_t token = link_[j];
             const unsigned length = token & 1023u;
-            if (length == 1) {
-                emitLiteral(window_[start + j - 1]);
-            } else {
-                emitMatch(length, token >> 10u);
-            }
-        }
-    }
-
-    void emitLiteral(unsigned char byte) {
-        if (mode_ == kBinary) {
-            put(unsigned{byte} << 1u, 9);
-        } else {
-            const Code c = kLiteralCodes[byte];
-            put(unsigned{c.bits} << 1u, 1u + c.length);
+            // Literal or match without a branch: which one comes next is
+            // as good as random. A match is one put of both its codes.
+            const bool literal = length == 1;
+            const unsigned byte = window_[start + j - 1];
+            const unsigned low = length == kMinMatch ? 2u : dictBits_;
+            const std::uint32_t d = (token >> 10u) - 1u;
+            const Code c = kDistanceCodes[(d >> low) & 63u];
+            const LengthToken& lt = kLengthTokens[length];
+            const std::uint32_t match =
+                lt.bits | ((c.bits | ((d & ((1u << low) - 1u)) << c.length)) << lt.count);
+            put(literal ? literalBits_[byte] : match,
+                literal ? literalCount_[byte] : lt.count + c.length + low);
         }
     }
 
     void emitMatch(unsigned length, std::uint32_t distance) {
-        put(kLengthTokens[length].bits, kLengthTokens[length].count);
         const unsigned low = length == kMinMatch ? 2u : dictBits_;
         const std::uint32_t d = distance - 1u;
         const Code c = kDistanceCodes[d >> low];
-        put(c.bits | ((d & ((1u << low) - 1u)) << c.length), c.length + low);
+        const LengthToken& lt = kLengthTokens[length];
+        put(lt.bits | ((c.bits | ((d & ((1u << low) - 1u)) << c.length)) << lt.count),
+            lt.count + c.length + low);
     }
 
+    // Appends `count` (at most 32) bits. Whole bytes go out at once; the
+    // 8-byte store may reach past them, which the next one overwrites.
     void put(std::uint32_t bits, unsigned count) {
         acc_ |= std::uint64_t{bits} << pending_;
         pending_ += count;
-        if (pending_ >= 32) {
-            for (int k = 0; k < 4; ++k) out_[outPos_ + k] = static_cast<unsigned char>(acc_ >> (8 * k));
-            outPos_ += 4;
-            acc_ >>= 32u;
-            pending_ -= 32;
-            if (outPos_ >= kOutFlush) flushOut();
-        }
+        for (int k = 0; k < 8; ++k) out_[outPos_ + k] = static_cast<unsigned char>(acc_ >> (8 * k));
+        outPos_ += pending_ >> 3u;
+        acc_ >>= pending_ & ~7u;
+        pending_ &= 7u;
+        if (outPos_ >= kOutFlush) flushOut();
     }
 
     void flushOut() {
@@ -409,6 +532,8 @@ private:
     unsigned dictBits_;
     std::uint32_t dictSize_;
     std::uint8_t literalCost_[256];
+    std::uint16_t literalBits_[256];  // literal token with its flag bit
+    std::uint8_t literalCount_[256];
     std::size_t end_ = 0;
     std::uint32_t base_ = 0;
     bool eof_ = false;

@@ -28,6 +28,11 @@ struct CorpusCaseName {
 };
 const Bytes& corpusFile(const std::string& name);
 
+// Compressed sizes the encoder gave for the corpus files when this table was
+// made, per literal mode and dictionary size: a change to the encoder must
+// not give larger ones. 0 for a name the table does not hold.
+std::size_t recordedPackedSize(unsigned mode, unsigned dsize, const std::string& name);
+
 Bytes readFile(const std::string& path, std::size_t maxBytes = SIZE_MAX);
 Bytes randomBytes(std::size_t size, std::uint32_t seed);
 

@@ -125,6 +125,50 @@ TEST(Explode, FlushesEveryByteOfLongOutputsAcrossWindowSlides) {
     }
 }
 
+TEST(Explode, MatchesAtTheEdgesOfTheFormat) {
+    // Each row is one match after the literal 'A', followed by a literal with
+    // one of the longest codes, in both literal modes and every dictionary
+    // size; distance 0 stands for the dictionary size. Bytes before the start
+    // of the output read as zeros. Expected output from a byte-by-byte copy.
+    struct Row {
+        unsigned length;
+        unsigned distance;
+    };
+    const Row rows[] = {
+        {2, 1}, {2, 256}, {3, 1}, {3, 0},  {518, 1}, {518, 0}, {517, 2},
+        {7, 7}, {8, 8},   {9, 8}, {16, 9}, {23, 3},  {264, 5}, {518, 256},
+    };
+    for (unsigned mode : {kBinary, kAscii}) {
+        for (unsigned dictBits : {4u, 5u, 6u}) {
+            for (const Row& row : rows) {
+                const unsigned distance = row.distance != 0 ? row.distance : 64u << dictBits;
+                SCOPED_TRACE(::testing::Message() << "mode " << mode << ", dictionary bits " << dictBits
+                                                  << ", length " << row.length << ", distance " << distance);
+                Bytes expected = {'A'};
+                for (unsigned k = 0; k < row.length; ++k) {
+                    const std::size_t at = expected.size();
+                    expected.push_back(at >= distance ? expected[at - distance] : 0);
+                }
+                expected.push_back(0xFF);
+                const Bytes stream = StreamBuilder(mode, dictBits)
+                                         .literal('A')
+                                         .match(row.length, distance)
+                                         .literal(0xFF)
+                                         .end()
+                                         .bytes();
+                const Exploded whole = explodeBytes(stream);
+                EXPECT_EQ(whole.code, 0);
+                EXPECT_EQ(whole.out, expected);
+                // Without its last byte the end code is incomplete: everything
+                // before it is still written.
+                const Exploded cut = explodeBytes(Bytes(stream.begin(), stream.end() - 1));
+                EXPECT_EQ(cut.code, kBadData);
+                EXPECT_EQ(cut.out, expected);
+            }
+        }
+    }
+}
+
 // --- errors --------------------------------------------------------------------
 
 TEST(ExplodeErrors, HeaderBytesAreChecked) {
@@ -177,6 +221,40 @@ TEST(ExplodeErrors, MissingEndCodeIsBadDataWithEveryTokenWritten) {
     EXPECT_EQ(e.out, ascii("hiiiiiii"));
 }
 
+TEST(ExplodeErrors, OutcomeDoesNotDependOnHowTheInputArrives) {
+    // The decoder takes 8 input bytes at a time while a read has left that
+    // many, and byte by byte near the end of what it returned. Streams that
+    // end, or are cut, around those points and around the 2,048-byte reads,
+    // read in pieces of every size near them into a work area full of stale
+    // bytes, decode as when read whole into a clean one.
+    const Bytes& text = test::corpusFile("text");
+    const Bytes& jpeg = test::corpusFile("jpeg");
+    std::vector<Bytes> streams;
+    for (const auto& [data, mode] :
+         {std::pair{&text, kBinary}, std::pair{&text, kAscii}, std::pair{&jpeg, kAscii}}) {
+        const Bytes whole = implodeBuffer(data->data(), 6000, mode, 1024);
+        ASSERT_GT(whole.size(), 2100u);
+        const std::size_t n = whole.size();
+        for (std::size_t cut = 0; cut < 24; ++cut) streams.emplace_back(whole.begin(), whole.end() - cut);
+        for (std::size_t size : {n - 2049, n - 2048, n - 2047})
+            streams.emplace_back(whole.begin(), whole.begin() + size);
+    }
+    // The longest tokens: 13-bit literals, and a length and distance of most bits.
+    streams.push_back(StreamBuilder(kAscii, 6).literal(0xFF).literal(0x80).match(518, 4096).end().bytes());
+    for (const Bytes& stream : streams) {
+        const Exploded whole = explodeBytes(stream);
+        for (std::size_t chunk : {1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u, 9u, 10u, 11u, 13u, 2047u, 2049u}) {
+            SCOPED_TRACE(::testing::Message()
+                         << stream.size() << "-byte stream read " << chunk << " at a time");
+            std::vector<char> work(kExplodeWorkSize, static_cast<char>(0xA5));
+            ChunkedIo io(stream, chunk);
+            EXPECT_EQ(static_cast<int>(explode(ChunkedIo::read, ChunkedIo::write, work.data(), &io)),
+                      whole.code);
+            EXPECT_EQ(io.out, whole.out);
+        }
+    }
+}
+
 unsigned int overreportingRead(char*, unsigned int* size, void*) {
     return *size + 1;
 }
@@ -222,6 +300,11 @@ TEST_P(RoundTrip, ExplodeRestoresTheInput) {
     const Exploded e = explodeBytes(packed);
     EXPECT_EQ(e.code, 0);
     EXPECT_TRUE(e.out == data) << "decoded " << e.out.size() << " of " << data.size() << " bytes";
+
+    // Every corpus file has a recorded size, and the encoder never does worse.
+    const std::size_t recorded = test::recordedPackedSize(mode, dsize, name);
+    ASSERT_NE(recorded, 0u);
+    EXPECT_LE(packed.size(), recorded);
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, RoundTrip,
@@ -235,6 +318,40 @@ TEST(RoundTrips, RedundantDataShrinksToAFewBytesPerLongMatch) {
     const Bytes packed = implodeBuffer(zeros.data(), zeros.size(), kBinary, 4096);
     // Each 518-byte match costs 16 length bits + 8 distance bits.
     EXPECT_LE(packed.size(), zeros.size() / 518 * 3 + 16);
+}
+
+TEST(RoundTrips, MatchesRunningToTheEndOfTheInput) {
+    // The parser weighs lengths 3 to 10 together; at the end of the input only
+    // those that fit may be taken.
+    const Bytes& text = test::corpusFile("text");
+    for (std::size_t tail = 0; tail <= 12; ++tail) {
+        Bytes input(text.begin(), text.begin() + 300);
+        input.insert(input.end(), text.begin() + 150, text.begin() + 150 + static_cast<std::ptrdiff_t>(tail));
+        for (unsigned mode : {kBinary, kAscii}) {
+            const Bytes packed = implodeBuffer(input.data(), input.size(), mode, 1024);
+            const Exploded e = explodeBytes(packed);
+            EXPECT_EQ(e.code, 0) << tail;
+            EXPECT_EQ(e.out, input) << tail;
+        }
+    }
+}
+
+TEST(RoundTrips, InputsEndingAroundTheParsersBlockBoundaries) {
+    // The encoder parses 16 KiB blocks behind 4 KiB of history and stops one
+    // longest match short of the data it has read; inputs ending just before,
+    // at and just after those points restore, with each dictionary size.
+    const Bytes& mixed = test::corpusFile("mixed");
+    for (std::size_t size :
+         {16383u, 16384u, 16385u, 20480u - 521, 20480u - 520, 20479u, 20480u, 20481u, 36867u}) {
+        const Bytes input(mixed.begin(), mixed.begin() + static_cast<std::ptrdiff_t>(size));
+        for (unsigned mode : {kBinary, kAscii}) {
+            for (unsigned dsize : {1024u, 2048u, 4096u}) {
+                const Exploded e = explodeBytes(implodeBuffer(input.data(), input.size(), mode, dsize));
+                EXPECT_EQ(e.code, 0) << size << " bytes, mode " << mode << ", dictionary " << dsize;
+                EXPECT_TRUE(e.out == input) << size << " bytes, mode " << mode << ", dictionary " << dsize;
+            }
+        }
+    }
 }
 
 // --- streaming granularity and work areas ---------------------------------------
