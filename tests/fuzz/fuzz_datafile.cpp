@@ -8,73 +8,46 @@
 //     is within 0..1,010;
 //   - an extraction that fails leaves no file at its target;
 //   - a file that is produced has exactly the chunk's expanded size.
+// The files are the double's, in memory.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <set>
 #include <string>
+#include <vector>
 
 #include "package/dataFunctions_shared.h"
-#include "platform/fake/fake_os.h"
 #include "saver/KVR_FileUtils.h"
+#include "tests/fuzz/fuzz_support.h"
 
 namespace {
 
 using namespace ssi;
-namespace fs = std::filesystem;
+using fuzz::check;
 
 const std::string kScratch = "C:\\TEMP\\QDX1\\";
 const std::string kTarget = kScratch + "out\\";
 const std::string kContainer = kScratch + "saver.ssd";
 
-void check(bool ok, const char* what) {
-    if (!ok) {
-        std::fprintf(stderr, "fuzz_datafile: %s\n", what);
-        std::abort();
-    }
-}
-
-std::set<std::string> filesBelow(const fs::path& root) {
-    std::set<std::string> files;
-    std::error_code ec;
-    for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec))
-        if (!it->is_directory()) files.insert(it->path().lexically_normal().string());
-    return files;
-}
-
-// The test double, and the files it starts with.
-FakeOs& fakeOs(std::set<std::string>*& initial) {
-    static std::set<std::string> before;
-    static FakeOs* os = [] {
-        auto* o = new FakeOs;
-        before = filesBelow(o->root());
-        o->writeFile(kScratch + "impborl.dll", "library");
-        return o;
+// The double, with a library file in the scratch folder, and the files it
+// started with.
+FakeOs& fakeOs(const std::vector<std::string>*& initial) {
+    static std::vector<std::string> before;
+    static FakeOs& os = [&]() -> FakeOs& {
+        FakeOs& made = fuzz::memoryOs();
+        before = fuzz::files(made).filePaths();
+        made.writeFile(kScratch + "impborl.dll", "library");
+        return made;
     }();
     initial = &before;
-    return *os;
-}
-
-// Every file below the fake's root lies below the scratch folder, or was there before.
-void checkNothingOutside(FakeOs& os, const std::set<std::string>& initial) {
-    const std::string allowed = fs::path(os.hostPath(kScratch)).lexically_normal().string();
-    for (const std::string& p : filesBelow(os.root())) {
-        if (p.compare(0, allowed.size(), allowed) == 0 || initial.count(p)) continue;
-        std::fprintf(stderr, "written outside: %s\n", p.c_str());
-        check(false, "a file was written outside the scratch folder");
-    }
+    return os;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::set<std::string>* initial = nullptr;
+    const std::vector<std::string>* initial = nullptr;
     FakeOs& os = fakeOs(initial);
-    std::error_code ec;
-    fs::remove_all(os.hostPath(kTarget), ec);
+    fuzz::files(os).removeTree(kTarget);
     os.makeDirs(kTarget);
-    os.boxes.clear();
+    fuzz::forgetEarlierCalls(os);
     os.writeFile(kContainer, std::string(reinterpret_cast<const char*>(data), size));
 
     SaverRecord record{};
@@ -98,9 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const int64_t offset = file.item(i).chunkOffset;
         if (r == 0 && offset >= 0 && uint64_t(offset) + 44 <= size) {
             const int32_t expanded = readLE32(data + offset + 8);
-            std::error_code e;
             if (expanded > 0)
-                check(fs::file_size(os.hostPath(target), e) == uint64_t(expanded) && !e,
+                check(fuzz::sizeOf(os, target) == int64_t(expanded),
                       "a produced file differs from its expanded size");
         }
         if (r != 0) {
@@ -116,6 +88,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
     check(file.closeDataFile() == 0, "closing failed");
-    checkNothingOutside(os, *initial);
+    fuzz::checkNothingOutside(os, kScratch, *initial);
     return 0;
 }

@@ -10,92 +10,93 @@
 //     unsafe name or no destination is refused;
 //   - a slot that extracts with 0 leaves a file of exactly its size;
 //   - a package the layout rules accept is accepted by the header check.
-#include <sys/types.h>
-#include <unistd.h>
-
+// The files are the double's, in memory.
+#include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
+#include <vector>
 
-#include "app/strings.h"
+#include "core/names.h"
+#include "core/strings.h"
 #include "package/package_layout.h"
 #include "package/slot_extraction.h"
-#include "platform/fake/fake_os.h"
+#include "tests/fuzz/fuzz_support.h"
+#include "tests/support/codec_library.h"
 
 namespace {
 
 using namespace ssi;
-namespace fs = std::filesystem;
+using fuzz::check;
 
 const std::string kRoot = "C:\\FZ\\";
 const std::string kSystem = kRoot + "SYSTEM\\";
 const std::string kScratch = kRoot + "QDX1\\";
+const std::string kCopy = kScratch + "temp.dat";
 
-void check(bool ok, const char* what) {
-    if (!ok) {
-        std::fprintf(stderr, "fuzz_package_header: %s\n", what);
-        std::abort();
+// Progress and boxes go nowhere: only the results are checked.
+struct SilentReporter : Reporter {
+    void showStatus(const std::string&) override {}
+    void stepProgress() override {}
+    void showInstallError(Result, const std::string&) override {}
+    bool stopRequested() const override { return false; }
+};
+
+// The double, with the codec's library, and the files it started with.
+FakeOs& fakeOs(const std::vector<std::string>*& initial) {
+    static std::vector<std::string> before;
+    static FakeOs& os = [&]() -> FakeOs& {
+        FakeOs& made = fuzz::memoryOs();
+        test::registerCodec(made);
+        before = fuzz::files(made).filePaths();
+        return made;
+    }();
+    initial = &before;
+    return os;
+}
+
+// Clears what an earlier input left below the fuzz folder, but for the
+// installer copy, whose bytes are then overwritten in place: a fresh block of
+// 660 KB for every input would cost more than the input itself.
+void clearFolders(FakeOs& os) {
+    for (const std::string& folder : {kRoot, kScratch}) {
+        std::vector<FindEntry> left;
+        os.files().findFiles(folder + "*.*", left);
+        for (const FindEntry& e : left)
+            if (e.name != "." && e.name != ".." && lowerCase(folder + e.name + "\\") != lowerCase(kScratch) &&
+                lowerCase(folder + e.name) != lowerCase(kCopy))
+                fuzz::files(os).removeTree(folder + e.name);
     }
-}
-
-FakeOs& fakeOs() {
-    static FakeOs* os = new FakeOs;
-    return *os;
-}
-
-// Every file written below the fake's root lies below the fuzz folder (the
-// fake's own start-up files excepted).
-void checkNothingOutside(FakeOs& os) {
-    const std::string allowed = fs::path(os.hostPath(kRoot)).lexically_normal().string() + "/";
-    const std::string module = fs::path(os.hostPath(os.module)).lexically_normal().string();
-    std::error_code ec;
-    for (fs::recursive_directory_iterator it(os.root(), ec), end; !ec && it != end; it.increment(ec)) {
-        if (it->is_directory()) continue;
-        const std::string p = it->path().lexically_normal().string();
-        check(p.compare(0, allowed.size(), allowed) == 0 || p == module,
-              "a file was written outside the fuzz folder");
-    }
-}
-
-int64_t sizeOf(FakeOs& os, const std::string& path) {
-    std::error_code ec;
-    const auto size = fs::file_size(os.hostPath(path), ec);
-    return ec ? -1 : int64_t(size);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    FakeOs& os = fakeOs();
-    std::error_code ec;
-    fs::remove_all(os.hostPath(kRoot), ec);
+    const std::vector<std::string>* initial = nullptr;
+    FakeOs& os = fakeOs(initial);
+    clearFolders(os);
     os.makeDirs(kSystem);
     os.makeDirs(kScratch);
-    os.boxes.clear();
+    fuzz::forgetEarlierCalls(os);
 
-    const std::string copyPath = kScratch + "temp.dat";
-    {
-        std::ofstream out(os.hostPath(copyPath), std::ios::binary);
-        const std::string image(size_t(kPackageOffset), '\0');
-        out.write(image.data(), std::streamsize(image.size()));
-        out.write(reinterpret_cast<const char*>(data), std::streamsize(size));
-    }
-    const int64_t fileSize = int64_t(kPackageOffset) + int64_t(size);
+    // The installer copy: a zero-filled program image, then the input.
+    static std::string image;
+    image.resize(size_t(kPackageOffset));  // the image stays zero: only the input after it changes
+    image.append(reinterpret_cast<const char*>(data), size);
+    os.writeFile(kCopy, image);
+    const int64_t fileSize = int64_t(image.size());
     // The fake finds the library by its file; the exports are the codec's.
     os.writeFile(kScratch + "impborl.dll", "library");
 
-    Result error = 0;
-    std::unique_ptr<File> file = os.openFile(copyPath, FileAccess::Read, error);
-    check(file != nullptr, "the installer copy cannot be opened");
+    std::unique_ptr<File> file;
+    check(os.files().openFile(kCopy, FileAccess::Read, file) == rc::kOk,
+          "the installer copy cannot be opened");
     PackageHeader read{};
-    const Result loaded = readPackageHeader(os, *file, copyPath, read);
+    SilentReporter reporter;
+    const Result loaded = readPackageHeader(*file, kCopy, read, reporter);
     if (size < kPackageHeaderSize) {
         check(loaded == rc::kShortHeader, "a short header was not refused");
         file.reset();
-        checkNothingOutside(os);
+        fuzz::checkNothingOutside(os, kRoot, *initial);
         return 0;
     }
     uint8_t bytes[kPackageHeaderSize];
@@ -108,14 +109,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // Every slot, whatever the header check said: the routine's own checks
     // must hold on their own.
-    SlotFolders folders{kSystem, kScratch, kSystem + header.name() + os.loadString(kStrInstallDirSuffix),
+    SlotFolders folders{kSystem, kScratch,
+                        kSystem + header.name() + os.system().loadString(kStrInstallDirSuffix),
                         header.name()};
-    ExtractionProgress progress{[](const std::string&) {}, [] {}};
     for (int slot = 1; slot <= 10; ++slot) {
         const PackageEntry& e = header.entries[slot];
         const std::string dest = slotDestination(e, folders);
-        const Result r =
-            extractSlot(os, *file, e, folders, (size + size_t(slot)) % 3 == 0 ? &progress : nullptr);
+        const Result r = extractSlot(os, *file, e, folders, reporter, (size + size_t(slot)) % 3 == 0);
         if (e.name().empty()) {
             check(r == rc::kEmptySlotName, "an empty slot was not refused");
         } else if (!isSafeFileName(e.name()) || dest.empty()) {
@@ -124,10 +124,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             check(r == rc::kShortRead, "a slot outside the file was not refused");
         } else if (r == 0) {
             const int64_t expected = e.compressed ? int64_t(e.expandedSize) : e.storedSize();
-            check(sizeOf(os, dest) == expected, "an extracted file has the wrong size");
+            check(fuzz::sizeOf(os, dest) == expected, "an extracted file has the wrong size");
         }
     }
     file.reset();
-    checkNothingOutside(os);
+    fuzz::checkNothingOutside(os, kRoot, *initial);
     return 0;
 }

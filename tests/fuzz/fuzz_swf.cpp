@@ -8,31 +8,26 @@
 //     movie's own bytes 3..7, and holds exactly the inflated body, which is
 //     what zlib itself makes of the stream;
 //   - a failed inflation leaves an empty inflated copy behind;
-//   - the verdict does not depend on what an earlier movie left in the folder.
+//   - the verdict does not depend on what an earlier movie left in the folder;
+//   - nothing is written outside the temporary folder.
+// The files are the double's, in memory.
 #include <zlib.h>
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "flash/FlashPanel_swf.h"
-#include "platform/fake/fake_os.h"
+#include "tests/fuzz/fuzz_support.h"
 
 namespace {
 
 using namespace ssi;
+using fuzz::check;
 
-const std::string kMovie = "C:\\TEMP\\QDX1\\installer.swf";
-
-void check(bool ok, const char* what) {
-    if (!ok) {
-        std::fprintf(stderr, "fuzz_swf: %s\n", what);
-        std::abort();
-    }
-}
+const std::string kTemp = "C:\\TEMP\\";
+const std::string kMovie = kTemp + "QDX1\\installer.swf";
 
 // zlib's own reading of the body: whether one complete stream starts there,
 // and what it holds (up to a cap).
@@ -57,12 +52,14 @@ bool referenceInflate(const uint8_t* data, size_t size, std::string& out) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static FakeOs* os = new FakeOs;
+    static FakeOs* os = &fuzz::memoryOs();
+    static const std::vector<std::string> initial = fuzz::files(*os).filePaths();
     static SwfInspector* swf = [] {
         auto* s = new SwfInspector(*os);
         s->swfFilename = kMovie;
         return s;
     }();
+    fuzz::forgetEarlierCalls(*os);
     const std::string movie(reinterpret_cast<const char*>(data), size);
     os->writeFile(kMovie, movie);
 
@@ -91,5 +88,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         check((inflated == 0) == (verdict == 0 || verdict == rc::kSwfTooNew || verdict == rc::kSwfTooOld),
               "the verdict and the inflation disagree");
     }
+    fuzz::checkNothingOutside(*os, kTemp, initial);
     return 0;
 }
