@@ -9,7 +9,10 @@
 #include <memory>
 #include <sstream>
 
+#include <zlib.h>
+
 #include "codec/implode.h"
+#include "core/version.h"
 #include "package/package_layout.h"
 #include "tools/saverpack/manifest.h"
 #include "tools/saverpack/package_builder.h"
@@ -512,7 +515,17 @@ std::string usageText() {
            "  ssd ...   see 'saverpack ssd --help'\n"
            "  swf ...   see 'saverpack swf --help'\n"
            "\n"
+           "Other:\n"
+           "  --help, -h       this text\n"
+           "  --version, -V    the tool's version and the codec it was built with\n"
+           "\n"
            "Exit status: 0 success, 1 a fault in the input or an I/O error, 2 a usage error.\n";
+}
+
+std::string versionText() {
+    return std::string("saverpack ") + SSI_VERSION_TEXT + "\n" +
+           "codec: " SSI_CODEC_NAME " " SSI_CODEC_VERSION_TEXT " (built in; the same code as impborl.dll)\n" +
+           "zlib " + zlibVersion() + " (movie inflation)\n";
 }
 
 int runSaverpack(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -523,6 +536,11 @@ int runSaverpack(const std::vector<std::string>& args, std::ostream& out, std::o
     const std::string& verb = args[1];
     if (verb == "--help" || verb == "-h" || verb == "help") {
         out << usageText();
+        return kExitOk;
+    }
+    if (verb == "--version" || verb == "-V") {
+        if (args.size() != 2) return usageError(err, verb + " takes no arguments");
+        out << versionText();
         return kExitOk;
     }
     if (verb == "build") return commandBuild(args, out, err);

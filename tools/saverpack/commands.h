@@ -20,7 +20,7 @@ struct FileCloser {
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // Runs "saverpack ARGS..." (argv[0] is the program name) for the verbs build,
-// list, extract, verify, implode, explode and --help. Messages go to out (the
+// list, extract, verify, implode, explode, --help and --version. Messages go to out (the
 // result) and err (problems).
 int runSaverpack(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
@@ -31,5 +31,8 @@ bool verifyInstaller(const std::string& path, std::vector<std::string>& faults);
 
 // The help text.
 std::string usageText();
+// What --version prints: the tool's version, then the codec it was built
+// with and the zlib it runs with.
+std::string versionText();
 
 }  // namespace ssi::tool
