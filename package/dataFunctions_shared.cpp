@@ -3,9 +3,7 @@
 // directory, and the record written out as "saver.dat".
 #include "package/dataFunctions_shared.h"
 
-#include "app/fInstall.h"
-#include "app/messages.h"
-#include "app/strings.h"
+#include "core/strings.h"
 #include "saver/KVR_FileUtils.h"
 
 namespace ssi {
@@ -13,86 +11,91 @@ namespace ssi {
 namespace {
 constexpr const char* kSaverDatName = "saver.dat";
 constexpr const char* kPreviewMovieName = "installer.swf";
+constexpr int32_t kMovieItemKind = 3;      // an item that is a copy of the preview movie
+constexpr int32_t kMovieReuseMode = 3;     // the saver's mode that reuses the installer's movie as item 1
 }  // namespace
 
-Result TInstallerForm::readSaverRecord() {
-    Result result = rc::kOk;
-    std::unique_ptr<File> file = os().openFile(dataFilePath, FileAccess::Read, result);
-    if (file) {
+Result readSaverRecord(Os& os, const InstallerPackage& package, SaverData& data, Reporter& reporter) {
+    const std::string& path = package.dataFilePath;
+    std::unique_ptr<File> file;
+    Result result = os.files().openFile(path, FileAccess::Read, file);
+    if (result == rc::kOk) {
         SaverRecord record{};
         result = readExact(*file, record.bytes, kSaverRecordSize);
-        Result closed = file->close();
+        const Result closed = file->close();
         if (result == rc::kOk) result = closed;
-        if (result == rc::kOk) saverRecord = record;
+        if (result == rc::kOk) data.record = record;
     }
-    if (result != rc::kOk) showInstallError(os(), result, dataFilePath);
+    if (result != rc::kOk) reporter.showInstallError(result, path);
     return result;
 }
 
-Result TInstallerForm::writeSaverRecord() {
-    showStatus(os().loadString(kStrWritingSaverDataFile));
-    const std::string path = installDir + kSaverDatName;
-    Result result = rc::kOk;
-    std::unique_ptr<File> file = os().openFile(path, FileAccess::Create, result);
-    if (file) {
-        result = writeExact(*file, saverRecord.bytes, kSaverRecordSize);
-        Result closed = file->close();
+Result writeSaverRecord(Os& os, const InstallerPackage& package, const SaverData& data, Reporter& reporter) {
+    reporter.showStatus(os.system().loadString(kStrWritingSaverDataFile));
+    const std::string path = package.installDir + kSaverDatName;
+    std::unique_ptr<File> file;
+    Result result = os.files().openFile(path, FileAccess::Create, file);
+    if (result == rc::kOk) {
+        result = writeExact(*file, data.record.bytes, kSaverRecordSize);
+        const Result closed = file->close();
         if (result == rc::kOk) result = closed;
         file.reset();
         // A settings file cut short is worse than none.
-        if (result != rc::kOk) deleteFileForced(os(), path);
+        if (result != rc::kOk) deleteFileForced(os, path);
     }
-    if (result != rc::kOk) showInstallError(os(), result, path);
+    if (result != rc::kOk) reporter.showInstallError(result, path);
     return result;
 }
 
-Result TInstallerForm::expandDataFile() {
-    showStatus(os().loadString(kStrExpandingFiles));
-    if (!dataFile) dataFile = std::make_unique<SaverDataFile>(os(), saverRecord, dirs.scratchDir);
-    SaverDataFile& data = *dataFile;
+Result expandDataFile(Os& os, const InstallerPackage& package, SaverData& data, Reporter& reporter) {
+    reporter.showStatus(os.system().loadString(kStrExpandingFiles));
+    if (!data.file) data.file = std::make_unique<SaverDataFile>(os, data.record, package.dirs.scratchDir);
+    SaverDataFile& container = *data.file;
+    const std::string& installDir = package.installDir;
 
     bool read = false;
-    Result result = data.openDataFile(dataFilePath, true, read);
+    Result result = container.openDataFile(package.dataFilePath, true, read);
     if (result != rc::kOk) return result;
 
-    // Mode 3: item 1 is the preview movie the installer already carries.
-    if (saverRecord.presentationMode() == 3) data.item(1).kind = 3;
-    const std::string movieName = data.item(1).itemName();
+    // The mode that reuses the movie: item 1 is the preview the installer carries.
+    if (data.record.presentationMode() == kMovieReuseMode) container.item(1).kind = kMovieItemKind;
+    const std::string movieName = container.item(1).itemName();
 
-    for (int32_t i = 1; i <= data.itemCount() && result == rc::kOk; ++i) {
-        const DataItem& item = data.item(i);
+    for (int32_t i = 1; i <= container.itemCount() && result == rc::kOk; ++i) {
+        const DataItem& item = container.item(i);
         const std::string name = item.itemName();
         if (name.empty()) continue;
-        if (item.kind == 3) {
+        if (item.kind == kMovieItemKind) {
             const std::string target = installDir + name;
             if (!isSafeItemName(name)) {
                 result = rc::kUnsafeItemName;
-                showInstallError(os(), result, target);
+                reporter.showInstallError(result, target);
                 break;
             }
-            const std::string source = i == 1 ? dirs.scratchDir + kPreviewMovieName : installDir + movieName;
-            if (!copyFileForced(os(), source, target, false) && lowerCase(source) != lowerCase(target)) {
+            const std::string source = i == 1 ? package.dirs.scratchDir + kPreviewMovieName : installDir + movieName;
+            // A copy into a sub-folder gets its folders, as extracted items do.
+            createItemFolder(os, target);
+            if (copyFileForced(os, source, target, false) != rc::kOk && lowerCase(source) != lowerCase(target)) {
                 result = rc::kMovieCopyFailed;
-                showInstallError(os(), result, source);
+                reporter.showInstallError(result, source);
             }
         } else {
             uint8_t itemClass = 0;
-            result = data.extractDataItem(installDir, i, true, itemClass);
+            result = container.extractDataItem(installDir, i, true, itemClass);
         }
     }
     if (result == rc::kOk) {
-        result = data.closeDataFile();
-        stepProgress();
+        result = container.closeDataFile();
+        reporter.stepProgress();
     } else {
         // The scratch copy is deleted after the installation: let it go now.
-        data.closeDataFile();
+        container.closeDataFile();
     }
 
     const std::string movie = installDir + movieName;
-    if (isSafeItemName(movieName) && fileExists(os(), movie)) {
-        const uint32_t attributes = os().fileAttributes(movie);
-        os().setFileAttributes(movie, attributes | attr::kArchive);
-    }
+    uint32_t attributes = 0;
+    if (isSafeItemName(movieName) && fileExists(os, movie) && os.files().attributes(movie, attributes) == rc::kOk)
+        os.files().setAttributes(movie, attributes | attr::kArchive);
     return result;
 }
 

@@ -23,9 +23,11 @@
 #include <memory>
 #include <string>
 
-#include "app/result_codes.h"
+#include "core/result_codes.h"
 #include "package/dataStructures_shared.h"
+#include "package/installer_package.h"
 #include "platform/os.h"
+#include "platform/reporter.h"
 
 namespace ssi {
 
@@ -35,6 +37,8 @@ namespace ssi {
 // those), no empty component, no character Windows forbids in names ('/'
 // included), no component ending in a dot or space, no device name.
 bool isSafeItemName(const std::string& name);
+// Creates the folders of a data item's target path that are missing.
+void createItemFolder(Os& os, const std::string& target);
 
 // The open container and its item table.
 class SaverDataFile {
@@ -84,5 +88,21 @@ private:
     std::string path_;
     std::array<DataItem, kMaxDataItems + 1> items_{};
 };
+
+// ---- the installation's three data file steps -----------------------------------
+
+// The screen saver's settings and its open container, kept for one installation.
+struct SaverData {
+    SaverRecord record{};
+    std::unique_ptr<SaverDataFile> file;
+};
+
+// Reads the settings record from the data file in the scratch directory.
+Result readSaverRecord(Os& os, const InstallerPackage& package, SaverData& data, Reporter& reporter);
+// Writes every item of the data file below the install directory (a kind-3
+// item is a copy of the preview movie), then one progress step.
+Result expandDataFile(Os& os, const InstallerPackage& package, SaverData& data, Reporter& reporter);
+// Writes the settings record as "saver.dat" into the install directory.
+Result writeSaverRecord(Os& os, const InstallerPackage& package, const SaverData& data, Reporter& reporter);
 
 }  // namespace ssi

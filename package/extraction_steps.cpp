@@ -1,75 +1,62 @@
 // The fixed roles of the package slots: each extraction step of the
 // initialisation and the installation extracts one fixed slot (or a fixed run)
 // through extractEntry.
-#include "app/fInstall.h"
-#include "app/messages.h"
-#include "saver/logFile.h"
+#include "core/logFile.h"
+#include "package/installer_package.h"
 
 namespace ssi {
 
 namespace {
 
-constexpr int kFlashInstallerSlot = 2;
-constexpr int kPreviewSlot = 3;
-constexpr int kLicenseSlot = 4;
-constexpr int kReadMeSlot = 5;
-constexpr int kSaverSlot = 6;
-constexpr int kLastSlot = 10;
-constexpr uint8_t kBmpMode = 1;
-constexpr uint8_t kJpegMode = 8;
+// Opens its own stream on the installer copy and extracts one slot without progress.
+Result extractSingleSlot(Os& os, const InstallerPackage& package, int index, Reporter& reporter) {
+    if (package.entry(index).name().empty()) return rc::kEmptySlotName;
+    std::unique_ptr<File> file;
+    if (Result error = os.files().openFile(package.installerCopyPath, FileAccess::Read, file)) {
+        reporter.showInstallError(error, package.dirs.scratchDir);
+        return error;
+    }
+    return extractEntry(os, *file, package, index, reporter, false);
+}
 
 }  // namespace
 
-// Opens its own stream on the installer copy and extracts one slot without progress.
-static Result extractSingleSlot(TInstallerForm& form, int slot) {
-    if (form.header.entries[slot].name().empty()) return rc::kEmptySlotName;
-    Result error = 0;
-    std::unique_ptr<File> file = form.os().openFile(form.installerCopyPath, FileAccess::Read, error);
-    if (!file) {
-        if (error == 0) error = oserr::kFileNotFound;
-        showInstallError(form.os(), error, form.dirs.scratchDir);
-        return error;
-    }
-    return form.extractEntry(*file, slot, false);
+Result extractReadMe(Os& os, const InstallerPackage& package, Reporter& reporter) {
+    return extractSingleSlot(os, package, slot::kReadMe, reporter);
 }
 
-Result TInstallerForm::extractReadMe() {
-    return extractSingleSlot(*this, kReadMeSlot);
+Result extractFlashInstaller(Os& os, const InstallerPackage& package, Reporter& reporter) {
+    logMessage("FlashActiveX:" + package.entry(slot::kFlashInstaller).name());
+    return extractSingleSlot(os, package, slot::kFlashInstaller, reporter);
 }
 
-Result TInstallerForm::extractFlashInstaller() {
-    logMessage("FlashActiveX:" + header.entries[kFlashInstallerSlot].name());
-    return extractSingleSlot(*this, kFlashInstallerSlot);
+Result extractLicense(Os& os, const InstallerPackage& package, Reporter& reporter) {
+    return extractSingleSlot(os, package, slot::kLicense, reporter);
 }
 
-Result TInstallerForm::extractLicense() {
-    return extractSingleSlot(*this, kLicenseSlot);
-}
-
-Result TInstallerForm::extractPreview() {
-    PackageEntry& preview = header.entries[kPreviewSlot];
+Result extractPreview(Os& os, InstallerPackage& package, Reporter& reporter) {
+    PackageEntry& preview = package.header.entries[slot::kPreview];
     if (preview.name().empty()) return rc::kEmptySlotName;
     // The picture is renamed in the header itself, so every later use (the
     // extraction, loading the picture) sees the extension its mode implies.
-    if (header.installerMode == kBmpMode)
+    if (package.header.installerMode == mode::kBmpPreview)
         preview.setName(changeFileExt(preview.name(), ".BMP"));
-    else if (header.installerMode == kJpegMode)
+    else if (package.header.installerMode == mode::kJpegPreview)
         preview.setName(changeFileExt(preview.name(), ".jpg"));
-    return extractSingleSlot(*this, kPreviewSlot);
+    return extractSingleSlot(os, package, slot::kPreview, reporter);
 }
 
-Result TInstallerForm::extractInstallEntries(const std::string& path) {
-    const int first = readMeIncluded ? kReadMeSlot : kSaverSlot;
-    Result error = 0;
-    std::unique_ptr<File> file = os_.openFile(path, FileAccess::Read, error);
-    if (!file) {
-        if (error == 0) error = oserr::kFileNotFound;
-        showInstallError(os_, error, path);
+Result extractInstallEntries(Os& os, const InstallerPackage& package, const std::string& path, bool readMeIncluded,
+                             Reporter& reporter) {
+    const int first = readMeIncluded ? slot::kReadMe : slot::kSaver;
+    std::unique_ptr<File> file;
+    if (Result error = os.files().openFile(path, FileAccess::Read, file)) {
+        reporter.showInstallError(error, path);
         return error;
     }
     Result result = rc::kOk;
-    for (int slot = first; slot <= kLastSlot && result == rc::kOk && !cancelRequested; ++slot)
-        result = extractEntry(*file, slot, true);
+    for (int index = first; index <= slot::kLast && result == rc::kOk && !reporter.stopRequested(); ++index)
+        result = extractEntry(os, *file, package, index, reporter, true);
     return result;
 }
 

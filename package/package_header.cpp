@@ -1,52 +1,44 @@
 // The installer copy, the package header and the paths derived from it.
-#include "app/fInstall.h"
-#include "app/messages.h"
-#include "app/strings.h"
-#include "package/slot_extraction.h"
-#include "saver/logFile.h"
+#include "core/logFile.h"
+#include "core/strings.h"
+#include "package/installer_package.h"
 
 namespace ssi {
 
 namespace {
 constexpr const char* kInstallerCopyName = "temp.dat";
 constexpr int kCopyDeleteAttempts = 100;
-constexpr Result kGeneralFailure = 31;  // ERROR_GEN_FAILURE: a failed call that left no error
 }  // namespace
 
-void TInstallerForm::preparePaths() {
-    exePath = os_.modulePath();
-    installerCopyPath = dirs.scratchDir + kInstallerCopyName;
+void preparePaths(Os& os, InstallerPackage& package) {
+    package.exePath = os.system().modulePath();
+    package.installerCopyPath = package.dirs.scratchDir + kInstallerCopyName;
 }
 
-Result TInstallerForm::copyInstaller() {
-    Result result = deleteFileRetry(os_, installerCopyPath, kCopyDeleteAttempts);
-    if (result == rc::kOk && !copyFileForced(os_, exePath, installerCopyPath, false)) {
-        result = Result(os_.lastError());
-        if (result == rc::kOk) result = kGeneralFailure;
-    }
-    if (result != rc::kOk) showInstallError(os_, rc::kCopyInstallerFailed, installerCopyPath);
+Result copyInstaller(Os& os, const InstallerPackage& package, Reporter& reporter) {
+    Result result = deleteFileRetry(os, package.installerCopyPath, kCopyDeleteAttempts);
+    if (result == rc::kOk) result = copyFileForced(os, package.exePath, package.installerCopyPath, false);
+    if (result != rc::kOk) reporter.showInstallError(rc::kCopyInstallerFailed, package.installerCopyPath);
     return result;
 }
 
-Result TInstallerForm::loadPackageHeader() {
-    Result error = 0;
-    std::unique_ptr<File> file = os_.openFile(installerCopyPath, FileAccess::Read, error);
-    if (!file) {
-        if (error == 0) error = kGeneralFailure;
-        showInstallError(os_, error, installerCopyPath);
+Result loadPackageHeader(Os& os, InstallerPackage& package, Reporter& reporter) {
+    std::unique_ptr<File> file;
+    if (Result error = os.files().openFile(package.installerCopyPath, FileAccess::Read, file)) {
+        reporter.showInstallError(error, package.installerCopyPath);
         return error;
     }
     // Short, unreadable or untrustworthy: nothing is extracted.
-    if ((error = readPackageHeader(os_, *file, installerCopyPath, header)) != 0) return error;
-
+    if (Result error = readPackageHeader(*file, package.installerCopyPath, package.header, reporter))
+        return error;
     // The decompression library, from the same open file.
-    return extractEntry(*file, 1, false);
+    return extractEntry(os, *file, package, slot::kLibrary, reporter, false);
 }
 
-void TInstallerForm::deriveInstallPaths() {
-    saverName = header.name();
-    installDir = dirs.systemDir + saverName + os_.loadString(kStrInstallDirSuffix);
-    dataFilePath = dirs.scratchDir + header.entries[8].name();
+void deriveInstallPaths(Os& os, InstallerPackage& package) {
+    package.saverName = package.header.name();
+    package.installDir = package.dirs.systemDir + package.saverName + os.system().loadString(kStrInstallDirSuffix);
+    package.dataFilePath = package.dirs.scratchDir + package.entry(slot::kDataFile).name();
 }
 
 }  // namespace ssi

@@ -34,9 +34,7 @@ bool isSafeFileName(const std::string& name) {
     return isPlainFileName(name) && name.find("..") == std::string::npos;
 }
 
-bool kindHasDestination(int32_t kind) {
-    return (kind >= 1 && kind <= 7) || kind == 10;
-}
+bool kindHasDestination(int32_t k) { return kind::hasDestination(k); }
 
 bool slotBytesInFile(const PackageEntry& entry, int64_t fileSize) {
     return entry.firstByte >= 0 && entry.storedSize() >= 1 && int64_t(entry.lastByte) < fileSize;
@@ -50,6 +48,10 @@ Result checkPackageHeader(const PackageHeader& header) {
         const std::string name = header.entries[slot].name();
         if (!name.empty() && !isSafeFileName(name)) return rc::kCorruptPackage;
     }
+    // The library is extracted with the header, before the install directory
+    // is known: a kind that puts it there would write into the current folder.
+    const PackageEntry& library = header.entries[slot::kLibrary];
+    if (!library.name().empty() && kind::isInstallDir(library.targetKind)) return rc::kCorruptPackage;
     return rc::kOk;
 }
 
@@ -106,7 +108,7 @@ std::vector<std::string> layoutFaults(const PackageHeader& h, int64_t fileSize) 
 
     // Slot 0: the installer program image.
     {
-        const PackageEntry& e = h.entries[0];
+        const PackageEntry& e = h.entries[slot::kInstallerImage];
         const std::string s = slotLabel(0);
         if (e.name() != kInstallerSlotName)
             fault(s + "name " + quoted(e.name()) + " should be \"" + kInstallerSlotName + "\"");
@@ -183,26 +185,29 @@ std::vector<std::string> layoutFaults(const PackageHeader& h, int64_t fileSize) 
               ", the file's last byte is " + std::to_string(fileSize - 1) + ")");
 
     // What the installer needs of the slots' roles.
-    const PackageEntry& library = h.entries[1];
+    const PackageEntry& library = h.entries[slot::kLibrary];
     if (library.name().empty()) {
         fault("slot 1: unused, but the installer extracts its decompression library from slot 1");
     } else {
         if (library.compressed) fault("slot 1: the decompression library must be stored, not compressed");
-        const bool givesLibrary =
-            (library.name() == kLibrarySlotName && library.targetKind == kLibrarySlotKind) ||
-            (library.name() == "impborl.dll" && (library.targetKind == 4 || library.targetKind == 7));
+        if (kind::isInstallDir(library.targetKind))
+            fault("slot 1: targetKind " + std::to_string(library.targetKind) +
+                  " is the install directory, which is not known yet when the installer extracts slot 1");
+        const bool givesLibrary = (library.name() == kLibrarySlotName && library.targetKind == kLibrarySlotKind) ||
+                                  (library.name() == "impborl.dll" &&
+                                   (library.targetKind == kind::kScratchLibrary || library.targetKind == kind::kScratch));
         if (anyCompressed && !givesLibrary)
             fault("slot 1: " + quoted(library.name()) + " (targetKind " + std::to_string(library.targetKind) +
                   ") does not give impborl.dll in the scratch directory, which compressed slots need");
     }
-    if (h.carriesFlashInstaller && h.entries[2].name().empty())
+    if (h.carriesFlashInstaller && h.entries[slot::kFlashInstaller].name().empty())
         fault("slot 2: unused, but carriesFlashInstaller is set");
-    if (h.installerMode != 4 && h.entries[3].name().empty())
+    if (h.installerMode != mode::kQuiet && h.entries[slot::kPreview].name().empty())
         fault("slot 3: unused, but installerMode " + std::to_string(h.installerMode) +
               " extracts a preview (only mode 4 does not)");
-    if (h.showLicense && h.entries[4].name().empty()) fault("slot 4: unused, but showLicense is set");
-    if (h.showReadMe && h.entries[5].name().empty()) fault("slot 5: unused, but showReadMe is set");
-    for (int slot = 6; slot <= kLastPackageSlot; ++slot)
+    if (h.showLicense && h.entries[slot::kLicense].name().empty()) fault("slot 4: unused, but showLicense is set");
+    if (h.showReadMe && h.entries[slot::kReadMe].name().empty()) fault("slot 5: unused, but showReadMe is set");
+    for (int slot = slot::kSaver; slot <= kLastPackageSlot; ++slot)
         if (h.entries[slot].name().empty())
             fault(slotLabel(slot) + "unused, but the installation extracts every slot from 6 to 10");
     return faults;

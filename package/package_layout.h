@@ -19,18 +19,19 @@
 #include <string>
 #include <vector>
 
-#include "app/result_codes.h"
+#include "core/result_codes.h"
+#include "core/roles.h"
 #include "package/dataStructures_shared.h"
 
 namespace ssi {
 
 constexpr int64_t kFirstSlotOffset = int64_t(kPackageOffset) + int64_t(kPackageHeaderSize);  // 678,480
-constexpr int kFirstPackageSlot = 1;
-constexpr int kLastPackageSlot = 10;
+constexpr int kFirstPackageSlot = slot::kLibrary;
+constexpr int kLastPackageSlot = slot::kLast;
 constexpr const char* kInstallerSlotName = "install.exe";
-constexpr int32_t kInstallerSlotKind = 6;
+constexpr int32_t kInstallerSlotKind = kind::kInstallDirImage;
 constexpr const char* kLibrarySlotName = "impborl.dat";  // slot 1, written as impborl.dll
-constexpr int32_t kLibrarySlotKind = 4;
+constexpr int32_t kLibrarySlotKind = kind::kScratchLibrary;
 constexpr size_t kMaxSlotNameLength = 255;
 constexpr size_t kMaxSaverNameLength = sizeof(PackageHeader::saverName);  // 64
 
@@ -49,7 +50,9 @@ bool slotBytesInFile(const PackageEntry& entry, int64_t fileSize);
 
 // The installer's check of a freshly read header, before anything is
 // extracted: flashVersionIndex 0 or 1, a saver name that is safe as a folder
-// and file name (or empty), and safe names in every used slot 1..10.
+// and file name (or empty), safe names in every used slot 1..10, and a
+// library slot that does not go to the install directory (not known yet when
+// slot 1 is extracted).
 // Returns 0 or rc::kCorruptPackage.
 Result checkPackageHeader(const PackageHeader& header);
 

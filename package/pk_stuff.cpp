@@ -4,9 +4,9 @@
 #include <cstring>
 #include <new>
 
-#include "app/strings.h"
+#include "core/strings.h"
 #include "saver/KVR_FileUtils.h"
-#include "saver/logFile.h"
+#include "core/logFile.h"
 
 namespace ssi {
 
@@ -15,7 +15,6 @@ namespace {
 constexpr const char* kLibraryName = "impborl.dll";
 constexpr Result kMissingLibraryFile = 5;  // logged only
 constexpr Result kMissingEntryPoint = 6;   // logged only
-constexpr Result kInvalidParameter = 87;   // ERROR_INVALID_PARAMETER
 
 // The process-wide work area of the library; one expansion runs at a time.
 alignas(16) char gWorkArea[kCompressorWorkSize];
@@ -23,7 +22,7 @@ alignas(16) char gWorkArea[kCompressorWorkSize];
 }  // namespace
 
 TCompressor::TCompressor(Os& os, const std::string& libraryDir) : os_(os) {
-    logEnter("TCompressor.Create");
+    logEnterWith("TCompressor.Create", libraryDir);
     loaded = false;
     Result error = 0;
 
@@ -35,11 +34,7 @@ TCompressor::TCompressor(Os& os, const std::string& libraryDir) : os_(os) {
     logMessage("libraryPath: " + path);
 
     if (error == 0) {
-        library_ = os_.loadLibrary(path);
-        if (!library_) {
-            error = Result(os_.lastError());
-            if (error == 0) error = oserr::kModNotFound;
-        }
+        error = os_.system().loadLibrary(path, library_);
     }
     if (error == 0) {
         loaded = true;
@@ -81,7 +76,7 @@ Result TCompressor::ExpandToFile(const std::string& destPath, const void* block,
 
     // 1. The input memory stream: a copy of the block, read from its start.
     if (size < 0 || (size > 0 && block == nullptr)) {
-        result = kInvalidParameter;
+        result = oserr::kInvalidParameter;
     } else {
         try {
             input_.assign(static_cast<const char*>(block), static_cast<const char*>(block) + size);
@@ -94,7 +89,7 @@ Result TCompressor::ExpandToFile(const std::string& destPath, const void* block,
     outputLimit_ = outputLimit;
 
     // 2. The output file, created or replaced.
-    if (result == 0) output_ = os_.openFile(destPath, FileAccess::Create, result);
+    if (result == 0) result = os_.files().openFile(destPath, FileAccess::Create, output_);
 
     // 3. The expansion pulls its input and pushes its output through the callbacks.
     if (result == 0) {
@@ -105,8 +100,8 @@ Result TCompressor::ExpandToFile(const std::string& destPath, const void* block,
     }
 
     if (result != 0) {
-        os_.messageBox(BoxKind::Error, BoxButtons::Abort,
-                       os_.loadString(kStrZipError) + "\r\n\r\n" + os_.errorText(result));
+        os_.ui().messageBox(BoxKind::Error, BoxButtons::Abort,
+                            os_.system().loadString(kStrZipError) + "\r\n\r\n" + os_.system().errorText(result));
     }
 
     // 6. Both streams are released in every case.

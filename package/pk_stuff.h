@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "app/result_codes.h"
+#include "core/result_codes.h"
 #include "platform/os.h"
 
 #if defined(_WIN32) && defined(__i386__)

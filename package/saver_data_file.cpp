@@ -6,8 +6,8 @@
 #include <new>
 #include <vector>
 
-#include "app/messages.h"
-#include "app/strings.h"
+#include "platform/messages.h"
+#include "core/strings.h"
 #include "package/dataFunctions_shared.h"
 #include "package/pk_stuff.h"
 #include "saver/KVR_FileUtils.h"
@@ -24,6 +24,11 @@ constexpr int32_t kChunkSize = int32_t(sizeof(DataChunk));
 
 bool isSafeItemName(const std::string& name) { return isSafeRelativePath(name); }
 
+void createItemFolder(Os& os, const std::string& target) {
+    const std::string folder = extractFilePath(target);
+    if (!folder.empty() && !directoryExists(os, folder)) createDirPath(os, folder);
+}
+
 // ---- SaverDataFile -----------------------------------------------------------
 
 SaverDataFile::SaverDataFile(Os& os, SaverRecord& record, std::string libraryDir)
@@ -33,8 +38,8 @@ SaverDataFile::~SaverDataFile() = default;
 
 Result SaverDataFile::openDataFile(const std::string& path, bool showMessage, bool& read) {
     if (isOpen()) {
-        os_.messageBox(BoxKind::Information, BoxButtons::Abort,
-                       os_.loadString(kStrQuillonError) + os_.loadString(kStrDataFileInUse));
+        os_.ui().messageBox(BoxKind::Information, BoxButtons::Abort,
+                       os_.system().loadString(kStrQuillonError) + os_.system().loadString(kStrDataFileInUse));
         read = read_;
         return rc::kOk;
     }
@@ -43,11 +48,11 @@ Result SaverDataFile::openDataFile(const std::string& path, bool showMessage, bo
     itemCount_ = 0;
     items_.fill(DataItem{});
 
-    Result result = rc::kOk;
-    std::unique_ptr<File> file = os_.openFile(path, FileAccess::Read, result);
+    std::unique_ptr<File> file;
+    Result result = os_.files().openFile(path, FileAccess::Read, file);
     int64_t size = 0;
     SaverRecord record{};
-    if (file) result = file->size(size);
+    if (result == rc::kOk) result = file->size(size);
     if (result == rc::kOk) result = readExact(*file, record.bytes, kSaverRecordSize);
     int32_t count = 0;
     if (result == rc::kOk) {
@@ -67,8 +72,8 @@ Result SaverDataFile::openDataFile(const std::string& path, bool showMessage, bo
     if (result != rc::kOk) {
         items_.fill(DataItem{});
         if (showMessage)
-            os_.messageBox(BoxKind::Error, BoxButtons::Abort,
-                           os_.loadString(kStrProblemOpeningDataFile) + path + kEmptyLine + decimal(result));
+            os_.ui().messageBox(BoxKind::Error, BoxButtons::Abort,
+                           os_.system().loadString(kStrProblemOpeningDataFile) + path + kEmptyLine + decimal(result));
         return result;
     }
     record_ = record;
@@ -83,9 +88,9 @@ Result SaverDataFile::openDataFile(const std::string& path, bool showMessage, bo
 
 void SaverDataFile::showReadError(Result code) {
     // The system's text for its own codes; ours are named by number.
-    const std::string reason = code > 0 ? os_.errorText(code) : decimal(code);
-    os_.messageBox(BoxKind::Error, BoxButtons::Abort,
-                   os_.loadString(kStrQuillonError) + os_.loadString(kStrProblemReadingDataFile) + reason);
+    const std::string reason = code > 0 ? os_.system().errorText(code) : decimal(code);
+    os_.ui().messageBox(BoxKind::Error, BoxButtons::Abort,
+                   os_.system().loadString(kStrQuillonError) + os_.system().loadString(kStrProblemReadingDataFile) + reason);
 }
 
 Result SaverDataFile::extract(const std::string& target, const DataItem& item, DataChunk& chunk,
@@ -106,8 +111,7 @@ Result SaverDataFile::extract(const std::string& target, const DataItem& item, D
     const int64_t wanted = chunk.compressed ? chunk.storedSize : chunk.expandedSize;
     if (wanted > available) return rc::kShortRead;
 
-    const std::string folder = extractFilePath(target);
-    if (!folder.empty() && !directoryExists(os_, folder)) createDirPath(os_, folder);
+    createItemFolder(os_, target);
 
     std::vector<uint8_t> block;
     if (chunk.compressed) {
@@ -126,9 +130,8 @@ Result SaverDataFile::extract(const std::string& target, const DataItem& item, D
         compressor.Destroy();
         if (!fileExists(os_, target)) return rc::kExpandedFileMissing;
         produced = true;
-        Result error = rc::kOk;
-        std::unique_ptr<File> check = os_.openFile(target, FileAccess::Read, error);
-        if (!check) return error;
+        std::unique_ptr<File> check;
+        if (Result error = os_.files().openFile(target, FileAccess::Read, check)) return error;
         int64_t size = 0;
         if (Result e = check->size(size)) return e;
         check.reset();
@@ -136,9 +139,7 @@ Result SaverDataFile::extract(const std::string& target, const DataItem& item, D
         return rc::kOk;
     }
 
-    Result error = rc::kOk;
-    out = os_.openFile(target, FileAccess::Create, error);
-    if (!out) return error;
+    if (Result error = os_.files().openFile(target, FileAccess::Create, out)) return error;
     produced = true;
     try {
         block.resize(size_t(chunk.expandedSize));
@@ -186,8 +187,8 @@ Result SaverDataFile::closeDataFile() {
     Result result = file_->close();
     file_.reset();
     if (result != rc::kOk)
-        os_.messageBox(BoxKind::Error, BoxButtons::Abort,
-                       os_.loadString(kStrProblemClosingFile) + path_ + kLineBreak + os_.errorText(result));
+        os_.ui().messageBox(BoxKind::Error, BoxButtons::Abort,
+                       os_.system().loadString(kStrProblemClosingFile) + path_ + kLineBreak + os_.system().errorText(result));
     return result;
 }
 

@@ -26,12 +26,11 @@
 #include <new>
 #include <vector>
 
-#include "app/messages.h"
-#include "app/strings.h"
+#include "core/strings.h"
 #include "package/package_layout.h"
 #include "package/pk_stuff.h"
 #include "saver/KVR_FileUtils.h"
-#include "saver/logFile.h"
+#include "core/logFile.h"
 
 namespace ssi {
 
@@ -45,42 +44,40 @@ constexpr uint32_t kCopyChunk = 64 * 1024;
 std::string slotDestination(const PackageEntry& entry, const SlotFolders& folders) {
     const std::string name = entry.name();
     if (!isSafeFileName(name)) return std::string();
+    if (kind::isInstallDir(entry.targetKind)) {
+        // The install directory carries the saver's name: never form a path
+        // from one that could leave the system directory, nor one that is not
+        // known yet.
+        const std::string& saver = folders.saverName;
+        if (folders.installDir.empty() || (!saver.empty() && !isSafeFileName(saver))) return std::string();
+        return folders.installDir + name;
+    }
     switch (entry.targetKind) {
-        case 1:
-        case 5:
-        case 6:
-        case 10: {
-            // The install directory carries the saver's name: never form a
-            // path from one that could leave the system directory.
-            const std::string& saver = folders.saverName;
-            if (!saver.empty() && !isSafeFileName(saver)) return std::string();
-            return folders.installDir + name;
-        }
-        case 2:
+        case kind::kSystemDir:
             return folders.systemDir + name;
-        case 3:
+        case kind::kSystemLibrary:
             if (name == "flashax7.exe" || name == "install_flash_player_active_x.msi")
                 return folders.scratchDir + name;
             return folders.systemDir + changeFileExt(name, ".dll");
-        case 4:
-            if (name == "impborl.dat") return folders.scratchDir + changeFileExt(name, ".dll");
+        case kind::kScratchLibrary:
+            if (name == kLibrarySlotName) return folders.scratchDir + changeFileExt(name, ".dll");
             return folders.scratchDir + name;
-        case 7:
+        case kind::kScratch:
             return folders.scratchDir + name;
         default:
             return std::string();  // 0, 8, 9 and anything else: no destination
     }
 }
 
-Result extractSlot(Os& os, File& package, const PackageEntry& slot, const SlotFolders& folders,
-                   const ExtractionProgress* progress) {
-    if (progress) progress->showStatus(os.loadString(kStrWritingSaverFiles));
+Result extractSlot(Os& os, File& package, const PackageEntry& slot, const SlotFolders& folders, Reporter& reporter,
+                   bool showProgress) {
+    if (showProgress) reporter.showStatus(os.system().loadString(kStrWritingSaverFiles));
 
     // The routine works on a copy: the header itself never changes here.
     const PackageEntry entry = slot;
     const std::string name = entry.name();
     if (name.empty()) {
-        showInstallError(os, rc::kEmptySlotName, std::string());
+        reporter.showInstallError(rc::kEmptySlotName, std::string());
         return rc::kEmptySlotName;
     }
     // Names and ranges are checked before anything is allocated, deleted or
@@ -102,11 +99,11 @@ Result extractSlot(Os& os, File& package, const PackageEntry& slot, const SlotFo
     const bool isDll = extractFileExt(dest) == ".dll";
     auto report = [&](Result code) {
         if (code != rc::kOk && code != rc::kFileBusy && code != rc::kSaverNotReplaced && isDll)
-            showInstallError(os, code, dest);
+            reporter.showInstallError(code, dest);
         return code;
     };
     auto ioError = [&](Result code) {
-        showInstallError(os, code, dest);
+        reporter.showInstallError(code, dest);
         return code;
     };
 
@@ -119,7 +116,7 @@ Result extractSlot(Os& os, File& package, const PackageEntry& slot, const SlotFo
     const uint32_t storedSize = uint32_t(entry.storedSize());
 
     if (Result e = package.seek(entry.firstByte)) return ioError(e);
-    if (progress) progress->stepProgress();
+    if (showProgress) reporter.stepProgress();
 
     // Remove an older file at the destination.
     Result result = isDll ? deleteFileForced(os, dest) : deleteFileRetry(os, dest, kReplaceAttempts);
@@ -146,16 +143,15 @@ Result extractSlot(Os& os, File& package, const PackageEntry& slot, const SlotFo
             compressor.Destroy();
         }
         std::vector<FindEntry> found;
-        if (!os.findFiles(dest, found) || found.empty()) return report(rc::kExpandedFileMissing);
+        if (os.files().findFiles(dest, found) != rc::kOk || found.empty()) return report(rc::kExpandedFileMissing);
         if (entry.expandedSize < 0 || found.front().size != uint64_t(entry.expandedSize))
             return report(rc::kExpandedSizeWrong);
         return rc::kOk;
     }
 
     // Stored slot: copied stream to stream.
-    Result error = 0;
-    std::unique_ptr<File> out = os.openFile(dest, FileAccess::Create, error);
-    if (!out) return ioError(error ? error : oserr::kAccessDenied);
+    std::unique_ptr<File> out;
+    if (Result error = os.files().openFile(dest, FileAccess::Create, out)) return ioError(error);
     logMessage("file created: " + dest);
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[kCopyChunk]);
     if (!buffer) return report(rc::kOutOfMemory);
@@ -181,20 +177,20 @@ Result extractSlot(Os& os, File& package, const PackageEntry& slot, const SlotFo
     return rc::kOk;
 }
 
-Result readPackageHeader(Os& os, File& file, const std::string& path, PackageHeader& out) {
+Result readPackageHeader(File& file, const std::string& path, PackageHeader& out, Reporter& reporter) {
     Result error = file.seek(kPackageOffset);
     if (error != 0) {
-        showInstallError(os, error, path);
+        reporter.showInstallError(error, path);
         return error;
     }
     uint8_t bytes[kPackageHeaderSize];
     uint32_t total = 0;
     if ((error = readUpTo(file, reinterpret_cast<char*>(bytes), uint32_t(kPackageHeaderSize), total)) != 0) {
-        showInstallError(os, error, path);
+        reporter.showInstallError(error, path);
         return error;
     }
     if (total < kPackageHeaderSize) {
-        showInstallError(os, rc::kShortHeader, path);
+        reporter.showInstallError(rc::kShortHeader, path);
         return rc::kShortHeader;
     }
     decodePackageHeader(bytes, out);

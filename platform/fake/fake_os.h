@@ -1,17 +1,33 @@
-// The test double of the OS seam for native tests.
-//
-// Windows drive paths are mapped into a private temporary folder
-// ("C:\\WINDOWS\\x" -> <root>/C/WINDOWS/x; names are case-sensitive here),
-// attributes that Linux lacks (read-only, hidden, system) are kept in a table,
-// files can be "locked" as if another process held them open, message boxes
-// are recorded and answered from a script, and any call can be made to fail
-// with a chosen error through `inject`.
+// The test double of the OS seam for native tests. It behaves as Windows does
+// where a test can tell:
+// - Windows drive paths live in a private temporary folder ("C:\\WINDOWS\\x"
+//   -> <root>/C/WINDOWS/x); names are matched without regard to letter case
+//   and keep the case they were created with; "." and ".." are resolved.
+// - Read-only, hidden and system attributes are kept in a table; symbolic
+//   links of the host folder are reported as reparse points.
+// - Open files hold Windows share modes: a second opener that the first
+//   one's sharing refuses, or that would refuse the first, gets 32; an open
+//   file cannot be deleted. `lock` has another program hold a file.
+// - The registry is an in-memory tree; profile files are real INI files in
+//   the mapped folders, readable by tests.
+// - Message boxes are recorded and answered from a script; other programs'
+//   windows, processes and COM classes are scripted.
+// - The message loop runs posted events and timer ticks; a loop or a wait
+//   that nothing could ever end throws FakeOsStuck instead of hanging or
+//   returning.
+// - Any call can be made to fail with a chosen error through `inject`.
+// The files live in the host folder unless the double is made with
+// FakeStorage::Memory (memory_files.h): the same rules over byte vectors in
+// memory, for fuzz targets and other tests that run a reader many times.
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -20,126 +36,254 @@
 
 namespace ssi {
 
+// Every call of the double, for failure injection.
+enum class Op {
+    // files
+    Attributes, SetAttributes, DeleteFile, CreateDirectory, RemoveDirectory, CopyFile, FindFiles, OpenFile,
+    Read, Write, Seek, Size, Close, FileVersion, ShortPathName,
+    // registry
+    RegOpenKey, RegCreateKey, RegDeleteKey, RegSetValue, RegQueryValue, RegDeleteValue, RegSubKeyNames,
+    RegValueNames,
+    // profile files
+    ProfileWrite, ProfileRead,
+    // system
+    WindowsVersion, SetScreenSaveActive, LoadLibrary,
+    // shell
+    ShellExecute, StartProcess, FindWindow, ClickButton,
+    // COM
+    ComInitialize, ComCreate, ComCall, ComGet, ComPut,
+    // user interface
+    Realize, LoadPicture, StartTimer,
+    // embedded controls (the subject: the class id; for DoVerb the verb's number)
+    CreateControl, DoVerb, FocusControl,
+};
+
+// Thrown when the code under test would wait for a message that can never come.
+class FakeOsStuck : public std::logic_error {
+public:
+    using std::logic_error::logic_error;
+};
+
 struct RecordedBox {
     BoxKind kind;
     BoxButtons buttons;
     std::string text;
 };
 
+struct ShellRequest {
+    WindowHandle owner = 0;
+    std::string verb, file, parameters, directory;
+    int show = 0;
+};
+
+struct ProcessRequest {
+    std::string program, arguments;
+    int show = 0;
+    bool wait = false;
+};
+
+// A scripted COM object: members answer through handlers; properties that
+// have no handler are stored. Every call is recorded as "call NAME", "get
+// NAME" or "put NAME VALUE".
+class FakeDispatch : public DispatchObject {
+public:
+    using Method = std::function<Result(const std::vector<Variant>&, Variant&)>;
+    std::map<std::string, Method> methods;     // by lower-case name
+    std::map<std::string, Variant> properties;  // by lower-case name; absent: unknown member
+    std::vector<std::string>* journal = nullptr;
+
+    Result call(const std::string& member, const std::vector<Variant>& arguments, Variant& result) override;
+    Result get(const std::string& member, Variant& out) override;
+    Result put(const std::string& member, const Variant& value) override;
+};
+
+class FakeOs;
+
+// A scripted embedded control: its members answer as a FakeDispatch's do
+// (`members`), and its life goes into the double's `hostLog`, one line per
+// event, as the player stand-in logs: "create", "call NAME ARGS...",
+// "get NAME", "put NAME VALUE", "verb N", "focus", "release". Member calls
+// consult the injection (Op::ComCall, ComGet, ComPut) with the member's name.
+class FakeHostedControl : public HostedControl {
+public:
+    FakeHostedControl() = default;
+    ~FakeHostedControl() override;
+
+    FakeDispatch members;
+    // Where and how it was created.
+    std::string classId;
+    Control* host = nullptr;
+    int width = 0, height = 0;
+
+    Result call(const std::string& member, const std::vector<Variant>& arguments, Variant& result) override;
+    Result get(const std::string& member, Variant& out) override;
+    Result put(const std::string& member, const Variant& value) override;
+    Result doVerb(int verb) override;
+    Result focus() override;
+
+    // Set by the double when it hands the control out; cleared when the double goes first.
+    FakeOs* os = nullptr;
+
+private:
+    void log(const std::string& line);
+};
+
+class MemoryFiles;
+
+// Where the double keeps its files.
+enum class FakeStorage {
+    HostFolder,  // a private temporary folder (links, real INI files a test can open)
+    Memory,      // byte vectors in memory; hostPath, root and makeLink have no meaning
+};
+
 class FakeOs : public Os {
 public:
-    FakeOs();
+    explicit FakeOs(FakeStorage storage = FakeStorage::HostFolder);
     ~FakeOs() override;
 
-    // ---- set-up and inspection for tests ---------------------------------
-    // The Linux path that a Windows path maps to.
+    FileSystem& files() override { return *files_; }
+    Registry& registry() override { return *registry_; }
+    Profile& profile() override { return *profile_; }
+    System& system() override { return *system_; }
+    Shell& shell() override { return *shell_; }
+    Com& com() override { return *com_; }
+    Ui& ui() override { return *ui_; }
+
+    // ---- failure injection -------------------------------------------------
+    // Returns a non-zero OS error to make a call fail (the subject is the
+    // path, key path, window title, class id or member), or 0 to let it run.
+    std::function<Result(Op op, const std::string& subject)> inject;
+    // Convenience: `op` on a subject equal to `subject` (any letter case; ""
+    // for every subject) fails with `code`.
+    void failOn(Op op, const std::string& subject, Result code);
+
+    // ---- files: set-up and inspection ----------------------------------------
+    // The files in memory, or nullptr for the host folder.
+    MemoryFiles* memoryFiles() { return memory_; }
+    // The host path a Windows path maps to (existing names matched in any case).
     std::string hostPath(const std::string& windowsPath) const;
-    // Writes a file (creating its folders), reads one back.
+    // Writes a file (creating its folders), reads one back ("" when missing).
     void writeFile(const std::string& windowsPath, const std::string& content);
     std::string readFile(const std::string& windowsPath) const;
+    bool exists(const std::string& windowsPath) const;
     void makeDirs(const std::string& windowsPath);
-    // A locked file cannot be deleted, replaced or opened for writing (error 32).
-    void lock(const std::string& windowsPath) { locked.insert(windowsPath); }
-    void unlock(const std::string& windowsPath) { locked.erase(windowsPath); }
+    // A link at `windowsPath` (a reparse point to Windows) to a host path.
+    void makeLink(const std::string& windowsPath, const std::string& hostTarget);
+    // Another program holds the file open for reading and shares reading
+    // only: it cannot be deleted, replaced or opened for writing (32).
+    void lock(const std::string& windowsPath);
+    void unlock(const std::string& windowsPath);
+    // Whether another program could open the file for writing now (sharing
+    // everything itself): false while an open file's sharing denies writers.
+    bool othersMayWrite(const std::string& windowsPath) const;
+    std::map<std::string, FileVersion> versions;  // version resources, by path (any case)
+    const std::string& root() const { return root_; }
 
+    // ---- system -----------------------------------------------------------------
     std::map<std::string, std::string> env{{"TEMP", "C:\\TEMP"}, {"WINDIR", "C:\\WINDOWS"}};
     std::string systemDir = "C:\\WINDOWS\\SYSTEM";
     std::string windowsDir = "C:\\WINDOWS";
     std::string tempDir = "C:\\TEMP\\";
     std::string module = "C:\\Downloads\\setup.exe";
     std::vector<std::string> parameters;
-    std::set<std::string> locked;
-    std::map<std::string, FileVersion> versions;  // version resources by path
-    int screenW = 1024, screenH = 768;
-    int frameWidth = 6, frameHeight = 25;  // outer size minus client size of a realised form
-
-    // Returns a non-zero OS error to make the named operation fail on that
-    // path ("deleteFile", "setFileAttributes", "createDirectory", "removeDirectory",
-    // "copyFile", "findFiles", "openFile", "read", "write", "seek", "close",
-    // "loadLibrary"), or 0 to let it run.
-    std::function<Result(const std::string& op, const std::string& path)> inject;
-
+    WindowsVersion version{2, 5, 1, 2600, "Service Pack 2"};  // XP unless a test says otherwise
+    int screenSaveActiveCalls = 0;
+    bool screenSaveActive = false;
+    uint64_t sleptMs = 0;
+    std::function<void(uint32_t)> onSleep;  // runs inside every sleep
     // Exports of loadable libraries by file name (lower case); a library file
-    // that exists but has no entry here loads with no exports. "impborl.dll"
-    // starts out with the codec's three entry points.
+    // that exists but has no entry here loads with no exports.
     std::map<std::string, std::map<std::string, void*>> libraryExports;
     int librariesLoaded = 0;
     std::vector<std::string> libraryPaths;  // every path given to loadLibrary
 
-    std::vector<RecordedBox> boxes;
-    std::deque<BoxAnswer> answers;  // scripted answers; default: the first button
-    std::function<void(const RecordedBox&)> onBox;  // runs while a box is "up"
+    // ---- registry (in memory) ------------------------------------------------------
+    // Reads and writes for tests, bypassing injection. Paths as in os.h.
+    bool hasKey(Hive hive, const std::string& path) const;
+    bool hasValue(Hive hive, const std::string& path, const std::string& name) const;
+    std::string stringValue(Hive hive, const std::string& path, const std::string& name) const;
+    void setRegValue(Hive hive, const std::string& path, const std::string& name, const RegValue& value);
+    void setRegString(Hive hive, const std::string& path, const std::string& name, const std::string& value);
 
+    // ---- shell, processes, other programs' windows ----------------------------------
+    std::vector<ShellRequest> shellRequests;
+    std::function<Result(const ShellRequest&)> onShellExecute;  // default: 0 when the file exists, else 2
+    std::vector<ProcessRequest> processes;
+    std::function<Result(const ProcessRequest&, uint32_t& exitCode)> onStartProcess;  // default: 0, exit 0
+    // Other programs' top-level windows by title, and the clicks they received.
+    std::map<std::string, WindowHandle> windows;
+    std::vector<std::pair<WindowHandle, int>> clicks;
+    int findWindowCalls = 0;
+    std::function<void(const std::string& title)> onFindWindow;  // runs before each look-up
+
+    // ---- COM ------------------------------------------------------------------------
+    // Creatable classes by class id (any case).
+    std::map<std::string, std::function<std::unique_ptr<DispatchObject>()>> classes;
+    int comInitializations = 0;
+    int objectsCreated = 0;
+
+    // ---- embedded controls ------------------------------------------------------------------
+    // Classes that can be created inside a panel, by class id (any case).
+    std::map<std::string, std::function<std::unique_ptr<FakeHostedControl>()>> hostedClasses;
+    std::vector<FakeHostedControl*> hostedControls;  // the living ones, oldest first
+    int controlsCreated = 0;
+    std::vector<std::string> hostLog;  // what every hosted control went through
+    // Every control given the keyboard focus, by name; a hosted control
+    // appears as its host's name followed by "/control".
+    std::vector<std::string> focusHistory;
+
+    // ---- user interface -----------------------------------------------------------------
+    std::vector<RecordedBox> boxes;
+    std::deque<BoxAnswer> answers;                   // scripted answers; default: the first button
+    std::function<void(const RecordedBox&)> onBox;  // runs while a box is "up"
     uintptr_t currentCursor = 1;
     int processMessagesCalls = 0;
     int handledMessages = 0;
-    std::function<void()> onProcessMessages;  // runs inside every processMessages()
+    std::function<void()> onProcessMessages;  // runs inside every processMessages() and handleMessage()
+    // A message that arrives through the queue: the filter sees `message`
+    // first; the handler runs when it is not discarded.
+    void post(std::function<void()> handler, uint32_t message = 0);
+    // Runs once when the message loop has nothing left to deliver, as the
+    // user's next move (clicking, closing); the loop then goes on.
+    std::function<void()> onIdle;
+    // The user closes a realised form with its close box: its close query
+    // decides; an accepted close hides it.
+    void userClose(Form& form);
     std::vector<Form*> realized;          // forms whose models are alive
-    std::vector<std::string> shownForms;  // every time a realised form was shown, by name
+    std::vector<std::string> shownForms;  // every time a realised form became visible, by name
     std::map<std::string, std::string> pictures;  // picture path by control name
     std::vector<Timer*> runningTimers;
     std::string appTitle;
     int broughtToFront = 0;
+    int minimized = 0;
+    bool active = true;
     bool isTerminated = false;
-    uint32_t error = 0;
+    std::vector<uint32_t> discardedMessages;
+    Control* focused = nullptr;
+    // Outer size minus client size of a realised form, by border.
+    int singleFrameWidth = 6, singleFrameHeight = 25;
+    int sizeableFrameWidth = 8, sizeableFrameHeight = 27;
+    int screenW = 1024, screenH = 768;
+    // Resizes a realised form as the user's drag would (held at its minimum
+    // size when it is sizeable; a fixed border refuses).
+    void userResize(Form& form, int width, int height);
 
-    // ---- Os ---------------------------------------------------------------
-    std::string environment(const std::string& name) override;
-    std::string systemDirectory() override { return systemDir; }
-    std::string windowsDirectory() override { return windowsDir; }
-    std::string tempDirectory() override { return tempDir; }
-    std::string modulePath() override { return module; }
-    std::vector<std::string> commandLineParameters() override { return parameters; }
-
-    uint32_t lastError() override { return error; }
-    uint32_t fileAttributes(const std::string& path) override;
-    bool setFileAttributes(const std::string& path, uint32_t attributes) override;
-    bool deleteFile(const std::string& path) override;
-    bool createDirectory(const std::string& path) override;
-    bool removeDirectory(const std::string& path) override;
-    bool copyFile(const std::string& from, const std::string& to, bool failIfExists) override;
-    bool findFiles(const std::string& pattern, std::vector<FindEntry>& out) override;
-    std::unique_ptr<File> openFile(const std::string& path, FileAccess access, Result& err) override;
-    bool fileVersion(const std::string& path, FileVersion& out) override;
-    std::string errorText(Result code) override;
-
-    std::unique_ptr<Library> loadLibrary(const std::string& path) override;
-    std::string loadString(uint32_t id) override;
-
-    BoxAnswer messageBox(BoxKind kind, BoxButtons buttons, const std::string& text) override;
-    uintptr_t cursor() override { return currentCursor; }
-    void setCursor(uintptr_t c) override { currentCursor = c; }
-    uintptr_t hourglassCursor() override { return 2; }
-    void processMessages() override;
-    void handleMessage() override;
-    void realize(Form& form) override;
-    // Accepts files that start like a JPEG or a Windows bitmap.
-    bool loadPicture(Control& image, const std::string& path) override;
-    void startTimer(Timer& timer) override;
-    void stopTimer(Timer& timer) override;
-    int screenWidth() override { return screenW; }
-    int screenHeight() override { return screenH; }
-    void setApplicationTitle(const std::string& title) override { appTitle = title; }
-    std::string applicationTitle() override { return appTitle; }
-    void bringApplicationToFront() override { ++broughtToFront; }
-    void terminate() override { isTerminated = true; }
-    bool terminated() override { return isTerminated; }
-    void runMessageLoop() override;
-
-    const std::string& root() const { return root_; }
+    // ---- shared by the services (not for tests) -----------------------------------------
+    struct Impl;
+    Impl& impl() { return *impl_; }
+    Result injected(Op op, const std::string& subject);
 
 private:
-    // Realised forms run their onShow when they become visible, as real windows do.
-    struct ShowPeer : ControlPeer {
-        explicit ShowPeer(FakeOs& os) : os(os) {}
-        void changed(Control& control, Prop what) override;
-        void released(Control& control) override;
-        FakeOs& os;
-    } showPeer_{*this};
-    bool fail(const std::string& op, const std::string& path);
-    uint32_t storedAttributes(const std::string& path) const;
     std::string root_;
-    std::map<std::string, uint32_t> attributes_;  // read-only, hidden, system bits by path
+    std::unique_ptr<Impl> impl_;
+    std::unique_ptr<FileSystem> files_;
+    MemoryFiles* memory_ = nullptr;  // files_ when the files are in memory
+    std::unique_ptr<Registry> registry_;
+    std::unique_ptr<Profile> profile_;
+    std::unique_ptr<System> system_;
+    std::unique_ptr<Shell> shell_;
+    std::unique_ptr<Com> com_;
+    std::unique_ptr<Ui> ui_;
 };
 
 }  // namespace ssi

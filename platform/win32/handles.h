@@ -3,6 +3,8 @@
 #pragma once
 
 #include <windows.h>
+// after windows.h
+#include <oleauto.h>
 
 #include <utility>
 
@@ -77,17 +79,114 @@ struct GdiTraits {
     static void close(Handle h) { ::DeleteObject(h); }
 };
 
+struct RegKeyTraits {
+    using Handle = HKEY;
+    static Handle invalid() { return nullptr; }
+    static bool valid(Handle h) { return h != nullptr; }
+    static void close(Handle h) { ::RegCloseKey(h); }
+};
+struct BstrTraits {
+    using Handle = BSTR;
+    static Handle invalid() { return nullptr; }
+    static bool valid(Handle h) { return h != nullptr; }
+    static void close(Handle h) { ::SysFreeString(h); }
+};
+
 using FileHandle = Unique<FileHandleTraits>;
 using KernelHandle = Unique<KernelHandleTraits>;
 using FindHandle = Unique<FindHandleTraits>;
 using Module = Unique<ModuleTraits>;
 using Window = Unique<WindowTraits>;
 using GdiObject = Unique<GdiTraits>;
+using RegKey = Unique<RegKeyTraits>;
+using Bstr = Unique<BstrTraits>;
 
-// A device context taken with GetDC and given back with ReleaseDC.
+// One reference to a COM interface, released once.
+template <typename Interface>
+class ComPtr {
+public:
+    ComPtr() = default;
+    ~ComPtr() { reset(); }
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+    ComPtr(ComPtr&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
+    ComPtr& operator=(ComPtr&& other) noexcept {
+        if (this != &other) {
+            reset();
+            p_ = std::exchange(other.p_, nullptr);
+        }
+        return *this;
+    }
+    Interface* get() const { return p_; }
+    Interface* operator->() const { return p_; }
+    explicit operator bool() const { return p_ != nullptr; }
+    void reset() {
+        if (Interface* old = std::exchange(p_, nullptr)) old->Release();
+    }
+    // Takes over a reference the caller already holds (a new object's first).
+    void adopt(Interface* p) {
+        reset();
+        p_ = p;
+    }
+    // For the out-parameter of a call that hands over a reference.
+    void** out() {
+        reset();
+        return reinterpret_cast<void**>(&p_);
+    }
+
+private:
+    Interface* p_ = nullptr;
+};
+
+// A VARIANT that is cleared (its string freed, its interface released) once.
+class VariantValue {
+public:
+    VariantValue() { ::VariantInit(&v_); }
+    ~VariantValue() { ::VariantClear(&v_); }
+    VariantValue(const VariantValue&) = delete;
+    VariantValue& operator=(const VariantValue&) = delete;
+    VARIANT* get() { return &v_; }
+    const VARIANT& operator*() const { return v_; }
+
+private:
+    VARIANT v_;
+};
+
+// A timer of a window, killed once.
+class WindowTimer {
+public:
+    WindowTimer() = default;
+    WindowTimer(HWND window, UINT_PTR id) : window_(window), id_(id) {}
+    ~WindowTimer() { reset(); }
+    WindowTimer(const WindowTimer&) = delete;
+    WindowTimer& operator=(const WindowTimer&) = delete;
+    WindowTimer(WindowTimer&& other) noexcept
+        : window_(std::exchange(other.window_, nullptr)), id_(std::exchange(other.id_, 0)) {}
+    WindowTimer& operator=(WindowTimer&& other) noexcept {
+        if (this != &other) {
+            reset();
+            window_ = std::exchange(other.window_, nullptr);
+            id_ = std::exchange(other.id_, 0);
+        }
+        return *this;
+    }
+    void reset() {
+        if (id_ && ::IsWindow(window_)) ::KillTimer(window_, id_);
+        window_ = nullptr;
+        id_ = 0;
+    }
+
+private:
+    HWND window_ = nullptr;
+    UINT_PTR id_ = 0;
+};
+
+// A device context taken with GetDC (or, for the whole window with its
+// frame, GetWindowDC) and given back with ReleaseDC.
 class WindowDC {
 public:
-    explicit WindowDC(HWND hwnd) : hwnd_(hwnd), dc_(::GetDC(hwnd)) {}
+    explicit WindowDC(HWND hwnd, bool wholeWindow = false)
+        : hwnd_(hwnd), dc_(wholeWindow ? ::GetWindowDC(hwnd) : ::GetDC(hwnd)) {}
     ~WindowDC() {
         if (dc_) ::ReleaseDC(hwnd_, dc_);
     }
@@ -97,6 +196,21 @@ public:
 
 private:
     HWND hwnd_;
+    HDC dc_;
+};
+
+// A memory device context compatible with another, deleted once.
+class MemoryDC {
+public:
+    explicit MemoryDC(HDC compatibleWith) : dc_(::CreateCompatibleDC(compatibleWith)) {}
+    ~MemoryDC() {
+        if (dc_) ::DeleteDC(dc_);
+    }
+    MemoryDC(const MemoryDC&) = delete;
+    MemoryDC& operator=(const MemoryDC&) = delete;
+    HDC get() const { return dc_; }
+
+private:
     HDC dc_;
 };
 

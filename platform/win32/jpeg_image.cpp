@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/win32/win32_util.h"
+
 extern "C" {
 #include <jpeglib.h>
 }
@@ -104,60 +106,47 @@ bool isJpegName(const std::string& path) {
     return ext == ".jpg" || ext == ".jpeg";
 }
 
-bool readWholeFile(const std::string& path, std::vector<uint8_t>& out, std::string& error) {
+Result readWholeFile(const std::string& path, std::vector<uint8_t>& out) {
     FileHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-        error = "cannot open " + path;
-        return false;
-    }
+    if (!file) return systemError();
     DWORD high = 0;
-    DWORD size = ::GetFileSize(file.get(), &high);
-    if (high != 0 || size > 64u * 1024 * 1024) {
-        error = "picture file too large: " + path;
-        return false;
-    }
+    ::SetLastError(0);
+    const DWORD size = ::GetFileSize(file.get(), &high);
+    if (size == INVALID_FILE_SIZE && ::GetLastError() != 0) return systemError();
+    if (high != 0 || size > 64u * 1024 * 1024) return oserr::kInvalidData;  // no picture is that large
     out.resize(size);
     DWORD got = 0;
-    if (size && (!::ReadFile(file.get(), out.data(), size, &got, nullptr) || got != size)) {
-        error = "cannot read " + path;
-        return false;
-    }
-    return true;
+    if (size && !::ReadFile(file.get(), out.data(), size, &got, nullptr)) return systemError();
+    if (got != size) return oserr::kHandleEof;
+    return 0;
 }
 }  // namespace
 
-bool loadPictureFile(const std::string& path, GdiObject& bitmap, SIZE& size, std::string& error) {
+Result loadPictureFile(const std::string& path, GdiObject& bitmap, SIZE& size) {
     if (isJpegName(path)) {
         std::vector<uint8_t> bytes;
-        if (!readWholeFile(path, bytes, error)) return false;
+        if (Result e = readWholeFile(path, bytes)) return e;
         Picture picture;
-        if (!decodeJpeg(bytes.data(), bytes.size(), picture, error)) return false;
+        std::string error;
+        if (!decodeJpeg(bytes.data(), bytes.size(), picture, error)) return oserr::kInvalidData;
         GdiObject made = pictureToBitmap(picture);
-        if (!made) {
-            error = "cannot create a bitmap";
-            return false;
-        }
+        if (!made) return oserr::kNotEnoughMemory;
         bitmap = std::move(made);
         size.cx = picture.width;
         size.cy = picture.height;
-        return true;
+        return 0;
     }
-    GdiObject loaded(::LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0,
-                                  LR_LOADFROMFILE | LR_CREATEDIBSECTION));
-    if (!loaded) {
-        error = "not a readable bitmap: " + path;
-        return false;
-    }
+    // LoadImage does not tell a missing file from a damaged one: ask first.
+    if (::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return systemError();
+    GdiObject loaded(
+        ::LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
     BITMAP info;
-    if (!::GetObjectA(loaded.get(), sizeof info, &info)) {
-        error = "not a readable bitmap: " + path;
-        return false;
-    }
+    if (!loaded || !::GetObjectA(loaded.get(), sizeof info, &info)) return oserr::kInvalidData;
     bitmap = std::move(loaded);
     size.cx = info.bmWidth;
     size.cy = info.bmHeight < 0 ? -info.bmHeight : info.bmHeight;
-    return true;
+    return 0;
 }
 
 }  // namespace ssi::win32

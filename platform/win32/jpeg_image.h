@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/os.h"
 #include "platform/win32/handles.h"
 
 namespace ssi::win32 {
@@ -33,7 +34,8 @@ bool decodeJpeg(const uint8_t* data, size_t size, Picture& out, std::string& err
 GdiObject pictureToBitmap(const Picture& picture);
 
 // Loads ".jpg"/".jpeg" (any case) through decodeJpeg, anything else as a
-// Windows bitmap file.
-bool loadPictureFile(const std::string& path, GdiObject& bitmap, SIZE& size, std::string& error);
+// Windows bitmap file: 0, the system's error for a file that cannot be read,
+// 13 (invalid data) for one that is no picture, 8 when no bitmap can be made.
+Result loadPictureFile(const std::string& path, GdiObject& bitmap, SIZE& size);
 
 }  // namespace ssi::win32

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/strings.h"
+#include "core/strings.h"
 #include "platform/win32/handles.h"
 
 namespace ssi::win32 {
@@ -33,8 +33,8 @@ struct BoxState {
     GdiObject font;
 };
 
-std::string text(Os& os, uint32_t id) {
-    std::string s = os.loadString(id);
+std::string text(System& system, uint32_t id) {
+    std::string s = system.loadString(id);
     return s.empty() ? builtinString(id) : s;
 }
 
@@ -57,7 +57,8 @@ void layOut(HWND box, BoxState& state) {
     metrics.cbSize = sizeof metrics;
     if (::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
         state.font.reset(::CreateFontIndirectA(&metrics.lfMessageFont));
-    HFONT font = state.font ? static_cast<HFONT>(state.font.get()) : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
+    HFONT font = state.font ? static_cast<HFONT>(state.font.get())
+                            : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
 
     RECT work{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
     ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
@@ -152,7 +153,9 @@ INT_PTR CALLBACK boxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam) {
 // and enables them again afterwards.
 class ThreadWindowsDisabled {
 public:
-    ThreadWindowsDisabled() { ::EnumThreadWindows(::GetCurrentThreadId(), collect, reinterpret_cast<LPARAM>(this)); }
+    ThreadWindowsDisabled() {
+        ::EnumThreadWindows(::GetCurrentThreadId(), collect, reinterpret_cast<LPARAM>(this));
+    }
     ~ThreadWindowsDisabled() {
         for (HWND h : disabled_)
             if (::IsWindow(h)) ::EnableWindow(h, TRUE);
@@ -173,33 +176,39 @@ private:
 
 BoxAnswer toAnswer(int id) {
     switch (id) {
-        case IDABORT: return BoxAnswer::Abort;
-        case IDOK: return BoxAnswer::Ok;
-        case IDYES: return BoxAnswer::Yes;
-        case IDNO: return BoxAnswer::No;
-        default: return BoxAnswer::Cancel;
+        case IDABORT:
+            return BoxAnswer::Abort;
+        case IDOK:
+            return BoxAnswer::Ok;
+        case IDYES:
+            return BoxAnswer::Yes;
+        case IDNO:
+            return BoxAnswer::No;
+        default:
+            return BoxAnswer::Cancel;
     }
 }
 
 }  // namespace
 
-BoxAnswer showMessageBox(Os& os, HWND owner, BoxKind kind, BoxButtons buttons, const std::string& message) {
+BoxAnswer showMessageBox(System& system, HWND owner, BoxKind kind, BoxButtons buttons,
+                         const std::string& message, const std::function<bool(uint32_t message)>& discard) {
     BoxState state;
     state.text = message;
     UINT beep = MB_OK;
     switch (kind) {
         case BoxKind::Error:
-            state.title = text(os, kStrTitleError);
+            state.title = text(system, kStrTitleError);
             state.icon = IDI_HAND;
             beep = MB_ICONHAND;
             break;
         case BoxKind::Information:
-            state.title = text(os, kStrTitleInformation);
+            state.title = text(system, kStrTitleInformation);
             state.icon = IDI_ASTERISK;
             beep = MB_ICONASTERISK;
             break;
         case BoxKind::Confirm:
-            state.title = text(os, kStrTitleConfirm);
+            state.title = text(system, kStrTitleConfirm);
             state.icon = IDI_QUESTION;
             beep = MB_ICONQUESTION;
             break;
@@ -222,7 +231,7 @@ BoxAnswer showMessageBox(Os& os, HWND owner, BoxKind kind, BoxButtons buttons, c
             state.closeAnswer = IDCANCEL;
             break;
     }
-    for (const BoxButton& b : state.buttons) state.captions.push_back(text(os, b.captionId));
+    for (const BoxButton& b : state.buttons) state.captions.push_back(text(system, b.captionId));
 
     // An empty in-memory template: a dialog of class "#32770" whose controls
     // layOut creates in pixels. DLGTEMPLATE, then empty menu, class and title.
@@ -254,6 +263,11 @@ BoxAnswer showMessageBox(Os& os, HWND owner, BoxKind kind, BoxButtons buttons, c
                 quit = true;
                 quitCode = msg.wParam;
                 continue;
+            }
+            if (discard) {
+                // Copied: the filter may replace itself.
+                const std::function<bool(uint32_t)> filter = discard;
+                if (filter(msg.message)) continue;
             }
             if (!::IsDialogMessageA(box.get(), &msg)) {
                 ::TranslateMessage(&msg);

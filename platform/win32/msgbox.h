@@ -7,16 +7,19 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "platform/os.h"
 
 namespace ssi::win32 {
 
-// Titles and captions come from os.loadString (the program's string table),
-// falling back to the built-in texts when the program has no table.
+// Titles and captions come from system.loadString (the program's string
+// table), falling back to the built-in texts when the program has no table.
 // Closing the box gives the cancel-like answer: Abort for the Abort box, Ok
-// for the single OK box, No or Cancel otherwise.
-BoxAnswer showMessageBox(Os& os, HWND owner, BoxKind kind, BoxButtons buttons, const std::string& text);
+// for the single OK box, No or Cancel otherwise. The box's modal loop passes
+// every message it takes through `discard` first (when set): true drops it.
+BoxAnswer showMessageBox(System& system, HWND owner, BoxKind kind, BoxButtons buttons,
+                         const std::string& text, const std::function<bool(uint32_t message)>& discard);
 
 }  // namespace ssi::win32

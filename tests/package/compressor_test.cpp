@@ -5,6 +5,7 @@
 #include "codec/implode.h"
 #include "package/pk_stuff.h"
 #include "platform/fake/fake_os.h"
+#include "tests/support/codec_library.h"
 
 using namespace ssi;
 
@@ -17,7 +18,10 @@ struct Compressor : ::testing::Test {
         std::string(5000, 'a') + "and some text that is not repeated" + std::string(3000, 'b');
     std::vector<uint8_t> packed = codec::implodeBuffer(reinterpret_cast<const uint8_t*>(plain.data()),
                                                        plain.size(), codec::kBinary, 4096);
-    void SetUp() override { os.writeFile(dir + "impborl.dll", "library"); }
+    void SetUp() override {
+        os.writeFile(dir + "impborl.dll", "library");
+        test::registerCodec(os);
+    }
 };
 
 TEST_F(Compressor, LoadsFromTheFolderOrTheSystemSearchAndNeedsAllThreeEntries) {
@@ -62,7 +66,7 @@ TEST_F(Compressor, ExpandsIntoANewOrReplacedFileAndCapsTheOutput) {
     EXPECT_TRUE(os.boxes.empty());
 
     // An output file that cannot be created: the Zip Error box and the OS code.
-    os.inject = [](const std::string& op, const std::string&) { return op == "openFile" ? 5 : 0; };
+    os.inject = [](Op op, const std::string&) -> Result { return op == Op::OpenFile ? 5 : 0; };
     EXPECT_EQ(c.ExpandToFile(dir + "denied.bin", packed.data(), int32_t(packed.size())), 5);
     ASSERT_EQ(os.boxes.size(), 1u);
     EXPECT_EQ(os.boxes[0].text, "Zip Error: Problem expanding data in memory. \r\n\r\nSystem error 5.");

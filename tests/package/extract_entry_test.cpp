@@ -45,7 +45,7 @@ TEST_F(ExtractEntry, DestinationFollowsTheKindAndTheExactSpecialNames) {
         PackageEntry e{};
         e.setName(c.name);
         e.targetKind = c.kind;
-        EXPECT_EQ(form.destinationFor(e), c.expected) << c.name << " kind " << c.kind;
+        EXPECT_EQ(steps.destinationFor(e), c.expected) << c.name << " kind " << c.kind;
     }
 }
 
@@ -69,8 +69,8 @@ TEST_F(ExtractEntry, StoredAndCompressedSlotsComeOutByteIdentical) {
     ASSERT_EQ(extract(1), 0);  // replaces the library the fixture put there
     EXPECT_EQ(os.readFile(dest[1]), source(1));
     EXPECT_TRUE(os.boxes.empty());
-    // The compressed slots were imploded in the format's binary 4 KiB form.
-    const PackageEntry& scr = form.header.entries[6];
+    // The compressed slots were imploded in the format's binary 4 KiB steps.
+    const PackageEntry& scr = package.header.entries[6];
     EXPECT_EQ(image[size_t(scr.firstByte)], 0x00);
     EXPECT_EQ(image[size_t(scr.firstByte) + 1], 0x06);
 }
@@ -78,7 +78,7 @@ TEST_F(ExtractEntry, StoredAndCompressedSlotsComeOutByteIdentical) {
 TEST_F(ExtractEntry, AOneByteSlotHasFirstByteEqualToLastByte) {
     input.slots[7] = slotOf("one.scf", 5, false, "Z");
     install();
-    EXPECT_EQ(form.header.entries[7].firstByte, form.header.entries[7].lastByte);
+    EXPECT_EQ(package.header.entries[7].firstByte, package.header.entries[7].lastByte);
     ASSERT_EQ(extract(7), 0);
     EXPECT_EQ(os.readFile(installDir + "one.scf"), "Z");
 }
@@ -86,8 +86,8 @@ TEST_F(ExtractEntry, AOneByteSlotHasFirstByteEqualToLastByte) {
 TEST_F(ExtractEntry, ABusyDllIsKeptButOtherBusyFilesGoThroughTheRetries) {
     install();
     int deletes = 0;
-    os.inject = [&](const std::string& op, const std::string&) {
-        return op == "deleteFile" ? (++deletes, 0) : 0;
+    os.inject = [&](Op op, const std::string&) -> Result {
+        return op == Op::DeleteFile ? (++deletes, 0) : 0;
     };
 
     // ".dll": one forced delete (two attempts), then the old file stays and the slot counts as done.
@@ -127,12 +127,12 @@ TEST_F(ExtractEntry, ExpandedSizeAndLibraryFailures) {
     EXPECT_EQ(extract(6), rc::kExpandedSizeWrong);
     EXPECT_EQ(os.boxes.size(), 1u);
     // The cap on the output keeps an overlong expansion short of filling the disk.
-    EXPECT_EQ(os.readFile(system + "Night Sky.scr").size(), size_t(form.header.entries[6].expandedSize) + 1);
+    EXPECT_EQ(os.readFile(system + "Night Sky.scr").size(), size_t(package.header.entries[6].expandedSize) + 1);
 
     // No file after the expansion: the Zip Error box from the binding, then -16.
     os.boxes.clear();
-    os.inject = [&](const std::string& op, const std::string& path) {
-        return op == "openFile" && path == installDir + "saver2.dll" ? 5 : 0;
+    os.inject = [&](Op op, const std::string& path) -> Result {
+        return op == Op::OpenFile && path == installDir + "saver2.dll" ? 5 : 0;
     };
     EXPECT_EQ(extract(10), rc::kExpandedFileMissing);
     ASSERT_EQ(os.boxes.size(), 2u);
@@ -142,7 +142,7 @@ TEST_F(ExtractEntry, ExpandedSizeAndLibraryFailures) {
     // A library that lacks "_crc32", or no library at all: -35.
     os.libraryExports["impborl.dll"].erase("_crc32");
     EXPECT_EQ(extract(6), rc::kLibraryNotLoaded);
-    os.deleteFile(scratch + "impborl.dll");
+    os.files().deleteFile(scratch + "impborl.dll");
     EXPECT_EQ(extract(6), rc::kLibraryNotLoaded);
 }
 
@@ -203,14 +203,13 @@ TEST_F(ExtractEntry, ProgressOnlyWhenAskedAndErrorsReportedWithTheirPaths) {
     install();
     const int before = os.handledMessages;
     ASSERT_EQ(extract(7, false), 0);
-    EXPECT_EQ(form.labCopying.text(), "");
-    EXPECT_EQ(form.progressBar.position(), 0);
+    EXPECT_EQ(steps.reporter.status(), "");
+    EXPECT_EQ(steps.reporter.steps, 0);
     EXPECT_EQ(os.handledMessages, before);
 
     ASSERT_EQ(extract(8, true), 0);
-    EXPECT_EQ(form.labCopying.text(), "Writing screen saver files...");
-    EXPECT_TRUE(form.labCopying.visible());
-    EXPECT_EQ(form.progressBar.position(), 1);
+    EXPECT_EQ(steps.reporter.status(), "Writing screen saver files...");
+    EXPECT_EQ(steps.reporter.steps, 1);
 
     // An empty slot: -531, reported with an empty path.
     patch([](PackageHeader& h) { h.entries[7].setName(""); });
@@ -220,7 +219,7 @@ TEST_F(ExtractEntry, ProgressOnlyWhenAskedAndErrorsReportedWithTheirPaths) {
 
     // An I/O error is reported at once with the destination, even for a ".scr".
     os.boxes.clear();
-    os.inject = [&](const std::string& op, const std::string&) { return op == "read" ? 23 : 0; };
+    os.inject = [&](Op op, const std::string&) -> Result { return op == Op::Read ? 23 : 0; };
     EXPECT_EQ(extract(6), 23);
     ASSERT_EQ(os.boxes.size(), 1u);
     EXPECT_NE(os.boxes[0].text.find(system + "Night Sky.scr"), std::string::npos);

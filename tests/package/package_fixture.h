@@ -1,5 +1,5 @@
 // A package made by the package tool's builder, placed as the installer copy
-// of an installer window over the test double.
+// over the test double, with the package steps driven as the installer does.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,10 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "app/fInstall.h"
+#include "package/dataFunctions_shared.h"
+#include "package/installer_package.h"
 #include "package/package_layout.h"
 #include "tests/package/test_pattern.h"
 #include "platform/fake/fake_os.h"
+#include "tests/support/codec_library.h"
+#include "tests/support/test_reporter.h"
 #include "tools/saverpack/package_builder.h"
 
 namespace ssi::test {
@@ -69,9 +72,38 @@ inline void storeHeader(std::vector<uint8_t>& image, const PackageHeader& h) {
     std::memcpy(image.data() + kPackageOffset, bytes, kPackageHeaderSize);
 }
 
+// The installer's package state and its steps, called as the installer does.
+struct PackageSteps {
+    explicit PackageSteps(FakeOs& os) : os(os), reporter(os) {}
+    FakeOs& os;
+    InstallerPackage package;
+    SaverData data;
+    TestReporter reporter;
+    bool readMeIncluded = false;
+
+    Result copyInstaller() { return ssi::copyInstaller(os, package, reporter); }
+    Result loadPackageHeader() { return ssi::loadPackageHeader(os, package, reporter); }
+    void deriveInstallPaths() { ssi::deriveInstallPaths(os, package); }
+    Result extractEntry(File& file, int slot, bool progress) {
+        return ssi::extractEntry(os, file, package, slot, reporter, progress);
+    }
+    Result extractReadMe() { return ssi::extractReadMe(os, package, reporter); }
+    Result extractLicense() { return ssi::extractLicense(os, package, reporter); }
+    Result extractFlashInstaller() { return ssi::extractFlashInstaller(os, package, reporter); }
+    Result extractPreview() { return ssi::extractPreview(os, package, reporter); }
+    Result extractInstallEntries(const std::string& path) {
+        return ssi::extractInstallEntries(os, package, path, readMeIncluded, reporter);
+    }
+    Result readSaverRecord() { return ssi::readSaverRecord(os, package, data, reporter); }
+    Result expandDataFile() { return ssi::expandDataFile(os, package, data, reporter); }
+    Result writeSaverRecord() { return ssi::writeSaverRecord(os, package, data, reporter); }
+    std::string destinationFor(const PackageEntry& entry) const { return slotDestination(entry, package.folders()); }
+};
+
 struct PackageFixture : ::testing::Test {
     FakeOs os;
-    TInstallerForm form{os};
+    PackageSteps steps{os};
+    InstallerPackage& package = steps.package;
     tool::PackageInput input = standardInput();
     std::vector<uint8_t> image;
     const std::string scratch = "C:\\TEMP\\QDX1\\";
@@ -79,20 +111,22 @@ struct PackageFixture : ::testing::Test {
     const std::string installDir = "C:\\WINDOWS\\SYSTEM\\Night Sky dir\\";
 
     void SetUp() override {
-        form.dirs = {"C:\\WINDOWS\\", system, scratch};
+        package.dirs = {"C:\\WINDOWS\\", system, scratch};
         os.makeDirs(scratch);
         os.makeDirs(installDir);
-        form.preparePaths();
-        os.writeFile(scratch + "impborl.dll", "library");  // its exports come from the fake
+        preparePaths(os, package);
+        os.writeFile(scratch + "impborl.dll", "library");  // its exports come from the double
+        registerCodec(os);
     }
 
     // Builds the package and makes it the installer copy with its header loaded.
     void install() { install(buildImage(input)); }
     void install(const std::vector<uint8_t>& bytes) {
         image = bytes;
-        os.writeFile(form.installerCopyPath, std::string(image.begin(), image.end()));
-        if (image.size() >= size_t(kFirstSlotOffset)) form.header = headerOf(image);
-        form.installDir = installDir;
+        os.writeFile(package.installerCopyPath, std::string(image.begin(), image.end()));
+        if (image.size() >= size_t(kFirstSlotOffset)) package.header = headerOf(image);
+        package.installDir = installDir;
+        package.saverName = package.header.name();
     }
     // Changes the header of the installed copy.
     template <class F>
@@ -104,15 +138,15 @@ struct PackageFixture : ::testing::Test {
     }
 
     Result extract(int slot, bool progress = false) {
-        Result error = 0;
-        auto file = os.openFile(form.installerCopyPath, FileAccess::Read, error);
-        EXPECT_TRUE(file != nullptr);
-        return file ? form.extractEntry(*file, slot, progress) : error;
+        std::unique_ptr<File> file;
+        const Result error = os.files().openFile(package.installerCopyPath, FileAccess::Read, file);
+        EXPECT_EQ(error, 0);
+        return file ? steps.extractEntry(*file, slot, progress) : error;
     }
     std::string source(int slot) const {
         return std::string(input.slots[slot]->data.begin(), input.slots[slot]->data.end());
     }
-    bool exists(const std::string& path) { return os.fileAttributes(path) != attr::kInvalid; }
+    bool exists(const std::string& path) { return os.exists(path); }
 };
 
 }  // namespace ssi::test

@@ -1,5 +1,6 @@
 // The header record's byte layout, and the installer copy and header load
 // over the test double.
+#include "app/fInstall.h"
 #include "tests/package/package_fixture.h"
 
 using namespace ssi;
@@ -58,36 +59,36 @@ using LoadHeader = PackageFixture;
 
 TEST_F(LoadHeader, CopiesTheInstallerReadsTheHeaderAndExtractsTheLibrary) {
     install();
-    os.writeFile(form.exePath, std::string(image.begin(), image.end()));
-    os.deleteFile(form.installerCopyPath);
-    os.deleteFile(scratch + "impborl.dll");
-    form.header = PackageHeader{};
+    os.writeFile(package.exePath, std::string(image.begin(), image.end()));
+    os.files().deleteFile(package.installerCopyPath);
+    os.files().deleteFile(scratch + "impborl.dll");
+    package.header = PackageHeader{};
 
-    ASSERT_EQ(form.copyInstaller(), 0);
-    EXPECT_EQ(os.readFile(form.installerCopyPath).size(), image.size());
-    ASSERT_EQ(form.loadPackageHeader(), 0);
-    EXPECT_EQ(form.header.name(), "Night Sky");
+    ASSERT_EQ(steps.copyInstaller(), 0);
+    EXPECT_EQ(os.readFile(package.installerCopyPath).size(), image.size());
+    ASSERT_EQ(steps.loadPackageHeader(), 0);
+    EXPECT_EQ(package.header.name(), "Night Sky");
     EXPECT_EQ(os.readFile(scratch + "impborl.dll"), source(1));
 
-    form.deriveInstallPaths();
-    EXPECT_EQ(form.saverName, "Night Sky");
-    EXPECT_EQ(form.installDir, installDir);
-    EXPECT_EQ(form.dataFilePath, scratch + "Night Sky.ssd");
+    steps.deriveInstallPaths();
+    EXPECT_EQ(package.saverName, "Night Sky");
+    EXPECT_EQ(package.installDir, installDir);
+    EXPECT_EQ(package.dataFilePath, scratch + "Night Sky.ssd");
     EXPECT_TRUE(os.boxes.empty());
 }
 
 TEST_F(LoadHeader, CopyFailuresShowTheRetryMessageAndReturnTheUnderlyingCode) {
-    os.writeFile(form.installerCopyPath, "old copy");
-    os.lock(form.installerCopyPath);
-    EXPECT_EQ(form.copyInstaller(), rc::kFileBusy);
-    os.unlock(form.installerCopyPath);
+    os.writeFile(package.installerCopyPath, "old copy");
+    os.lock(package.installerCopyPath);
+    EXPECT_EQ(steps.copyInstaller(), rc::kFileBusy);
+    os.unlock(package.installerCopyPath);
 
-    os.inject = [](const std::string& op, const std::string&) { return op == "copyFile" ? 5 : 0; };
-    EXPECT_EQ(form.copyInstaller(), 5);
+    os.inject = [](Op op, const std::string&) -> Result { return op == Op::CopyFile ? 5 : 0; };
+    EXPECT_EQ(steps.copyInstaller(), 5);
     ASSERT_EQ(os.boxes.size(), 2u);
     for (const RecordedBox& box : os.boxes) {
         EXPECT_EQ(box.kind, BoxKind::Error);
-        EXPECT_EQ(box.text.rfind("Installation Error: " + form.installerCopyPath + "\r\n\r\nPlease retry", 0),
+        EXPECT_EQ(box.text.rfind("Installation Error: " + package.installerCopyPath + "\r\n\r\nPlease retry", 0),
                   0u);
     }
 }
@@ -95,38 +96,40 @@ TEST_F(LoadHeader, CopyFailuresShowTheRetryMessageAndReturnTheUnderlyingCode) {
 TEST_F(LoadHeader, ACopyFailureStopsTheInitialisationBeforeTheHeaderIsRead) {
     install();
     os.writeFile(os.module, std::string(image.begin(), image.end()));
-    os.inject = [](const std::string& op, const std::string&) { return op == "copyFile" ? 5 : 0; };
-    form.header = PackageHeader{};
+    os.inject = [](Op op, const std::string&) -> Result { return op == Op::CopyFile ? 5 : 0; };
+    os.files().deleteFile(scratch + "impborl.dll");
+    TInstallerForm form(os);
     form.FormCreate();
     ASSERT_FALSE(os.boxes.empty());
     EXPECT_NE(os.boxes[0].text.find("Please retry installation."), std::string::npos);
-    EXPECT_EQ(form.header.entries[1].name(), "");
+    EXPECT_EQ(form.package.header.entries[1].name(), "");
+    EXPECT_FALSE(exists(scratch + "impborl.dll"));
 }
 
 TEST_F(LoadHeader, AShortOrUnreadableHeaderExtractsNothing) {
     install();
-    os.deleteFile(scratch + "impborl.dll");
+    os.files().deleteFile(scratch + "impborl.dll");
     image.resize(size_t(kFirstSlotOffset) - 1);
     install(image);
-    EXPECT_EQ(form.loadPackageHeader(), rc::kShortHeader);
+    EXPECT_EQ(steps.loadPackageHeader(), rc::kShortHeader);
     ASSERT_EQ(os.boxes.size(), 1u);
-    EXPECT_EQ(os.boxes[0].text, "Installation Error: " + form.installerCopyPath +
-                                    "\r\n\r\nProblem with file " + form.installerCopyPath + ". ");
+    EXPECT_EQ(os.boxes[0].text, "Installation Error: " + package.installerCopyPath +
+                                    "\r\n\r\nProblem with file " + package.installerCopyPath + ". ");
     EXPECT_FALSE(exists(scratch + "impborl.dll"));
 
-    os.deleteFile(form.installerCopyPath);
-    EXPECT_EQ(form.loadPackageHeader(), oserr::kFileNotFound);
+    os.files().deleteFile(package.installerCopyPath);
+    EXPECT_EQ(steps.loadPackageHeader(), oserr::kFileNotFound);
     EXPECT_EQ(os.boxes.size(), 2u);
 }
 
 TEST_F(LoadHeader, HeadersThatCannotBeValidAreRefusedAsCorrupt) {
     install();
     const std::vector<uint8_t> good = image;
-    os.deleteFile(scratch + "impborl.dll");
+    os.files().deleteFile(scratch + "impborl.dll");
     auto refused = [&](auto change) {
         install(good);
         patch(change);
-        return form.loadPackageHeader() == rc::kCorruptPackage && !exists(scratch + "impborl.dll");
+        return steps.loadPackageHeader() == rc::kCorruptPackage && !exists(scratch + "impborl.dll");
     };
     EXPECT_TRUE(refused([](PackageHeader& h) { h.flashVersionIndex = 2; }));
     EXPECT_TRUE(refused([](PackageHeader& h) { h.flashVersionIndex = 255; }));
@@ -142,7 +145,7 @@ TEST_F(LoadHeader, HeadersThatCannotBeValidAreRefusedAsCorrupt) {
         h.installerMode = h.showLicense = h.showReadMe = h.carriesFlashInstaller = h.offerDisplayPanel = 0;
         h.flashVersionIndex = 1;
     });
-    EXPECT_EQ(form.loadPackageHeader(), 0);
+    EXPECT_EQ(steps.loadPackageHeader(), 0);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/version.h"
 #include "package/dataStructures_shared.h"
 #include "tests/package/package_fixture.h"
 #include "tools/saverpack/commands.h"
@@ -228,6 +229,17 @@ TEST_F(Saverpack, ImplodeExplodeAndUsage) {
     EXPECT_EQ(run({"extract", "a", "b", "--slot", "11"}), 2);
     EXPECT_EQ(run({"--help"}), 0);
     EXPECT_NE(out.find("verify FILE"), std::string::npos);
+    EXPECT_NE(out.find("--version"), std::string::npos);
+}
+
+TEST_F(Saverpack, VersionNamesTheToolAndItsCodec) {
+    for (const char* flag : {"--version", "-V"}) {
+        ASSERT_EQ(run({flag}), 0) << flag;
+        EXPECT_EQ(err, "") << flag;
+        EXPECT_EQ(out.substr(0, out.find('\n')), std::string("saverpack ") + SSI_VERSION_TEXT) << flag;
+        EXPECT_NE(out.find("\ncodec: implode " SSI_CODEC_VERSION_TEXT " "), std::string::npos) << out;
+        EXPECT_EQ(run({flag, "extra"}), 2) << flag;
+    }
 }
 
 }  // namespace

@@ -8,11 +8,12 @@
 
 #include <cstring>
 
-#include "app/fInstall.h"
+#include "package/installer_package.h"
 #include "package/package_layout.h"
 #include "package/pk_stuff.h"
 #include "platform/win32/win32_os.h"
 #include "tests/package/test_pattern.h"
+#include "tests/support/test_reporter.h"
 #include "tests/wine/wine_test_support.h"
 
 namespace ssi {
@@ -25,20 +26,43 @@ using wintest::writeFile;
 
 using wintest::HeldFile;
 
-// The real seam, with message boxes recorded instead of shown and every
-// library load counted.
-class RecordingOs : public win32::Win32Os {
+// The real system facts, with every library load counted.
+class RecordingSystem : public System {
 public:
-    BoxAnswer messageBox(BoxKind, BoxButtons, const std::string& text) override {
-        boxes.push_back(text);
-        return BoxAnswer::Abort;
-    }
-    std::unique_ptr<Library> loadLibrary(const std::string& path) override {
+    explicit RecordingSystem(System& real) : real_(real) {}
+    std::string environment(const std::string& name) override { return real_.environment(name); }
+    std::string systemDirectory() override { return real_.systemDirectory(); }
+    std::string windowsDirectory() override { return real_.windowsDirectory(); }
+    std::string tempDirectory() override { return real_.tempDirectory(); }
+    std::string modulePath() override { return real_.modulePath(); }
+    std::vector<std::string> commandLineParameters() override { return real_.commandLineParameters(); }
+    Result windowsVersion(WindowsVersion& out) override { return real_.windowsVersion(out); }
+    Result setScreenSaveActive(bool active) override { return real_.setScreenSaveActive(active); }
+    Result loadLibrary(const std::string& path, std::unique_ptr<Library>& out) override {
         loads.push_back(path);
-        return Win32Os::loadLibrary(path);
+        return real_.loadLibrary(path, out);
     }
-    std::vector<std::string> boxes;
+    std::string loadString(uint32_t id) override { return real_.loadString(id); }
+    std::string errorText(Result code) override { return real_.errorText(code); }
+    void sleep(uint32_t milliseconds) override { real_.sleep(milliseconds); }
     std::vector<std::string> loads;
+
+private:
+    System& real_;
+};
+
+// The real seam but for the counted library loads.
+class RecordingOs : public Os {
+public:
+    FileSystem& files() override { return real.files(); }
+    Registry& registry() override { return real.registry(); }
+    Profile& profile() override { return real.profile(); }
+    System& system() override { return recording; }
+    Shell& shell() override { return real.shell(); }
+    Com& com() override { return real.com(); }
+    Ui& ui() override { return real.ui(); }
+    win32::Win32Os real;
+    RecordingSystem recording{real.system()};
 };
 
 int run(const std::string& commandLine) {
@@ -101,34 +125,37 @@ struct WinePackage : ::testing::Test {
     }
 
     RecordingOs os;
-    TInstallerForm form{os};
+    InstallerPackage package;
+    test::TestReporter reporter{os};
     void SetUp() override {
         ASSERT_FALSE(readFile(installer).empty());
-        form.dirs = {freshDir("pkg-windows"), freshDir("pkg-system"), freshDir("pkg-scratch")};
-        form.installerCopyPath = installer;
-        ASSERT_EQ(form.loadPackageHeader(), 0);  // extracts the real impborl.dll into the scratch folder
-        form.deriveInstallPaths();
-        ::CreateDirectoryA(form.installDir.c_str(), nullptr);
+        reporter.showBoxes = false;
+        package.dirs = {freshDir("pkg-windows"), freshDir("pkg-system"), freshDir("pkg-scratch")};
+        package.installerCopyPath = installer;
+        // Extracts the real impborl.dll into the scratch folder.
+        ASSERT_EQ(loadPackageHeader(os, package, reporter), 0);
+        deriveInstallPaths(os, package);
+        ::CreateDirectoryA(package.installDir.c_str(), nullptr);
     }
     Result extract(int slot) {
-        Result error = 0;
-        auto file = os.openFile(installer, FileAccess::Read, error);
-        return file ? form.extractEntry(*file, slot, false) : error;
+        std::unique_ptr<File> file;
+        if (Result error = os.files().openFile(installer, FileAccess::Read, file)) return error;
+        return extractEntry(os, *file, package, slot, reporter, false);
     }
-    std::string destination(int slot) { return form.destinationFor(form.header.entries[slot]); }
+    std::string destination(int slot) { return slotDestination(package.entry(slot), package.folders()); }
 };
 std::string WinePackage::source;
 std::string WinePackage::installer;
 
 TEST_F(WinePackage, EverySlotComesOutByteIdenticalToItsSource) {
-    EXPECT_EQ(readFile(form.dirs.scratchDir + "impborl.dll"), readFile(exeDir() + "impborl.dll"));
+    EXPECT_EQ(readFile(package.dirs.scratchDir + "impborl.dll"), readFile(exeDir() + "impborl.dll"));
     for (const Slot& s : kSlots) {
         ASSERT_EQ(extract(s.index), 0) << s.name;
         EXPECT_EQ(readFile(destination(s.index)), readFile(source + s.file)) << s.name;
     }
-    EXPECT_EQ(destination(6), form.dirs.systemDir + "Night Sky.scr");
-    EXPECT_EQ(destination(9), form.dirs.systemDir + "Night Sky dir\\saver1.dll");
-    EXPECT_TRUE(os.boxes.empty());
+    EXPECT_EQ(destination(6), package.dirs.systemDir + "Night Sky.scr");
+    EXPECT_EQ(destination(9), package.dirs.systemDir + "Night Sky dir\\saver1.dll");
+    EXPECT_TRUE(reporter.errors.empty());
 }
 
 TEST_F(WinePackage, ABusyDllIsKeptAndABusyScreenSaverCannotBeReplaced) {
@@ -149,20 +176,20 @@ TEST_F(WinePackage, ABusyDllIsKeptAndABusyScreenSaverCannotBeReplaced) {
         EXPECT_EQ(extract(6), rc::kSaverNotReplaced);
         EXPECT_EQ(readFile(scr), "old saver");
     }
-    EXPECT_TRUE(os.boxes.empty());
+    EXPECT_TRUE(reporter.errors.empty());
     EXPECT_EQ(extract(6), 0);
     EXPECT_EQ(readFile(scr), readFile(source + "saver.scr"));
 }
 
 TEST_F(WinePackage, ACompressedSlotOfTheWrongExpandedSizeGivesMinus13) {
-    form.header.entries[10].expandedSize += 1;
+    package.header.entries[10].expandedSize += 1;
     EXPECT_EQ(extract(10), rc::kExpandedSizeWrong);
-    ASSERT_EQ(os.boxes.size(), 1u);  // a ".dll" destination is reported with its path
-    EXPECT_NE(os.boxes[0].find(destination(10)), std::string::npos);
+    ASSERT_EQ(reporter.errors.size(), 1u);  // a ".dll" destination is reported with its path
+    EXPECT_EQ(reporter.errors[0].second, destination(10));
 
-    form.header.entries[6].expandedSize -= 1;
+    package.header.entries[6].expandedSize -= 1;
     EXPECT_EQ(extract(6), rc::kExpandedSizeWrong);
-    EXPECT_EQ(os.boxes.size(), 1u);  // a ".scr" is left to the caller
+    EXPECT_EQ(reporter.errors.size(), 1u);  // a ".scr" is left to the caller
 }
 
 // The binding against real libraries: one without "_crc32" is loaded, refused
@@ -174,14 +201,14 @@ TEST(WineCompressor, RefusesALibraryWithoutCrc32AndNeverLoadsAMissingOne) {
     {
         TCompressor compressor(os, dir);
         EXPECT_FALSE(compressor.loaded);
-        EXPECT_EQ(os.loads, std::vector<std::string>{dir + "impborl.dll"});
+        EXPECT_EQ(os.recording.loads, std::vector<std::string>{dir + "impborl.dll"});
     }
     EXPECT_EQ(::GetModuleHandleA((dir + "impborl.dll").c_str()), nullptr) << "the refused library is freed";
 
-    os.loads.clear();
+    os.recording.loads.clear();
     TCompressor missing(os, freshDir("pkg-nolib"));
     EXPECT_FALSE(missing.loaded);
-    EXPECT_TRUE(os.loads.empty());
+    EXPECT_TRUE(os.recording.loads.empty());
 
     // The real library in the same place is accepted.
     ASSERT_TRUE(::CopyFileA((exeDir() + "impborl.dll").c_str(), (dir + "impborl.dll").c_str(), FALSE));

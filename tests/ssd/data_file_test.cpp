@@ -3,11 +3,12 @@
 // and the three installation steps built on them.
 #include <gtest/gtest.h>
 
-#include "app/fInstall.h"
 #include "package/dataFunctions_shared.h"
 #include "platform/fake/fake_os.h"
 #include "saver/KVR_FileUtils.h"
 #include "tests/ssd/ssd_test_util.h"
+#include "tests/support/codec_library.h"
+#include "tests/support/test_reporter.h"
 
 using namespace ssi;
 using namespace ssi::test;
@@ -28,8 +29,9 @@ struct DataFileTest : ::testing::Test {
     DataFileTest() {
         os.makeDirs(kInstall);
         os.writeFile(kScratch + "impborl.dll", "library");
+        registerCodec(os);
     }
-    bool exists(const std::string& p) { return os.fileAttributes(p) != attr::kInvalid; }
+    bool exists(const std::string& p) { return os.exists(p); }
     Result open(const std::vector<TestItem>& items, int32_t mode = 8) {
         os.writeFile(kContainer, makeDataFile(items, mode));
         bool read = false;
@@ -226,8 +228,8 @@ TEST_F(DataFileTest, ChunksOutsideTheFileAreReadFailuresWithoutAFile) {
               0);
     // Refused before any target is created, any block allocated or the library loaded.
     std::vector<std::string> opened;
-    os.inject = [&](const std::string& op, const std::string& path) {
-        if (op == "openFile") opened.push_back(path);
+    os.inject = [&](Op op, const std::string& path) -> Result {
+        if (op == Op::OpenFile) opened.push_back(path);
         return 0;
     };
     for (int32_t i = 1; i <= 5; ++i) EXPECT_EQ(extract(i), rc::kShortRead) << i;
@@ -264,16 +266,16 @@ TEST_F(DataFileTest, FailuresRemoveThePartlyWrittenTarget) {
     ASSERT_EQ(open({{"short.txt", big}, {"broken.txt", big}, {"ok.txt", "keep me"}}), 0);
     // A target that existed before is replaced: once created, a failure removes it.
     os.writeFile(kInstall + "short.txt", "old");
-    os.inject = [](const std::string& op, const std::string& path) {
-        return op == "write" && path.find("short.txt") != std::string::npos ? oserr::kDiskFull : 0;
+    os.inject = [](Op op, const std::string& path) -> Result {
+        return op == Op::Write && path.find("short.txt") != std::string::npos ? oserr::kDiskFull : 0;
     };
     EXPECT_EQ(extract(1), oserr::kDiskFull);
     EXPECT_FALSE(exists(kInstall + "short.txt"));
     EXPECT_NE(os.boxes.back().text.find(kReadProblem), std::string::npos);
 
     int reads = 0;
-    os.inject = [&](const std::string& op, const std::string&) {
-        return op == "read" && ++reads == 2 ? oserr::kAccessDenied : 0;  // the chunk reads, the bytes do not
+    os.inject = [&](Op op, const std::string&) -> Result {
+        return op == Op::Read && ++reads == 2 ? oserr::kAccessDenied : 0;  // the chunk reads, the bytes do not
     };
     EXPECT_EQ(extract(2), oserr::kAccessDenied);
     EXPECT_FALSE(exists(kInstall + "broken.txt"));
@@ -295,7 +297,7 @@ TEST_F(DataFileTest, CompressedItemsAreCheckedByTheirExpandedSize) {
     EXPECT_EQ(extract(3), rc::kExpandedSizeWrong);
     EXPECT_FALSE(exists(kInstall + "garbage.txt"));
 
-    os.deleteFile(kScratch + "impborl.dll");
+    os.files().deleteFile(kScratch + "impborl.dll");
     EXPECT_EQ(extract(4), rc::kLibraryNotLoaded);
     EXPECT_FALSE(exists(kInstall + "right.txt"));
 }
@@ -304,44 +306,48 @@ TEST_F(DataFileTest, CompressedItemsAreCheckedByTheirExpandedSize) {
 
 struct InstallStepsTest : ::testing::Test {
     FakeOs os;
-    TInstallerForm form{os};
+    InstallerPackage package;
+    SaverData saverData;
+    TestReporter reporter{os};
 
     InstallStepsTest() {
-        form.activeMode = kQuietMode;
-        form.dirs.scratchDir = kScratch;
-        form.installDir = kInstall;
-        form.dataFilePath = kContainer;
+        package.dirs.scratchDir = kScratch;
+        package.installDir = kInstall;
+        package.dataFilePath = kContainer;
         os.makeDirs(kInstall);
         os.writeFile(kScratch + "impborl.dll", "library");
+        registerCodec(os);
     }
-    bool exists(const std::string& p) { return os.fileAttributes(p) != attr::kInvalid; }
+    bool exists(const std::string& p) { return os.exists(p); }
     Result expand(const std::vector<TestItem>& items, int32_t mode = 8) {
         os.writeFile(kContainer, makeDataFile(items, mode));
-        return form.expandDataFile();
+        return expandDataFile(os, package, saverData, reporter);
     }
+    Result readRecord() { return readSaverRecord(os, package, saverData, reporter); }
+    Result writeRecord() { return writeSaverRecord(os, package, saverData, reporter); }
 };
 
 TEST_F(InstallStepsTest, ExpandWritesEveryItemClosesAndSteps) {
-    form.activeMode = 2;
-    form.progressBar.setRange(0, 10);
     ASSERT_EQ(expand({{"intro.swf", "movie"}, {"media\\intro2.swf", "second", true}, {"", "skipped"}}), 0);
-    EXPECT_EQ(form.labCopying.text(), "Expanding files...");
-    EXPECT_EQ(form.progressBar.position(), 1);
+    EXPECT_EQ(reporter.status(), "Expanding files...");
+    EXPECT_EQ(reporter.steps, 1);
     EXPECT_EQ(os.readFile(kInstall + "intro.swf"), "movie");
     EXPECT_EQ(os.readFile(kInstall + "media\\intro2.swf"), "second");
-    EXPECT_FALSE(form.dataFile->isOpen());
-    EXPECT_TRUE(os.fileAttributes(kInstall + "intro.swf") & attr::kArchive);
-    EXPECT_EQ(recordBytes(form.saverRecord), recordBytes(patternRecord(3, 8)));
+    EXPECT_FALSE(saverData.file->isOpen());
+    uint32_t attributes = 0;
+    EXPECT_EQ(os.files().attributes(kInstall + "intro.swf", attributes), 0);
+    EXPECT_TRUE(attributes & attr::kArchive);
+    EXPECT_EQ(recordBytes(saverData.record), recordBytes(patternRecord(3, 8)));
     EXPECT_TRUE(os.boxes.empty());
 }
 
 TEST_F(InstallStepsTest, NoItemsOpensAndClosesWithSuccess) {
     EXPECT_EQ(expand({}), 0);
-    ASSERT_TRUE(form.dataFile);
-    EXPECT_TRUE(form.dataFile->wasRead());
-    EXPECT_FALSE(form.dataFile->isOpen());
+    ASSERT_TRUE(saverData.file);
+    EXPECT_TRUE(saverData.file->wasRead());
+    EXPECT_FALSE(saverData.file->isOpen());
     std::vector<FindEntry> entries;
-    os.findFiles(kInstall + "*.*", entries);
+    os.files().findFiles(kInstall + "*.*", entries);
     for (const FindEntry& e : entries) EXPECT_TRUE(e.name == "." || e.name == "..") << e.name;
 }
 
@@ -350,12 +356,15 @@ TEST_F(InstallStepsTest, ModeThreeCopiesThePreviewInsteadOfReadingItem1) {
     // Item 1's stored bytes are garbage and its chunk points nowhere: neither is read.
     ASSERT_EQ(expand({TestItem("movie.swf", "ignored", true).at(0x7FFFFFF0).bytes("garbage"),
                       {"copy.swf", "", false, 3},
+                      {"media\\loops\\copy.swf", "", false, 3},
                       {"other.txt", "other"}},
                      3),
               0);
     EXPECT_EQ(os.readFile(kInstall + "movie.swf"), "the preview movie");
     EXPECT_EQ(os.readFile(kInstall + "copy.swf"), "the preview movie")
         << "later kind-3 items copy item 1's file";
+    EXPECT_EQ(os.readFile(kInstall + "media\\loops\\copy.swf"), "the preview movie")
+        << "a copy into sub-folders gets its folders";
     EXPECT_EQ(os.readFile(kInstall + "other.txt"), "other");
     EXPECT_TRUE(os.boxes.empty());
 }
@@ -365,7 +374,7 @@ TEST_F(InstallStepsTest, FailedMovieCopyEndsWith532AndClosesTheContainer) {
     EXPECT_EQ(expand({{"movie.swf", "x"}, {"after.txt", "never"}}, 3), rc::kMovieCopyFailed);
     ASSERT_EQ(os.boxes.size(), 1u);
     EXPECT_EQ(os.boxes[0].text.rfind("Installation Error: " + kScratch + "installer.swf", 0), 0u);
-    EXPECT_FALSE(form.dataFile->isOpen());
+    EXPECT_FALSE(saverData.file->isOpen());
     EXPECT_FALSE(exists(kInstall + "after.txt"));
 
     // A kind-3 item that names the movie itself copies onto itself: ignored.
@@ -378,7 +387,7 @@ TEST_F(InstallStepsTest, FailedMovieCopyEndsWith532AndClosesTheContainer) {
 TEST_F(InstallStepsTest, LoopFailureClosesTheContainerAndSkipsAMissingMovie) {
     // Item 1 produces no file, so there is no movie to mark.
     EXPECT_EQ(expand({{"movie.swf", ""}, {"..\\evil.txt", "x"}, {"never.txt", "x"}}), rc::kUnsafeItemName);
-    EXPECT_FALSE(form.dataFile->isOpen());
+    EXPECT_FALSE(saverData.file->isOpen());
     EXPECT_FALSE(exists(kInstall + "never.txt"));
     EXPECT_FALSE(exists("C:\\WINDOWS\\SYSTEM\\evil.txt"));
     // The scratch copy can now be deleted, and a new installation opens afresh.
@@ -394,46 +403,45 @@ TEST_F(InstallStepsTest, LoopFailureClosesTheContainerAndSkipsAMissingMovie) {
 }
 
 TEST_F(InstallStepsTest, OpenFailureEndsTheStep) {
-    EXPECT_EQ(form.expandDataFile(), oserr::kFileNotFound);
+    EXPECT_EQ(expandDataFile(os, package, saverData, reporter), oserr::kFileNotFound);
     ASSERT_EQ(os.boxes.size(), 1u);
     EXPECT_NE(os.boxes[0].text.find("Problem opening screen saver data file."), std::string::npos);
 }
 
 TEST_F(InstallStepsTest, SaverRecordIsReadAndWrittenWhole) {
     os.writeFile(kContainer, makeDataFile({{"a", "b"}}, 8));
-    ASSERT_EQ(form.readSaverRecord(), 0);
-    EXPECT_EQ(recordBytes(form.saverRecord), recordBytes(patternRecord(1, 8)));
-    form.activeMode = 2;
-    ASSERT_EQ(form.writeSaverRecord(), 0);
-    EXPECT_EQ(form.labCopying.text(), "Writing saver data file...");
+    ASSERT_EQ(readRecord(), 0);
+    EXPECT_EQ(recordBytes(saverData.record), recordBytes(patternRecord(1, 8)));
+    ASSERT_EQ(writeRecord(), 0);
+    EXPECT_EQ(reporter.status(), "Writing saver data file...");
     EXPECT_EQ(os.readFile(kInstall + "saver.dat"), recordBytes(patternRecord(1, 8)));
 
     os.writeFile(kInstall + "saver.dat", "an older, longer settings file than the record");
-    ASSERT_EQ(form.writeSaverRecord(), 0);
+    ASSERT_EQ(writeRecord(), 0);
     EXPECT_EQ(os.readFile(kInstall + "saver.dat").size(), 1240u);
     EXPECT_TRUE(os.boxes.empty());
 }
 
 TEST_F(InstallStepsTest, SaverRecordFailuresShowTheInstallError) {
-    EXPECT_EQ(form.readSaverRecord(), oserr::kFileNotFound);
+    EXPECT_EQ(readRecord(), oserr::kFileNotFound);
     ASSERT_EQ(os.boxes.size(), 1u);
     EXPECT_EQ(os.boxes[0].text,
               "Installation Error: " + kContainer + "\r\n\r\nProblem with file " + kContainer + ". ");
 
     os.writeFile(kContainer, std::string(100, 'x'));
-    const SaverRecord before = form.saverRecord;
-    EXPECT_EQ(form.readSaverRecord(), rc::kShortRead);
-    EXPECT_EQ(recordBytes(form.saverRecord), recordBytes(before));
+    const SaverRecord before = saverData.record;
+    EXPECT_EQ(readRecord(), rc::kShortRead);
+    EXPECT_EQ(recordBytes(saverData.record), recordBytes(before));
 
-    os.inject = [](const std::string& op, const std::string& path) {
-        return op == "write" && path.find("saver.dat") != std::string::npos ? oserr::kDiskFull : 0;
+    os.inject = [](Op op, const std::string& path) -> Result {
+        return op == Op::Write && path.find("saver.dat") != std::string::npos ? oserr::kDiskFull : 0;
     };
-    EXPECT_EQ(form.writeSaverRecord(), oserr::kDiskFull);
+    EXPECT_EQ(writeRecord(), oserr::kDiskFull);
     EXPECT_FALSE(exists(kInstall + "saver.dat")) << "no settings file cut short";
-    os.inject = [](const std::string& op, const std::string&) {
-        return op == "openFile" ? oserr::kAccessDenied : 0;
+    os.inject = [](Op op, const std::string&) -> Result {
+        return op == Op::OpenFile ? oserr::kAccessDenied : 0;
     };
-    EXPECT_EQ(form.writeSaverRecord(), oserr::kAccessDenied);
+    EXPECT_EQ(writeRecord(), oserr::kAccessDenied);
     EXPECT_NE(os.boxes.back().text.find("Insufficient user account privileges."), std::string::npos);
 }
 

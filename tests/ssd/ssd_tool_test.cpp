@@ -9,6 +9,7 @@
 
 #include "package/dataFunctions_shared.h"
 #include "platform/fake/fake_os.h"
+#include "tests/support/codec_library.h"
 #include "tests/ssd/ssd_test_util.h"
 #include "tools/saverpack/ssd_command.h"
 
@@ -94,6 +95,7 @@ TEST_F(SsdTool, FolderTreeRoundTripsByteForByte) {
 
     // The installer's reader takes the same file.
     FakeOs os;
+    test::registerCodec(os);
     SaverRecord loaded{};
     SaverDataFile data(os, loaded, "C:\\TEMP\\QDX1\\");
     os.writeFile("C:\\TEMP\\QDX1\\impborl.dll", "library");

@@ -5,12 +5,12 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include "app/fInstall.h"
 #include "flash/FlashPanel_swf.h"
 #include "package/dataFunctions_shared.h"
 #include "platform/win32/win32_os.h"
 #include "saver/KVR_FileUtils.h"
 #include "tests/ssd/ssd_test_util.h"
+#include "tests/support/test_reporter.h"
 #include "tests/wine/wine_test_support.h"
 
 namespace ssi {
@@ -31,30 +31,34 @@ struct WineDataFile : ::testing::Test {
     win32::Win32Os os;
     std::string scratch = freshDir("ssdscratch");
     std::string install = freshDir("ssdinstall") + "Night Sky dir\\";
-    TInstallerForm form{os};
+    InstallerPackage package;
+    SaverData data;
+    TestReporter reporter{os};
 
     WineDataFile() {
         ::CreateDirectoryA(install.c_str(), nullptr);
         ::CopyFileA((exeDir() + "impborl.dll").c_str(), (scratch + "impborl.dll").c_str(), FALSE);
-        form.activeMode = kQuietMode;
-        form.dirs.scratchDir = scratch;
-        form.installDir = install;
-        form.dataFilePath = scratch + "saver.ssd";
+        package.dirs.scratchDir = scratch;
+        package.installDir = install;
+        package.dataFilePath = scratch + "saver.ssd";
     }
+    Result readRecord() { return readSaverRecord(os, package, data, reporter); }
+    Result expand() { return expandDataFile(os, package, data, reporter); }
+    Result writeRecord() { return writeSaverRecord(os, package, data, reporter); }
 };
 
 TEST_F(WineDataFile, ExpandsThroughTheRealLibrary) {
     ASSERT_TRUE(exists(scratch + "impborl.dll"));
     const std::string text(20000, 't');
     writeFile(scratch + "installer.swf", "the preview");
-    writeFile(form.dataFilePath, makeDataFile({TestItem("movie.swf", "stored garbage", true).bytes("xx"),
+    writeFile(package.dataFilePath, makeDataFile({TestItem("movie.swf", "stored garbage", true).bytes("xx"),
                                                {"media\\deep\\notes.txt", text, true},
                                                {"media\\plain.bin", std::string("\0\1\2\3", 4)},
                                                {"empty.txt", ""}},
                                               3));
-    ASSERT_EQ(form.readSaverRecord(), 0);
-    ASSERT_EQ(form.expandDataFile(), 0);
-    ASSERT_EQ(form.writeSaverRecord(), 0);
+    ASSERT_EQ(readRecord(), 0);
+    ASSERT_EQ(expand(), 0);
+    ASSERT_EQ(writeRecord(), 0);
     EXPECT_EQ(readFile(install + "movie.swf"), "the preview");
     EXPECT_EQ(readFile(install + "media\\deep\\notes.txt"), text);
     EXPECT_EQ(readFile(install + "media\\plain.bin"), std::string("\0\1\2\3", 4));
@@ -62,43 +66,43 @@ TEST_F(WineDataFile, ExpandsThroughTheRealLibrary) {
     EXPECT_EQ(readFile(install + "saver.dat"), recordBytes(patternRecord(4, 3)));
     EXPECT_TRUE(::GetFileAttributesA((install + "movie.swf").c_str()) & FILE_ATTRIBUTE_ARCHIVE);
     // The container is closed: the installation may delete it.
-    EXPECT_TRUE(::DeleteFileA(form.dataFilePath.c_str()));
+    EXPECT_TRUE(::DeleteFileA(package.dataFilePath.c_str()));
 }
 
 TEST_F(WineDataFile, HostileItemsAreRefusedWithABox) {
     const std::string outside = install.substr(0, install.size() - std::string("Night Sky dir\\").size());
-    writeFile(form.dataFilePath, makeDataFile({{"..\\escaped.txt", "x"}, {"never.txt", "x"}}));
+    writeFile(package.dataFilePath, makeDataFile({{"..\\escaped.txt", "x"}, {"never.txt", "x"}}));
     BoxWatcher watcher("Error", IDABORT);
-    EXPECT_EQ(form.expandDataFile(), rc::kUnsafeItemName);
+    EXPECT_EQ(expand(), rc::kUnsafeItemName);
     const auto& box = watcher.result();
     ASSERT_TRUE(box.found);
     EXPECT_EQ(box.text, "Quillon Error: Problem reading screen saver data file. -543");
     EXPECT_FALSE(exists(outside + "escaped.txt"));
     EXPECT_FALSE(exists(install + "never.txt"));
-    EXPECT_TRUE(::DeleteFileA(form.dataFilePath.c_str())) << "closed after the failure";
+    EXPECT_TRUE(::DeleteFileA(package.dataFilePath.c_str())) << "closed after the failure";
 }
 
 TEST_F(WineDataFile, WrongExpandedSizeLeavesNoFile) {
-    writeFile(form.dataFilePath,
+    writeFile(package.dataFilePath,
               makeDataFile({TestItem("short.txt", std::string(5000, 's'), true).expanded(4999)}));
-    EXPECT_EQ(form.expandDataFile(), rc::kExpandedSizeWrong);
+    EXPECT_EQ(expand(), rc::kExpandedSizeWrong);
     EXPECT_FALSE(exists(install + "short.txt"));
 }
 
 TEST_F(WineDataFile, SecondOpenShowsTheInUseBox) {
-    writeFile(form.dataFilePath, makeDataFile({{"a.txt", "a"}}));
-    SaverDataFile data(os, form.saverRecord, scratch);
+    writeFile(package.dataFilePath, makeDataFile({{"a.txt", "a"}}));
+    SaverDataFile container(os, data.record, scratch);
     bool read = false;
-    ASSERT_EQ(data.openDataFile(form.dataFilePath, true, read), 0);
+    ASSERT_EQ(container.openDataFile(package.dataFilePath, true, read), 0);
     BoxWatcher watcher("Information", IDABORT);
-    EXPECT_EQ(data.openDataFile(form.dataFilePath, true, read), 0);
+    EXPECT_EQ(container.openDataFile(package.dataFilePath, true, read), 0);
     const auto& box = watcher.result();
     ASSERT_TRUE(box.found);
     EXPECT_EQ(box.text, "Quillon Error: Screen saver data file already in use.");
     ASSERT_EQ(box.buttons.size(), 1u);
     EXPECT_EQ(box.buttons[0].first, IDABORT);
     EXPECT_TRUE(read);
-    EXPECT_EQ(data.closeDataFile(), 0);
+    EXPECT_EQ(container.closeDataFile(), 0);
 }
 
 std::string cws(uint8_t version, const std::string& body) {

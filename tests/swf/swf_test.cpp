@@ -5,55 +5,26 @@
 
 #include "flash/FlashPanel_swf.h"
 #include "platform/fake/fake_os.h"
+#include "tests/support/swf_movies.h"
 
 using namespace ssi;
+using namespace ssi::movies;
 
 namespace {
 
 const std::string kMovie = "C:\\TEMP\\QDX1\\installer.swf";
 const std::string kFolder = "C:\\TEMP\\FlashPanel1\\";
 
-std::string le32(uint32_t v) {
-    return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
-}
-
-std::string deflated(const std::string& body) {
-    uLongf size = compressBound(uLong(body.size()));
-    std::string out(size, '\0');
-    compress(reinterpret_cast<Bytef*>(&out[0]), &size, reinterpret_cast<const Bytef*>(body.data()),
-             uLong(body.size()));
-    out.resize(size);
-    return out;
-}
-
-// A body that does not compress to nothing, so several blocks are involved.
-std::string sampleBody(size_t size) {
-    std::string body(size, '\0');
-    uint32_t x = 12345;
-    for (char& c : body) {
-        x = x * 1103515245u + 12345u;
-        c = char((x >> 16) % 7 + 'a');
-    }
-    return body;
-}
-
-std::string fws(uint8_t version, const std::string& body) {
-    return "FWS" + std::string(1, char(version)) + le32(uint32_t(8 + body.size())) + body;
-}
-std::string cws(uint8_t version, const std::string& body) {
-    return "CWS" + std::string(1, char(version)) + le32(uint32_t(8 + body.size())) + deflated(body);
-}
-
 struct SwfTest : ::testing::Test {
     FakeOs os;
     SwfInspector swf{os};
     SwfTest() { swf.swfFilename = kMovie; }
-    bool exists(const std::string& p) { return os.fileAttributes(p) != attr::kInvalid; }
+    bool exists(const std::string& p) { return os.exists(p); }
 };
 
 TEST_F(SwfTest, FormatTypeAcceptsOnlyTheTwoSignatures) {
-    os.inject = [](const std::string& op, const std::string&) {
-        return op == "openFile" ? oserr::kAccessDenied : 0;
+    os.inject = [](Op op, const std::string&) -> Result {
+        return op == Op::OpenFile ? oserr::kAccessDenied : 0;
     };
     EXPECT_EQ(swf.readSWFFileFormatType(), 0) << "a missing movie is not opened";
     EXPECT_EQ(swf.signature, "");
@@ -150,8 +121,8 @@ TEST_F(SwfTest, MissingMovieAndFolderFailures) {
     SwfInspector other(os);
     other.swfFilename = kMovie;
     os.writeFile(kMovie, cws(6, "x"));
-    os.inject = [](const std::string& op, const std::string&) {
-        return op == "createDirectory" ? oserr::kAccessDenied : 0;
+    os.inject = [](Op op, const std::string&) -> Result {
+        return op == Op::CreateDirectory ? oserr::kAccessDenied : 0;
     };
     EXPECT_EQ(other.inflateSWFFileToTempFile(), oserr::kAccessDenied);
     EXPECT_EQ(other.tempFolder, "");
@@ -190,14 +161,14 @@ TEST_F(SwfTest, TemporaryFileFailuresHaveTheirOwnCode) {
     os.writeFile(kMovie, cws(6, sampleBody(5000)));
     ASSERT_EQ(swf.inflateSWFFileToTempFile(), 0);
 
-    os.inject = [](const std::string& op, const std::string& path) {
-        return op == "write" && path.find("compressedSWFSegment") != std::string::npos ? oserr::kDiskFull : 0;
+    os.inject = [](Op op, const std::string& path) -> Result {
+        return op == Op::Write && path.find("compressedSWFSegment") != std::string::npos ? oserr::kDiskFull : 0;
     };
     EXPECT_EQ(swf.inflateSWFFileToTempFile(), rc::kSwfTempFileFailed);
     EXPECT_EQ(os.readFile(swf.inflatedPath()), "");
 
-    os.inject = [](const std::string& op, const std::string& path) {
-        return op == "read" && path.find("compressedSWFSegment") != std::string::npos ? oserr::kAccessDenied
+    os.inject = [](Op op, const std::string& path) -> Result {
+        return op == Op::Read && path.find("compressedSWFSegment") != std::string::npos ? oserr::kAccessDenied
                                                                                       : 0;
     };
     EXPECT_EQ(swf.inflateSWFFileToTempFile(), rc::kSwfTempFileFailed);
@@ -207,8 +178,8 @@ TEST_F(SwfTest, TemporaryFileFailuresHaveTheirOwnCode) {
     EXPECT_EQ(swf.inflateSWFFileToTempFile(), rc::kSwfTempFileFailed);
     os.unlock(swf.inflatedPath());
 
-    os.inject = [](const std::string& op, const std::string& path) {
-        return op == "read" && path == kMovie ? oserr::kAccessDenied : 0;
+    os.inject = [](Op op, const std::string& path) -> Result {
+        return op == Op::Read && path == kMovie ? oserr::kAccessDenied : 0;
     };
     EXPECT_EQ(swf.inflateSWFFileToTempFile(), oserr::kAccessDenied);
     os.inject = nullptr;

@@ -1,0 +1,77 @@
+#include "core/names.h"
+
+#include <cstring>
+
+namespace ssi {
+
+std::string withTrailingBackslash(std::string path) {
+    if (path.empty() || path.back() != '\\') path += '\\';
+    return path;
+}
+
+std::string extractFileName(const std::string& path) {
+    size_t cut = path.find_last_of("\\/:");
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+std::string extractFilePath(const std::string& path) {
+    size_t cut = path.find_last_of("\\:");
+    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+std::string extractFileExt(const std::string& name) {
+    size_t dot = name.find_last_of(".\\:");
+    if (dot == std::string::npos || name[dot] != '.') return std::string();
+    return name.substr(dot);
+}
+
+std::string changeFileExt(const std::string& name, const std::string& ext) {
+    size_t dot = name.find_last_of(".\\:");
+    if (dot == std::string::npos || name[dot] != '.') return name + ext;
+    return name.substr(0, dot) + ext;
+}
+
+std::string lowerCase(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return text;
+}
+
+bool containsText(const std::string& text, const std::string& word) {
+    return lowerCase(text).find(lowerCase(word)) != std::string::npos;
+}
+
+bool isDeviceName(const std::string& name) {
+    // The part before the first dot decides ("con.txt" is the console too).
+    std::string base = lowerCase(name.substr(0, name.find('.')));
+    while (!base.empty() && base.back() == ' ') base.pop_back();
+    static const char* const kDevices[] = {"con", "prn", "aux", "nul", "clock$", "conin$", "conout$"};
+    for (const char* device : kDevices)
+        if (base == device) return true;
+    return base.size() == 4 && (base.compare(0, 3, "com") == 0 || base.compare(0, 3, "lpt") == 0) &&
+           base[3] >= '0' && base[3] <= '9';
+}
+
+bool isPlainFileName(const std::string& name) {
+    if (name.empty()) return false;
+    // "..", ". " and the like: Windows trims trailing dots and spaces, so any
+    // of these may end up meaning the folder itself or its parent.
+    if (name.find_first_not_of(". ") == std::string::npos) return false;
+    if (name.back() == '.' || name.back() == ' ') return false;
+    for (unsigned char c : name)
+        if (c < 32 || std::strchr("<>:\"/\\|?*", c)) return false;
+    return !isDeviceName(name);
+}
+
+bool isSafeRelativePath(const std::string& path) {
+    size_t start = 0;
+    for (;;) {
+        const size_t cut = path.find('\\', start);
+        if (!isPlainFileName(path.substr(start, cut == std::string::npos ? std::string::npos : cut - start)))
+            return false;
+        if (cut == std::string::npos) return true;
+        start = cut + 1;
+    }
+}
+
+}  // namespace ssi

@@ -1,0 +1,66 @@
+// The installer's package as the process holds it, and the steps that read
+// it: the installer copy and its header, the paths formed from the header,
+// the extraction of one slot and the fixed slot roles. The installer window
+// calls these steps; they show status, progress and failures through the
+// Reporter they are given.
+#pragma once
+
+#include <string>
+
+#include "core/result_codes.h"
+#include "core/roles.h"
+#include "package/dataStructures_shared.h"
+#include "package/slot_extraction.h"
+#include "platform/os.h"
+#include "platform/reporter.h"
+#include "saver/KVR_FileUtils.h"
+
+namespace ssi {
+
+// Filled during the initialisation and only read afterwards (but for the
+// preview's name, which extractPreview gives the extension its mode implies).
+struct InstallerPackage {
+    InstallerDirs dirs;             // Windows, system and scratch directories
+    std::string exePath;            // the running executable
+    std::string installerCopyPath;  // scratch directory + "temp.dat"
+    PackageHeader header{};
+    std::string saverName;          // the header's name
+    std::string installDir;         // system directory + saverName + " dir\"
+    std::string dataFilePath;       // scratch directory + slot 8's name
+
+    // The folders a slot can go to.
+    SlotFolders folders() const { return {dirs.systemDir, dirs.scratchDir, installDir, header.name()}; }
+    const PackageEntry& entry(int slot) const { return header.entries[slot]; }
+};
+
+// ---- the installer copy and the header ----------------------------------------
+// Records the running executable and forms the installer copy's path.
+void preparePaths(Os& os, InstallerPackage& package);
+// Copies the running executable to the installer copy; a failure shows the
+// -523 box and returns the underlying code.
+Result copyInstaller(Os& os, const InstallerPackage& package, Reporter& reporter);
+// Reads the header from the installer copy and extracts the decompression
+// library (slot 1) from the same open file.
+Result loadPackageHeader(Os& os, InstallerPackage& package, Reporter& reporter);
+// Forms the install directory, the saver's name and the data file's path.
+void deriveInstallPaths(Os& os, InstallerPackage& package);
+
+// ---- slots ------------------------------------------------------------------------
+// Extracts one slot from the open installer copy (see slot_extraction.h).
+Result extractEntry(Os& os, File& packageFile, const InstallerPackage& package, int slot, Reporter& reporter,
+                    bool showProgress);
+// The single-slot steps: each opens its own stream on the installer copy;
+// -531 without a box when the slot is unused.
+Result extractReadMe(Os& os, const InstallerPackage& package, Reporter& reporter);
+Result extractFlashInstaller(Os& os, const InstallerPackage& package, Reporter& reporter);
+Result extractLicense(Os& os, const InstallerPackage& package, Reporter& reporter);
+// Gives the preview the extension its mode implies (".BMP", ".jpg") in the
+// header itself, then extracts it.
+Result extractPreview(Os& os, InstallerPackage& package, Reporter& reporter);
+// The installation's run: slot 5 (when the read-me is included) or 6 up to
+// 10, with progress, stopping at the first failure or when the reporter says
+// the user asked to cancel.
+Result extractInstallEntries(Os& os, const InstallerPackage& package, const std::string& path,
+                             bool readMeIncluded, Reporter& reporter);
+
+}  // namespace ssi

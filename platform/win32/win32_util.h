@@ -1,0 +1,44 @@
+// Small helpers the Win32 services share: the error number of a failed call,
+// strings from APIs that fill buffers, and ANSI <-> UTF-16 conversion.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "platform/os.h"
+
+namespace ssi::win32 {
+
+// The calling thread's last error after a failed call; a failure is never 0,
+// so a call that failed without setting one reports ERROR_GEN_FAILURE.
+inline Result systemError() {
+    const DWORD e = ::GetLastError();
+    return e ? Result(e) : oserr::kGenFailure;
+}
+
+// The same for APIs that return their error instead of setting it (registry).
+inline Result statusError(LONG status) {
+    return status ? Result(status) : oserr::kGenFailure;
+}
+
+// Calls an API that fills a buffer and returns the length it wrote, or the
+// length it needs when the buffer is too small, growing the buffer as asked.
+template <typename Fill>
+std::string fetchString(Fill fill, DWORD first = MAX_PATH + 1) {
+    std::string buffer(first, '\0');
+    DWORD n = fill(buffer.data(), DWORD(buffer.size()));
+    if (n >= buffer.size()) {
+        buffer.assign(n + 1, '\0');
+        n = fill(buffer.data(), DWORD(buffer.size()));
+        if (n >= buffer.size()) n = 0;
+    }
+    buffer.resize(n);
+    return buffer;
+}
+
+// ANSI code page text to UTF-16 and back (COM speaks UTF-16).
+std::wstring widen(const std::string& text);
+std::string narrow(const wchar_t* text, size_t length);
+
+}  // namespace ssi::win32

@@ -1,0 +1,146 @@
+// The file utilities where only the test double can go: failures injected
+// into single calls, answers of the system chosen by the test, and junctions,
+// which the contract suite cannot make under Wine 8.0 (FSCTL_SET_REPARSE_POINT
+// answers 50; CreateSymbolicLinkA claims success and makes nothing). The
+// cases that real files can show run in the contract suite against both
+// implementations of the seam.
+#include <gtest/gtest.h>
+
+#include "platform/fake/fake_os.h"
+#include "saver/KVR_FileUtils.h"
+
+namespace ssi {
+namespace {
+
+struct FileUtilsFailures : ::testing::Test {
+    FakeOs os;
+};
+
+TEST_F(FileUtilsFailures, EveryRetryDeletesClearsTheAttributesAndDeletesAgain) {
+    os.writeFile("C:\\TEMP\\Night Sky.SCR", "x");
+    os.lock("C:\\TEMP\\Night Sky.SCR");
+    int deletes = 0, clears = 0;
+    os.inject = [&](Op op, const std::string&) {
+        if (op == Op::DeleteFile) ++deletes;
+        if (op == Op::SetAttributes) ++clears;
+        return 0;
+    };
+    EXPECT_EQ(deleteFileRetry(os, "C:\\TEMP\\Night Sky.SCR", 1000), rc::kSaverNotReplaced);
+    EXPECT_EQ(deletes, 2000);
+    EXPECT_EQ(clears, 1000);
+}
+
+TEST_F(FileUtilsFailures, AFileThatGivesWayOnALaterAttemptIsDeleted) {
+    os.writeFile("C:\\TEMP\\late.scr", "x");
+    int refusals = 3;
+    os.inject = [&](Op op, const std::string&) {
+        return op == Op::DeleteFile && refusals-- > 0 ? oserr::kSharingViolation : 0;
+    };
+    EXPECT_EQ(deleteFileRetry(os, "C:\\TEMP\\late.scr", 100), rc::kOk);
+    EXPECT_FALSE(os.exists("C:\\TEMP\\late.scr"));
+}
+
+TEST_F(FileUtilsFailures, ScratchFolderRefusalsEndTheSearchWithNothingHandedOut) {
+    struct Case {
+        const char* what;
+        Result refusal, expected;
+        int attemptsAtMost;
+    };
+    // Any refusal but "already there" is the same for every name: the search
+    // stops at once. "Already there" for every name ends after all 1,000.
+    const Case cases[] = {
+        {"access denied", oserr::kAccessDenied, oserr::kAccessDenied, 1},
+        {"disk full", oserr::kDiskFull, oserr::kDiskFull, 1},
+        {"every name taken", oserr::kAlreadyExists, oserr::kAlreadyExists, 1000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        int attempts = 0;
+        os.inject = [&](Op op, const std::string&) {
+            if (op != Op::CreateDirectory) return 0;
+            ++attempts;
+            return c.refusal;
+        };
+        std::string dir = "stale";
+        EXPECT_EQ(makeUniqueTempDir(os, "QDX", dir), c.expected);
+        EXPECT_EQ(dir, "");
+        EXPECT_EQ(attempts, c.attemptsAtMost);
+    }
+}
+
+TEST_F(FileUtilsFailures, DirectoriesComeFromTheSystemWhenTheEnvironmentHasNone) {
+    os.env["WINDIR"] = "";
+    os.windowsDir = "D:\\WINNT";
+    EXPECT_EQ(getWindowsDir(os), "D:\\WINNT\\");
+    os.systemDir = "C:\\WINDOWS\\SYSTEM32\\";
+    EXPECT_EQ(getSystemDir(os), "C:\\WINDOWS\\SYSTEM32\\");
+    os.systemDir = "C:\\" + std::string(400, 'x');
+    EXPECT_EQ(getSystemDir(os).size(), 301u) << "the 301-character buffer, and its backslash";
+}
+
+TEST_F(FileUtilsFailures, FolderPathRecursionEndsAtAMissingDrive) {
+    std::vector<std::string> created;
+    os.inject = [&](Op op, const std::string& path) {
+        if (op == Op::CreateDirectory) created.push_back(path);
+        return op == Op::CreateDirectory && path.rfind("Q:", 0) == 0 ? oserr::kPathNotFound : 0;
+    };
+    createDirPath(os, "Q:\\a\\b\\");
+    EXPECT_FALSE(created.empty());
+    EXPECT_LT(created.size(), 10u);
+    EXPECT_FALSE(directoryExists(os, "Q:\\a\\b"));
+}
+
+TEST_F(FileUtilsFailures, ForcedCopyReportsTheCopysRefusal) {
+    os.writeFile("C:\\TEMP\\new.txt", "new");
+    os.failOn(Op::CopyFile, "C:\\TEMP\\old.txt", oserr::kDiskFull);  // a copy is named by its target
+    EXPECT_EQ(copyFileForced(os, "C:\\TEMP\\new.txt", "C:\\TEMP\\old.txt", false), oserr::kDiskFull);
+}
+
+// ---- junctions and links ---------------------------------------------------------
+
+struct Junctions : ::testing::Test {
+    FakeOs os;
+    void SetUp() override {
+        os.writeFile("C:\\Data\\keep.txt", "not ours");
+        os.makeDirs("C:\\TEMP\\QDX1");
+    }
+};
+
+TEST_F(Junctions, AreReparsePointsRemovedAsLinks) {
+    os.makeLink("C:\\TEMP\\QDX1\\link", os.hostPath("C:\\Data"));
+    uint32_t a = 0;
+    ASSERT_EQ(os.files().attributes("C:\\TEMP\\QDX1\\link", a), 0);
+    EXPECT_EQ(a & (attr::kReparsePoint | attr::kDirectory), attr::kReparsePoint | attr::kDirectory);
+    EXPECT_EQ(os.readFile("C:\\TEMP\\QDX1\\link\\keep.txt"), "not ours");
+    EXPECT_EQ(os.files().removeDirectory("C:\\TEMP\\QDX1\\link"), 0);
+    EXPECT_FALSE(os.exists("C:\\TEMP\\QDX1\\link"));
+    EXPECT_EQ(os.readFile("C:\\Data\\keep.txt"), "not ours");
+}
+
+TEST_F(Junctions, TreeDeletionNeverFollowsThem) {
+    os.writeFile("C:\\TEMP\\QDX1\\own.txt", "ours");
+    os.makeLink("C:\\TEMP\\QDX1\\inside", os.hostPath("C:\\Data"));
+    os.makeLink("C:\\TEMP\\QDX2", os.hostPath("C:\\Data"));
+    EXPECT_EQ(deleteDirTree(os, "C:\\TEMP\\QDX1\\"), rc::kOk);
+    EXPECT_FALSE(os.exists("C:\\TEMP\\QDX1"));
+    EXPECT_EQ(deleteDirTree(os, "C:\\TEMP\\QDX2\\"), rc::kOk) << "a folder that is itself a link";
+    EXPECT_FALSE(os.exists("C:\\TEMP\\QDX2"));
+    EXPECT_EQ(os.readFile("C:\\Data\\keep.txt"), "not ours");
+}
+
+// ---- names -----------------------------------------------------------------------
+
+TEST(PathText, NamesExtensionsAndFolders) {
+    EXPECT_EQ(extractFileName("C:\\Downloads\\NightSkySetup.exe"), "NightSkySetup.exe");
+    EXPECT_EQ(extractFilePath("C:\\a\\b.txt"), "C:\\a\\");
+    EXPECT_EQ(changeFileExt("impborl.dat", ".dll"), "impborl.dll");
+    EXPECT_EQ(changeFileExt("installer.prev.jpeg", ".jpg"), "installer.prev.jpg");
+    EXPECT_EQ(changeFileExt("player", ".dll"), "player.dll");
+    EXPECT_EQ(extractFileExt("Night Sky.SCR"), ".SCR");
+    EXPECT_EQ(extractFileExt("dir.d\\file"), "");
+    EXPECT_EQ(withTrailingBackslash("C:\\X"), "C:\\X\\");
+    EXPECT_EQ(withTrailingBackslash("C:\\X\\"), "C:\\X\\");
+}
+
+}  // namespace
+}  // namespace ssi
