@@ -5,59 +5,31 @@
 
 namespace ssi {
 
-std::string withTrailingBackslash(std::string path) {
-    if (path.empty() || path.back() != '\\') path += '\\';
-    return path;
-}
-
-std::string extractFileName(const std::string& path) {
-    size_t cut = path.find_last_of("\\/:");
-    return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-
-std::string extractFilePath(const std::string& path) {
-    size_t cut = path.find_last_of("\\:");
-    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
-
-std::string extractFileExt(const std::string& name) {
-    size_t dot = name.find_last_of(".\\:");
-    if (dot == std::string::npos || name[dot] != '.') return std::string();
-    return name.substr(dot);
-}
-
-std::string changeFileExt(const std::string& name, const std::string& ext) {
-    size_t dot = name.find_last_of(".\\:");
-    if (dot == std::string::npos || name[dot] != '.') return name + ext;
-    return name.substr(0, dot) + ext;
-}
-
-std::string lowerCase(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return text;
-}
-
 bool fileExists(Os& os, const std::string& path) {
-    uint32_t a = os.fileAttributes(path);
-    return a != attr::kInvalid && !(a & attr::kDirectory);
+    uint32_t a = attr::kInvalid;
+    return os.files().attributes(path, a) == rc::kOk && !(a & attr::kDirectory);
 }
 
 bool directoryExists(Os& os, const std::string& path) {
-    uint32_t a = os.fileAttributes(path);
-    return a != attr::kInvalid && (a & attr::kDirectory);
+    uint32_t a = attr::kInvalid;
+    return os.files().attributes(path, a) == rc::kOk && (a & attr::kDirectory);
+}
+
+bool pathExists(Os& os, const std::string& path) {
+    uint32_t a = attr::kInvalid;
+    return os.files().attributes(path, a) == rc::kOk;
 }
 
 std::string getWindowsDir(Os& os) {
     // Without WINDIR (never the case on a configured system) the system's own
     // answer is used, so the directory is never the empty string.
-    std::string dir = os.environment("WINDIR");
-    if (dir.empty()) dir = os.windowsDirectory();
+    std::string dir = os.system().environment("WINDIR");
+    if (dir.empty()) dir = os.system().windowsDirectory();
     return withTrailingBackslash(dir);
 }
 
 std::string getSystemDir(Os& os) {
-    std::string dir = os.systemDirectory();
+    std::string dir = os.system().systemDirectory();
     if (dir.size() > 300) dir.resize(300);  // the 301-character buffer
     return withTrailingBackslash(dir);
 }
@@ -69,31 +41,36 @@ Result initInstallerPaths(Os& os, InstallerDirs& dirs) {
 }
 
 Result makeUniqueTempDir(Os& os, const std::string& prefix, std::string& out) {
+    // Nothing is handed out on failure: a caller that deletes "its" folder
+    // later must not be given a name that other folders start with.
+    out.clear();
     // Without TEMP, the system's temporary folder; never the current directory.
-    std::string temp = os.environment("TEMP");
-    if (temp.empty()) temp = os.tempDirectory();
+    std::string temp = os.system().environment("TEMP");
+    if (temp.empty()) temp = os.system().tempDirectory();
     const std::string base = withTrailingBackslash(temp) + prefix;
     for (int n = 1; n <= 1000; ++n) {
-        std::string candidate = base + std::to_string(n);
+        const std::string candidate = base + std::to_string(n);
         // A name that is taken (by a folder or a file) is skipped, never reused.
-        if (os.fileAttributes(candidate) != attr::kInvalid) continue;
-        if (os.createDirectory(candidate)) {
+        if (pathExists(os, candidate)) continue;
+        const Result created = os.files().createDirectory(candidate);
+        if (created == rc::kOk) {
             out = candidate + "\\";
             return rc::kOk;
         }
+        // Another program took the name meanwhile: try the next one. Any
+        // other refusal (no TEMP folder, no right to write there) would be
+        // the same for every name.
+        if (created != oserr::kAlreadyExists) return created;
     }
-    out = base;
-    Result error = Result(os.lastError());
-    // Every candidate taken leaves no error of the system's: report "exists".
-    return error ? error : oserr::kAlreadyExists;
+    return oserr::kAlreadyExists;  // every name is taken
 }
 
-// Steps 1 to 3 of a forced deletion; `deleted` tells whether the file is gone.
+// Steps 1 to 3 of a forced deletion; true when the file is gone.
 static bool deleteOnce(Os& os, const std::string& path) {
     if (!fileExists(os, path)) return true;
-    if (os.deleteFile(path)) return true;
-    os.setFileAttributes(path, attr::kNormal);
-    return os.deleteFile(path);
+    if (os.files().deleteFile(path) == rc::kOk) return true;
+    os.files().setAttributes(path, attr::kNormal);
+    return os.files().deleteFile(path) == rc::kOk;
 }
 
 Result deleteFileForced(Os& os, const std::string& path) {
@@ -114,15 +91,27 @@ Result deleteFileRetry(Os& os, const std::string& path, int attempts) {
 }
 
 Result deleteDirTree(Os& os, const std::string& dir) {
-    if (dir.empty()) return rc::kNotRemoved;
+    // Only a folder named with its trailing backslash: ...\QDX followed by *.*
+    // would match every QDX1, QDX2... beside it.
+    if (dir.size() < 2 || dir.back() != '\\') return rc::kNotRemoved;
+    std::string self = dir;
+    self.pop_back();
+    uint32_t selfAttributes = attr::kInvalid;
+    if (os.files().attributes(self, selfAttributes) != rc::kOk) return rc::kOk;  // already gone
+    // A junction or link is removed itself; what it points to is not ours.
+    if (selfAttributes & attr::kReparsePoint)
+        return os.files().removeDirectory(self) == rc::kOk ? rc::kOk : rc::kNotRemoved;
+
     Result result = rc::kOk;
     std::vector<FindEntry> entries;
-    if (os.findFiles(dir + "*.*", entries)) {
+    if (os.files().findFiles(dir + "*.*", entries) == rc::kOk) {
         for (const FindEntry& e : entries) {
             if (result != rc::kOk) break;
+            if (e.name == "." || e.name == "..") continue;
             const std::string full = dir + e.name;
-            if (e.attributes & attr::kDirectory) {
-                if (e.name == "." || e.name == "..") continue;
+            if ((e.attributes & attr::kDirectory) && (e.attributes & attr::kReparsePoint)) {
+                os.files().removeDirectory(full);  // the link only; a link left behind shows up below
+            } else if (e.attributes & attr::kDirectory) {
                 deleteDirTree(os, full + "\\");  // a folder left behind shows up below
             } else {
                 result = deleteFileForced(os, full);
@@ -130,18 +119,15 @@ Result deleteDirTree(Os& os, const std::string& dir) {
         }
     }
     if (result != rc::kOk) return result;
-    // The folder itself: the path without its trailing backslash.
-    std::string self = dir;
-    if (self.size() > 1 && self.back() == '\\') self.pop_back();
-    if (os.fileAttributes(self) == attr::kInvalid) return rc::kOk;
-    os.setFileAttributes(self, attr::kNormal);
-    return os.removeDirectory(self) ? rc::kOk : rc::kNotRemoved;
+    if (!pathExists(os, self)) return rc::kOk;
+    os.files().setAttributes(self, attr::kNormal);
+    return os.files().removeDirectory(self) == rc::kOk ? rc::kOk : rc::kNotRemoved;
 }
 
-bool copyFileForced(Os& os, const std::string& from, const std::string& to, bool failIfExists) {
-    if (fileExists(os, from)) os.setFileAttributes(from, attr::kNormal);
-    if (fileExists(os, to)) os.setFileAttributes(to, attr::kNormal);
-    return os.copyFile(from, to, failIfExists);
+Result copyFileForced(Os& os, const std::string& from, const std::string& to, bool failIfExists) {
+    if (fileExists(os, from)) os.files().setAttributes(from, attr::kNormal);
+    if (fileExists(os, to)) os.files().setAttributes(to, attr::kNormal);
+    return os.files().copyFile(from, to, failIfExists);
 }
 
 void createDirPath(Os& os, const std::string& path) {
@@ -151,15 +137,15 @@ void createDirPath(Os& os, const std::string& path) {
         if (trimmed.back() == '\\') trimmed.pop_back();
         const std::string parent = extractFilePath(trimmed);
         // The recursion ends when the parent stops getting shorter: a root
-        // ("C:\", "C:") that does not exist, or a bare name.
+        // ("C:\\", "C:") that does not exist, or a bare name.
         if (!parent.empty() && parent.size() < path.size() && parent != path) createDirPath(os, parent);
     }
-    os.createDirectory(path);
+    os.files().createDirectory(path);
 }
 
 void getFileVersion(Os& os, const std::string& path, int& major, int& release) {
     FileVersion v;
-    if (!os.fileVersion(path, v)) return;
+    if (os.files().fileVersion(path, v) != rc::kOk) return;
     major = int(v.versionMS >> 16);
     release = int(v.versionLS >> 16);
 }
@@ -192,39 +178,6 @@ Result writeExact(File& file, const void* buffer, uint32_t size) {
         size -= put;
     }
     return rc::kOk;
-}
-
-bool isDeviceName(const std::string& name) {
-    // The part before the first dot decides ("con.txt" is the console too).
-    std::string base = lowerCase(name.substr(0, name.find('.')));
-    while (!base.empty() && base.back() == ' ') base.pop_back();
-    static const char* const kDevices[] = {"con", "prn", "aux", "nul", "clock$", "conin$", "conout$"};
-    for (const char* device : kDevices)
-        if (base == device) return true;
-    return base.size() == 4 && (base.compare(0, 3, "com") == 0 || base.compare(0, 3, "lpt") == 0) &&
-           base[3] >= '0' && base[3] <= '9';
-}
-
-bool isPlainFileName(const std::string& name) {
-    if (name.empty()) return false;
-    // "..", ". " and the like: Windows trims trailing dots and spaces, so any
-    // of these may end up meaning the folder itself or its parent.
-    if (name.find_first_not_of(". ") == std::string::npos) return false;
-    if (name.back() == '.' || name.back() == ' ') return false;
-    for (unsigned char c : name)
-        if (c < 32 || std::strchr("<>:\"/\\|?*", c)) return false;
-    return !isDeviceName(name);
-}
-
-bool isSafeRelativePath(const std::string& path) {
-    size_t start = 0;
-    for (;;) {
-        const size_t cut = path.find('\\', start);
-        if (!isPlainFileName(path.substr(start, cut == std::string::npos ? std::string::npos : cut - start)))
-            return false;
-        if (cut == std::string::npos) return true;
-        start = cut + 1;
-    }
 }
 
 }  // namespace ssi

@@ -1,0 +1,102 @@
+#include "saver/KVR_RegistryUtils.h"
+
+#include "core/logFile.h"
+#include "saver/KVR_StringUtils.h"
+
+namespace ssi {
+
+namespace {
+
+// The entry's key must be a key of its own below Uninstall: an empty name
+// would be the Uninstall key itself, a backslash would reach into another.
+bool isEntryName(const std::string& saverName) {
+    return !saverName.empty() && saverName.find('\\') == std::string::npos;
+}
+
+std::vector<uint8_t> stringData(const std::string& text) {
+    std::vector<uint8_t> data(text.begin(), text.end());
+    data.push_back(0);  // REG_SZ holds its terminating zero
+    return data;
+}
+
+Result writeEntry(Os& os, Hive hive, const std::string& saverName, const std::string& displayName,
+                  const std::string& command) {
+    std::unique_ptr<RegistryKey> key;
+    if (os.registry().createKey(hive, kUninstallKey + saverName, RegAccess::AllAccess, key) != rc::kOk)
+        return rc::kUninstallNotWritten;
+    if (key->setValue("DisplayName", regtype::kString, stringData(displayName)) != rc::kOk ||
+        key->setValue("UninstallString", regtype::kString, stringData(command)) != rc::kOk)
+        return rc::kUninstallNotWritten;
+    return rc::kOk;
+}
+
+Result deleteEntry(Os& os, Hive hive, const std::string& saverName) {
+    const std::string path = kUninstallKey + saverName;
+    {
+        std::unique_ptr<RegistryKey> key;
+        if (os.registry().openKey(hive, path, RegAccess::AllAccess, key) != rc::kOk) return rc::kOk;
+        if (key->deleteValue("DisplayName") != rc::kOk) return rc::kUninstallNotDeleted;
+        if (key->deleteValue("UninstallString") != rc::kOk) return rc::kUninstallNotDeleted;
+    }  // closed before the key itself goes
+    return os.registry().deleteKey(hive, path) == rc::kOk ? rc::kOk : rc::kUninstallNotDeleted;
+}
+
+}  // namespace
+
+std::string describe(const WindowsFamilyFlags& f) {
+    std::string text;
+    for (auto [set, name] : {std::pair{f.is95, "95"}, {f.is98, "98"}, {f.isME, "ME"}, {f.isNT, "NT"},
+                             {f.is2000, "2000"}, {f.isXP, "XP"}})
+        if (set) text += text.empty() ? name : std::string("+") + name;
+    return text;
+}
+
+WindowsFamilyFlags identifyWindowsVersion(Os& os) {
+    WindowsFamilyFlags flags;
+    WindowsVersion v;
+    if (os.system().windowsVersion(v) != rc::kOk) return flags;
+    if (v.platformId == platformid::kWindows) {
+        if (v.major == 4 && v.minor == 0) flags.is95 = true;
+        else if (v.major == 4 && v.minor == 10) flags.is98 = true;
+        else if (v.major == 4 && v.minor == 90) flags.isME = true;
+    } else if (v.platformId == platformid::kNt) {
+        if (v.major <= 4) flags.isNT = true;
+        else if (v.major == 5 && v.minor == 0) flags.is2000 = true;
+        else if (v.major == 5 && v.minor == 1) flags.isXP = true;
+    }
+    logMessage("Windows: " + describe(flags));
+    return flags;
+}
+
+std::string uninstallCommand(Os& os, const std::string& systemDir, const std::string& saverName) {
+    const std::string fileName = systemDir + saverName + ".scr";
+    if (identifyWindowsVersion(os).isWindows9x()) {
+        std::string shortName;
+        if (os.files().shortPathName(fileName, shortName) == rc::kOk && !shortName.empty())
+            return shortName + " /u";
+    }
+    return fileName + " /u";
+}
+
+Result writeUninstallEntry(Os& os, const std::string& systemDir, const std::string& saverName) {
+    logEnterWith("writeUninstallEntry", saverName);
+    if (!isEntryName(saverName)) return rc::kUninstallNotWritten;
+    const std::string displayName = uninstallDisplayName(os, saverName);
+    const std::string command = uninstallCommand(os, systemDir, saverName);
+    Result result = writeEntry(os, Hive::LocalMachine, saverName, displayName, command);
+    if (result != rc::kOk) result = writeEntry(os, Hive::CurrentUser, saverName, displayName, command);
+    logLeaveWith("writeUninstallEntry", result);
+    return result;
+}
+
+Result deleteUninstallEntry(Os& os, const std::string& saverName) {
+    logEnterWith("deleteUninstallEntry", saverName);
+    if (!isEntryName(saverName)) return rc::kOk;
+    const Result result = deleteEntry(os, Hive::LocalMachine, saverName);
+    // A per-user entry goes as well; the machine's entry is still there.
+    if (result != rc::kOk) deleteEntry(os, Hive::CurrentUser, saverName);
+    logLeaveWith("deleteUninstallEntry", result);
+    return result;
+}
+
+}  // namespace ssi

@@ -1,0 +1,53 @@
+// The screen saver's entry in Windows' list of installed software, and which
+// Windows is running (the entry's command takes the 8.3 form of the file on
+// Windows 95, 98 and ME).
+#pragma once
+
+#include <string>
+
+#include "core/result_codes.h"
+#include "platform/os.h"
+
+namespace ssi {
+
+// The key of a screen saver's uninstall entry, relative to HKLM or HKCU.
+constexpr const char* kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+// At most one flag is set; none for a Windows this installer does not know
+// by name (a later NT, another member of the 95 family, a failed query).
+struct WindowsFamilyFlags {
+    bool is95 = false;
+    bool is98 = false;
+    bool isME = false;
+    bool isNT = false;  // NT 4.0 and older
+    bool is2000 = false;
+    bool isXP = false;
+
+    bool isWindows9x() const { return is95 || is98 || isME; }
+};
+
+WindowsFamilyFlags identifyWindowsVersion(Os& os);
+// The flag that is set, for the diagnostic trace: "95", "98", "ME", "NT",
+// "2000", "XP", or "" for none (several, which never happens, joined by "+").
+std::string describe(const WindowsFamilyFlags& flags);
+
+// The command that uninstalls the screen saver: systemDir + name + ".scr /u",
+// never quoted. On Windows 95, 98 and ME the file is given in its 8.3 form
+// when the system has one ("C:\WINDOWS\SYSTEM\NIGHTS~1.SCR /u").
+std::string uninstallCommand(Os& os, const std::string& systemDir, const std::string& saverName);
+
+// Writes DisplayName and UninstallString under HKLM, or under HKCU when HKLM
+// cannot be written: 0, or kUninstallNotWritten when neither hive took it.
+// A name that cannot be one key of its own (empty, or with a backslash) is
+// refused with kUninstallNotWritten and nothing is written.
+Result writeUninstallEntry(Os& os, const std::string& systemDir, const std::string& saverName);
+
+// Removes the entry from HKLM; HKCU is tried only when HKLM reports
+// kUninstallNotDeleted, so an entry absent from HKLM counts as deleted and an
+// HKCU-only entry stays. An HKLM entry that could not be deleted stays
+// kUninstallNotDeleted whatever HKCU held: it is still listed. A name that
+// cannot be one key of its own is never registered: 0, and nothing is
+// touched.
+Result deleteUninstallEntry(Os& os, const std::string& saverName);
+
+}  // namespace ssi

@@ -1,0 +1,126 @@
+#include "saver/saver_activation.h"
+
+#include "core/logFile.h"
+#include "core/strings.h"
+#include "saver/KVR_RegistryUtils.h"
+
+namespace ssi {
+
+namespace {
+// The dialog's title when the string table lacks it.
+constexpr const char* kDisplayPropertiesTitle = "Display Properties";
+constexpr int kCancelButton = 2;  // IDCANCEL
+
+std::string dataDirOf(const std::string& dir, const std::string& name) { return dir + name + " dir\\"; }
+
+// The dialog's title from the string table. An empty title would find any
+// untitled window, whose button 2 is none of ours: the fixed text stands in.
+std::string displayPropertiesTitle(Os& os) {
+    const std::string title = os.system().loadString(kStrDisplayProperties);
+    return title.empty() ? kDisplayPropertiesTitle : title;
+}
+}  // namespace
+
+void closeDisplayProperties(Os& os) {
+    WindowHandle window = 0;
+    if (os.shell().findWindow(displayPropertiesTitle(os), window) != rc::kOk &&
+        os.shell().findWindow(kDisplayPropertiesTitle, window) != rc::kOk)
+        return;
+    logMessage("closing Display Properties");
+    os.shell().clickButton(window, kCancelButton);
+}
+
+bool saverExists(Os& os, const std::string& dir, const std::string& name) {
+    return fileExists(os, dir + name + ".scr") || directoryExists(os, dataDirOf(dir, name));
+}
+
+Result removeInstalledSaver(Os& os, const std::string& dir, const std::string& name) {
+    Result result = rc::kOk;
+    if (fileExists(os, dir + name + ".scr")) result = deleteFileForced(os, dir + name + ".scr");
+    if (directoryExists(os, dataDirOf(dir, name))) result = deleteDirTree(os, dataDirOf(dir, name));
+    return result;
+}
+
+Result createSaverDataDir(Os& os, const std::string& dir, const std::string& name) {
+    const std::string path = dataDirOf(dir, name);
+    if (directoryExists(os, path)) return rc::kOk;
+    const Result made = os.files().createDirectory(path);
+    return made == oserr::kAlreadyExists ? rc::kOk : made;
+}
+
+Result prepareSaverTarget(Os& os, const InstallerDirs& dirs, const std::string& name, bool ask,
+                          const std::string& question, ReplacedSaver& replaced) {
+    logEnterWith("prepareSaverTarget", name);
+    const bool inSystem = saverExists(os, dirs.systemDir, name);
+    const bool inWindows = saverExists(os, dirs.windowsDir, name);
+    if ((inSystem || inWindows) && ask &&
+        os.ui().messageBox(BoxKind::Confirm, BoxButtons::OkCancel, name + question) != BoxAnswer::Ok) {
+        logMessage("user abort");
+        return rc::kUserDeclined;
+    }
+    replaced.rememberSettings(os, name);
+    Result result = rc::kOk;
+    if (inWindows) result = replaced.moveAside(os, dirs.windowsDir, name, "windows");
+    if (result == rc::kOk && inSystem) result = replaced.moveAside(os, dirs.systemDir, name, "system");
+    if (result == rc::kOk) result = createSaverDataDir(os, dirs.systemDir, name);
+    // A step that failed leaves everything as it was: nothing new is in place.
+    if (result != rc::kOk) replaced.restore(os);
+    logLeaveWith("prepareSaverTarget", result);
+    return result;
+}
+
+Result activateScreenSaver(Os& os, const std::string& systemDir, const std::string& saverFile) {
+    std::string shortPath;
+    if (os.files().shortPathName(systemDir + saverFile, shortPath) != rc::kOk || shortPath.empty())
+        return rc::kFileMissing;
+    if (os.profile().writeString("system.ini", "boot", "SCRNSAVE.EXE", shortPath) != rc::kOk)
+        return rc::kProfileNotWritten;
+    os.system().setScreenSaveActive(true);  // a refusal leaves screen saving as it was
+    return rc::kOk;
+}
+
+Result copyDocumentFiles(Os& os, const DocumentFiles& docs, bool licenseShown, bool readMeIncluded) {
+    Result result = rc::kOk;
+    if (licenseShown) {
+        const std::string source = docs.scratchDir + docs.licenseFile;
+        if (!fileExists(os, source))
+            result = rc::kFileMissing;
+        else if (Result e = copyFileForced(os, source, docs.installDir + docs.licenseFile, false))
+            result = e;
+    }
+    if (readMeIncluded) {
+        const std::string source = docs.scratchDir + docs.readMeFile;
+        if (!fileExists(os, source)) return rc::kFileMissing;
+        if (Result e = copyFileForced(os, source, docs.installDir + docs.readMeFile, false)) return e;
+    }
+    return result;
+}
+
+void openReadMe(Os& os, bool showReadMe, const std::string& installDir, const std::string& readMeFile) {
+    if (!showReadMe) return;
+    os.shell().shellExecute(0, "", installDir + readMeFile, "", "", showcmd::kShowNormal);
+}
+
+void cleanUpInstalledFiles(Os& os, const std::string& installDir, const std::string& systemDir,
+                           const std::string& saverFile, const std::string& saverName) {
+    logEnter("cleanUpInstalledFiles");
+    deleteDirTree(os, installDir);
+    deleteFileForced(os, systemDir + saverFile);
+    deleteUninstallEntry(os, saverName);
+}
+
+void openDisplayControlPanel(Os& os, bool offerDisplayPanel, const std::string& systemDir) {
+    if (!offerDisplayPanel) return;
+    const uintptr_t saved = os.ui().cursor();
+    os.ui().setCursor(os.ui().hourglassCursor());
+    uint32_t exitCode = 0;
+    os.shell().startProcess(systemDir + kDisplayPanelProgram, kDisplayPanelArguments, showcmd::kShowNormal, false,
+                            exitCode);
+    const std::string title = displayPropertiesTitle(os);
+    WindowHandle window = 0;
+    for (int i = 0; i < kDisplayPanelLookups; ++i)
+        if (os.shell().findWindow(title, window) == rc::kOk) break;
+    os.ui().setCursor(saved);
+}
+
+}  // namespace ssi
