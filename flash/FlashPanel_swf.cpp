@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "saver/KVR_FileUtils.h"
-#include "saver/logFile.h"
+#include "core/logFile.h"
 
 namespace ssi {
 
@@ -94,8 +94,9 @@ Result SwfInspector::readSWFFileFormatType() {
     logEnter("readSWFFileFormatType");
     Result result = rc::kOk;
     if (fileExists(os_, swfFilename)) {
-        std::unique_ptr<File> file = os_.openFile(swfFilename, FileAccess::ReadDenyWrite, result);
-        if (file) {
+        std::unique_ptr<File> file;
+        result = os_.files().openFile(swfFilename, FileAccess::ReadDenyWrite, file);
+        if (result == rc::kOk) {
             uint8_t bytes[3];
             uint32_t got = 0;
             result = readUpTo(*file, bytes, sizeof(bytes), got);
@@ -112,23 +113,21 @@ Result SwfInspector::readSWFFileFormatType() {
 }
 
 void SwfInspector::emptyInflatedCopy() {
-    Result ignored = rc::kOk;
-    std::unique_ptr<File> file = os_.openFile(inflatedPath(), FileAccess::Create, ignored);
-    if (file) file->close();
+    std::unique_ptr<File> file;
+    if (os_.files().openFile(inflatedPath(), FileAccess::Create, file) == rc::kOk) file->close();
 }
 
 Result SwfInspector::copySegment(uint8_t (&header)[kSwfHeaderSize]) {
     logMessage("AssignFile");
-    Result result = rc::kOk;
-    std::unique_ptr<File> movie = os_.openFile(swfFilename, FileAccess::Read, result);
-    if (!movie) return result;
+    std::unique_ptr<File> movie;
+    if (Result e = os_.files().openFile(swfFilename, FileAccess::Read, movie)) return e;
     uint32_t got = 0;
     if (Result e = readUpTo(*movie, header, kSwfHeaderSize, got)) return e;
     if (got < kSwfHeaderSize) return rc::kSwfTruncated;
 
     logMessage("creating filestream");
-    std::unique_ptr<File> segment = os_.openFile(segmentPath(), FileAccess::Create, result);
-    if (!segment) return rc::kSwfTempFileFailed;
+    std::unique_ptr<File> segment;
+    if (os_.files().openFile(segmentPath(), FileAccess::Create, segment) != rc::kOk) return rc::kSwfTempFileFailed;
     logMessage("BlockWrite");
     uint8_t block[kSwfBlockSize];
     for (;;) {
@@ -144,11 +143,10 @@ Result SwfInspector::copySegment(uint8_t (&header)[kSwfHeaderSize]) {
 }
 
 Result SwfInspector::inflateSegment(const uint8_t (&header)[kSwfHeaderSize]) {
-    Result error = rc::kOk;
-    std::unique_ptr<File> segment = os_.openFile(segmentPath(), FileAccess::Read, error);
-    if (!segment) return rc::kSwfTempFileFailed;
-    std::unique_ptr<File> out = os_.openFile(inflatedPath(), FileAccess::Create, error);
-    if (!out) return rc::kSwfTempFileFailed;
+    std::unique_ptr<File> segment;
+    if (os_.files().openFile(segmentPath(), FileAccess::Read, segment) != rc::kOk) return rc::kSwfTempFileFailed;
+    std::unique_ptr<File> out;
+    if (os_.files().openFile(inflatedPath(), FileAccess::Create, out) != rc::kOk) return rc::kSwfTempFileFailed;
     uint8_t head[kSwfHeaderSize] = {'F', 'W', 'S'};
     std::memcpy(head + 3, header + 3, kSwfHeaderSize - 3);
     if (!writeAll(*out, head, kSwfHeaderSize)) return rc::kSwfTempFileFailed;
@@ -191,8 +189,9 @@ Result SwfInspector::readSWFFile_FWS_Format(const std::string& path) {
     swfVersion = 0;
     Result result = rc::kOk;
     if (fileExists(os_, path)) {
-        std::unique_ptr<File> file = os_.openFile(path, FileAccess::ReadDenyWrite, result);
-        if (file) {
+        std::unique_ptr<File> file;
+        result = os_.files().openFile(path, FileAccess::ReadDenyWrite, file);
+        if (result == rc::kOk) {
             uint8_t header[kSwfHeaderSize];
             uint32_t got = 0;
             result = readUpTo(*file, header, kSwfHeaderSize, got);

@@ -25,7 +25,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/result_codes.h"
+#include "core/result_codes.h"
 #include "platform/os.h"
 
 namespace ssi {

@@ -2,8 +2,8 @@
 // sees, and what each way of answering returns.
 #include <gtest/gtest.h>
 
-#include "app/messages.h"
-#include "app/strings.h"
+#include "core/strings.h"
+#include "platform/messages.h"
 #include "platform/win32/win32_os.h"
 #include "tests/wine/wine_test_support.h"
 
@@ -69,7 +69,7 @@ TEST(MessageBoxes, AnswersAndCaptionsForEveryKind) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.title) + " press " + std::to_string(c.press));
         BoxWatcher watcher(c.title, c.press);
-        const BoxAnswer answer = os.messageBox(c.kind, c.buttons, "Question?");
+        const BoxAnswer answer = os.ui().messageBox(c.kind, c.buttons, "Question?");
         const SeenBox& box = watcher.result();
         ASSERT_TRUE(box.found);
         EXPECT_EQ(box.buttons, c.expectedButtons);
@@ -83,7 +83,7 @@ TEST(MessageBoxes, LongTextWrapsInsideTheBoxAndAmpersandsShowAsTyped) {
     std::string text = "Line with & ampersand.\r\n\r\n";
     for (int i = 0; i < 40; ++i) text += "word" + std::to_string(i) + " of a long explanation ";
     BoxWatcher watcher("Error", IDABORT);
-    os.messageBox(BoxKind::Error, BoxButtons::Abort, text);
+    os.ui().messageBox(BoxKind::Error, BoxButtons::Abort, text);
     const SeenBox& box = watcher.result();
     ASSERT_TRUE(box.found);
     EXPECT_EQ(box.text, text);
@@ -94,14 +94,12 @@ TEST(MessageBoxes, LongTextWrapsInsideTheBoxAndAmpersandsShowAsTyped) {
 TEST(MessageBoxes, BoxIsModalOverTheProgramsWindows) {
     win32::Win32Os os;
     Form form("modalOwner");
-    form.clientWidth = 200;
-    form.clientHeight = 100;
     form.setBounds(20, 20, 200, 100);
-    os.realize(form);
+    ASSERT_EQ(os.ui().realize(form), 0);
     HWND hwnd = reinterpret_cast<HWND>(form.handle);
     ASSERT_TRUE(hwnd);
     BoxWatcher watcher("Confirm", IDYES, hwnd);
-    EXPECT_EQ(os.messageBox(BoxKind::Confirm, BoxButtons::YesNo, "Sure?"), BoxAnswer::Yes);
+    EXPECT_EQ(os.ui().messageBox(BoxKind::Confirm, BoxButtons::YesNo, "Sure?"), BoxAnswer::Yes);
     EXPECT_TRUE(watcher.result().othersDisabled);
     EXPECT_TRUE(::IsWindowEnabled(hwnd));
 }
@@ -110,10 +108,10 @@ TEST(MessageBoxes, QuitDuringABoxWaitsForTheAnswerThenEndsTheLoop) {
     win32::Win32Os os;
     ::PostQuitMessage(3);
     BoxWatcher watcher("Information", IDOK);
-    EXPECT_EQ(os.messageBox(BoxKind::Information, BoxButtons::Ok, "Still here"), BoxAnswer::Ok);
+    EXPECT_EQ(os.ui().messageBox(BoxKind::Information, BoxButtons::Ok, "Still here"), BoxAnswer::Ok);
     EXPECT_TRUE(watcher.result().found);
-    os.runMessageLoop();  // ends at the quit passed on by the box
-    EXPECT_TRUE(os.terminated());
+    os.ui().runMessageLoop();  // ends at the quit passed on by the box
+    EXPECT_TRUE(os.ui().terminated());
 }
 
 }  // namespace

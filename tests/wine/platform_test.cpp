@@ -1,10 +1,18 @@
-// The Win32 OS seam against the real system: string table, command line,
-// environment, directories, files, libraries, version resources, pictures.
+// The real seam where only the real system can answer: the string table, the
+// command line, libraries being freed and searched for, the Windows version
+// and the screen saver's switch as the system stores them, other processes
+// and their windows, COM objects called by name, and pictures. Files,
+// registry, profiles and the rest are in the contract suite (tests/contract).
+//
+// The program is its own helper process: `--exit N` ends with N,
+// `--echo FILE` writes its command line and show state into FILE.
 #include <gtest/gtest.h>
 
-#include <map>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
-#include "app/strings.h"
+#include "core/strings.h"
 #include "platform/win32/jpeg_image.h"
 #include "platform/win32/win32_os.h"
 #include "tests/wine/wine_test_support.h"
@@ -12,10 +20,17 @@
 namespace ssi {
 namespace {
 
+using wintest::BoxWatcher;
 using wintest::exeDir;
 using wintest::freshDir;
 using wintest::readFile;
 using wintest::writeFile;
+
+std::string selfPath() {
+    char path[MAX_PATH + 1] = {};
+    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return path;
+}
 
 TEST(StringTable, EveryEntryLoadsByteForByteAsTheBuiltInText) {
     win32::Win32Os os;
@@ -24,17 +39,18 @@ TEST(StringTable, EveryEntryLoadsByteForByteAsTheBuiltInText) {
     ASSERT_GT(count, 10u);
     for (size_t i = 0; i < count; ++i) {
         SCOPED_TRACE("id " + std::to_string(table[i].id));
-        EXPECT_EQ(os.loadString(table[i].id), std::string(table[i].text));
+        EXPECT_EQ(os.system().loadString(table[i].id), std::string(table[i].text));
     }
     // The escapes came through as control characters, not as text.
-    EXPECT_NE(os.loadString(kStrInsufficientPrivileges).find("\r\n\r\n"), std::string::npos);
-    EXPECT_EQ(os.loadString(kStrInstallDirSuffix), " dir\\");
-    EXPECT_EQ(os.loadString(65000), "");
+    EXPECT_NE(os.system().loadString(kStrInsufficientPrivileges).find("\r\n\r\n"), std::string::npos);
+    EXPECT_EQ(os.system().loadString(kStrInstallDirSuffix), " dir\\");
+    EXPECT_EQ(os.system().loadString(65000), "");
 }
 
 TEST(CommandLine, SplitsOnBlanksWithQuotesGroupingAndRemoved) {
     using V = std::vector<std::string>;
-    EXPECT_EQ(win32::splitCommandLine("\"C:\\Program Files\\Setup.exe\" /q"), (V{"C:\\Program Files\\Setup.exe", "/q"}));
+    EXPECT_EQ(win32::splitCommandLine("\"C:\\Program Files\\Setup.exe\" /q"),
+              (V{"C:\\Program Files\\Setup.exe", "/q"}));
     EXPECT_EQ(win32::splitCommandLine("setup.exe   /Q\t x\"y z\"w  "), (V{"setup.exe", "/Q", "xy zw"}));
     EXPECT_EQ(win32::splitCommandLine("a.exe \"C:\\dir\\\" next"), (V{"a.exe", "C:\\dir\\", "next"}));
     EXPECT_EQ(win32::splitCommandLine("a.exe \"\""), (V{"a.exe", ""}));
@@ -44,129 +60,23 @@ TEST(CommandLine, SplitsOnBlanksWithQuotesGroupingAndRemoved) {
     win32::Win32Os os;
     const V all = win32::splitCommandLine(::GetCommandLineA());
     ASSERT_FALSE(all.empty());
-    EXPECT_EQ(os.commandLineParameters(), V(all.begin() + 1, all.end()));
+    EXPECT_EQ(os.system().commandLineParameters(), V(all.begin() + 1, all.end()));
+    EXPECT_EQ(os.system().modulePath(), selfPath());
 }
 
-TEST(Environment, VariablesAndDirectoriesAsTheSystemGivesThem) {
+TEST(Libraries, FreedWhenTheirObjectGoes) {
     win32::Win32Os os;
-    ::SetEnvironmentVariableA("SSI_TEST_VALUE", "abc");
-    EXPECT_EQ(os.environment("SSI_TEST_VALUE"), "abc");
-    const std::string longValue(1500, 'x');  // longer than the first buffer
-    ::SetEnvironmentVariableA("SSI_TEST_VALUE", longValue.c_str());
-    EXPECT_EQ(os.environment("SSI_TEST_VALUE"), longValue);
-    ::SetEnvironmentVariableA("SSI_TEST_VALUE", nullptr);
-    EXPECT_EQ(os.environment("SSI_TEST_VALUE"), "");
-
-    const std::string system = os.systemDirectory(), windows = os.windowsDirectory();
-    EXPECT_TRUE(os.fileAttributes(system) & attr::kDirectory);
-    EXPECT_TRUE(os.fileAttributes(windows) & attr::kDirectory);
-    EXPECT_EQ(system.compare(0, windows.size(), windows), 0);
-    EXPECT_EQ(os.tempDirectory().back(), '\\');
-    const std::string module = os.modulePath();
-    EXPECT_EQ(module.substr(module.size() - 22), "wine_platform_test.exe");
-    EXPECT_NE(os.fileAttributes(module), attr::kInvalid);
-}
-
-TEST(Files, OpenModesShareAsTheirNamesSay) {
-    win32::Win32Os os;
-    const std::string dir = freshDir("files");
-    const std::string path = dir + "data.bin";
-    Result error = -1;
-    {
-        auto f = os.openFile(path, FileAccess::Create, error);
-        ASSERT_TRUE(f);
-        EXPECT_EQ(error, 0);
-        uint32_t put = 0;
-        EXPECT_EQ(f->write("0123456789", 10, put), 0);
-        EXPECT_EQ(put, 10u);
-        // Created files are exclusive while open.
-        EXPECT_FALSE(os.openFile(path, FileAccess::Read, error));
-        EXPECT_EQ(error, oserr::kSharingViolation);
-        EXPECT_EQ(f->close(), 0);
-    }
-    auto reader = os.openFile(path, FileAccess::ReadDenyWrite, error);
-    ASSERT_TRUE(reader);
-    int64_t size = 0;
-    EXPECT_EQ(reader->size(size), 0);
-    EXPECT_EQ(size, 10);
-    EXPECT_EQ(reader->seek(6), 0);
-    char buf[8] = {};
-    uint32_t got = 0;
-    EXPECT_EQ(reader->read(buf, 8, got), 0);
-    EXPECT_EQ(std::string(buf, got), "6789");
-    // Deny-write: another writer is refused, another reader is not.
-    win32::FileHandle writer(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                           OPEN_EXISTING, 0, nullptr));
-    EXPECT_FALSE(writer);
-    EXPECT_EQ(::GetLastError(), DWORD(ERROR_SHARING_VIOLATION));
-    EXPECT_TRUE(os.openFile(path, FileAccess::ReadDenyWrite, error));
-    reader.reset();
-
-    auto shared = os.openFile(path, FileAccess::Read, error);
-    ASSERT_TRUE(shared);
-    win32::FileHandle writer2(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                            OPEN_EXISTING, 0, nullptr));
-    EXPECT_TRUE(writer2);
-    shared.reset();
-    writer2.reset();
-
-    EXPECT_FALSE(os.openFile(dir + "missing.bin", FileAccess::Read, error));
-    EXPECT_EQ(error, oserr::kFileNotFound);
-    EXPECT_EQ(os.lastError(), uint32_t(oserr::kFileNotFound));
-}
-
-TEST(Files, DirectoryCallsAndEnumeration) {
-    win32::Win32Os os;
-    const std::string dir = freshDir("enum");
-    writeFile(dir + "a.txt", "aaa");
-    writeFile(dir + "b.scr", "b");
-    ASSERT_TRUE(os.createDirectory(dir + "sub"));
-    EXPECT_FALSE(os.createDirectory(dir + "sub"));
-    EXPECT_EQ(os.lastError(), uint32_t(oserr::kAlreadyExists));
-
-    std::vector<FindEntry> entries;
-    ASSERT_TRUE(os.findFiles(dir + "*.*", entries));
-    std::map<std::string, FindEntry> byName;
-    for (const FindEntry& e : entries) byName[e.name] = e;
-    EXPECT_EQ(byName.count("."), 1u);  // as the system lists them; callers skip these
-    EXPECT_EQ(byName["a.txt"].size, 3u);
-    EXPECT_TRUE(byName["sub"].attributes & attr::kDirectory);
-    EXPECT_FALSE(byName["b.scr"].attributes & attr::kDirectory);
-    ASSERT_TRUE(os.findFiles(dir + "*.scr", entries));
-    ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].name, "b.scr");
-    EXPECT_FALSE(os.findFiles(dir + "*.none", entries));
-    EXPECT_TRUE(entries.empty());
-
-    EXPECT_TRUE(os.setFileAttributes(dir + "a.txt", attr::kReadOnly | attr::kHidden));
-    EXPECT_EQ(os.fileAttributes(dir + "a.txt") & (attr::kReadOnly | attr::kHidden), attr::kReadOnly | attr::kHidden);
-    EXPECT_TRUE(os.copyFile(dir + "b.scr", dir + "c.scr", true));
-    EXPECT_FALSE(os.copyFile(dir + "b.scr", dir + "c.scr", true));
-    EXPECT_EQ(readFile(dir + "c.scr"), "b");
-    EXPECT_FALSE(os.removeDirectory(dir + "nothing"));
-    EXPECT_EQ(os.lastError(), uint32_t(oserr::kFileNotFound));
-    EXPECT_TRUE(os.removeDirectory(dir + "sub"));
-    EXPECT_EQ(os.fileAttributes(dir + "sub"), attr::kInvalid);
-}
-
-TEST(Libraries, LoadByFullPathResolveAndFreeOnDestruction) {
-    win32::Win32Os os;
-    const std::string fixture = exeDir() + "versioned.dll";
     ASSERT_EQ(::GetModuleHandleA("versioned.dll"), nullptr);
     {
-        auto lib = os.loadLibrary(fixture);
-        ASSERT_TRUE(lib);
+        std::unique_ptr<Library> lib;
+        ASSERT_EQ(os.system().loadLibrary(exeDir() + "versioned.dll", lib), 0);
         EXPECT_NE(::GetModuleHandleA("versioned.dll"), nullptr);
-        EXPECT_EQ(lib->symbol("NoSuchExport"), nullptr);
+        using Answer = int (*)();
+        auto answer = reinterpret_cast<Answer>(lib->symbol("fixtureAnswer"));
+        ASSERT_NE(answer, nullptr);
+        EXPECT_EQ(answer(), 42);
     }
     EXPECT_EQ(::GetModuleHandleA("versioned.dll"), nullptr);
-
-    auto version = os.loadLibrary(os.systemDirectory() + "\\version.dll");
-    ASSERT_TRUE(version);
-    EXPECT_NE(version->symbol("GetFileVersionInfoA"), nullptr);
-
-    EXPECT_FALSE(os.loadLibrary(exeDir() + "no-such-library.dll"));
-    EXPECT_EQ(os.lastError(), uint32_t(oserr::kModNotFound));
 }
 
 TEST(Libraries, HardenedSearchIgnoresPlantedLibrariesButLoadsByFullPath) {
@@ -179,32 +89,245 @@ TEST(Libraries, HardenedSearchIgnoresPlantedLibrariesButLoadsByFullPath) {
     ::GetCurrentDirectoryA(MAX_PATH, saved);
     ::SetCurrentDirectoryA(dir.c_str());
     EXPECT_EQ(win32::hardenDllSearch(), 2);
-    EXPECT_FALSE(os.loadLibrary("planted.dll"));
-    EXPECT_TRUE(os.loadLibrary(dir + "impborl.dll"));
+    std::unique_ptr<Library> lib;
+    EXPECT_EQ(os.system().loadLibrary("planted.dll", lib), oserr::kModNotFound);
+    EXPECT_EQ(os.system().loadLibrary(dir + "impborl.dll", lib), 0);
     ::SetCurrentDirectoryA(saved);
 }
 
-TEST(Versions, FixedVersionOfAResourceAndNoneOfAPlainFile) {
+TEST(SystemFacts, VersionAsTheSystemGivesIt) {
     win32::Win32Os os;
-    FileVersion v;
-    ASSERT_TRUE(os.fileVersion(exeDir() + "versioned.dll", v));
-    EXPECT_EQ(v.versionMS, (7u << 16) | 0u);
-    EXPECT_EQ(v.versionLS, (19u << 16) | 0u);
-    const std::string plain = freshDir("version") + "plain.txt";
-    writeFile(plain, "no resources here");
-    FileVersion untouched{1, 2};
-    EXPECT_FALSE(os.fileVersion(plain, untouched));
-    EXPECT_EQ(untouched.versionMS, 1u);
-    EXPECT_FALSE(os.fileVersion(exeDir() + "missing.dll", untouched));
+    WindowsVersion v;
+    ASSERT_EQ(os.system().windowsVersion(v), 0);
+    const DWORD packed = ::GetVersion();  // the older call, for comparison
+    EXPECT_EQ(v.major, LOBYTE(LOWORD(packed)));
+    EXPECT_EQ(v.minor, HIBYTE(LOWORD(packed)));
+    EXPECT_EQ(v.platformId == platformid::kNt, (packed & 0x80000000u) == 0);
+    OSVERSIONINFOA info{};
+    info.dwOSVersionInfoSize = sizeof info;
+    ASSERT_TRUE(::GetVersionExA(&info));
+    EXPECT_EQ(v.servicePack, info.szCSDVersion);
 }
 
-TEST(Errors, SystemTextWithoutTrailingLineBreak) {
+TEST(SystemFacts, ScreenSaverSwitchReachesTheUsersSettings) {
     win32::Win32Os os;
-    const std::string text = os.errorText(oserr::kFileNotFound);
-    ASSERT_FALSE(text.empty());
-    EXPECT_NE(text.back(), '\n');
-    EXPECT_NE(text.back(), '\r');
-    EXPECT_NE(text, os.errorText(oserr::kAccessDenied));
+    for (bool active : {false, true}) {
+        SCOPED_TRACE(active);
+        ASSERT_EQ(os.system().setScreenSaveActive(active), 0);
+        BOOL now = !active;
+        ASSERT_TRUE(::SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &now, 0));
+        EXPECT_EQ(now != FALSE, active);
+    }
+}
+
+// ---- other processes and their windows -------------------------------------------
+
+TEST(Processes, StartedByFullPathWithTheirNameInFrontAndWaitedFor) {
+    win32::Win32Os os;
+    // A program in a folder whose name has a blank: nothing may be searched for.
+    const std::string dir = freshDir("process") + "Program Files\\";
+    ASSERT_TRUE(::CreateDirectoryA(dir.c_str(), nullptr));
+    const std::string program = dir + "helper.exe", echo = dir + "echo.txt";
+    ASSERT_TRUE(::CopyFileA(selfPath().c_str(), program.c_str(), FALSE));
+
+    uint32_t exitCode = 99;
+    EXPECT_EQ(os.shell().startProcess(program, "--exit 7", showcmd::kHide, true, exitCode), 0);
+    EXPECT_EQ(exitCode, 7u);
+
+    EXPECT_EQ(
+        os.shell().startProcess(program, "--echo \"" + echo + "\"", showcmd::kShowNormal, true, exitCode), 0);
+    EXPECT_EQ(readFile(echo), "\"" + program + "\" --echo \"" + echo + "\"|1|1");
+    EXPECT_EQ(os.shell().startProcess(program, "--echo \"" + echo + "\"", showcmd::kHide, true, exitCode), 0);
+    EXPECT_EQ(readFile(echo), "\"" + program + "\" --echo \"" + echo + "\"|1|0");
+
+    EXPECT_EQ(os.shell().startProcess(program, "--exit 3", showcmd::kHide, false, exitCode), 0);
+    EXPECT_EQ(exitCode, 0u) << "not waited for: no exit code";
+    EXPECT_EQ(os.shell().startProcess(dir + "absent.exe", "", showcmd::kHide, true, exitCode),
+              oserr::kFileNotFound);
+    EXPECT_EQ(os.shell().startProcess("helper.exe", "", showcmd::kHide, true, exitCode), oserr::kFileNotFound)
+        << "a bare name is not searched for";
+}
+
+TEST(Processes, ShellExecuteStartsProgramsAndMapsItsAnswers) {
+    win32::Win32Os os;
+    const std::string dir = freshDir("shell");
+    const std::string echo = dir + "echo.txt";
+    EXPECT_EQ(os.shell().shellExecute(0, "open", selfPath(), "--echo \"" + echo + "\"", dir, showcmd::kHide),
+              0);
+    for (int i = 0; i < 500 && readFile(echo).empty(); ++i) ::Sleep(20);
+    EXPECT_NE(readFile(echo).find("--echo"), std::string::npos);
+    EXPECT_EQ(os.shell().shellExecute(0, "", dir + "absent.exe", "", "", showcmd::kHide), 2);
+}
+
+TEST(Processes, WindowsFoundByTitleAndTheirButtonsClickedWithoutWaiting) {
+    win32::Win32Os os;
+    WindowHandle found = 1;
+    EXPECT_EQ(os.shell().findWindow("No window has this title", found), oserr::kFileNotFound);
+    EXPECT_EQ(found, 0u);
+    EXPECT_EQ(os.shell().clickButton(0, IDOK), oserr::kInvalidWindowHandle);
+
+    // A confirmation box is up in this thread's modal loop; a second thread
+    // finds it by title and clicks Yes, the way the installer clicks another
+    // program's Cancel button.
+    struct Clicker {
+        win32::Win32Os* os;
+        Result found = -1, clicked = -1, missing = -1;
+        static DWORD WINAPI run(LPVOID p) {
+            auto* self = static_cast<Clicker*>(p);
+            WindowHandle box = 0;
+            for (int i = 0; i < 1500 && self->found != 0; ++i) {
+                self->found = self->os->shell().findWindow("Confirm", box);
+                if (self->found) ::Sleep(20);
+            }
+            if (self->found) return 0;
+            self->missing = self->os->shell().clickButton(box, 4242);
+            self->clicked = self->os->shell().clickButton(box, IDYES);
+            return 0;
+        }
+    } clicker{&os};
+    win32::KernelHandle thread(::CreateThread(nullptr, 0, Clicker::run, &clicker, 0, nullptr));
+    ASSERT_TRUE(thread);
+    const BoxAnswer answer = os.ui().messageBox(BoxKind::Confirm, BoxButtons::YesNo, "Replace it?");
+    ::WaitForSingleObject(thread.get(), INFINITE);
+    EXPECT_EQ(clicker.found, 0);
+    EXPECT_NE(clicker.missing, 0) << "no such button";
+    EXPECT_EQ(clicker.clicked, 0);
+    EXPECT_EQ(answer, BoxAnswer::Yes);
+}
+
+// ---- COM objects by member name ----------------------------------------------------
+
+void expectSame(const Variant& got, const Variant& expected) {
+    EXPECT_EQ(got.type, expected.type);
+    EXPECT_EQ(got.integer, expected.integer);
+    EXPECT_EQ(got.boolean, expected.boolean);
+    EXPECT_EQ(got.text, expected.text);
+}
+
+// A class every Wine prefix (and Windows) registers, with a dispatch interface.
+constexpr char kDictionary[] = "{EE09B103-97E0-11CF-978F-00A02463E06F}";
+
+TEST(Com, MembersAreCalledReadAndWrittenByName) {
+    win32::Win32Os os;
+    ASSERT_EQ(os.com().initialize(), 0);
+    EXPECT_EQ(os.com().initialize(), 0) << "once is enough, twice is harmless";
+    std::unique_ptr<DispatchObject> dictionary;
+    ASSERT_EQ(os.com().createObject(kDictionary, dictionary), 0);
+    ASSERT_TRUE(dictionary);
+
+    EXPECT_EQ(dictionary->put("CompareMode", Variant::ofInt(1)), 0) << "text comparison, set while empty";
+    Variant result;
+    ASSERT_EQ(dictionary->get("CompareMode", result), 0);
+    EXPECT_EQ(result.type, Variant::Type::Int);
+    EXPECT_EQ(result.integer, 1);
+
+    ASSERT_EQ(dictionary->call("Add", {Variant::ofString("Speed"), Variant::ofInt(3)}, result), 0);
+    EXPECT_EQ(result.type, Variant::Type::Empty) << "a method without a result";
+    ASSERT_EQ(dictionary->call("Add", {Variant::ofString("Title"), Variant::ofString("Night Sky \xE9t\xE9")},
+                               result),
+              0);
+    ASSERT_EQ(dictionary->call("Add", {Variant::ofString("Loop"), Variant::ofBool(true)}, result), 0);
+
+    ASSERT_EQ(dictionary->get("Count", result), 0);
+    EXPECT_EQ(result.type, Variant::Type::Int);
+    EXPECT_EQ(result.integer, 3);
+    struct Case {
+        const char* key;
+        Variant expected;
+    };
+    const Case items[] = {
+        {"speed", Variant::ofInt(3)},  // text comparison: any case
+        {"Title", Variant::ofString("Night Sky \xE9t\xE9")},
+        {"LOOP", Variant::ofBool(true)},
+    };
+    for (const Case& c : items) {
+        SCOPED_TRACE(c.key);
+        ASSERT_EQ(dictionary->call("Item", {Variant::ofString(c.key)}, result), 0);
+        expectSame(result, c.expected);
+    }
+    ASSERT_EQ(dictionary->call("Exists", {Variant::ofString("Absent")}, result), 0);
+    EXPECT_EQ(result.type, Variant::Type::Bool);
+    EXPECT_FALSE(result.boolean);
+    ASSERT_EQ(dictionary->call("Items", {}, result), 0);
+    EXPECT_EQ(result.type, Variant::Type::Empty) << "an array has no seam form";
+
+    EXPECT_EQ(dictionary->call("NoSuchMember", {}, result), oserr::kProcNotFound);
+    EXPECT_EQ(dictionary->get("NoSuchProperty", result), oserr::kProcNotFound);
+    EXPECT_NE(dictionary->call("Add", {Variant::ofString("Speed"), Variant::ofInt(4)}, result), 0)
+        << "the object's own refusal (a key already there) is an error";
+    EXPECT_NE(dictionary->put("CompareMode", Variant::ofInt(0)), 0) << "refused once items are in";
+}
+
+TEST(Com, UnknownClassesAndBadClassIdsFail) {
+    win32::Win32Os os;
+    std::unique_ptr<DispatchObject> object;
+    EXPECT_EQ(os.com().createObject("{5A1E0001-0000-4000-8000-00000000DEAD}", object), oserr::kModNotFound);
+    EXPECT_FALSE(object);
+    EXPECT_NE(os.com().createObject("not a class id", object), 0);
+    EXPECT_FALSE(object);
+}
+
+// The player control's stand-in, registered from this program for the test.
+class RegisteredPlayer {
+public:
+    RegisteredPlayer() : library_(::LoadLibraryA((exeDir() + "player7.ocx").c_str())) {
+        registered_ = library_ && call("DllRegisterServer");
+    }
+    ~RegisteredPlayer() {
+        if (registered_) call("DllUnregisterServer");
+    }
+    RegisteredPlayer(const RegisteredPlayer&) = delete;
+    RegisteredPlayer& operator=(const RegisteredPlayer&) = delete;
+    bool registered() const { return registered_; }
+
+private:
+    bool call(const char* entry) {
+        using Entry = HRESULT(WINAPI*)();
+        auto f = reinterpret_cast<Entry>(::GetProcAddress(library_.get(), entry));
+        return f && SUCCEEDED(f());
+    }
+    win32::Module library_;
+    bool registered_ = false;
+};
+
+TEST(Com, ThePlayerControlAnswersItsMembersByName) {
+    win32::Win32Os os;
+    RegisteredPlayer player;
+    ASSERT_TRUE(player.registered());
+    std::unique_ptr<DispatchObject> control;
+    ASSERT_EQ(os.com().createObject("{D27CDB6E-AE6D-11CF-96B8-444553540000}", control), 0);
+    Variant result;
+    ASSERT_EQ(control->call("FlashVersion", {}, result), 0);
+    EXPECT_EQ(result.type, Variant::Type::Int);
+    EXPECT_EQ(result.integer, 0x00070000);
+    struct Property {
+        const char* name;
+        Variant value;
+    };
+    const Property properties[] = {
+        {"ScaleMode", Variant::ofInt(2)},
+        {"WMode", Variant::ofString("Transparent")},
+        {"Menu", Variant::ofBool(false)},
+        {"Movie", Variant::ofString("C:\\WINDOWS\\SYSTEM\\Night Sky dir\\sky.swf")},
+    };
+    for (const Property& p : properties) {
+        SCOPED_TRACE(p.name);
+        ASSERT_EQ(control->put(p.name, p.value), 0);
+        ASSERT_EQ(control->get(p.name, result), 0);
+        expectSame(result, p.value);
+    }
+    EXPECT_EQ(control->put("scalemode", Variant::ofString("1")), 0) << "names in any case, values converted";
+    ASSERT_EQ(control->get("ScaleMode", result), 0);
+    EXPECT_EQ(result.integer, 1);
+    EXPECT_EQ(control->call("SetVariable", {Variant::ofString("speed"), Variant::ofInt(3)}, result), 0);
+    EXPECT_EQ(control->call("Play", {}, result), 0);
+    EXPECT_EQ(control->call("StopPlay", {}, result), 0);
+
+    EXPECT_EQ(control->call("Rewind", {}, result), oserr::kProcNotFound) << "a member it does not have";
+    EXPECT_EQ(control->put("FlashVersion", Variant::ofInt(8)), oserr::kProcNotFound)
+        << "a method is no property";
+    EXPECT_EQ(control->call("SetVariable", {Variant::ofString("only one")}, result), oserr::kGenFailure);
+    EXPECT_EQ(control->put("ScaleMode", Variant::ofString("not a number")), oserr::kGenFailure);
 }
 
 // ---- pictures ------------------------------------------------------------------
@@ -220,14 +343,15 @@ TEST(Pictures, DecodesAJpegIntoBlueGreenRedRows) {
     ASSERT_FALSE(bytes.empty());
     win32::Picture p;
     std::string error;
-    ASSERT_TRUE(win32::decodeJpeg(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), p, error)) << error;
+    ASSERT_TRUE(win32::decodeJpeg(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), p, error))
+        << error;
     ASSERT_EQ(p.width, 16);
     ASSERT_EQ(p.height, 16);
     EXPECT_EQ(p.stride(), 48u);
     auto at = [&](int x, int y) { return p.bgr.data() + p.stride() * size_t(y) + size_t(x) * 3; };
-    expectNear(at(2, 2), 255, 0, 0);      // top left red
-    expectNear(at(12, 2), 0, 0, 255);     // top right blue
-    expectNear(at(2, 12), 0, 255, 0);     // bottom left green
+    expectNear(at(2, 2), 255, 0, 0);   // top left red
+    expectNear(at(12, 2), 0, 0, 255);  // top right blue
+    expectNear(at(2, 12), 0, 255, 0);  // bottom left green
     expectNear(at(12, 12), 255, 255, 255);
 }
 
@@ -235,7 +359,7 @@ TEST(Pictures, DamagedJpegsFailWithAReason) {
     const std::string good = readFile(exeDir() + "fixtures\\quadrants.jpg");
     ASSERT_GT(good.size(), 100u);
     const std::string inputs[] = {
-        good.substr(0, 30),                    // header cut short
+        good.substr(0, 30),  // header cut short
         std::string("\xFF\xD8\xFF\xE0") + std::string(200, '\0'),
         "GIF89a not a jpeg at all",
         good.substr(0, 2),
@@ -249,25 +373,84 @@ TEST(Pictures, DamagedJpegsFailWithAReason) {
     }
 }
 
-TEST(Pictures, ImageControlsLoadJpegAndBitmapFiles) {
+// The colour at a point of a painted window, against an expected one.
+void expectPixel(HDC dc, int x, int y, COLORREF expected) {
+    SCOPED_TRACE(std::to_string(x) + "," + std::to_string(y));
+    const COLORREF got = ::GetPixel(dc, x, y);
+    EXPECT_NEAR(GetRValue(got), GetRValue(expected), 40);
+    EXPECT_NEAR(GetGValue(got), GetGValue(expected), 40);
+    EXPECT_NEAR(GetBValue(got), GetBValue(expected), 40);
+}
+
+TEST(Pictures, ImageControlsShowJpegAndBitmapFilesStretchedOrCentred) {
     win32::Win32Os os;
     Form form("pictureForm");
-    form.clientWidth = 100;
-    form.clientHeight = 100;
-    Panel image("image", ControlKind::Image);
-    image.setBounds(0, 0, 32, 32);
+    form.setBounds(10, 10, 100, 100);  // before the window: the client size
+    form.setTopMost(true);
+    Image image("image");
+    image.stretched = true;
+    image.setBounds(0, 0, 64, 64);
+    image.setColor(color::kBlack);
     form.add(image);
-    Panel unrealised("other", ControlKind::Image);
-    os.realize(form);
-    EXPECT_TRUE(os.loadPicture(image, exeDir() + "fixtures\\quadrants.jpg"));
-    EXPECT_TRUE(os.loadPicture(image, exeDir() + "fixtures\\quadrants.BMP"));
-    EXPECT_FALSE(os.loadPicture(image, exeDir() + "fixtures\\missing.jpg"));
+    Image unrealised("other");
+    ASSERT_EQ(os.ui().realize(form), 0);
     const std::string bad = freshDir("pictures") + "bad.jpg";
     writeFile(bad, "not a picture");
-    EXPECT_FALSE(os.loadPicture(image, bad));
-    EXPECT_FALSE(os.loadPicture(unrealised, exeDir() + "fixtures\\quadrants.jpg"));
-    image.repaint();  // paints the picture without trouble
+    struct Case {
+        std::string path;
+        Result expected;
+    };
+    const Case cases[] = {
+        {exeDir() + "fixtures\\quadrants.BMP", 0},
+        {exeDir() + "fixtures\\missing.jpg", oserr::kFileNotFound},
+        {exeDir() + "fixtures\\missing.bmp", oserr::kFileNotFound},
+        {bad, oserr::kInvalidData},
+        {exeDir() + "fixtures\\quadrants.jpg", 0},
+    };
+    for (const Case& c : cases) EXPECT_EQ(os.ui().loadPicture(image, c.path), c.expected) << c.path;
+    EXPECT_EQ(os.ui().loadPicture(unrealised, exeDir() + "fixtures\\quadrants.jpg"),
+              oserr::kInvalidWindowHandle);
+
+    // Stretched, the 16-pixel picture fills the 64-pixel control: its
+    // quadrants reach the control's corners (read back from the window).
+    HWND h = os.ui().windowOf(image);
+    ::UpdateWindow(h);
+    {
+        win32::WindowDC dc(h);
+        ASSERT_TRUE(dc.get());
+        expectPixel(dc.get(), 3, 3, RGB(255, 0, 0));
+        expectPixel(dc.get(), 60, 3, RGB(0, 0, 255));
+        expectPixel(dc.get(), 3, 60, RGB(0, 255, 0));
+        expectPixel(dc.get(), 60, 60, RGB(255, 255, 255));
+    }
+    // Centred at its own size, on the control's colour.
+    image.stretched = false;
+    image.centred = true;
+    image.repaint();
+    win32::WindowDC dc(h);
+    expectPixel(dc.get(), 3, 3, RGB(0, 0, 0));
+    expectPixel(dc.get(), 26, 26, RGB(255, 0, 0));
+    expectPixel(dc.get(), 37, 37, RGB(255, 255, 255));
+    expectPixel(dc.get(), 60, 60, RGB(0, 0, 0));
 }
 
 }  // namespace
 }  // namespace ssi
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--exit") == 0) return std::atoi(argv[2]);
+    if (argc == 3 && std::strcmp(argv[1], "--echo") == 0) {
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        ::GetStartupInfoA(&startup);
+        const std::string line = std::string(::GetCommandLineA()) + "|" +
+                                 std::to_string((startup.dwFlags & STARTF_USESHOWWINDOW) ? 1 : 0) + "|" +
+                                 std::to_string(startup.wShowWindow);
+        ssi::wintest::writeFile(argv[2], line);
+        return 0;
+    }
+    if (argc == 5 && std::strcmp(argv[1], "--hold") == 0)
+        return ssi::wintest::holdFile(argv[2], argv[3], argv[4]);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

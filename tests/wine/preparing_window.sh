@@ -4,7 +4,8 @@
 # initialisation ends with the corrupted-file box right after it has read the
 # header and centred the preparing window. While the box is up the preparing
 # window is visible, titled with the program's file name, shows
-# "Preparing installation..." and is centred on the screen. The box is
+# "Preparing installation..." and is centred on the screen, and the task bar
+# lists the program under "Preparing installation...". The box is
 # answered with Abort, and the program must then end.
 #   run by scripts/wine-run --script (WINE, WINEPREFIX, DISPLAY, SSI_RUN_DIR set)
 #   preparing_window.sh WIN32_BIN SAVERPACK
@@ -55,7 +56,8 @@ trap 'kill $pid 2>/dev/null' EXIT
 
 # One driver run while the first box is up (each run of a program under Wine
 # is slow): the box, the preparing window and the screen.
-state="$(drv wait-window Error 120000 -- box Error -- window-rect "$title" -- child-text "$title" Static -- screen-size)"
+state="$(drv wait-window Error 120000 -- box Error -- window-rect "$title" -- child-text "$title" Static -- screen-size \
+    -- taskbar "Preparing installation...")"
 if ! echo "$state" | grep -q '^found'; then
     echo "FAIL: no error box appeared"
     exit 1
@@ -69,6 +71,8 @@ check "preparing window exists" 4 "${#rect[@]}"
 check "preparing window visible" 1 "$(field visible)"
 label="$(echo "$state" | sed -n 's/^text //p' | tail -n1)"
 check "preparing label" "Preparing installation..." "$label"
+# The program has its task-bar entry, titled with the application title.
+check "task bar lists the application" 1 "$(field taskbar)"
 if [[ ${#rect[@]} == 4 && ${#screen[@]} == 2 ]]; then
     w=$((rect[2] - rect[0])); h=$((rect[3] - rect[1]))
     # Bash integer division truncates toward zero, like the placement.

@@ -4,6 +4,18 @@
 
 namespace ssi::wintest {
 
+std::string windowText(HWND h) {
+    char buf[4096] = {};
+    ::GetWindowTextA(h, buf, sizeof buf);
+    return buf;
+}
+
+std::string classOf(HWND h) {
+    char buf[64] = {};
+    ::GetClassNameA(h, buf, sizeof buf);
+    return buf;
+}
+
 std::string exeDir() {
     char path[MAX_PATH + 1] = {};
     ::GetModuleFileNameA(nullptr, path, MAX_PATH);
@@ -42,8 +54,8 @@ std::string freshDir(const std::string& name) {
 }
 
 void writeFile(const std::string& path, const std::string& content) {
-    win32::FileHandle f(
-        ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    win32::FileHandle f(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD put = 0;
     if (f) ::WriteFile(f.get(), content.data(), DWORD(content.size()), &put, nullptr);
 }
@@ -67,7 +79,9 @@ BoxWatcher::BoxWatcher(std::string title, int buttonId, HWND watchDisabled)
     thread_.reset(::CreateThread(nullptr, 0, run, this, 0, &id));
 }
 
-BoxWatcher::~BoxWatcher() { result(); }
+BoxWatcher::~BoxWatcher() {
+    result();
+}
 
 const SeenBox& BoxWatcher::result() {
     if (thread_) {
@@ -83,11 +97,6 @@ DWORD WINAPI BoxWatcher::run(LPVOID self) {
 }
 
 namespace {
-std::string textOf(HWND h) {
-    char buf[4096] = {};
-    ::GetWindowTextA(h, buf, sizeof buf);
-    return buf;
-}
 
 struct ProcessBoxSearch {
     const char* title;  // nullptr: any
@@ -101,7 +110,7 @@ BOOL CALLBACK findOwnBox(HWND h, LPARAM p) {
     char cls[64] = {};
     ::GetClassNameA(h, cls, sizeof cls);
     if (pid == ::GetCurrentProcessId() && std::string(cls) == "#32770" && ::IsWindowVisible(h) &&
-        (!s->title || textOf(h) == s->title)) {
+        (!s->title || windowText(h) == s->title)) {
         s->found = h;
         return FALSE;
     }
@@ -127,7 +136,7 @@ void BoxWatcher::watch() {
         return;
     }
     seen_.found = true;
-    seen_.title = textOf(box);
+    seen_.title = windowText(box);
     char cls[64] = {};
     ::GetClassNameA(box, cls, sizeof cls);
     seen_.className = cls;
@@ -138,21 +147,22 @@ void BoxWatcher::watch() {
         ::GetClassNameA(c, childClass, sizeof childClass);
         const int id = ::GetDlgCtrlID(c);
         if (_stricmp(childClass, "Button") == 0) {
-            seen_.buttons.emplace_back(id, textOf(c));
+            seen_.buttons.emplace_back(id, windowText(c));
             if (id == buttonId_) clickTarget = c;
         }
     }
     if (HWND label = ::GetDlgItem(box, 0xFFFF)) {
-        seen_.text = textOf(label);
+        seen_.text = windowText(label);
         RECT r;
         ::GetClientRect(label, &r);
         RECT need{0, 0, r.right, 0};
-        HDC dc = ::GetDC(label);
-        HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageA(label, WM_GETFONT, 0, 0)));
-        ::DrawTextA(dc, seen_.text.c_str(), int(seen_.text.size()), &need,
-                    DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
-        ::SelectObject(dc, old);
-        ::ReleaseDC(label, dc);
+        {
+            win32::WindowDC dc(label);
+            win32::SelectObjectScope font(dc.get(),
+                                          reinterpret_cast<HGDIOBJ>(::SendMessageA(label, WM_GETFONT, 0, 0)));
+            ::DrawTextA(dc.get(), seen_.text.c_str(), int(seen_.text.size()), &need,
+                        DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+        }
         seen_.textFits = need.bottom <= r.bottom && need.right <= r.right;
     }
     RECT br;
@@ -166,8 +176,9 @@ void BoxWatcher::watch() {
 }
 
 int holdFile(const char* path, const char* ready, const char* release) {
-    win32::FileHandle file(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // As a running program holds its own files: others may read, not write or delete.
+    win32::FileHandle file(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return 2;
     win32::KernelHandle readyEvent(::OpenEventA(EVENT_MODIFY_STATE, FALSE, ready));
     win32::KernelHandle releaseEvent(::OpenEventA(SYNCHRONIZE, FALSE, release));

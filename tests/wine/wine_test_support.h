@@ -7,9 +7,17 @@
 #include <utility>
 #include <vector>
 
+#include "platform/controls.h"
 #include "platform/win32/handles.h"
 
 namespace ssi::wintest {
+
+// A realised form's window, a window's caption and class.
+inline HWND hwndOf(const Form& form) {
+    return reinterpret_cast<HWND>(form.handle);
+}
+std::string windowText(HWND h);
+std::string classOf(HWND h);
 
 // Folder of the running test program, with a trailing backslash.
 std::string exeDir();
@@ -23,11 +31,11 @@ struct SeenBox {
     bool found = false;
     std::string title;
     std::string className;
-    std::string text;                                // Static 65535
+    std::string text;                                  // Static 65535
     std::vector<std::pair<int, std::string>> buttons;  // id, caption, left to right
-    bool textFits = false;                           // the text's wrapped height fits its Static
-    bool onScreen = false;                           // the whole box lies on the screen
-    bool othersDisabled = false;                     // `watchDisabled` was disabled while the box was up
+    bool textFits = false;                             // the text's wrapped height fits its Static
+    bool onScreen = false;                             // the whole box lies on the screen
+    bool othersDisabled = false;                       // `watchDisabled` was disabled while the box was up
 };
 
 // Watches for a dialog-class window of this process with the given title
@@ -54,7 +62,8 @@ private:
 };
 
 // The helper process's side: `PROGRAM --hold FILE READY RELEASE` opens FILE
-// without delete sharing, signals the event READY and keeps the file open
+// for reading, sharing reading only (as a running program holds its own
+// files), signals the event READY and keeps the file open
 // until the event RELEASE is set. Every test program's main() hands that
 // command line to it.
 int holdFile(const char* path, const char* ready, const char* release);
@@ -70,7 +79,8 @@ public:
         release_.reset(::CreateEventA(nullptr, TRUE, FALSE, releaseName.c_str()));
         char exe[MAX_PATH + 1] = {};
         ::GetModuleFileNameA(nullptr, exe, MAX_PATH);
-        std::string command = "\"" + std::string(exe) + "\" --hold \"" + path + "\" " + readyName + " " + releaseName;
+        std::string command =
+            "\"" + std::string(exe) + "\" --hold \"" + path + "\" " + readyName + " " + releaseName;
         STARTUPINFOA si{};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi{};
