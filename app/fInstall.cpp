@@ -1,63 +1,124 @@
 #include "app/fInstall.h"
 
 #include "app/fPreparingInstallWnd.h"
-#include "app/messages.h"
-#include "app/strings.h"
-#include "package/dataFunctions_shared.h"
+#include "core/logFile.h"
+#include "core/strings.h"
+#include "platform/messages.h"
 #include "saver/KVR_StringUtils.h"
-#include "saver/logFile.h"
+#include "saver/saver_activation.h"
 
 namespace ssi {
 
 namespace {
-// Shown, untranslated, when the preview picture cannot be read.
-constexpr const char* kCorruptFile = "CorruptFile: ";
+
+// The layout's fixed numbers.
+constexpr int kDesignClientWidth = 344, kDesignClientHeight = 343;
+constexpr int kWindowWidth = 359;
+constexpr int kButtonRowHeight = 63;
+constexpr int kLicenseGapAbove = 2, kLicenseGapBelow = 4;
+constexpr int kLicenseMinWidth = 359, kLicenseMinHeightOfWindow = 340;
+constexpr int kLicenseMinHeight = 103;
+constexpr int kInstallWidth = 80, kAcceptWidth = 115;
+constexpr int kInstallGap = 6;
+// A licence is a short text: more than this is not shown (a file that is
+// not text must not stall the window).
+constexpr uint32_t kLicenseMaxBytes = 1024 * 1024;
 }  // namespace
 
-TInstallerForm::TInstallerForm(Os& os) : Form("InstallerForm"), pauseTimer(os, "pauseTimer", 100), os_(os) {
-    // Created visible but off-screen; the initialisation decides where it goes.
-    clientWidth = 370;
-    clientHeight = 262;
-    topMost = true;
-    setBounds(kOffScreen, kOffScreen, clientWidth, clientHeight);
+TInstallerForm::TInstallerForm(Os& os)
+    : Form("InstallerForm"),
+      moviePanel1(os, "moviePanel1"),
+      pauseTimer(os.ui(), "pauseTimer", 100),
+      os_(os) {
+    // As designed: 352 x 370 outside, 344 x 343 inside, created visible but
+    // off-screen (the initialisation decides where it goes), always on top,
+    // the close box its only border icon.
+    setClientSize(kDesignClientWidth, kDesignClientHeight);
+    setPosition(kOffScreen, kOffScreen);
+    setTopMost(true);
+    setSystemMenuOnly(true);
+    setColor(color::kBtnFace);
 
-    moviePanel1.setBounds(10, 10, 350, 150);
-    bmpPanel.setBounds(10, 10, 350, 150);
-    bmpPanel.setVisible(false);
-    licenseScrollBox.setBounds(10, 168, 350, 103);
-    licenseScrollBox.setVisible(false);
-    labCopying.setBounds(10, 170, 350, 16);
+    contentPanel.setBounds(0, -1, 352, 152);
+    contentPanel.anchors = anchor::kLeft | anchor::kTop | anchor::kRight;
+    contentPanel.setBevelOuter(Bevel::Lowered);
+    contentPanel.tabOrder = 0;
+    bmpPanel.setBounds(1, 1, 350, 150);
+    bmpPanel.centred = true;
+    bmpPanel.stretched = true;
+    moviePanel1.setBounds(1, 1, 350, 150);
+    moviePanel1.tabOrder = 0;
+    contentPanel.add(bmpPanel);
+    contentPanel.add(moviePanel1);
+
+    buttonPanel.setBounds(-8, 279, 350, kButtonRowHeight);
+    buttonPanel.tabOrder = 1;
+    labFile.setBounds(-1, 2, 190, 18);
+    labFile.setVisible(false);
+    labCopying.setBounds(2, 3, 360, 13);
     labCopying.setVisible(false);
-    progressBar.setBounds(10, 190, 350, 16);
+    labCopying.setText("Die Installation und das Setup des Bildschirmschoners wurden erfolgreich abgeschlossen.");
+    installbutn.setBounds(24, 40, 3, 13);
+    installbutn.setEnabled(false);
+    installbutn.setVisible(false);
+    progressBar.setBounds(1, 20, 347, 11);
+    progressBar.anchors = anchor::kLeft | anchor::kTop | anchor::kRight;
     progressBar.setRange(0, 100);
     progressBar.setStep(1);
-    installBtn.setBounds(194, 224, 80, 25);
-    installBtn.setText(os.loadString(kStrInstall));
-    cancelBtn.setBounds(280, 224, 80, 25);
-    cancelBtn.setText(os.loadString(kStrCancel));
-    doneBtn.setBounds(280, 224, 80, 25);
-    doneBtn.setText(os.loadString(kStrClose));
+    progressBar.tabOrder = 0;
+    installBtn.setBounds(182, 36, kInstallWidth, 25);
+    installBtn.anchors = anchor::kTop | anchor::kRight;
+    installBtn.setText("&Install");
+    installBtn.tabOrder = 1;
+    doneBtn.setBounds(268, 36, 80, 25);
+    doneBtn.anchors = anchor::kTop | anchor::kRight;
     doneBtn.setVisible(false);
-    for (Control* c : std::initializer_list<Control*>{&moviePanel1, &bmpPanel, &licenseScrollBox, &labCopying,
-                                                       &progressBar, &installBtn, &cancelBtn, &doneBtn})
-        add(*c);
+    doneBtn.tabOrder = 2;
+    cancelBtn.setBounds(268, 36, 80, 25);
+    cancelBtn.anchors = anchor::kTop | anchor::kRight;
+    cancelBtn.setText("Cancel");
+    cancelBtn.tabOrder = 3;
+    for (Control* c : std::initializer_list<Control*>{&labFile, &labCopying, &installbutn, &progressBar, &installBtn,
+                                                       &doneBtn, &cancelBtn})
+        buttonPanel.add(*c);
+
+    licenseScrollBox.setBounds(-8, 150, 350, 105);
+    licenseScrollBox.minHeight = kLicenseMinHeight;
+    licenseScrollBox.readOnly = true;
+    licenseScrollBox.verticalScrollBar = true;
+    licenseScrollBox.tabOrder = 2;
+
+    add(contentPanel);
+    add(buttonPanel);
+    add(licenseScrollBox);
 
     pauseTimer.onTimer = [this] { pauseTimerTimer(); };
     onShow = [this] { FormShow(); };
-    // The close box ends the installer cleanly, but never in the middle of an
-    // installation.
+    onResize = [this] { FormResize(); };
+    os.ui().setMessageFilter(&TInstallerForm::ApplicationEvents1Message);
+    installBtn.onClick = [this] { installBtnClick(); };
+    cancelBtn.onClick = [this] { cancelBtnClick(); };
+    doneBtn.onClick = [this] { doneBtnClick(); };
+    // The close box: refused during an installation; otherwise the window
+    // closes and, being the main window, ends the application.
     onCloseQuery = [this] {
-        if (installing) return false;
-        closeInstaller();
+        if (!FormCloseQuery()) return false;
+        FormClose();
+        os_.ui().terminate();
         return true;
     };
 }
 
-TInstallerForm::~TInstallerForm() = default;
+TInstallerForm::~TInstallerForm() { os_.ui().setMessageFilter(nullptr); }
+
+bool TInstallerForm::ApplicationEvents1Message(uint32_t message) {
+    constexpr uint32_t kRightButtonDown = 0x0204;  // WM_RBUTTONDOWN
+    return message == kRightButtonDown;
+}
 
 void TInstallerForm::FormCreate() {
-    border = BorderStyle::Single;
-    systemMenuOnly = true;
+    setBorder(BorderStyle::Single);
+    setSystemMenuOnly(true);
     initializeInstaller();
 }
 
@@ -66,99 +127,134 @@ void TInstallerForm::FormShow() {
 }
 
 void TInstallerForm::centreOnScreen() {
-    setPosition(centredPosition(os_.screenWidth(), width()), centredPosition(os_.screenHeight(), height()));
+    setPosition(centredPosition(os_.ui().screenWidth(), width()), centredPosition(os_.ui().screenHeight(), height()));
 }
 
-// ---- initialisation ---------------------------------------------------------
+// ---- layout -----------------------------------------------------------------
 
-void TInstallerForm::initializeInstaller() {
-    const uintptr_t savedCursor = os_.cursor();
-    os_.setCursor(os_.hourglassCursor());
-    os_.processMessages();
+void TInstallerForm::sizeWindow() {
+    setSize(kWindowWidth, height());
+    fitWindowHeight();
+}
 
-    installing = false;
-    cancelRequested = false;
-    licenseShown = false;
-    readMeIncluded = false;
-    bool quiet = false;
+void TInstallerForm::fitWindowHeight() {
+    const int frame = height() - clientHeight();
+    int stack = contentPanel.top() + contentPanel.height() + buttonPanel.height();
+    if (licenseShown) stack += licenseScrollBox.height() + kLicenseGapBelow;
+    setSize(width(), frame + stack);
+}
 
-    Result result = initInstallerPaths(os_, dirs);
-    if (result == rc::kOk) {
-        preparePaths();
-        result = copyInstaller();
-        if (result == rc::kOk) result = loadPackageHeader();
-    }
-    if (result == rc::kOk) {
-        activeMode = header.installerMode;
-        for (const std::string& parameter : os_.commandLineParameters()) {
-            logMessage("command line parameter:" + parameter);
-            if (lowerCase(parameter) == "/q") activeMode = kQuietMode;
+void TInstallerForm::FormResize() {
+    const int frame = height() - clientHeight();
+    contentPanel.setBounds(contentPanel.left(), contentPanel.top(), clientWidth(), contentPanel.height());
+    buttonPanel.setBounds(0, height() - frame - kButtonRowHeight, clientWidth(), kButtonRowHeight);
+    const int contentBottom = contentPanel.top() + contentPanel.height();
+    licenseScrollBox.setBounds(0, contentBottom + kLicenseGapAbove, clientWidth(),
+                               buttonPanel.top() - kLicenseGapAbove - (contentBottom + kLicenseGapBelow));
+}
+
+void TInstallerForm::setWindowCaption(const std::string& saverName) { setText(installerCaption(os_, saverName)); }
+
+Result TInstallerForm::loadLicenseLines(const std::string& path) {
+    std::unique_ptr<File> file;
+    if (Result e = os_.files().openFile(path, FileAccess::Read, file)) return e;
+    std::string bytes(kLicenseMaxBytes, '\0');
+    uint32_t got = 0;
+    if (Result e = readUpTo(*file, bytes.data(), kLicenseMaxBytes, got)) return e;
+    bytes.resize(got);
+    // Lines end at CR LF, CR or LF; the box shows them joined by CR LF. A
+    // zero byte would end the box's text early: it shows as a blank.
+    std::string text;
+    text.reserve(bytes.size() + bytes.size() / 16);
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == '\r' || c == '\n') {
+            text += "\r\n";
+            if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+        } else {
+            text += c == '\0' ? ' ' : c;
         }
-        quiet = activeMode == kQuietMode;
-        if (preparingWnd) {
-            if (quiet)
-                preparingWnd->moveOffScreen();
-            else
-                preparingWnd->centreOnScreen();
-        }
     }
-    if (result == rc::kOk) deriveInstallPaths();
-    if (result == rc::kOk) {
-        readMeIncluded = header.showReadMe != 0;
-        if (readMeIncluded) result = extractReadMe();
-    }
-    // The Flash Player policy and the licence set-up join here once player
-    // detection and the window layout exist.
-    if (result == rc::kOk && !quiet) {
-        setText(installerCaption(os_, saverName));
-        os_.setApplicationTitle(text());
-    }
-    if (result == rc::kOk && header.installerMode != kQuietMode) result = extractPreview();
-    if (result == rc::kOk && !quiet) showPicturePreview();
-    if (result == rc::kOk && !quiet) {
-        if (preparingWnd) preparingWnd->moveOffScreen();
-        progressBar.setRange(progressBar.min(), 10);
-        centreOnScreen();
-    }
-    os_.setCursor(savedCursor);
-
-    if (result != rc::kOk) {
-        showInitFailure(os_, result);
-        closeInstaller();
-    } else if (quiet) {
-        // Quiet installation arrives with the installation sequence.
-        closeInstaller();
-    }
+    licenseScrollBox.setText(text);
+    return rc::kOk;
 }
 
-void TInstallerForm::showPicturePreview() {
-    if (activeMode != 1 && activeMode != 8) return;
-    moviePanel1.setVisible(false);
-    // The file carries the extension that extractPreview gave it: ".BMP" is
-    // read as a Windows bitmap, ".jpg" as a JPEG image.
-    const std::string picture = dirs.scratchDir + header.entries[3].name();
-    if (!os_.loadPicture(bmpPanel, picture))
-        os_.messageBox(BoxKind::Error, BoxButtons::Abort, kCorruptFile);
-    bmpPanel.setVisible(true);
+void TInstallerForm::setUpLicenseLayout(bool withLicense) {
+    if (withLicense) {
+        licenseScrollBox.setVisible(true);
+        setBorder(BorderStyle::Sizeable);
+        setMinSize(kLicenseMinWidth, kLicenseMinHeightOfWindow);
+        licenseScrollBox.setSize(licenseScrollBox.width(), kLicenseMinHeight);
+        installBtn.setSize(kAcceptWidth, installBtn.height());
+        installBtn.setText(os_.system().loadString(kStrAcceptAndInstall));
+        cancelBtn.setVisible(true);
+    } else {
+        installBtn.setSize(kInstallWidth, installBtn.height());
+        installBtn.setText(os_.system().loadString(kStrInstall));
+        licenseScrollBox.setVisible(false);
+        setBorder(BorderStyle::Single);
+    }
+    installBtn.setPosition(cancelBtn.left() - installBtn.width() - kInstallGap, installBtn.top());
+    cancelBtn.setText(os_.system().loadString(kStrCancel));
+    doneBtn.setText(os_.system().loadString(kStrClose));
 }
 
-void TInstallerForm::closeInstaller() {
-    if (!dirs.scratchDir.empty()) deleteDirTree(os_, dirs.scratchDir);
-    setVisible(false);
-    os_.terminate();
+// ---- finishing ----------------------------------------------------------------
+
+void TInstallerForm::FormClose() {
+    if (activeMode != mode::kQuiet) moviePanel1.stopMovie();
+    // The scratch directory is the folder of the installer copy; before it
+    // exists there is nothing of ours to delete.
+    const std::string scratch = extractFilePath(package.installerCopyPath);
+    if (!package.dirs.scratchDir.empty() && scratch == package.dirs.scratchDir) deleteDirTree(os_, scratch);
 }
+
+void TInstallerForm::closeAndTerminate() {
+    if (FormCloseQuery()) {
+        FormClose();
+        setVisible(false);
+    }
+    os_.ui().terminate();
+}
+
+void TInstallerForm::askToOpenControlPanel() {
+    if (!package.header.offerDisplayPanel) return;
+    os_.ui().bringApplicationToFront();
+    const BoxAnswer answer = os_.ui().messageBox(BoxKind::Confirm, BoxButtons::YesNo,
+                                                 os_.system().loadString(kStrOpenControlPanelQuestion));
+    if (answer != BoxAnswer::Yes) return;
+    os_.ui().minimizeApplication();
+    openDisplayControlPanel(os_, true, package.dirs.systemDir);
+}
+
+void TInstallerForm::cancelBtnClick() {
+    if (!installing) {
+        closeAndTerminate();
+        return;
+    }
+    // Inside a running installation: only the request; the installation
+    // notices it before its next step and cleans up.
+    cancelRequested = true;
+    showStatus(os_.system().loadString(kStrCleaningUp));
+    progressBar.setPositionValue(0);
+    os_.ui().processMessages();
+    pauseBriefly();
+    pauseBriefly();
+}
+
+void TInstallerForm::doneBtnClick() { closeAndTerminate(); }
 
 // ---- status line, progress, pauses -----------------------------------------
 
 void TInstallerForm::showStatus(const std::string& text) {
-    if (activeMode == kQuietMode) return;
+    if (activeMode == mode::kQuiet) return;
     labCopying.setVisible(true);
     labCopying.setText(text);
     labCopying.repaint();
 }
 
 void TInstallerForm::stepProgress() {
-    if (activeMode == kQuietMode) return;
+    if (activeMode == mode::kQuiet) return;
     progressBar.stepIt();
     pauseBriefly();
 }
@@ -166,12 +262,18 @@ void TInstallerForm::stepProgress() {
 void TInstallerForm::pauseBriefly() {
     // Not a sleep: window messages keep being handled, one at a time, until
     // the next tick has disabled the timer, so paints and clicks (Cancel
-    // included, which may pause again inside) are served meanwhile.
-    pauseTimer.setEnabled(true);
-    while (pauseTimer.enabled()) os_.handleMessage();
-    os_.bringApplicationToFront();
+    // included, which may pause again inside) are served meanwhile. Without
+    // a timer no tick would ever come: the pending messages are handled once.
+    if (pauseTimer.setEnabled(true) != rc::kOk) {
+        os_.ui().processMessages();
+    } else {
+        while (pauseTimer.enabled()) os_.ui().handleMessage();
+    }
+    os_.ui().bringApplicationToFront();
 }
 
 void TInstallerForm::pauseTimerTimer() { pauseTimer.setEnabled(false); }
+
+void TInstallerForm::showInstallError(Result code, const std::string& text) { ssi::showInstallError(os_, code, text); }
 
 }  // namespace ssi

@@ -1,111 +1,132 @@
 // The installer window and its controller. Its creation runs the installer's
-// initialisation; its operations hold the installer's logic. The same code runs
-// in install.exe (mirrored onto real controls by the Win32 layer) and in the
-// native tests (over the test double).
-//
-// The operations are implemented by subsystem:
-//   app/fInstall.cpp                  window, status line, progress, pauses
-//   package/package_header.cpp        installer copy, header, derived paths
-//   package/extract_entry.cpp         extraction of one slot
-//   package/extraction_steps.cpp      the fixed slot roles
-//   package/dataFunctions_shared.cpp  the screen saver data file
+// initialisation; its operations hold the installer's logic and call the
+// subsystems' steps, which report through the window (it is their Reporter).
+// The same code runs in install.exe (mirrored onto real controls by the
+// Win32 layer) and in the native tests (over the test double).
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
-#include "app/result_codes.h"
-#include "package/dataStructures_shared.h"
+#include "core/result_codes.h"
+#include "core/roles.h"
+#include "flash/FlashPanel.h"
+#include "flash/KVR_FlashUtils.h"
+#include "package/dataFunctions_shared.h"
+#include "package/installer_package.h"
 #include "platform/controls.h"
 #include "platform/os.h"
-#include "saver/KVR_FileUtils.h"
+#include "platform/reporter.h"
+#include "saver/replaced_saver.h"
 
 namespace ssi {
 
-class File;
-class SaverDataFile;
 class TpreparingInstallWnd;
 
-constexpr uint8_t kQuietMode = 4;
-
-class TInstallerForm : public Form {
+class TInstallerForm : public Form, public Reporter {
 public:
     explicit TInstallerForm(Os& os);
     ~TInstallerForm() override;
 
     Os& os() { return os_; }
 
-    // ---- controls (names of the form resource) --------------------------
-    Label labCopying{"labCopying"};
+    // ---- controls, in creation order (names of the form resource) -------
+    Panel contentPanel{"contentPanel"};  // the preview area
+    Image bmpPanel{"bmpPanel"};          //   picture preview (modes 1 and 8)
+    TFlashPanel moviePanel1;             //   movie preview (modes 2 and 3)
+    Panel buttonPanel{"buttonPanel"};    // the button row
+    Label labFile{"labFile"};            //   hidden
+    Label labCopying{"labCopying"};      //   the status line
+    Label installbutn{"installbutn"};    //   hidden, does nothing
     ProgressBar progressBar{"progressBar"};
     Button installBtn{"installBtn"};
-    Button cancelBtn{"cancelBtn"};
     Button doneBtn{"doneBtn"};
-    Panel moviePanel1{"moviePanel1"};
-    Panel bmpPanel{"bmpPanel", ControlKind::Image};
-    Panel licenseScrollBox{"licenseScrollBox", ControlKind::Memo};
+    Button cancelBtn{"cancelBtn"};
+    Memo licenseScrollBox{"licenseScrollBox"};  // the licence text
     Timer pauseTimer;
 
     // ---- installer state ------------------------------------------------
-    uint8_t activeMode = 0;      // presentation mode in force; 4 = quiet
+    uint8_t activeMode = 0;      // presentation mode in force; mode::kQuiet = quiet
     bool licenseShown = false;
     bool readMeIncluded = false;
     bool installing = false;
-    bool cancelRequested = false;
+    bool cancelRequested = false;  // set by Cancel during an installation
     int32_t exitCode = 0;        // the process exit code
 
-    // Directories and paths (each directory ends with a backslash).
-    InstallerDirs dirs;
-    std::string exePath;            // the running executable
-    std::string installerCopyPath;  // scratch directory + "temp.dat"
-    std::string saverName;
-    std::string installDir;         // system directory + saverName + " dir\"
-    std::string dataFilePath;       // scratch directory + slot 8's name
+    // The player the package needs, and what has to happen about it.
+    int32_t requiredFlashMajor = 0;
+    int32_t requiredFlashRevision = 0;
+    bool flashUpdateNeeded = false;
+    uint8_t flashUpdateKind = 0;  // a FlashUpdateKind
+    bool oldFlashFilesLocked = false;
 
-    PackageHeader header{};         // the package header, filled by loadPackageHeader
-    SaverRecord saverRecord{};      // the screen saver's settings record
-    std::unique_ptr<SaverDataFile> dataFile;  // the open data file and its item table
+    InstallerPackage package;  // the header, the directories and the paths formed from them
+    SaverData saverData;       // the screen saver's settings record and data file
     TpreparingInstallWnd* preparingWnd = nullptr;
 
-    // ---- window (app/fInstall.cpp) --------------------------------------
+    // ---- window ------------------------------------------------------------
     void FormCreate();   // sets the border and runs the initialisation
-    void initializeInstaller();
-    // Loads the preview picture of picture modes (1 BMP, 8 JPEG) into bmpPanel.
-    void showPicturePreview();
-    // Closes the window: deletes the scratch directory and ends the application.
-    void closeInstaller();
     void FormShow();     // hides the preparing window
     void centreOnScreen();
 
+    // ---- initialisation (app/fInstall_init.cpp) -----------------------------
+    // Runs once, inside the window's creation, and ends in one of four ways:
+    // an error (box, then the end), an installation without the window (the
+    // movie cannot play), a quiet installation, or the window centred and
+    // waiting for Install or Cancel.
+    void initializeInstaller();
+    // Loads the preview picture of picture modes (1 BMP, 8 JPEG) into bmpPanel.
+    void showPicturePreview();
+
+    // ---- installation (app/fInstall_install.cpp) ----------------------------
+    Result installScreenSaver();
+    void setupFormForInstallation();
+    void setupFormForInstallationComplete(Result result);
+    void resetFormAfterAbort();
+    Result installWithoutInstallerWindow();
+    void installQuietly();
+    void installBtnClick();
+
+    // ---- finishing and cancelling --------------------------------------------
+    void askToOpenControlPanel();
+    void cancelBtnClick();
+    void doneBtnClick();
+    // Closing is allowed exactly while no installation runs.
+    bool FormCloseQuery() const { return !installing; }
+    // Stops the movie (unless quiet) and deletes the scratch directory.
+    void FormClose();
+    // Asks the window to close (FormCloseQuery, FormClose), then the
+    // application to end.
+    void closeAndTerminate();
+
+    // ---- layout ---------------------------------------------------------
+    // Outer width 359, then the height of the stacked areas.
+    void sizeWindow();
+    void fitWindowHeight();
+    // Re-places the content area, the button row and the licence box after
+    // every size change.
+    void FormResize();
+    void setWindowCaption(const std::string& saverName);
+    // The licence box's lines, read from a file: 0 or the error reading it.
+    Result loadLicenseLines(const std::string& path);
+    // The window without licence (fixed border, Install 80 wide) or with it
+    // (sizeable, minimum 359 x 340, licence box shown, "Accept and Install"
+    // 115 wide); Install always 6 pixels left of Cancel.
+    void setUpLicenseLayout(bool withLicense);
+    // The application's message hook: a right-button press (0x0204) is
+    // discarded before any window sees it, the movie's included.
+    static bool ApplicationEvents1Message(uint32_t message);
+
     // ---- status line, progress, pauses ----------------------------------
-    void showStatus(const std::string& text);
-    void stepProgress();
+    void showStatus(const std::string& text) override;
+    void stepProgress() override;
     void pauseBriefly();
     void pauseTimerTimer();
 
-    // ---- package header (package/package_header.cpp) --------------------
-    void preparePaths();
-    Result copyInstaller();
-    Result loadPackageHeader();
-    void deriveInstallPaths();
-
-    // ---- extraction (package/extract_entry.cpp) ------------------------
-    // The destination path of a slot, "" when its kind has none.
-    std::string destinationFor(const PackageEntry& entry) const;
-    Result extractEntry(File& package, int slotIndex, bool showProgress);
-
-    // ---- slot roles (package/extraction_steps.cpp) ----------------------
-    Result extractReadMe();
-    Result extractFlashInstaller();
-    Result extractLicense();
-    Result extractPreview();
-    Result extractInstallEntries(const std::string& path);
-
-    // ---- screen saver data file (package/dataFunctions_shared.cpp) ------
-    Result readSaverRecord();
-    Result writeSaverRecord();
-    Result expandDataFile();
+    // ---- Reporter: how the subsystems' steps show progress and failures --
+    void showInstallError(Result code, const std::string& text) override;
+    bool stopRequested() const override { return cancelRequested; }
 
 private:
     Os& os_;

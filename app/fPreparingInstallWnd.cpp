@@ -1,6 +1,6 @@
 #include "app/fPreparingInstallWnd.h"
 
-#include "app/strings.h"
+#include "core/strings.h"
 
 namespace ssi {
 
@@ -11,29 +11,28 @@ int centredPosition(int screenSize, int windowSize) {
 }
 
 TpreparingInstallWnd::TpreparingInstallWnd(Os& os) : Form("preparingInstallWnd"), os_(os) {
-    clientWidth = 244;
-    clientHeight = 84;
-    border = BorderStyle::Single;
-    systemMenuOnly = true;
-    setBounds(kOffScreen, kOffScreen, clientWidth, clientHeight);
+    setClientSize(244, 84);
+    setBorder(BorderStyle::Single);
+    setSystemMenuOnly(true);
+    setPosition(kOffScreen, kOffScreen);
     Label1.centred = true;
-    Label1.buttonFaceBackground = true;
-    Label1.setBounds(0, 0, clientWidth, clientHeight);
+    Label1.setColor(color::kBtnFace);
+    Label1.setBounds(0, 0, 244, 84);
     add(Label1);
 }
 
-void TpreparingInstallWnd::FormCreate() { setMessage(os_.loadString(kStrPreparingInstallation)); }
+void TpreparingInstallWnd::FormCreate() { setMessage(os_.system().loadString(kStrPreparingInstallation)); }
 
 void TpreparingInstallWnd::setMessage(const std::string& text) {
     Label1.setText(text);
-    os_.processMessages();
+    os_.ui().processMessages();
 }
 
 void TpreparingInstallWnd::moveOffScreen() { setPosition(kOffScreen, kOffScreen); }
 
 void TpreparingInstallWnd::centreOnScreen() {
-    setPosition(centredPosition(os_.screenWidth(), width()), centredPosition(os_.screenHeight(), height()));
-    os_.processMessages();
+    setPosition(centredPosition(os_.ui().screenWidth(), width()), centredPosition(os_.ui().screenHeight(), height()));
+    os_.ui().processMessages();
 }
 
 }  // namespace ssi

@@ -13,14 +13,14 @@ constexpr const char* kPreparingInstallation = "Preparing installation...";
 }  // namespace
 
 int runInstaller(Os& os) {
-    os.setApplicationTitle(kPreparingInstallation);
+    os.ui().setApplicationTitle(kPreparingInstallation);
 
     TpreparingInstallWnd preparing(os);
-    os.realize(preparing);
+    os.ui().realize(preparing);
     preparing.FormCreate();
-    preparing.setText(extractFileName(os.modulePath()));
+    preparing.setText(extractFileName(os.system().modulePath()));
     preparing.setMessage(kPreparingInstallation);
-    os.processMessages();
+    os.ui().processMessages();
 
     // Creating the installer window runs the whole initialisation; it may
     // already have told the application to end.
@@ -29,11 +29,11 @@ int runInstaller(Os& os) {
     TInstallerForm installer(os);
     installer.preparingWnd = &preparing;
     installer.setVisible(false);
-    os.realize(installer);
+    os.ui().realize(installer);
     installer.FormCreate();
-    if (!os.terminated()) installer.setVisible(true);
+    if (!os.ui().terminated()) installer.setVisible(true);
 
-    os.runMessageLoop();
+    os.ui().runMessageLoop();
     return installer.exitCode;
 }
 

@@ -1,8 +1,8 @@
 // Every text the user reads for a result code, compared byte for byte.
 #include <gtest/gtest.h>
 
-#include "app/messages.h"
-#include "app/strings.h"
+#include "platform/messages.h"
+#include "core/strings.h"
 #include "platform/fake/fake_os.h"
 
 using namespace ssi;

@@ -7,6 +7,7 @@
 #include "app/installer_unl.h"
 #include "platform/fake/fake_os.h"
 #include "tests/package/package_fixture.h"
+#include "tests/support/fake_player.h"
 
 using namespace ssi;
 
@@ -18,6 +19,8 @@ struct StartupWithPackage : ::testing::Test {
     const std::string jpeg = std::string("\xFF\xD8\xFF\xE0", 4) + std::string(500, 'j');
 
     void SetUp() override {
+        processFlashVersionCache() = FlashVersionCache();
+        test::installPlayer(os, 7, 19);
         os.module = "C:\\Downloads\\NightSkySetup.exe";
         input.saverName = "Night Sky";
         input.installerMode = 8;
@@ -40,24 +43,33 @@ struct StartupWithPackage : ::testing::Test {
 
 TEST_F(StartupWithPackage, APicturePackageLeavesTheCentredInstallerWindowWaiting) {
     install();
+    bool waiting = false;
+    std::string preview, library;
+    os.onIdle = [&] {
+        waiting = !os.isTerminated;
+        preview = os.readFile("C:\\TEMP\\QDX1\\installer.jpg");
+        library = os.readFile("C:\\TEMP\\QDX1\\impborl.dll");
+        os.userClose(*window("InstallerForm"));
+    };
     EXPECT_EQ(runInstaller(os), 0);
     EXPECT_TRUE(os.boxes.empty()) << os.boxes.front().text;
-    EXPECT_FALSE(os.isTerminated) << "the window waits for Install or Cancel";
+    EXPECT_TRUE(waiting) << "the window waits for Install or Cancel";
     EXPECT_EQ(os.shownForms, (std::vector<std::string>{"preparingInstallWnd", "InstallerForm"}));
     EXPECT_EQ(os.appTitle, "Install Screen Saver: Night Sky");
     EXPECT_EQ(os.pictures["bmpPanel"], "C:\\TEMP\\QDX1\\installer.jpg");
-    EXPECT_EQ(os.readFile("C:\\TEMP\\QDX1\\installer.jpg"), jpeg);
-    EXPECT_EQ(os.readFile("C:\\TEMP\\QDX1\\impborl.dll"), "library");
+    EXPECT_EQ(preview, jpeg);
+    EXPECT_EQ(library, "library");
+    EXPECT_FALSE(os.exists("C:\\TEMP\\QDX1")) << "closing the window removes the scratch folder";
 }
 
 TEST_F(StartupWithPackage, TheInstallerWindowIsShownCentredOnlyAfterItsCreation) {
     install();
     TpreparingInstallWnd preparing(os);
-    os.realize(preparing);
+    os.ui().realize(preparing);
     TInstallerForm installer(os);
     installer.preparingWnd = &preparing;
     installer.setVisible(false);
-    os.realize(installer);
+    os.ui().realize(installer);
     installer.FormCreate();
     EXPECT_TRUE(preparing.visible()) << "nothing hides the preparing window before the installer is shown";
     EXPECT_EQ(preparing.left(), -3000);
@@ -86,11 +98,11 @@ TEST_F(StartupWithPackage, AFailureAfterTheHeaderShowsItsBoxOverTheCentredPrepar
     ASSERT_EQ(os.boxes.size(), 1u);
     EXPECT_EQ(os.boxes[0].text, "Installer file is corrupted. Quillon Error: -531. ");
     ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].first, (1024 - (244 + os.frameWidth)) / 2);
+    EXPECT_EQ(seen[0].first, (1024 - (244 + os.singleFrameWidth)) / 2);
     EXPECT_TRUE(seen[0].second);
     EXPECT_TRUE(os.isTerminated);
     EXPECT_EQ(os.shownForms, std::vector<std::string>{"preparingInstallWnd"}) << "an ended installer is never shown";
-    EXPECT_EQ(os.fileAttributes("C:\\TEMP\\QDX1"), attr::kInvalid);
+    EXPECT_EQ(os.exists("C:\\TEMP\\QDX1"), false);
 }
 
 TEST_F(StartupWithPackage, AnUnknownFlashVersionIndexIsACorruptPackage) {
@@ -102,7 +114,7 @@ TEST_F(StartupWithPackage, AnUnknownFlashVersionIndexIsACorruptPackage) {
     runInstaller(os);
     ASSERT_FALSE(os.boxes.empty());
     EXPECT_EQ(os.boxes.back().text, "Installer file is corrupted. Quillon Error: -540. ");
-    EXPECT_EQ(os.fileAttributes("C:\\TEMP\\QDX1\\impborl.dll"), attr::kInvalid);
+    EXPECT_EQ(os.exists("C:\\TEMP\\QDX1\\impborl.dll"), false);
 }
 
 TEST_F(StartupWithPackage, QuietModeKeepsBothWindowsOutOfSight) {
@@ -122,11 +134,16 @@ TEST_F(StartupWithPackage, QuietModeKeepsBothWindowsOutOfSight) {
 TEST_F(StartupWithPackage, AnUnreadablePictureShowsCorruptFileAndGoesOn) {
     input.slots[3] = test::slotOf("installer.jpg", 7, false, "not a picture");
     install();
+    bool waiting = false;
+    os.onIdle = [&] {
+        waiting = !os.isTerminated;
+        os.userClose(*window("InstallerForm"));
+    };
     runInstaller(os);
     ASSERT_EQ(os.boxes.size(), 1u);
     EXPECT_EQ(os.boxes[0].text, "CorruptFile: ");
     EXPECT_EQ(os.boxes[0].kind, BoxKind::Error);
-    EXPECT_FALSE(os.isTerminated);
+    EXPECT_TRUE(waiting);
 }
 
 }  // namespace

@@ -23,12 +23,12 @@ TEST(PreparingWindow, StartsOffScreenAndCentresItsOuterSize) {
     TpreparingInstallWnd wnd(os);
     EXPECT_EQ(wnd.left(), -3000);
     EXPECT_EQ(wnd.top(), -3000);
-    os.realize(wnd);
+    os.ui().realize(wnd);
     wnd.FormCreate();
     EXPECT_EQ(wnd.Label1.text(), "Preparing Installation...");
     wnd.centreOnScreen();
-    EXPECT_EQ(wnd.left(), (1024 - (244 + os.frameWidth)) / 2);
-    EXPECT_EQ(wnd.top(), (768 - (84 + os.frameHeight)) / 2);
+    EXPECT_EQ(wnd.left(), (1024 - (244 + os.singleFrameWidth)) / 2);
+    EXPECT_EQ(wnd.top(), (768 - (84 + os.singleFrameHeight)) / 2);
     wnd.moveOffScreen();
     EXPECT_EQ(wnd.left(), -3000);
 }
@@ -54,14 +54,14 @@ TEST(Startup, WithoutAPackageTheInstallerEndsWithTheCorruptBoxAndLeavesNothing) 
               "Installation Error: C:\\TEMP\\QDX1\\temp.dat\r\n\r\nProblem with file C:\\TEMP\\QDX1\\temp.dat. ");
     EXPECT_EQ(os.boxes[1].text, "Installer file is corrupted. Quillon Error: -31. ");
     EXPECT_TRUE(os.isTerminated);
-    EXPECT_EQ(os.fileAttributes("C:\\TEMP\\QDX1"), attr::kInvalid) << "the scratch folder is removed";
+    EXPECT_EQ(os.exists("C:\\TEMP\\QDX1"), false) << "the scratch folder is removed";
     EXPECT_EQ(os.currentCursor, 1u) << "the cursor is restored";
 }
 
 TEST(Startup, AScratchFolderThatCannotBeMadeEndsWithItsCode) {
     FakeOs os;
-    os.inject = [](const std::string& op, const std::string&) {
-        return op == "createDirectory" ? oserr::kAccessDenied : 0;
+    os.inject = [](Op op, const std::string&) -> Result {
+        return op == Op::CreateDirectory ? oserr::kAccessDenied : 0;
     };
     EXPECT_EQ(runInstaller(os), 0);
     ASSERT_EQ(os.boxes.size(), 1u);
@@ -93,11 +93,11 @@ TEST_F(Status, ProgressStepAdvancesByOneAndPausesForOneTick) {
 }
 
 TEST_F(Status, QuietModeChangesNothingButStillPauses) {
-    form.activeMode = kQuietMode;
+    form.activeMode = mode::kQuiet;
     form.showStatus("Expanding files...");
     form.stepProgress();
     EXPECT_FALSE(form.labCopying.visible());
-    EXPECT_EQ(form.labCopying.text(), "");
+    EXPECT_NE(form.labCopying.text(), "Expanding files...");
     EXPECT_EQ(form.progressBar.position(), 0);
     EXPECT_EQ(form.pauseTimer.ticks(), 0u);
     form.pauseBriefly();
@@ -117,17 +117,30 @@ TEST_F(Status, APauseInsideAPauseEndsBoth) {
     // A click handled during the pause (Cancel) pauses again; the inner pause
     // ends at the next tick and the outer one sees the timer disabled.
     bool clicked = false;
-    os.onProcessMessages = [&] {
-        if (!clicked) {
-            clicked = true;
-            form.showStatus("Installation Aborted. Cleaning up files...");
-            form.pauseBriefly();
-        }
-    };
+    os.post([&] {
+        clicked = true;
+        form.showStatus("Installation Aborted. Cleaning up files...");
+        form.pauseBriefly();
+    });
     form.pauseBriefly();
     EXPECT_TRUE(clicked);
     EXPECT_FALSE(form.pauseTimer.enabled());
     EXPECT_EQ(form.labCopying.text(), "Installation Aborted. Cleaning up files...");
+}
+
+TEST_F(Status, RightButtonPressesAreDiscardedApplicationWide) {
+    // Messages as they come through the queue: only the right-button press goes.
+    struct Case {
+        uint32_t message;
+        bool delivered;
+    } cases[] = {{0x0204, false}, {0x0205, true}, {0x0201, true}, {0x0200, true}, {0x0000, true}};
+    for (const Case& c : cases) {
+        bool ran = false;
+        os.post([&] { ran = true; }, c.message);
+        os.ui().processMessages();
+        EXPECT_EQ(ran, c.delivered) << std::hex << c.message;
+    }
+    EXPECT_EQ(os.discardedMessages, std::vector<uint32_t>{0x0204});
 }
 
 }  // namespace

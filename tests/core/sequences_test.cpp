@@ -1,0 +1,452 @@
+// The whole installer over the test double: each ending of the
+// initialisation, each state of an installation, cancelling and closing,
+// the quiet modes and the exit code. The user's moves come when the message
+// loop waits (onIdle) or while a step pauses (onProcessMessages).
+#include <gtest/gtest.h>
+
+#include <deque>
+
+#include "app/fInstall.h"
+#include "app/fPreparingInstallWnd.h"
+#include "app/installer_unl.h"
+#include "platform/fake/fake_os.h"
+#include "tests/package/package_fixture.h"
+#include "tests/ssd/ssd_test_util.h"
+#include "tests/support/fake_player.h"
+#include "tests/support/swf_movies.h"
+
+using namespace ssi;
+using namespace ssi::test;
+
+namespace {
+
+const std::string kSystem = "C:\\WINDOWS\\SYSTEM\\";
+const std::string kScratch = "C:\\TEMP\\QDX1\\";
+const std::string kInstallDir = kSystem + "Night Sky dir\\";
+const std::string kSaver = kSystem + "Night Sky.scr";
+const std::string kUninstall = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Night Sky";
+
+std::string source(const tool::PackageInput& in, int slot) {
+    return std::string(in.slots[slot]->data.begin(), in.slots[slot]->data.end());
+}
+
+// One run of the installer: its computer, its package and its user.
+struct Installer {
+    FakeOs os;
+    tool::PackageInput input = standardInput();
+    std::deque<std::function<void()>> moves;  // the user's moves, one each time the loop waits
+    int exitCode = -1;
+
+    Installer() {
+        processFlashVersionCache() = FlashVersionCache();
+        registerCodec(os);
+        installPlayer(os, 7, 19);
+        os.module = "C:\\Downloads\\NightSkySetup.exe";
+        // A real data file: two items, one of them in a sub-folder.
+        const std::string data = makeDataFile({{"intro.swf", "movie"}, {"media\\stars.txt", "stars"}}, 8);
+        input.slots[slot::kDataFile] = slotOf("Night Sky.ssd", kind::kScratchLibrary, false, data);
+        input.slots[slot::kPreview] = slotOf("installer.jpeg", kind::kScratch, false, std::string("\xFF\xD8", 2) + "jpeg");
+        input.showLicense = false;
+    }
+    std::function<void(PackageHeader&)> patch;  // changes the built header (what the builder refuses)
+    void run() {
+        std::vector<uint8_t> image = buildImage(input);
+        if (patch) {
+            PackageHeader h = headerOf(image);
+            patch(h);
+            storeHeader(image, h);
+        }
+        os.writeFile(os.module, std::string(image.begin(), image.end()));
+        os.onIdle = [this] { nextMove(); };
+        exitCode = runInstaller(os);
+    }
+    void nextMove() {
+        if (moves.empty()) return;  // nothing more: the double reports a loop that never ends
+        auto move = std::move(moves.front());
+        moves.pop_front();
+        os.onIdle = [this] { nextMove(); };
+        move();
+    }
+    TInstallerForm& form() {
+        for (Form* f : os.realized)
+            if (f->name() == "InstallerForm") return *static_cast<TInstallerForm*>(f);
+        throw std::logic_error("no installer window");
+    }
+    TpreparingInstallWnd& preparing() {
+        for (Form* f : os.realized)
+            if (f->name() == "preparingInstallWnd") return *static_cast<TpreparingInstallWnd*>(f);
+        throw std::logic_error("no preparing window");
+    }
+    std::vector<std::string> boxTexts() const {
+        std::vector<std::string> texts;
+        for (const RecordedBox& b : os.boxes) texts.push_back(b.text);
+        return texts;
+    }
+    bool installed() const { return os.exists(kSaver) && os.exists(kInstallDir + "saver.dat"); }
+    // An older Night Sky in place, active in system.ini and registered.
+    void oldSaverInstalled() {
+        os.writeFile(kSaver, "the old saver");
+        os.writeFile(kInstallDir + "old.txt", "its data");
+        os.writeFile("C:\\WINDOWS\\system.ini", "[boot]\r\nSCRNSAVE.EXE=C:\\WINDOWS\\SYSTEM\\NIGHTS~1.SCR\r\n");
+        os.setRegString(Hive::LocalMachine, kUninstall, "DisplayName", "Night Sky Screen Saver");
+    }
+    std::string activeSaver() {
+        std::string value;
+        os.profile().readString("system.ini", "boot", "SCRNSAVE.EXE", value);
+        return value;
+    }
+};
+
+struct Sequences : ::testing::Test, Installer {};
+
+// ---- interactive installations -------------------------------------------------
+
+TEST_F(Sequences, InteractiveSuccessInstallsEverythingAndEndsCleanly) {
+    input.showLicense = true;
+    struct Seen {
+        bool installEnabled, cancelVisible, doneVisible;
+        std::string status;
+    };
+    std::vector<Seen> during;
+    moves.push_back([&] {
+        os.onProcessMessages = [&] {
+            TInstallerForm& f = form();
+            if (f.installing && f.labCopying.visible())
+                during.push_back(
+                    {f.installBtn.enabled(), f.cancelBtn.visible(), f.doneBtn.visible(), f.labCopying.text()});
+        };
+        form().installBtn.click();
+    });
+    run();
+    EXPECT_EQ(exitCode, 0);
+    ASSERT_FALSE(during.empty());
+    EXPECT_FALSE(during.front().installEnabled);
+    EXPECT_TRUE(during.front().cancelVisible);
+    EXPECT_FALSE(during.front().doneVisible);
+    EXPECT_EQ(during.front().status, "Installing Screen Saver...");
+    EXPECT_EQ(during.back().status, "Screen Saver Installation and Setup Complete.");
+    EXPECT_TRUE(during.back().doneVisible);
+
+    EXPECT_EQ(os.readFile(kSaver), source(input, slot::kSaver));
+    EXPECT_EQ(os.readFile(kInstallDir + "saver1.dll"), source(input, slot::kEngine1));
+    EXPECT_EQ(os.readFile(kInstallDir + "media\\stars.txt"), "stars");
+    EXPECT_EQ(os.readFile(kInstallDir + "License.txt"), source(input, slot::kLicense));
+    EXPECT_EQ(os.readFile(kInstallDir + "ReadMe.txt"), source(input, slot::kReadMe));
+    EXPECT_EQ(os.readFile(kInstallDir + "saver.dat").size(), 1240u);
+    std::string shortSaver;
+    ASSERT_EQ(os.files().shortPathName(kSaver, shortSaver), 0);
+    EXPECT_EQ(activeSaver(), shortSaver);
+    EXPECT_TRUE(os.screenSaveActive);
+    EXPECT_EQ(os.stringValue(Hive::LocalMachine, kUninstall, "UninstallString"), kSaver + " /u");
+    ASSERT_EQ(os.shellRequests.size(), 1u) << "the read-me is opened";
+    EXPECT_EQ(os.shellRequests[0].file, kInstallDir + "ReadMe.txt");
+    // The question, answered Yes: the control panel by its full path.
+    EXPECT_EQ(boxTexts(), std::vector<std::string>{"The installation of the screen saver was successful.\r\n\r\n"
+                                                   "Would you like to open the screen saver control panel?"});
+    ASSERT_EQ(os.processes.size(), 1u);
+    EXPECT_EQ(os.processes[0].program, kSystem + "rundll32.exe");
+    EXPECT_EQ(os.minimized, 1);
+    EXPECT_FALSE(os.exists("C:\\TEMP\\QDX1")) << "no scratch folder is left";
+    EXPECT_EQ(os.currentCursor, 1u);
+}
+
+TEST_F(Sequences, ALockedScreenSaverFailsWith38AndTheOldOneIsBack) {
+    oldSaverInstalled();
+    os.lock(kSaver);
+    moves.push_back([&] { form().installBtn.click(); });
+    bool stillOpen = false;
+    std::string status;
+    moves.push_back([&] {
+        TInstallerForm& f = form();
+        stillOpen = !os.isTerminated;
+        status = f.labCopying.text();
+        EXPECT_FALSE(f.installBtn.enabled()) << "after a failure Install stays disabled";
+        EXPECT_TRUE(f.cancelBtn.visible());
+        EXPECT_FALSE(f.doneBtn.visible());
+        f.cancelBtn.click();  // the only way left: close
+    });
+    os.answers = {BoxAnswer::Ok};  // overwrite: yes
+    run();
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(status, "Installation Aborted: Screen saver cannot be replaced.");
+    ASSERT_EQ(os.boxes.size(), 2u);
+    EXPECT_EQ(os.boxes[0].text, "Night Sky screen saver already exists. Overwrite?");
+    EXPECT_EQ(os.boxes[1].kind, BoxKind::Error);
+    EXPECT_EQ(os.boxes[1].text.rfind("Installation Error: Screen saver cannot be replaced.", 0), 0u);
+    EXPECT_EQ(exitCode, 0);
+    // Nothing of the new one, everything of the old one.
+    EXPECT_EQ(os.readFile(kSaver), "the old saver");
+    EXPECT_EQ(os.readFile(kInstallDir + "old.txt"), "its data");
+    EXPECT_FALSE(os.exists(kInstallDir + "saver1.dll"));
+    EXPECT_EQ(activeSaver(), "C:\\WINDOWS\\SYSTEM\\NIGHTS~1.SCR");
+    EXPECT_EQ(os.stringValue(Hive::LocalMachine, kUninstall, "DisplayName"), "Night Sky Screen Saver");
+    EXPECT_FALSE(os.exists("C:\\TEMP\\QDX1"));
+}
+
+TEST_F(Sequences, ALaterFailurePutsTheOldSaverAndItsSystemIniLineBack) {
+    oldSaverInstalled();
+    // The data file cannot be read: the installation fails after the new
+    // screen saver file is in place.
+    os.failOn(Op::OpenFile, kScratch + "Night Sky.ssd", oserr::kAccessDenied);
+    moves.push_back([&] { form().installBtn.click(); });
+    std::string status;
+    moves.push_back([&] {
+        status = form().labCopying.text();
+        form().cancelBtn.click();
+    });
+    run();
+    EXPECT_EQ(status, "Installation Aborted: Insufficient user account privileges.");
+    EXPECT_EQ(os.readFile(kSaver), "the old saver");
+    EXPECT_EQ(os.readFile(kInstallDir + "old.txt"), "its data");
+    EXPECT_FALSE(os.exists(kInstallDir + "saver1.dll"));
+    EXPECT_EQ(activeSaver(), "C:\\WINDOWS\\SYSTEM\\NIGHTS~1.SCR");
+    EXPECT_TRUE(os.hasKey(Hive::LocalMachine, kUninstall));
+    EXPECT_FALSE(os.exists("C:\\TEMP\\QDX1")) << "nothing of the kept copies is left";
+}
+
+TEST_F(Sequences, ADeclinedOverwriteChangesNothingAndLeavesTheWindowReady) {
+    oldSaverInstalled();
+    os.answers = {BoxAnswer::Cancel};
+    moves.push_back([&] { form().installBtn.click(); });
+    moves.push_back([&] {
+        TInstallerForm& f = form();
+        EXPECT_FALSE(os.isTerminated);
+        EXPECT_TRUE(f.installBtn.enabled());
+        EXPECT_TRUE(f.cancelBtn.enabled());
+        EXPECT_TRUE(f.labCopying.visible());
+        EXPECT_EQ(f.labCopying.text(), "");
+        EXPECT_EQ(f.progressBar.position(), 0);
+        os.userClose(f);
+    });
+    run();
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(os.readFile(kSaver), "the old saver");
+    EXPECT_EQ(os.readFile(kInstallDir + "old.txt"), "its data");
+    EXPECT_EQ(activeSaver(), "C:\\WINDOWS\\SYSTEM\\NIGHTS~1.SCR");
+    EXPECT_FALSE(os.exists("C:\\TEMP\\QDX1"));
+}
+
+TEST_F(Sequences, CancelDuringTheExtractionStopsCleansUpAndCloses) {
+    oldSaverInstalled();
+    os.answers = {BoxAnswer::Ok};
+    bool clicked = false;
+    std::string statusAfterCancel;
+    moves.push_back([&] {
+        os.onProcessMessages = [&] {
+            TInstallerForm& f = form();
+            // The first progress step: slot 6 has been written.
+            if (!clicked && f.progressBar.position() == 1) {
+                clicked = true;
+                os.post([&] {
+                    form().cancelBtn.click();
+                    statusAfterCancel = form().labCopying.text();
+                });
+            }
+        };
+        form().installBtn.click();
+    });
+    run();
+    EXPECT_TRUE(clicked);
+    EXPECT_EQ(statusAfterCancel, "Installation Aborted. Cleaning up files...");
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_TRUE(os.isTerminated) << "a cancellation that left the result at 0 closes the installer";
+    EXPECT_FALSE(os.exists(kInstallDir + "saver2.dll")) << "the remaining slots are not extracted";
+    EXPECT_EQ(os.readFile(kSaver), "the old saver") << "the new file is removed and the old one is back";
+    EXPECT_EQ(os.readFile(kInstallDir + "old.txt"), "its data");
+    EXPECT_EQ(os.boxes.size(), 1u) << "only the overwrite question";
+    EXPECT_FALSE(os.exists("C:\\TEMP\\QDX1"));
+}
+
+TEST_F(Sequences, InstallClickedTwiceRunsOnceAndTheCloseBoxWaits) {
+    int closeRefused = 0;
+    moves.push_back([&] {
+        os.onProcessMessages = [&] {
+            TInstallerForm& f = form();
+            if (!f.installing) return;
+            f.installBtnClick();  // a second click reaching the handler
+            const bool wasVisible = f.visible();
+            os.userClose(f);
+            if (f.visible() == wasVisible && !os.isTerminated) ++closeRefused;
+        };
+        form().installBtn.click();
+    });
+    run();
+    EXPECT_GT(closeRefused, 0);
+    EXPECT_EQ(os.shellRequests.size(), 1u) << "one installation opened the read-me once";
+    EXPECT_EQ(exitCode, 0);
+}
+
+TEST_F(Sequences, CancelBeforeInstallClosesAtOnce) {
+    moves.push_back([&] { form().cancelBtn.click(); });
+    run();
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_TRUE(os.boxes.empty());
+    EXPECT_FALSE(installed());
+    EXPECT_FALSE(os.exists("C:\\TEMP\\QDX1"));
+}
+
+TEST_F(Sequences, WithoutTheControlPanelOfferTheInstallerClosesWithoutAQuestion) {
+    input.offerDisplayPanel = false;
+    moves.push_back([&] { form().installBtn.click(); });
+    run();
+    EXPECT_TRUE(installed());
+    EXPECT_TRUE(os.boxes.empty());
+    EXPECT_TRUE(os.processes.empty());
+}
+
+// ---- quiet installations ------------------------------------------------------------
+
+TEST_F(Sequences, QuietByTheCommandLineInAnyCaseAndOtherParametersIgnored) {
+    struct Case {
+        std::vector<std::string> parameters;
+        bool quiet;
+    } cases[] = {{{"/Q"}, true}, {{"/q"}, true}, {{"-q", "/quiet", "q", "/Q"}, true}, {{"-q"}, false},
+                 {{"/quiet"}, false}, {{"q"}, false}, {{}, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.parameters.empty() ? std::string("(none)") : c.parameters.front());
+        Installer t;
+        t.os.parameters = c.parameters;
+        bool onScreen = false;
+        t.os.onProcessMessages = [&] {
+            for (Form* f : t.os.realized)
+                if (f->visible() && f->left() > -3000 + 1000) onScreen = true;
+        };
+        bool shown = false;
+        t.moves.push_back([&] {
+            shown = true;
+            t.os.userClose(t.form());
+        });
+        t.run();
+        EXPECT_EQ(shown, !c.quiet);
+        EXPECT_EQ(t.installed(), c.quiet);
+        EXPECT_EQ(onScreen, !c.quiet) << "a quiet installation never puts a window on the screen";
+    }
+}
+
+TEST_F(Sequences, AQuietInstallationThatFailsShowsNoBoxAndEndsWithItsCode) {
+    os.writeFile(kSaver, "the old saver");
+    os.lock(kSaver);
+    os.parameters = {"/q"};
+    run();
+    EXPECT_EQ(exitCode, rc::kSaverNotReplaced);
+    EXPECT_TRUE(os.boxes.empty()) << "no question, no failure box";
+    EXPECT_EQ(os.readFile(kSaver), "the old saver");
+    EXPECT_FALSE(os.exists("C:\\TEMP\\QDX1"));
+    EXPECT_EQ(os.appTitle, "Preparing installation...");
+}
+
+TEST_F(Sequences, HeaderModeFourOpensTheControlPanelOnlyWithoutTheSwitch) {
+    input.installerMode = mode::kQuiet;
+    input.slots[slot::kPreview].reset();
+    run();
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_TRUE(installed());
+    EXPECT_TRUE(os.boxes.empty()) << "no question";
+    ASSERT_EQ(os.processes.size(), 1u);
+    EXPECT_EQ(os.processes[0].program, kSystem + "rundll32.exe");
+    EXPECT_EQ(os.processes[0].arguments, "shell32.dll,Control_RunDLL desk.cpl,,1");
+
+    Installer t;
+    t.input = input;
+    t.os.parameters = {"/Q"};
+    t.run();
+    EXPECT_TRUE(t.installed());
+    EXPECT_TRUE(t.os.processes.empty()) << "never with the switch";
+}
+
+// ---- endings of the initialisation ----------------------------------------------------
+
+TEST_F(Sequences, InitialisationFailuresEndWithTheirBox) {
+    struct Case {
+        const char* what;
+        std::function<void(Installer&)> arrange;
+        Result code;
+        BoxKind kind;
+        std::string text;
+    } cases[] = {
+        {"no player and no carried installer",
+         [](Installer& t) {
+             removePlayer(t.os);
+             t.input.carriesFlashInstaller = false;
+             t.input.slots[slot::kFlashInstaller].reset();
+         },
+         rc::kFlashNotInstallable, BoxKind::Information,
+         "This screen saver requires the latest Macromedia Flash Player for Internet Explorer.\r\n\r\n"
+         "Please download the free player from http://www.macromedia.com/go/getflashplayer and retry this "
+         "installation."},
+        {"player 8 needed on NT 4.0, a suitable player installed",
+         [](Installer& t) {
+             t.os.version = WindowsVersion{2, 4, 0, 1381, "Service Pack 6a"};
+             t.input.flashVersionIndex = 1;
+             installPlayer(t.os, 8, 22);
+         },
+         rc::kNotCompatibleWithNT, BoxKind::Error, "This screen saver is not compatible with Windows NT."},
+        {"mode 5 with no preview slot",
+         [](Installer& t) {
+             t.input.installerMode = mode::kQuiet;
+             t.input.slots[slot::kPreview].reset();
+             t.patch = [](PackageHeader& h) { h.installerMode = 5; };
+         },
+         rc::kEmptySlotName, BoxKind::Error, "Installer file is corrupted. Quillon Error: -531. "},
+    };
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Installer t;
+        c.arrange(t);
+        bool previewSeen = false;
+        t.os.onBox = [&](const RecordedBox&) { previewSeen = t.os.exists(kScratch + "installer.jpg"); };
+        t.run();
+        EXPECT_EQ(t.exitCode, 0);
+        ASSERT_FALSE(t.os.boxes.empty());
+        EXPECT_EQ(t.os.boxes.back().kind, c.kind);
+        EXPECT_EQ(t.os.boxes.back().text, c.text);
+        EXPECT_FALSE(previewSeen) << "the preview is never extracted";
+        EXPECT_EQ(t.os.shownForms, std::vector<std::string>{"preparingInstallWnd"}) << "the window is never shown";
+        EXPECT_FALSE(t.os.exists("C:\\TEMP\\QDX1"));
+        (void)c.code;
+    }
+}
+
+TEST_F(Sequences, AMovieThatCannotPlayInstallsWithoutTheWindow) {
+    input.installerMode = mode::kMoviePreview;
+    // A movie newer than any player the package knows.
+    input.slots[slot::kPreview] = slotOf("installer.swf", kind::kScratch, false, movies::fws(9, "body"));
+    std::vector<std::string> messages;
+    os.onProcessMessages = [&] {
+        for (Form* f : os.realized)
+            if (f->name() == "preparingInstallWnd") {
+                const std::string m = static_cast<TpreparingInstallWnd*>(f)->Label1.text();
+                if (messages.empty() || messages.back() != m) messages.push_back(m);
+            }
+    };
+    run();
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_TRUE(installed());
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.back(), "Installation Successful.");
+    EXPECT_NE(std::find(messages.begin(), messages.end(), "Installing Screen Saver..."), messages.end());
+    EXPECT_EQ(os.shownForms, std::vector<std::string>{"preparingInstallWnd"}) << "the installer window never shows";
+    EXPECT_EQ(boxTexts().size(), 1u) << "the control-panel question only";
+    EXPECT_FALSE(os.exists("C:\\TEMP\\QDX1"));
+}
+
+TEST_F(Sequences, APlayerUpdateRunsTheCarriedInstaller) {
+    struct Case {
+        int major, revision;
+        bool update;
+    } cases[] = {{7, 14, true}, {7, 19, false}, {6, 79, true}, {8, 5, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.major) + " r" + std::to_string(c.revision));
+        Installer t;
+        installPlayer(t.os, c.major, c.revision);
+        t.moves.push_back([&] { t.os.userClose(t.form()); });
+        t.run();
+        const bool launched = !t.os.shellRequests.empty() && t.os.shellRequests[0].parameters == "/Q";
+        EXPECT_EQ(launched, c.update);
+        if (c.update) {
+            EXPECT_FALSE(t.os.exists(kPlayerFile)) << "the old control file goes first";
+        }
+    }
+}
+
+}  // namespace
