@@ -255,8 +255,15 @@ struct FakeOs::Impl {
     }
 
     // Delivers one queued message or timer tick; false when there is none.
+    // Timer ticks in a row with nothing posted between them: a loop that only
+    // ever ticks would never end, and a test would hang instead of failing.
+    static constexpr unsigned long kTicksWithoutProgress = 1000000;
+    unsigned long ticksInARow = 0;
+    size_t nextTimer = 0;
+
     bool deliverOne() {
         if (!queue.empty()) {
+            ticksInARow = 0;
             auto message = std::move(queue.front());
             queue.pop_front();
             if (filter && filter(message.first)) {
@@ -267,7 +274,11 @@ struct FakeOs::Impl {
             return true;
         }
         if (!os.runningTimers.empty()) {
-            os.runningTimers.front()->tick();
+            if (++ticksInARow > kTicksWithoutProgress)
+                throw FakeOsStuck("the message loop would never end: only timers tick, nothing is posted and "
+                                  "nothing terminated the application");
+            // Each running timer in turn, as the system serves them.
+            os.runningTimers[nextTimer++ % os.runningTimers.size()]->tick();
             return true;
         }
         return false;
@@ -425,6 +436,9 @@ public:
         uint32_t ta = 0;
         if (stat(to, ta) == 0) {
             if (failIfExists) return oserr::kFileExists;
+            // The system holds the source open while it copies: a copy onto itself is refused
+            // instead of truncating the only copy.
+            if (key(from) == key(to)) return oserr::kSharingViolation;
             if (ta & (attr::kReadOnly | attr::kDirectory)) return oserr::kAccessDenied;
             if (os_.impl().conflicts(key(to), false, true, false, false, false, false)) return oserr::kSharingViolation;
         } else if (!hostIsDir(parentOf(os_.hostPath(to)))) {
@@ -843,10 +857,13 @@ public:
         ++os_.findWindowCalls;
         if (os_.onFindWindow) os_.onFindWindow(title);
         if (Result e = os_.injected(Op::FindWindow, title)) return e;
-        auto it = os_.windows.find(title);
-        if (it == os_.windows.end()) return oserr::kFileNotFound;
-        out = it->second;
-        return 0;
+        // Titles match whatever their case, as FindWindow matches them.
+        for (const auto& w : os_.windows)
+            if (lowerCase(w.first) == lowerCase(title)) {
+                out = w.second;
+                return 0;
+            }
+        return oserr::kFileNotFound;
     }
     Result clickButton(WindowHandle window, int controlId) override {
         if (Result e = os_.injected(Op::ClickButton, std::to_string(controlId))) return e;

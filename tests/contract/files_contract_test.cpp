@@ -102,6 +102,9 @@ TEST_F(ContractFiles, CopyOverExistingFailsWith80) {
     EXPECT_EQ(readText(os, dir + "old.txt"), "old");
     EXPECT_EQ(fs.copyFile(dir + "new.txt", dir + "OLD.TXT", true), oserr::kFileExists) << "whatever the case";
     EXPECT_EQ(fs.copyFile(dir + "new.txt", dir + "new.txt", true), oserr::kFileExists) << "onto itself";
+    EXPECT_EQ(fs.copyFile(dir + "new.txt", dir + "NEW.txt", false), oserr::kSharingViolation)
+        << "onto itself, even when replacing is allowed";
+    EXPECT_EQ(readText(os, dir + "new.txt"), "new content") << "the only copy survives";
 
     EXPECT_EQ(fs.copyFile(dir + "new.txt", dir + "old.txt", false), 0) << "replacing is allowed when asked";
     EXPECT_EQ(readText(os, dir + "old.txt"), "new content");
