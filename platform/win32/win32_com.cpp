@@ -14,7 +14,8 @@ namespace ssi::win32 {
 
 Result comError(HRESULT hr) {
     if (SUCCEEDED(hr)) return 0;
-    if (HRESULT_FACILITY(hr) == FACILITY_WIN32) return Result(HRESULT_CODE(hr));
+    // A failure is never 0, even when the code inside the HRESULT is.
+    if (HRESULT_FACILITY(hr) == FACILITY_WIN32 && HRESULT_CODE(hr) != 0) return Result(HRESULT_CODE(hr));
     switch (hr) {
         case REGDB_E_CLASSNOTREG:
         case CO_E_DLLNOTFOUND:

@@ -15,6 +15,8 @@
 #include "core/strings.h"
 #include "platform/win32/jpeg_image.h"
 #include "platform/win32/win32_os.h"
+#include "platform/win32/win32_services.h"
+#include "platform/win32/win32_util.h"
 #include "tests/wine/wine_test_support.h"
 
 namespace ssi {
@@ -159,6 +161,18 @@ TEST(Processes, ShellExecuteStartsProgramsAndMapsItsAnswers) {
     EXPECT_EQ(os.shell().shellExecute(0, "", dir + "absent.exe", "", "", showcmd::kHide), 2);
 }
 
+// A failed call is never reported as 0, whatever the system left as its error.
+TEST(Errors, AFailureIsNeverReportedAsZero) {
+    ::SetLastError(0);
+    EXPECT_NE(win32::systemError(), 0);
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    EXPECT_EQ(win32::systemError(), oserr::kAccessDenied);
+    EXPECT_NE(win32::statusError(ERROR_SUCCESS), 0);
+    for (HRESULT hr : {HRESULT(0x80070000), E_FAIL, E_UNEXPECTED, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)})
+        EXPECT_NE(win32::comError(hr), 0) << std::hex << hr;
+    EXPECT_EQ(win32::comError(S_FALSE), 0);
+}
+
 TEST(Processes, WindowsFoundByTitleAndTheirButtonsClickedWithoutWaiting) {
     win32::Win32Os os;
     WindowHandle found = 1;
@@ -176,7 +190,7 @@ TEST(Processes, WindowsFoundByTitleAndTheirButtonsClickedWithoutWaiting) {
             auto* self = static_cast<Clicker*>(p);
             WindowHandle box = 0;
             for (int i = 0; i < 1500 && self->found != 0; ++i) {
-                self->found = self->os->shell().findWindow("Confirm", box);
+                self->found = self->os->shell().findWindow("CONFIRM", box);  // whatever the case
                 if (self->found) ::Sleep(20);
             }
             if (self->found) return 0;
