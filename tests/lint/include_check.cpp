@@ -1,4 +1,4 @@
-// The include check: every #include "..." line of the product's folders must
+// The include check: every #include line of the product's folders must
 // point down the order of the folders (see the root CMakeLists.txt):
 //
 //   codec, core  <  platform  <  saver  <  package, flash  <  app, tools
@@ -60,16 +60,24 @@ std::string layerOf(const std::string& path) {
     return best;
 }
 
-// The target of a line `#include "target"`, or "" for any other line.
-std::string quotedInclude(const std::string& line) {
+// The target of an #include line and whether it was quoted; an empty target
+// for any other line.
+struct Include {
+    std::string target;
+    bool quoted = false;
+};
+
+Include includeOf(const std::string& line) {
     size_t i = line.find_first_not_of(" \t");
-    if (i == std::string::npos || line[i] != '#') return std::string();
+    if (i == std::string::npos || line[i] != '#') return {};
     i = line.find_first_not_of(" \t", i + 1);
-    if (i == std::string::npos || line.compare(i, 7, "include") != 0) return std::string();
+    if (i == std::string::npos || line.compare(i, 7, "include") != 0) return {};
     i = line.find_first_not_of(" \t", i + 7);
-    if (i == std::string::npos || line[i] != '"') return std::string();
-    const size_t end = line.find('"', i + 1);
-    return end == std::string::npos ? std::string() : line.substr(i + 1, end - i - 1);
+    if (i == std::string::npos || (line[i] != '"' && line[i] != '<')) return {};
+    const char close = line[i] == '"' ? '"' : '>';
+    const size_t end = line.find(close, i + 1);
+    if (end == std::string::npos) return {};
+    return {line.substr(i + 1, end - i - 1), close == '"'};
 }
 
 std::string describe(const std::set<std::string>& allowed) {
@@ -114,8 +122,16 @@ int main(int argc, char** argv) {
         std::ifstream in(root / file);
         std::string line;
         for (int number = 1; std::getline(in, line); ++number) {
-            const std::string target = quotedInclude(line);
-            if (target.empty()) continue;
+            const Include inc = includeOf(line);
+            if (inc.target.empty()) continue;
+            std::string target = inc.target;
+            // A quoted name that is not rooted at a folder of ours may be
+            // relative to the including file ("../app/x.h", "sibling.h"):
+            // it is judged by the file it reaches.
+            if (inc.quoted && layerOf(target).empty()) {
+                const fs::path reached = (fs::path(file).parent_path() / target).lexically_normal();
+                if (fs::exists(root / reached)) target = reached.generic_string();
+            }
             const std::string first = target.substr(0, target.find('/'));
             std::string targetLayer = layerOf(target);
             if (targetLayer.empty() && first != "tests" && first != "fixtures") continue;  // not ours (a library's header)
@@ -123,7 +139,7 @@ int main(int argc, char** argv) {
             if (targetLayer.empty()) targetLayer = first;
             if (allowed.count(targetLayer)) continue;
             ++faults;
-            std::cout << file << ":" << number << ": includes \"" << target << "\": " << own
+            std::cout << file << ":" << number << ": includes \"" << inc.target << "\": " << own
                       << "/ may include only " << describe(allowed) << " (";
             if (targetLayer == "tests" || targetLayer == "fixtures")
                 std::cout << "product code never includes " << targetLayer << "/";

@@ -1,0 +1,2 @@
+// Planted: a folder of ours named in angle brackets.
+#include <app/fInstall.h>

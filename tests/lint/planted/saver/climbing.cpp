@@ -1,0 +1,2 @@
+// Planted: climbs out of its folder to reach a higher one.
+#include "../app/fInstall.h"
