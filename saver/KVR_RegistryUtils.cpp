@@ -92,9 +92,10 @@ Result writeUninstallEntry(Os& os, const std::string& systemDir, const std::stri
 Result deleteUninstallEntry(Os& os, const std::string& saverName) {
     logEnterWith("deleteUninstallEntry", saverName);
     if (!isEntryName(saverName)) return rc::kOk;
-    const Result result = deleteEntry(os, Hive::LocalMachine, saverName);
-    // A per-user entry goes as well; the machine's entry is still there.
-    if (result != rc::kOk) deleteEntry(os, Hive::CurrentUser, saverName);
+    // The machine's entry first; when it cannot go (or there is none), the
+    // user's, and the result is that of the hive tried last.
+    Result result = deleteEntry(os, Hive::LocalMachine, saverName);
+    if (result != rc::kOk) result = deleteEntry(os, Hive::CurrentUser, saverName);
     logLeaveWith("deleteUninstallEntry", result);
     return result;
 }

@@ -136,15 +136,39 @@ TEST(UninstallEntry, DeletionVisitsTheUserOnlyAfterTheMachineFailed) {
     EXPECT_FALSE(os.hasKey(Hive::LocalMachine, kEntry));
     EXPECT_TRUE(os.hasKey(Hive::LocalMachine, std::string(kUninstallKey) + "Other"));
 
-    // A machine entry that cannot be deleted: the user's goes, the failure stands.
-    ASSERT_EQ(writeUninstallEntry(os, kSys, "Night Sky"), 0);
-    int refusals = 1;
-    os.inject = [&](Op op, const std::string&) -> Result {
-        return op == Op::RegDeleteKey && refusals-- > 0 ? oserr::kAccessDenied : 0;
+    // A machine entry that cannot be deleted: the user's hive is tried and its result stands,
+    // whichever step of the deletion refuses.
+    struct Refusal {
+        Op op;
+        int refusals;  // how many calls of that kind fail
+        Result expected;
+    } refusals[] = {
+        {Op::RegDeleteKey, 1, 0},                              // the user's entry goes
+        {Op::RegDeleteValue, 1, 0},                            // DisplayName stays in HKLM
+        {Op::RegDeleteKey, 2, rc::kUninstallNotDeleted},       // both hives refuse
+        {Op::RegDeleteValue, 2, rc::kUninstallNotDeleted},     // HKLM's name, HKCU's name
     };
-    EXPECT_EQ(deleteUninstallEntry(os, "Night Sky"), rc::kUninstallNotDeleted);
-    EXPECT_FALSE(os.hasKey(Hive::CurrentUser, kEntry));
-    EXPECT_TRUE(os.hasKey(Hive::LocalMachine, kEntry));
+    for (const Refusal& r : refusals) {
+        FakeOs fresh;
+        ASSERT_EQ(writeUninstallEntry(fresh, kSys, "Night Sky"), 0);
+        fresh.setRegString(Hive::CurrentUser, kEntry, "DisplayName", "Night Sky Screen Saver");
+        fresh.setRegString(Hive::CurrentUser, kEntry, "UninstallString", "x /u");
+        int left = r.refusals;
+        fresh.inject = [&](Op op, const std::string&) -> Result {
+            return op == r.op && left-- > 0 ? oserr::kAccessDenied : 0;
+        };
+        EXPECT_EQ(deleteUninstallEntry(fresh, "Night Sky"), r.expected) << int(r.op) << " x" << r.refusals;
+        EXPECT_TRUE(fresh.hasKey(Hive::LocalMachine, kEntry)) << "the machine's entry could not go";
+        EXPECT_EQ(fresh.hasKey(Hive::CurrentUser, kEntry), r.expected != 0);
+    }
+
+    // A machine key without a display name is not the entry: the user's is visited.
+    FakeOs bare;
+    bare.setRegString(Hive::LocalMachine, kEntry, "UninstallString", "x /u");
+    bare.setRegString(Hive::CurrentUser, kEntry, "DisplayName", "Night Sky Screen Saver");
+    bare.setRegString(Hive::CurrentUser, kEntry, "UninstallString", "x /u");
+    EXPECT_EQ(deleteUninstallEntry(bare, "Night Sky"), 0);
+    EXPECT_FALSE(bare.hasKey(Hive::CurrentUser, kEntry));
 }
 
 TEST(UninstallEntry, ANameThatIsNoKeyOfItsOwnIsNeverWritten) {
