@@ -175,8 +175,12 @@ FlashPolicy decideFlashUpdate(const InstalledFlashVersion& installed, const Requ
             policy.kind = FlashUpdateKind::minorUpdate;
         else
             return policy;
-    } else {
+    } else if (carriesFlashInstaller) {
         policy.kind = FlashUpdateKind::cleanInstall;
+    } else {
+        // No player and none carried: nothing to run; the user is told to get one.
+        policy.result = rc::kFlashNotInstallable;
+        return policy;
     }
     if (!carriesFlashInstaller) policy.result = rc::kFlashNotInstallable;
     return policy;

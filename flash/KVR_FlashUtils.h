@@ -120,7 +120,8 @@ struct FlashPolicy {
 // - installed, older major: majorUpdate; same major with a known revision
 //   below the required one: minorUpdate; otherwise none (a newer major, or an
 //   unknown revision 0, is new enough);
-// - none installed: cleanInstall when the package carries an installer.
+// - none installed: cleanInstall when the package carries an installer, else
+//   none with kFlashNotInstallable (the user is told to get a player).
 // An update that no carried installer can make is kFlashNotInstallable (the
 // kind says which update it would have been): the installed player is then
 // left alone, as removing its files would leave none at all.

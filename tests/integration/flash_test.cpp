@@ -153,7 +153,7 @@ TEST(FlashPolicy, InstalledAgainstRequired) {
         {{true, 9, 0}, 1, true, 0, FlashUpdateKind::none},
         {{true, 7, 19}, 1, true, 0, FlashUpdateKind::majorUpdate},
         {{false, -1, 0}, 0, true, 0, FlashUpdateKind::cleanInstall},
-        {{false, -1, 0}, 0, false, rc::kFlashNotInstallable, FlashUpdateKind::cleanInstall},
+        {{false, -1, 0}, 0, false, rc::kFlashNotInstallable, FlashUpdateKind::none},  // the user is told
         // An update nothing carried can make leaves the installed player alone.
         {{true, 6, 0}, 0, false, rc::kFlashNotInstallable, FlashUpdateKind::majorUpdate},
         {{true, 7, 14}, 0, false, rc::kFlashNotInstallable, FlashUpdateKind::minorUpdate},
