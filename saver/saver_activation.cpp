@@ -1,7 +1,9 @@
 #include "saver/saver_activation.h"
 
 #include "core/logFile.h"
+#include "core/names.h"
 #include "core/strings.h"
+#include "saver/KVR_FileUtils.h"
 #include "saver/KVR_RegistryUtils.h"
 
 namespace ssi {
@@ -27,7 +29,15 @@ void closeDisplayProperties(Os& os) {
         os.shell().findWindow(kDisplayPropertiesTitle, window) != rc::kOk)
         return;
     logMessage("closing Display Properties");
-    os.shell().clickButton(window, kCancelButton);
+    if (os.shell().clickButton(window, kCancelButton) != rc::kOk) return;
+    // The click is posted; the dialog lets go of the screen saver only once it
+    // has gone, so wait for that, a few seconds at most.
+    const std::string title = displayPropertiesTitle(os);
+    WindowHandle still = 0;
+    for (int i = 0; i < kDisplayPropertiesCloseWaits; ++i) {
+        if (os.shell().findWindow(title, still) != rc::kOk || still != window) break;
+        os.system().sleep(kDisplayPropertiesCloseWaitMs);
+    }
 }
 
 bool saverExists(Os& os, const std::string& dir, const std::string& name) {
@@ -113,9 +123,14 @@ void openDisplayControlPanel(Os& os, bool offerDisplayPanel, const std::string& 
     if (!offerDisplayPanel) return;
     const uintptr_t saved = os.ui().cursor();
     os.ui().setCursor(os.ui().hourglassCursor());
+    // By its full path, never by search: the search would look in the
+    // installer's own folder first. The system folder holds it on NT; 95, 98
+    // and ME keep it in the Windows folder.
+    std::string program = systemDir + kDisplayPanelProgram;
+    if (!fileExists(os, program))
+        program = withTrailingBackslash(os.system().windowsDirectory()) + kDisplayPanelProgram;
     uint32_t exitCode = 0;
-    os.shell().startProcess(systemDir + kDisplayPanelProgram, kDisplayPanelArguments, showcmd::kShowNormal, false,
-                            exitCode);
+    os.shell().startProcess(program, kDisplayPanelArguments, showcmd::kShowNormal, false, exitCode);
     const std::string title = displayPropertiesTitle(os);
     WindowHandle window = 0;
     for (int i = 0; i < kDisplayPanelLookups; ++i)

@@ -19,6 +19,10 @@ namespace ssi {
 // and its arguments.
 constexpr const char* kDisplayPanelProgram = "rundll32.exe";
 constexpr const char* kDisplayPanelArguments = "shell32.dll,Control_RunDLL desk.cpl,,1";
+// How long closeDisplayProperties waits for the cancelled dialog to go:
+// 50 looks 100 ms apart.
+constexpr int kDisplayPropertiesCloseWaits = 50;
+constexpr uint32_t kDisplayPropertiesCloseWaitMs = 100;
 // How often openDisplayControlPanel looks for its window.
 constexpr int kDisplayPanelLookups = 1000;
 

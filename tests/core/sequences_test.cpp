@@ -42,6 +42,7 @@ struct Installer {
         registerCodec(os);
         installPlayer(os, 7, 19);
         os.module = "C:\\Downloads\\NightSkySetup.exe";
+        os.writeFile(kSystem + "rundll32.exe", "MZ");  // where NT keeps it
         // A real data file: two items, one of them in a sub-folder.
         const std::string data = makeDataFile({{"intro.swf", "movie"}, {"media\\stars.txt", "stars"}}, 8);
         input.slots[slot::kDataFile] = slotOf("Night Sky.ssd", kind::kScratchLibrary, false, data);

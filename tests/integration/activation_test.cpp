@@ -278,10 +278,20 @@ TEST_F(Activation, ReadMeCleanUpAndClosingTheDialog) {
     closeDisplayProperties(os);
     EXPECT_EQ(os.findWindowCalls, 2) << "the table's title, then the fixed one";
     EXPECT_TRUE(os.clicks.empty());
+    // Cancelled, then waited for until it has gone (the third look), or a few seconds at most.
     os.windows["Display Properties"] = 77;
+    os.onSleep = [&](uint32_t) {
+        if (os.sleptMs == 200) os.windows.erase("Display Properties");
+    };
     closeDisplayProperties(os);
     ASSERT_EQ(os.clicks.size(), 1u);
     EXPECT_EQ(os.clicks[0], (std::pair<WindowHandle, int>{77, 2}));
+    EXPECT_EQ(os.sleptMs, 200u) << "until it went";
+    os.onSleep = nullptr;
+    os.sleptMs = 0;
+    os.windows["Display Properties"] = 77;
+    closeDisplayProperties(os);
+    EXPECT_EQ(os.sleptMs, 5000u) << "a dialog that never goes is waited for no longer";
 }
 
 TEST_F(Activation, TheDisplayPanelStartsBySystemPathUnderTheHourglass) {
@@ -294,6 +304,13 @@ TEST_F(Activation, TheDisplayPanelStartsBySystemPathUnderTheHourglass) {
     os.onFindWindow = [&](const std::string& title) {
         hourglassWhileLooking &= os.currentCursor == os.ui().hourglassCursor() && title == "Display Properties";
     };
+    // 95, 98 and ME keep it in the Windows folder: with none in the system folder, that one.
+    openDisplayControlPanel(os, true, dirs.systemDir);
+    ASSERT_EQ(os.processes.size(), 1u);
+    EXPECT_EQ(os.processes[0].program, "C:\\WINDOWS\\rundll32.exe");
+    os.processes.clear();
+    os.findWindowCalls = 0;
+    os.writeFile(dirs.systemDir + "rundll32.exe", "MZ");
     openDisplayControlPanel(os, true, dirs.systemDir);
     ASSERT_EQ(os.processes.size(), 1u);
     EXPECT_EQ(os.processes[0].program, "C:\\WINDOWS\\SYSTEM\\rundll32.exe");
