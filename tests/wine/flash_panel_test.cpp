@@ -16,7 +16,6 @@ namespace ssi {
 namespace {
 
 using namespace movies;
-using wintest::exeDir;
 using wintest::freshDir;
 using wintest::readFile;
 using wintest::writeFile;
@@ -78,16 +77,17 @@ struct PanelOnWine : ::testing::Test {
     Lines startedWith(const std::string& path) {
         const std::string place =
             "inplace 0 0 " + std::to_string(panel().width()) + " " + std::to_string(panel().height());
-        return {"create",           "site",           place,     "put ScaleMode 0",    "SetVariable Align AlClient",
-                "put WMode Opaque", "put Menu false", "verb -3", "put Movie " + path, "Play",
-                "verb -1"};
+        Lines made{
+            "create",           "site",          place, "put ScaleMode 0", "SetVariable Align AlClient",
+            "put WMode Opaque", "put Menu false"};
+        made.insert(made.end(), {"verb -3", "put Movie " + path, "Play", "verb -1"});
+        return made;
     }
     std::string movie(const std::string& name, const std::string& bytes) {
         writeFile(dir + name, bytes);
         return dir + name;
     }
 };
-
 
 TEST_F(PanelOnWine, TheSameMoviePlaysOnceUntilStoppedThenAgainInANewControl) {
     const std::string sky = movie("sky.swf", fws(6, sampleBody(300)));
