@@ -466,6 +466,11 @@ void FormPeer::createChildren(Control& parent, HWND parentWindow, int& nextId) {
                                    c->height(), parentWindow, reinterpret_cast<HMENU>(INT_PTR(nextId++)),
                                    instance(), own ? peer.get() : nullptr);
         peer->attach(h);
+        // Siblings overlap as the form lays them out: a control made later
+        // lies in front of those made before it (the movie panel in front of
+        // the picture that shares its place), while the system would leave
+        // the first one made in front.
+        if (h) ::SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         if (h) ::SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(font()), FALSE);
         c->attachPeer(peer.get());
         if (c->kind() == ControlKind::ProgressBar) peer->changed(*c, Prop::Progress);

@@ -53,7 +53,7 @@ drv --keep-going wait-window "$main" 60000 -- window-rect "$main" -- children "$
     -- taskbar "UI Target Hidden" -- taskbar "No Such Window" \
     -- child-rect "$main" 21 -- child-rect "$main" Button -- child-rect "$main" class=Static \
     -- child-rect "$main" UiTargetPanel -- child-rect "$main" text=Cancel -- child-rect "$main" OK \
-    -- child-rect "$main" "text=&OK" -- child-rect "$main" id=13 -- child-rect "$main" nosuch
+    -- child-rect "$main" "text=&OK" -- child-rect "$main" id=13 -- child-rect "$main" nosuch -- menus
 grep -q '^found' <<<"$out" || { echo "FAIL: the target's window did not appear"; exit 1; }
 
 # Existing commands, as they always printed.
@@ -130,6 +130,7 @@ done <<'EOF'
 30|id=13|child 13 Edit
 31|nosuch|error no child
 EOF
+check "menus: none open" "menus 0|status 0" "$(nth 32 | paste -sd'|')"
 check "run 1 exit code: the first failure's" 1 "$rc"
 
 # ---- screenshots: the window, then a control by its known rectangle ---------

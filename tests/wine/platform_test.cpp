@@ -281,32 +281,9 @@ TEST(Com, UnknownClassesAndBadClassIdsFail) {
     EXPECT_FALSE(object);
 }
 
-// The player control's stand-in, registered from this program for the test.
-class RegisteredPlayer {
-public:
-    RegisteredPlayer() : library_(::LoadLibraryA((exeDir() + "player7.ocx").c_str())) {
-        registered_ = library_ && call("DllRegisterServer");
-    }
-    ~RegisteredPlayer() {
-        if (registered_) call("DllUnregisterServer");
-    }
-    RegisteredPlayer(const RegisteredPlayer&) = delete;
-    RegisteredPlayer& operator=(const RegisteredPlayer&) = delete;
-    bool registered() const { return registered_; }
-
-private:
-    bool call(const char* entry) {
-        using Entry = HRESULT(WINAPI*)();
-        auto f = reinterpret_cast<Entry>(::GetProcAddress(library_.get(), entry));
-        return f && SUCCEEDED(f());
-    }
-    win32::Module library_;
-    bool registered_ = false;
-};
-
 TEST(Com, ThePlayerControlAnswersItsMembersByName) {
     win32::Win32Os os;
-    RegisteredPlayer player;
+    wintest::RegisteredPlayer player;
     ASSERT_TRUE(player.registered());
     std::unique_ptr<DispatchObject> control;
     ASSERT_EQ(os.com().createObject("{D27CDB6E-AE6D-11CF-96B8-444553540000}", control), 0);

@@ -104,4 +104,29 @@ private:
     bool held_ = false;
 };
 
+// The player control's stand-in (bin/player7.ocx, beside the test program),
+// registered through its own DllRegisterServer for as long as the object
+// lives.
+class RegisteredPlayer {
+public:
+    RegisteredPlayer() : library_(::LoadLibraryA((exeDir() + "player7.ocx").c_str())) {
+        registered_ = library_ && call("DllRegisterServer");
+    }
+    ~RegisteredPlayer() {
+        if (registered_) call("DllUnregisterServer");
+    }
+    RegisteredPlayer(const RegisteredPlayer&) = delete;
+    RegisteredPlayer& operator=(const RegisteredPlayer&) = delete;
+    bool registered() const { return registered_; }
+
+private:
+    bool call(const char* entry) {
+        using Entry = HRESULT(WINAPI*)();
+        auto f = reinterpret_cast<Entry>(::GetProcAddress(library_.get(), entry));
+        return f && SUCCEEDED(f());
+    }
+    win32::Module library_;
+    bool registered_ = false;
+};
+
 }  // namespace ssi::wintest
