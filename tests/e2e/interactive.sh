@@ -24,7 +24,7 @@ e2e_package Setup license=true || { echo "FAIL: saverpack could not build the pa
 
 echo "== Cancel before Install"
 e2e_start "$out/cancel" "$E2E_WIN\\Setup.exe"
-drv "$out/ready" wait-window "$CAPTION" 120000 -- controls "$CAPTION"
+drv "$out/ready" wait-shown "$CAPTION" 120000 -- controls "$CAPTION"
 check "window shown" 0 $?
 check "scratch folder while the window is up" 1 "$(scratch_folders | wc -l)"
 check "licence box shown" 1 "$(grep -c "^control .*Edit 1 .*NIGHT SKY SCREEN SAVER - LICENCE" "$out/ready")"
@@ -38,7 +38,7 @@ echo "== Install twice, the close box while installing, the question answered No
 e2e_start "$out/install" "$E2E_WIN\\Setup.exe"
 # Posted one after the other: the second click and the close reach the
 # window while the first click's installation runs.
-drv "$out/drive" wait-window "$CAPTION" 120000 -- click "$CAPTION" "Accept and Install" \
+drv "$out/drive" wait-shown "$CAPTION" 120000 -- click "$CAPTION" "Accept and Install" \
     -- click "$CAPTION" "Accept and Install" -- close "$CAPTION" -- wait-window Confirm 60000 \
     -- window-rect "$CAPTION" -- controls "$CAPTION"
 check "the window outlives the close box" 1 "$(field "$out/drive" visible)"
