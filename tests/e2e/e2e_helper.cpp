@@ -22,6 +22,7 @@
 //
 // Exit code 0, 1 when the program cannot be started, 2 for bad usage.
 #include <windows.h>
+// After windows.h, which it needs.
 #include <tlhelp32.h>
 
 #include <cstdio>
@@ -44,7 +45,9 @@ std::string quoted(const char* arg) {
     return s.find_first_of(" \t\"") == std::string::npos ? s : "\"" + s + "\"";
 }
 
-std::string baseName(const std::string& path) { return path.substr(path.find_last_of("\\/") + 1); }
+std::string baseName(const std::string& path) {
+    return path.substr(path.find_last_of("\\/") + 1);
+}
 
 struct Watch {
     DWORD pid;
@@ -101,7 +104,8 @@ int run(int argc, char** argv) {
     // Polled, not hooked: a window that is on the screen for a few
     // milliseconds only may slip through, one that stays is seen.
     std::set<std::string> seen;
-    Watch watch{pi.dwProcessId, {0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)}, &seen};
+    Watch watch{
+        pi.dwProcessId, {0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)}, &seen};
     if (watching) {
         do {
             ::EnumWindows(noteWindow, reinterpret_cast<LPARAM>(&watch));
@@ -168,7 +172,8 @@ int state(const char* name) {
 
 int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IONBF, 0);
-    if (argc == 5 && std::strcmp(argv[1], "--hold") == 0) return ssi::wintest::holdFile(argv[2], argv[3], argv[4]);
+    if (argc == 5 && std::strcmp(argv[1], "--hold") == 0)
+        return ssi::wintest::holdFile(argv[2], argv[3], argv[4]);
     if (argc >= 3 && std::strcmp(argv[1], "run") == 0) return run(argc - 2, argv + 2);
     if (argc == 3 && std::strcmp(argv[1], "state") == 0) return state(argv[2]);
     return usage();
