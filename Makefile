@@ -45,9 +45,12 @@ test: dist
 demo: dist
 	scripts/demo
 
-bench: release
+# The codec against its peer, then a quiet installation against an NSIS
+# installer of the same files under Wine.
+bench: dist
 	cmake --build build/release -j $(JOBS) --target bench_codec
 	build/release/tests/bench/bench_codec
+	scripts/bench-install
 
 fuzz: $(BOOTSTRAP_STAMP)
 	scripts/fuzz 60
@@ -58,4 +61,4 @@ fuzz-campaign: $(BOOTSTRAP_STAMP)
 	scripts/fuzz --campaign
 
 clean:
-	rm -rf build/native build/win32 build/release build/dist build/fuzz build/wine build/demo
+	rm -rf build/native build/win32 build/release build/dist build/fuzz build/wine build/demo build/bench-install

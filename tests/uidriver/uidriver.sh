@@ -53,8 +53,13 @@ drv --keep-going wait-window "$main" 60000 -- window-rect "$main" -- children "$
     -- taskbar "UI Target Hidden" -- taskbar "No Such Window" \
     -- child-rect "$main" 21 -- child-rect "$main" Button -- child-rect "$main" class=Static \
     -- child-rect "$main" UiTargetPanel -- child-rect "$main" text=Cancel -- child-rect "$main" OK \
-    -- child-rect "$main" "text=&OK" -- child-rect "$main" id=13 -- child-rect "$main" nosuch -- menus
+    -- child-rect "$main" "text=&OK" -- child-rect "$main" id=13 -- child-rect "$main" nosuch -- menus \
+    -- wait-shown "$main" 2000 -- wait-shown "UI Target App" 300
 grep -q '^found' <<<"$out" || { echo "FAIL: the target's window did not appear"; exit 1; }
+# The last two commands: a window on the screen is shown; a visible one of
+# no size is not.
+check "wait-shown: on the screen, then visible but empty" "status 0|status 1" \
+    "$(grep '^status' <<<"$out" | tail -n2 | paste -sd'|')"
 
 # Existing commands, as they always printed.
 has "window-rect position" "rect 100 100 500 400"

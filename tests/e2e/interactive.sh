@@ -1,0 +1,67 @@
+#!/bin/bash
+# The real installer driven as a user would, under Wine. One prefix, the
+# player stand-in installed first; a package with a licence and a JPEG
+# preview, started twice:
+#   1. Cancel before Install: the installer ends at once, exit code 0, and its
+#      scratch folder (there while the window was up) is gone.
+#   2. Install clicked twice in a row, then the close box while it installs;
+#      the control-panel question answered with No. One installation runs
+#      (one question), the window outlives the close box, and the screen
+#      saver is in the system folder, its files in the install folder,
+#      system.ini names it and its uninstall entry is there; exit code 0.
+# After each: no QDX folder in TEMP, nothing of ours running.
+#   run by scripts/wine-run --script: interactive.sh WIN32_BIN SAVERPACK
+set -uo pipefail
+BIN="$1"
+SAVERPACK="$2"
+source "$SSI_REPO/tests/e2e/e2e.sh"
+source "$SSI_REPO/tests/standins/standins.sh"
+STANDINS_BIN="$BIN"
+out="$SSI_RUN_DIR"
+
+standins_install_player 7 || { echo "FAIL: the player stand-in could not be installed"; exit 1; }
+e2e_package Setup license=true || { echo "FAIL: saverpack could not build the package"; exit 1; }
+
+echo "== Cancel before Install"
+e2e_start "$out/cancel" "$E2E_WIN\\Setup.exe"
+drv "$out/ready" wait-shown "$CAPTION" 120000 -- controls "$CAPTION"
+check "window shown" 0 $?
+check "scratch folder while the window is up" 1 "$(scratch_folders | wc -l)"
+check "licence box shown" 1 "$(grep -c "^control .*Edit 1 .*NIGHT SKY SCREEN SAVER - LICENCE" "$out/ready")"
+drv "$out/cancel-click" click "$CAPTION" Cancel
+e2e_finish "$out/cancel"
+check "exit code after Cancel" 0 "$(field "$out/cancel" exit-code)"
+check "nothing installed" "no" "$([[ -e "$SAVER" || -e "$INSTALL_DIR" ]] && echo yes || echo no)"
+check_ending "$out/cancel"
+
+echo "== Install twice, the close box while installing, the question answered No"
+e2e_start "$out/install" "$E2E_WIN\\Setup.exe"
+# Posted one after the other: the second click and the close reach the
+# window while the first click's installation runs.
+drv "$out/drive" wait-shown "$CAPTION" 120000 -- click "$CAPTION" "Accept and Install" \
+    -- click "$CAPTION" "Accept and Install" -- close "$CAPTION" -- wait-window Confirm 60000 \
+    -- window-rect "$CAPTION" -- controls "$CAPTION"
+check "the window outlives the close box" 1 "$(field "$out/drive" visible)"
+check "completion shown" 1 "$(grep -c 'Screen Saver Installation and Setup Complete\.' "$out/drive")"
+drv "$out/answers" answer-boxes Confirm 7 5000
+check "one question (one installation)" 1 "$(field "$out/answers" boxes)"
+check "the question" \
+    'The installation of the screen saver was successful.\r\n\r\nWould you like to open the screen saver control panel?' \
+    "$(field "$out/answers" text)"
+e2e_finish "$out/install"
+check "exit code" 0 "$(field "$out/install" exit-code)"
+check "the installer window was on the screen" 1 "$(grep -cx "on-screen $CAPTION" "$out/install")"
+check_ending "$out/install"
+
+check "screen saver in the system folder" "$(md5sum <"$BIN/Night Sky.scr")" "$(md5sum <"$SAVER" 2>/dev/null)"
+for f in nightsky.scf saver1.dll saver2.dll License.txt saver.dat playlist.xml stars.txt media/intro.swf; do
+    check "install folder holds $f" yes "$([[ -f "$INSTALL_DIR/$f" ]] && echo yes || echo no)"
+done
+check "no read-me (the package has none to show)" no "$([[ -e "$INSTALL_DIR/ReadMe.txt" ]] && echo yes || echo no)"
+e2e_state "$out/state"
+short="$(field "$out/state" saver-short)"
+check "system.ini names the saver's short path" "$short" "$(scrnsave_line)"
+check "uninstall entry" "HKLM Night Sky Screen Saver|C:\\windows\\system32\\Night Sky.scr /u" \
+    "$(grep '^uninstall HKLM' "$out/state" | cut -d' ' -f2-)"
+
+exit $((failures > 0))

@@ -1,0 +1,87 @@
+#!/bin/bash
+# Quiet installations ("/Q") of the real installer under Wine, one prefix, the
+# player stand-in installed first:
+#   1. A clean one: exit code 0, no window of the installer ever on the screen,
+#      the screen saver, its files, system.ini and the uninstall entry in place.
+#   2. Over that saver while another process holds its .scr open sharing
+#      reading only: exit code -38; the file, system.ini and the install
+#      folder stay as they were.
+#   3. A package whose read-me cannot be copied (its data file makes a folder
+#      of that name in the install folder), over that saver, with system.ini
+#      naming it by another path: the installation fails after it has put its
+#      own files in place and made its saver the active one; the old .scr,
+#      the old install folder, the old system.ini line and the old uninstall
+#      entry are back.
+# After each: no QDX folder in TEMP, nothing of ours running.
+#   run by scripts/wine-run --script: quiet.sh WIN32_BIN SAVERPACK
+set -uo pipefail
+BIN="$1"
+SAVERPACK="$2"
+source "$SSI_REPO/tests/e2e/e2e.sh"
+source "$SSI_REPO/tests/standins/standins.sh"
+STANDINS_BIN="$BIN"
+out="$SSI_RUN_DIR"
+
+standins_install_player 7 || { echo "FAIL: the player stand-in could not be installed"; exit 1; }
+e2e_package Setup license=true || { echo "FAIL: saverpack could not build the package"; exit 1; }
+# The failing package: another .scr, and a data file with a folder ReadMe.txt.
+printf 'a newer screen saver' >"$SSI_RUN_DIR/other.scr"
+mkdir -p "$SSI_RUN_DIR/clash/ReadMe.txt"
+cp -r "$SSI_REPO/fixtures/demo/data/." "$SSI_RUN_DIR/clash/"
+printf 'in the way\n' >"$SSI_RUN_DIR/clash/ReadMe.txt/note.txt"
+e2e_package Clash readme=true scr="$SSI_RUN_DIR/other.scr" data="$SSI_RUN_DIR/clash" ||
+    { echo "FAIL: saverpack could not build the failing package"; exit 1; }
+
+echo "== /Q on a clean machine"
+e2e_start "$out/quiet" "$E2E_WIN\\Setup.exe" /Q
+e2e_finish "$out/quiet"
+check "exit code" 0 "$(field "$out/quiet" exit-code)"
+check "no window on the screen" "" "$(grep '^on-screen' "$out/quiet" | paste -sd'|')"
+check_ending "$out/quiet"
+check "screen saver in the system folder" "$(md5sum <"$BIN/Night Sky.scr")" "$(md5sum <"$SAVER" 2>/dev/null)"
+for f in nightsky.scf saver1.dll saver2.dll saver.dat playlist.xml stars.txt media/intro.swf; do
+    check "install folder holds $f" yes "$([[ -f "$INSTALL_DIR/$f" ]] && echo yes || echo no)"
+done
+check "no licence copied (quiet shows none)" no "$([[ -e "$INSTALL_DIR/License.txt" ]] && echo yes || echo no)"
+e2e_state "$out/state"
+check "system.ini names the saver's short path" "$(field "$out/state" saver-short)" "$(scrnsave_line)"
+check "uninstall entry" "HKLM Night Sky Screen Saver|C:\\windows\\system32\\Night Sky.scr /u" \
+    "$(grep '^uninstall HKLM' "$out/state" | cut -d' ' -f2-)"
+
+saver_before="$(md5sum <"$SAVER")"
+tree_before="$(tree_listing "$INSTALL_DIR")"
+line_before="$(scrnsave_line)"
+
+echo "== /Q while the installed .scr is held open"
+e2e_start "$out/locked" --hold 'C:\windows\system32\Night Sky.scr' "$E2E_WIN\\Setup.exe" /Q
+e2e_finish "$out/locked"
+check "the file was held" 1 "$(field "$out/locked" held)"
+check "exit code" -38 "$(field "$out/locked" exit-code)"
+check "no window on the screen" "" "$(grep '^on-screen' "$out/locked" | paste -sd'|')"
+check_ending "$out/locked"
+check "the .scr unchanged" "$saver_before" "$(md5sum <"$SAVER" 2>/dev/null)"
+check "the install folder unchanged" "$tree_before" "$(tree_listing "$INSTALL_DIR")"
+check "system.ini unchanged" "$line_before" "$(scrnsave_line)"
+
+echo "== /Q of a package that fails after activating its saver"
+# system.ini names the saver by its long path now: the installation writes
+# the short one, so the old line coming back is visible.
+old_line='C:\windows\system32\Night Sky.scr'
+sed -i "s/^SCRNSAVE\.EXE=.*/SCRNSAVE.EXE=${old_line//\\/\\\\}\r/I" "$SYSTEM_INI"
+check "old line set" "$old_line" "$(scrnsave_line)"
+e2e_start "$out/failing" "$E2E_WIN\\Clash.exe" /Q
+e2e_finish "$out/failing"
+code="$(field "$out/failing" exit-code)"
+check "the installation failed" yes "$([[ -n "$code" && "$code" != 0 && "$code" != -38 ]] && echo yes || echo no)"
+check "no window on the screen" "" "$(grep '^on-screen' "$out/failing" | paste -sd'|')"
+check_ending "$out/failing"
+check "the old .scr is back" "$saver_before" "$(md5sum <"$SAVER" 2>/dev/null)"
+check "the old install folder is back" "$tree_before" "$(tree_listing "$INSTALL_DIR")"
+check "the old system.ini line is back" "$old_line" "$(scrnsave_line)"
+e2e_state "$out/state2"
+check "the old uninstall entry is back" "HKLM Night Sky Screen Saver|C:\\windows\\system32\\Night Sky.scr /u" \
+    "$(grep '^uninstall HKLM' "$out/state2" | cut -d' ' -f2-)"
+check "no copy kept in the system folder" "" \
+    "$(find "$SYS32" -maxdepth 1 -iname '*night*' ! -name 'Night Sky.scr' ! -name 'Night Sky dir' | paste -sd'|')"
+
+exit $((failures > 0))
