@@ -45,11 +45,13 @@ test: dist
 demo: dist
 	scripts/demo
 
-# The codec against its peer, then a quiet installation against an NSIS
-# installer of the same files under Wine.
+# The codec against its peer, what the program image costs (bytes by section
+# and by library against the fixed package offset), then a quiet installation
+# against an NSIS installer of the same files under Wine.
 bench: dist
 	cmake --build build/release -j $(JOBS) --target bench_codec
 	build/release/tests/bench/bench_codec
+	scripts/image-report build/win32/bin/install.exe build/win32/install.map
 	scripts/bench-install
 
 fuzz: $(BOOTSTRAP_STAMP)

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 #include "core/strings.h"
 #include "saver/KVR_FileUtils.h"
@@ -60,8 +59,7 @@ TCompressor::~TCompressor() {
 
 void TCompressor::Destroy() {
     output_.reset();
-    input_.clear();
-    input_.shrink_to_fit();
+    input_.reset();
     implodeEntry_ = nullptr;
     explodeEntry_ = nullptr;
     crc32Entry_ = nullptr;
@@ -78,11 +76,10 @@ Result TCompressor::ExpandToFile(const std::string& destPath, const void* block,
     if (size < 0 || (size > 0 && block == nullptr)) {
         result = oserr::kInvalidParameter;
     } else {
-        try {
-            input_.assign(static_cast<const char*>(block), static_cast<const char*>(block) + size);
-        } catch (const std::bad_alloc&) {
+        if (!input_.allocate(size_t(size)))
             result = oserr::kNotEnoughMemory;
-        }
+        else if (size > 0)
+            std::memcpy(input_.data(), block, size_t(size));
     }
     inputPosition_ = 0;
     written_ = 0;
@@ -106,8 +103,7 @@ Result TCompressor::ExpandToFile(const std::string& destPath, const void* block,
 
     // 6. Both streams are released in every case.
     output_.reset();
-    input_.clear();
-    input_.shrink_to_fit();
+    input_.reset();
     inputPosition_ = 0;
     return result;
 }

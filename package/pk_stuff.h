@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "core/buffer.h"
 #include "core/result_codes.h"
 #include "platform/os.h"
 
@@ -79,7 +80,7 @@ private:
     ExplodeEntry explodeEntry_ = nullptr;
     void* crc32Entry_ = nullptr;    // required, not needed for expansion
     std::unique_ptr<File> output_;  // owned during one expansion
-    std::vector<char> input_;       // the memory stream, owned during one expansion
+    ByteBuffer input_;              // the memory stream, owned during one expansion
     std::size_t inputPosition_ = 0;
     std::unique_ptr<Library> library_;
     int64_t written_ = 0;

@@ -3,8 +3,9 @@
 // dataFunctions_shared.cpp) so that the tools and the fuzz target take the
 // reader alone.
 #include <cstring>
-#include <new>
 #include <vector>
+
+#include "core/buffer.h"
 
 #include "platform/messages.h"
 #include "core/strings.h"
@@ -113,13 +114,9 @@ Result SaverDataFile::extract(const std::string& target, const DataItem& item, D
 
     createItemFolder(os_, target);
 
-    std::vector<uint8_t> block;
+    ByteBuffer block;
     if (chunk.compressed) {
-        try {
-            block.resize(size_t(chunk.storedSize));
-        } catch (const std::bad_alloc&) {
-            return rc::kOutOfMemory;
-        }
+        if (!block.allocate(size_t(chunk.storedSize))) return rc::kOutOfMemory;
         if (Result e = readExact(*file_, block.data(), uint32_t(block.size()))) return e;
         TCompressor compressor(os_, libraryDir_);
         if (!compressor.loaded) return rc::kLibraryNotLoaded;
@@ -141,11 +138,7 @@ Result SaverDataFile::extract(const std::string& target, const DataItem& item, D
 
     if (Result error = os_.files().openFile(target, FileAccess::Create, out)) return error;
     produced = true;
-    try {
-        block.resize(size_t(chunk.expandedSize));
-    } catch (const std::bad_alloc&) {
-        return rc::kOutOfMemory;
-    }
+    if (!block.allocate(size_t(chunk.expandedSize))) return rc::kOutOfMemory;
     if (Result e = readExact(*file_, block.data(), uint32_t(block.size()))) return e;
     if (Result e = writeExact(*out, block.data(), uint32_t(block.size()))) return e;
     Result closed = out->close();

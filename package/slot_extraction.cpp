@@ -23,9 +23,9 @@
 #include "package/slot_extraction.h"
 
 #include <memory>
-#include <new>
 #include <vector>
 
+#include "core/buffer.h"
 #include "core/strings.h"
 #include "package/package_layout.h"
 #include "package/pk_stuff.h"
@@ -128,18 +128,18 @@ Result extractSlot(Os& os, File& package, const PackageEntry& slot, const SlotFo
     }
 
     if (entry.compressed) {
-        std::unique_ptr<char[]> block(new (std::nothrow) char[storedSize]);
-        if (!block) return report(rc::kOutOfMemory);
+        ByteBuffer block;
+        if (!block.allocate(storedSize)) return report(rc::kOutOfMemory);
         {
             TCompressor compressor(os, folders.scratchDir);
             if (!compressor.loaded) return report(rc::kLibraryNotLoaded);
             uint32_t got = 0;
-            if (Result e = readUpTo(package, block.get(), storedSize, got)) return ioError(e);
+            if (Result e = readUpTo(package, reinterpret_cast<char*>(block.data()), storedSize, got)) return ioError(e);
             if (got != storedSize) return report(rc::kShortRead);
             // Its own result is not consulted: the size check below decides.
             // The cap keeps a damaged stream from filling the disk.
             const int64_t limit = entry.expandedSize < 0 ? 0 : int64_t(entry.expandedSize) + 1;
-            compressor.ExpandToFile(dest, block.get(), int32_t(storedSize), limit);
+            compressor.ExpandToFile(dest, block.data(), int32_t(storedSize), limit);
             compressor.Destroy();
         }
         std::vector<FindEntry> found;
@@ -153,18 +153,18 @@ Result extractSlot(Os& os, File& package, const PackageEntry& slot, const SlotFo
     std::unique_ptr<File> out;
     if (Result error = os.files().openFile(dest, FileAccess::Create, out)) return ioError(error);
     logMessage("file created: " + dest);
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[kCopyChunk]);
-    if (!buffer) return report(rc::kOutOfMemory);
+    ByteBuffer buffer;
+    if (!buffer.allocate(kCopyChunk)) return report(rc::kOutOfMemory);
     uint32_t copied = 0;
     while (copied < storedSize) {
         const uint32_t want = storedSize - copied < kCopyChunk ? storedSize - copied : kCopyChunk;
         uint32_t got = 0;
-        if (Result e = readUpTo(package, buffer.get(), want, got)) return ioError(e);
+        if (Result e = readUpTo(package, reinterpret_cast<char*>(buffer.data()), want, got)) return ioError(e);
         if (got == 0) break;
         uint32_t written = 0;
         while (written < got) {
             uint32_t put = 0;
-            if (Result e = out->write(buffer.get() + written, got - written, put)) return ioError(e);
+            if (Result e = out->write(buffer.data() + written, got - written, put)) return ioError(e);
             if (put == 0) return ioError(oserr::kDiskFull);
             written += put;
         }

@@ -1,7 +1,6 @@
 #include "platform/win32/jpeg_image.h"
 
 #include <csetjmp>
-#include <cstdio>
 #include <cstring>
 
 #include "platform/win32/win32_util.h"
@@ -42,8 +41,10 @@ bool decodeInto(jpeg_decompress_struct* info, ErrorManager* manager, const uint8
     }
     if (info->image_width == 0 || info->image_height == 0 || info->image_width > kMaxPictureSide ||
         info->image_height > kMaxPictureSide) {
-        std::snprintf(manager->message, sizeof manager->message, "picture size %ux%u out of range",
-                      info->image_width, info->image_height);
+        // wsprintfA (user32) rather than snprintf: the C library's standard
+        // printf family would add tens of kilobytes to the program image.
+        ::wsprintfA(manager->message, "picture size %ux%u out of range", unsigned(info->image_width),
+                    unsigned(info->image_height));
         return false;
     }
     info->out_color_space = JCS_EXT_BGR;

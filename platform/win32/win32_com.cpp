@@ -50,7 +50,7 @@ Result toVariant(const Variant& in, VARIANT& out) {
             out.boolVal = in.boolean ? VARIANT_TRUE : VARIANT_FALSE;
             return 0;
         case Variant::Type::String: {
-            const std::wstring wide = widen(in.text);
+            WideText wide = widen(in.text);
             BSTR text = ::SysAllocStringLen(wide.data(), UINT(wide.size()));
             if (!text) return oserr::kOutOfMemory;
             out.vt = VT_BSTR;
@@ -129,7 +129,7 @@ private:
     Result invoke(const std::string& member, WORD flags, const std::vector<Variant>& arguments,
                   bool propertyPut, Variant* result) {
         if (result) *result = Variant();
-        std::wstring name = widen(member);
+        WideText name = widen(member);
         LPOLESTR names[1] = {name.data()};
         DISPID id = DISPID_UNKNOWN;
         HRESULT hr = object_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
@@ -190,7 +190,7 @@ Result Win32Com::initialize() {
 Result Win32Com::createObject(const std::string& classId, std::unique_ptr<DispatchObject>& out) {
     out.reset();
     if (Result e = initialize()) return e;
-    std::wstring text = widen(classId);
+    WideText text = widen(classId);
     CLSID id;
     HRESULT hr = ::CLSIDFromString(text.data(), &id);
     if (FAILED(hr)) return comError(hr);

@@ -9,11 +9,13 @@
 
 namespace ssi::win32 {
 
-std::wstring widen(const std::string& text) {
-    if (text.empty()) return std::wstring();
+WideText widen(const std::string& text) {
+    WideText out;
+    if (text.empty()) return out;
     const int n = ::MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0);
-    std::wstring out(size_t(n > 0 ? n : 0), L'\0');
-    if (n > 0) ::MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), out.data(), n);
+    if (n <= 0) return out;
+    out.chars.assign(size_t(n) + 1, L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), out.data(), n);
     return out;
 }
 

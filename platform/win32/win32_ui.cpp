@@ -780,7 +780,7 @@ Result Win32Ui::createControl(Control& host, const std::string& classId, int wid
         else if (hr != RPC_E_CHANGED_MODE)  // initialised otherwise already: usable all the same
             return comError(hr);
     }
-    std::wstring text = widen(classId);
+    WideText text = widen(classId);
     CLSID id;
     const HRESULT hr = ::CLSIDFromString(text.data(), &id);
     if (FAILED(hr)) return comError(hr);

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/os.h"
 
@@ -37,8 +38,17 @@ std::string fetchString(Fill fill, DWORD first = MAX_PATH + 1) {
     return buffer;
 }
 
+// UTF-16 text with a terminating zero, as COM takes it. A vector rather than
+// std::wstring: the wide string class would bring its whole instantiation
+// from the runtime library (about 35 KB) into the program image.
+struct WideText {
+    std::vector<wchar_t> chars{L'\0'};
+    wchar_t* data() { return chars.data(); }
+    size_t size() const { return chars.size() - 1; }  // without the zero
+};
+
 // ANSI code page text to UTF-16 and back (COM speaks UTF-16).
-std::wstring widen(const std::string& text);
+WideText widen(const std::string& text);
 std::string narrow(const wchar_t* text, size_t length);
 
 }  // namespace ssi::win32

@@ -329,21 +329,26 @@ void expectNear(const uint8_t* bgr, int r, int g, int b) {
     EXPECT_NEAR(bgr[0], b, 12);
 }
 
+// Baseline, progressive and 4:2:0-subsampled pictures: the kinds a preview
+// picture comes in, and each a path of its own through the decoder.
 TEST(Pictures, DecodesAJpegIntoBlueGreenRedRows) {
-    const std::string bytes = readFile(exeDir() + "fixtures\\quadrants.jpg");
-    ASSERT_FALSE(bytes.empty());
-    win32::Picture p;
-    std::string error;
-    ASSERT_TRUE(win32::decodeJpeg(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), p, error))
-        << error;
-    ASSERT_EQ(p.width, 16);
-    ASSERT_EQ(p.height, 16);
-    EXPECT_EQ(p.stride(), 48u);
-    auto at = [&](int x, int y) { return p.bgr.data() + p.stride() * size_t(y) + size_t(x) * 3; };
-    expectNear(at(2, 2), 255, 0, 0);   // top left red
-    expectNear(at(12, 2), 0, 0, 255);  // top right blue
-    expectNear(at(2, 12), 0, 255, 0);  // bottom left green
-    expectNear(at(12, 12), 255, 255, 255);
+    for (const char* name : {"quadrants.jpg", "quadrants_progressive.jpg", "quadrants_420.jpg"}) {
+        SCOPED_TRACE(name);
+        const std::string bytes = readFile(exeDir() + "fixtures\\" + name);
+        ASSERT_FALSE(bytes.empty());
+        win32::Picture p;
+        std::string error;
+        ASSERT_TRUE(win32::decodeJpeg(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), p, error))
+            << error;
+        ASSERT_EQ(p.width, 16);
+        ASSERT_EQ(p.height, 16);
+        EXPECT_EQ(p.stride(), 48u);
+        auto at = [&](int x, int y) { return p.bgr.data() + p.stride() * size_t(y) + size_t(x) * 3; };
+        expectNear(at(2, 2), 255, 0, 0);   // top left red
+        expectNear(at(12, 2), 0, 0, 255);  // top right blue
+        expectNear(at(2, 12), 0, 255, 0);  // bottom left green
+        expectNear(at(12, 12), 255, 255, 255);
+    }
 }
 
 TEST(Pictures, DamagedJpegsFailWithAReason) {
