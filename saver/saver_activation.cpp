@@ -31,12 +31,16 @@ void closeDisplayProperties(Os& os) {
     logMessage("closing Display Properties");
     if (os.shell().clickButton(window, kCancelButton) != rc::kOk) return;
     // The click is posted; the dialog lets go of the screen saver only once it
-    // has gone, so wait for that, a few seconds at most.
+    // has gone, so wait for that, a few seconds at most. A dialog found while
+    // it was still being made can miss the click: it is clicked again each
+    // second it stays.
     const std::string title = displayPropertiesTitle(os);
     WindowHandle still = 0;
-    for (int i = 0; i < kDisplayPropertiesCloseWaits; ++i) {
+    for (int i = 1; i <= kDisplayPropertiesCloseWaits; ++i) {
         if (os.shell().findWindow(title, still) != rc::kOk || still != window) break;
         os.system().sleep(kDisplayPropertiesCloseWaitMs);
+        if (i % kDisplayPropertiesReclickEvery == 0 && i < kDisplayPropertiesCloseWaits)
+            os.shell().clickButton(window, kCancelButton);
     }
 }
 

@@ -23,6 +23,7 @@ constexpr const char* kDisplayPanelArguments = "shell32.dll,Control_RunDLL desk.
 // 50 looks 100 ms apart.
 constexpr int kDisplayPropertiesCloseWaits = 50;
 constexpr uint32_t kDisplayPropertiesCloseWaitMs = 100;
+constexpr int kDisplayPropertiesReclickEvery = 10;  // a click again each second it stays
 // How often openDisplayControlPanel looks for its window.
 constexpr int kDisplayPanelLookups = 1000;
 

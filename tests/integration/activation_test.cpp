@@ -292,6 +292,7 @@ TEST_F(Activation, ReadMeCleanUpAndClosingTheDialog) {
     os.windows["Display Properties"] = 77;
     closeDisplayProperties(os);
     EXPECT_EQ(os.sleptMs, 5000u) << "a dialog that never goes is waited for no longer";
+    EXPECT_EQ(os.clicks.size(), 1u + 1u + 4u) << "clicked again each second it stayed (a lost click)";
 }
 
 TEST_F(Activation, TheDisplayPanelStartsBySystemPathUnderTheHourglass) {
