@@ -28,8 +28,11 @@
 // length-3 match (the only ones worth their cost: distance codes grow with
 // distance, and every longer match lies at least as far back). Chains of
 // earlier positions with the same 4-byte hash, nearest first, then give the
-// nearest distance for each longer length. The window is only 4 KiB, so a walk
-// of up to 256 entries is close to exhaustive. When a match of kNiceLength or
+// nearest distance for each longer length. Once a match of some length is
+// known, a longer one must also repeat every 4 bytes inside it: the walk then
+// follows whichever of those chains (at up to 15 bytes in) skips farthest, as
+// every position it skips matches no further. The window is only 4 KiB, so a
+// walk of up to 256 entries is close to exhaustive. When a match of kNiceLength or
 // more appears, the parse up to there is emitted and that match is taken
 // whole; this keeps long runs fast without a measurable loss.
 //
@@ -37,7 +40,8 @@
 //   pair   65,536 x u32   latest absolute position of each byte pair
 //   triple 32,768 x u32   latest absolute position of each 3-byte hash
 //   head   32,768 x u32   latest absolute position of each 4-byte hash
-//   chain   8,192 x u32   previous position with the same 4-byte hash
+//   chain   8,192 x u16   gap back to the previous position with the same
+//                         4-byte hash (in room for 8,192 x u32)
 //   cost   16,400 x u32   DP cost per block offset (reused for the path), with
 //   link   16,400 x u32   DP token per block offset: length | distance << 10
 //                         room past the block for the eight lengths relaxed at once
@@ -68,6 +72,9 @@ constexpr std::size_t kPairSize = 65536;
 constexpr unsigned kHashBits = 15;
 constexpr std::size_t kHashSize = std::size_t{1} << kHashBits;  // for 3-byte and for 4-byte hashes
 constexpr std::size_t kChainSize = 2 * kMaxDistance;            // a slot is not reused while reachable
+// A chain entry is the gap back to the previous position with the same 4-byte
+// hash; gaps beyond any distance are kept as this one.
+constexpr std::uint32_t kNoGap = 0xFFFF;
 constexpr std::size_t kOutFlush = 4096;
 constexpr std::uint32_t kPosStart = 2 * kMaxDistance;
 constexpr std::uint32_t kRebaseAt = 0x80000000u;
@@ -82,6 +89,7 @@ constexpr unsigned kShortTop = kMinMatch + 8;  // lengths 3..10 are relaxed toge
 // which a match is taken without further parsing.
 constexpr unsigned kMaxChain = 256;
 constexpr unsigned kNiceLength = 128;
+constexpr unsigned kMaxShift = 15;  // offsets into a match tried for a wider chain step
 constexpr std::size_t kPrefetch = 8;  // how far ahead table entries are fetched
 
 constexpr std::size_t align8(std::size_t n) {
@@ -158,7 +166,7 @@ public:
           pair_(reinterpret_cast<std::uint32_t*>(area + kPairOffset)),
           triple_(reinterpret_cast<std::uint32_t*>(area + kTripleOffset)),
           head_(reinterpret_cast<std::uint32_t*>(area + kHeadOffset)),
-          chain_(reinterpret_cast<std::uint32_t*>(area + kChainOffset)),
+          chain_(reinterpret_cast<std::uint16_t*>(area + kChainOffset)),
           cost_(reinterpret_cast<std::uint32_t*>(area + kCostOffset)),
           link_(reinterpret_cast<std::uint32_t*>(area + kLinkOffset)),
           window_(area + kWindowOffset),
@@ -170,7 +178,7 @@ public:
         std::memset(pair_, 0, kPairSize * 4);
         std::memset(triple_, 0, kHashSize * 4);
         std::memset(head_, 0, kHashSize * 4);
-        std::memset(chain_, 0, kChainSize * 4);
+        std::memset(chain_, 0xFF, kChainSize * 2);
         for (unsigned b = 0; b < 256; ++b) {
             literalCost_[b] = static_cast<std::uint8_t>(mode == kAscii ? 1u + kLiteralLengths[b] : 9u);
             literalBits_[b] =
@@ -230,8 +238,6 @@ private:
             for (std::size_t i = 0; i < kHashSize; ++i)
                 triple_[i] = triple_[i] > delta ? triple_[i] - delta : 0;
             for (std::size_t i = 0; i < kHashSize; ++i) head_[i] = head_[i] > delta ? head_[i] - delta : 0;
-            for (std::size_t i = 0; i < kChainSize; ++i)
-                chain_[i] = chain_[i] > delta ? chain_[i] - delta : 0;
             base_ -= delta;
         }
         return kHistory;
@@ -263,7 +269,7 @@ private:
                 head_[h4] = abs;
             }
         }
-        chain_[abs & (kChainSize - 1)] = prev.chain;
+        chain_[abs & (kChainSize - 1)] = static_cast<std::uint16_t>(std::min<std::uint32_t>(abs - prev.chain, kNoGap));
         return prev;
     }
 
@@ -302,21 +308,77 @@ private:
             }
         }
         if (upTo3 && n != 0) return n;
+        // The walk follows the chain of the 4 bytes at `shift` into the best
+        // match so far: every position matching more than `best` bytes has
+        // the same 4 bytes there, and the chain chosen skips the most.
         std::uint32_t candidate = prev.chain;
+        unsigned shift = 0;
+        if (n != 0 && best >= 4) {
+            const std::uint32_t q = abs - distance;
+            shift = widestShift(q, best, distance);
+            candidate = q - chain_[(q + shift) & (kChainSize - 1)];
+        }
         for (unsigned depth = kMaxChain; depth != 0 && best < limit; --depth) {
             distance = abs - candidate;
-            if (distance > dictSize_) break;  // also ends at 0: "no position"
+            if (distance > dictSize_) break;  // also ends at "no position"
             const unsigned char* old = cur - distance;
             if (old[best] == cur[best]) {
                 const unsigned length = matchLength(old, cur, 0, limit);
                 if (length > best) {
                     best = length;
                     found[n++] = Match{length, distance};
+                    shift = widestShift(candidate, best, distance);
                 }
             }
-            candidate = chain_[candidate & (kChainSize - 1)];
+            candidate -= chain_[(candidate + shift) & (kChainSize - 1)];
         }
         return n;
+    }
+
+    // The offset into a match of `length` at absolute position q, `distance`
+    // back, whose 4-byte chain steps farthest back from q. Offsets stay below
+    // the distance, so that they name positions already recorded.
+    unsigned widestShift(std::uint32_t q, unsigned length, std::uint32_t distance) const {
+        const unsigned last = std::min<std::uint32_t>({length - 4u, distance - 1u, kMaxShift});
+        const std::size_t slot = q & (kChainSize - 1);
+#if defined(__SSE2__)
+        if (slot + kMaxShift + 1 <= kChainSize) {
+            // Gaps compare as signed after flipping their top bit; offsets
+            // past `last` get the smallest value.
+            const __m128i flip = _mm_set1_epi16(static_cast<short>(0x8000));
+            const __m128i limit = _mm_set1_epi16(static_cast<short>(last + 1));
+            __m128i offsets = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
+            __m128i gaps[(kMaxShift + 1) / 8];
+            __m128i widest = flip;
+            for (unsigned v = 0; v < (kMaxShift + 1) / 8; ++v) {
+                const __m128i allowed = _mm_cmpgt_epi16(limit, offsets);
+                const __m128i flipped = _mm_xor_si128(
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(chain_ + slot + 8 * v)), flip);
+                gaps[v] = _mm_or_si128(_mm_and_si128(allowed, flipped), _mm_andnot_si128(allowed, flip));
+                widest = _mm_max_epi16(widest, gaps[v]);
+                offsets = _mm_add_epi16(offsets, _mm_set1_epi16(8));
+            }
+            widest = _mm_max_epi16(widest, _mm_shuffle_epi32(widest, _MM_SHUFFLE(1, 0, 3, 2)));
+            widest = _mm_max_epi16(widest, _mm_shuffle_epi32(widest, _MM_SHUFFLE(2, 3, 0, 1)));
+            widest = _mm_max_epi16(widest, _mm_shufflelo_epi16(widest, _MM_SHUFFLE(2, 3, 0, 1)));
+            widest = _mm_shuffle_epi32(widest, 0);
+            std::uint32_t mask = 0;
+            for (unsigned v = 0; v < (kMaxShift + 1) / 8; ++v) {
+                mask |= static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi16(gaps[v], widest))) << (16 * v);
+            }
+            return static_cast<unsigned>(__builtin_ctz(mask)) / 2u;
+        }
+#endif
+        unsigned shift = 0;
+        std::uint32_t widest = chain_[slot];
+        for (unsigned k = 1; k <= last; ++k) {
+            const std::uint32_t gap = chain_[(q + k) & (kChainSize - 1)];
+            if (gap > widest) {
+                widest = gap;
+                shift = k;
+            }
+        }
+        return shift;
     }
 
     std::uint32_t distanceCost(unsigned length, std::uint32_t distance) const {
@@ -359,9 +421,10 @@ private:
 
                 const std::uint32_t here = cost_[j];
                 relax(j + 1, here + literalCost_[window_[i]], 1);
-                if (len2 != 0) {
-                    relax(j + 2, here + kLengthTokens[2].count + distanceCost(2, len2), 2u | (len2 << 10u));
-                }
+                // A missing length-2 match costs "infinity" instead of a branch.
+                const std::uint32_t len2Cost =
+                    here + kLengthTokens[2].count + kDistanceLengths[((len2 - 1u) >> 2u) & 63u] + 2u;
+                relax(j + 2, len2 != 0 ? len2Cost : kInfinity, 2u | (len2 << 10u));
                 if (n == 0 || reach <= kMinMatch) continue;
                 relaxShort(j, here, found, n, upTo3 ? std::min(reach, kMinMatch + 1) : reach);
                 if (!upTo3 && found[n - 1].length > kShortTop && reach > kShortTop) {
@@ -392,11 +455,13 @@ private:
         return pos;
     }
 
+    // Without a branch: whether a cost improves is as good as random.
     inline void relax(std::size_t j, std::uint32_t cost, std::uint32_t token) {
-        if (cost < cost_[j]) {
-            cost_[j] = cost;
-            link_[j] = token;
-        }
+        const std::uint32_t old = cost_[j];
+        const std::uint32_t oldToken = link_[j];
+        const bool better = cost < old;
+        cost_[j] = better ? cost : old;
+        link_[j] = better ? token : oldToken;
     }
 
     // Relaxes lengths 3 to kShortTop (those within reach that the matches
@@ -523,7 +588,7 @@ private:
     std::uint32_t* pair_;
     std::uint32_t* triple_;
     std::uint32_t* head_;
-    std::uint32_t* chain_;
+    std::uint16_t* chain_;
     std::uint32_t* cost_;
     std::uint32_t* link_;
     unsigned char* window_;
