@@ -143,6 +143,17 @@ struct Match {
     std::uint32_t distance;
 };
 
+// Four bytes, the first in the lowest bits.
+inline std::uint32_t load32(const unsigned char* p) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    std::uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+#else
+    return p[0] | (unsigned{p[1]} << 8u) | (unsigned{p[2]} << 16u) | (std::uint32_t{p[3]} << 24u);
+#endif
+}
+
 inline unsigned matchLength(const unsigned char* a, const unsigned char* b, unsigned n, unsigned limit) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ && defined(__GNUC__)
     while (n + 8 <= limit) {
@@ -254,22 +265,31 @@ private:
     Previous insert(std::size_t p) {
         const std::uint32_t abs = static_cast<std::uint32_t>(p) + base_;
         Previous prev{0, 0, 0};
-        std::uint32_t bytes = window_[p] | (unsigned{window_[p + 1]} << 8u);
-        prev.pair = pair_[bytes];
-        pair_[bytes] = abs;
-        if (p + 2 < end_) {
-            bytes |= std::uint32_t{window_[p + 2]} << 16u;
-            const std::uint32_t h = (bytes * 2654435761u) >> (32u - kHashBits);
+        std::uint32_t bytes;
+        if (p + 4 <= end_) {
+            bytes = load32(window_ + p);
+            const std::uint32_t h = ((bytes & 0xFFFFFFu) * 2654435761u) >> (32u - kHashBits);
+            const std::uint32_t h4 = (bytes * 2246822519u) >> (32u - kHashBits);
+            prev.pair = pair_[bytes & 0xFFFFu];
             prev.triple = triple_[h];
+            prev.chain = head_[h4];
+            pair_[bytes & 0xFFFFu] = abs;
             triple_[h] = abs;
-            if (p + 3 < end_) {
-                bytes |= std::uint32_t{window_[p + 3]} << 24u;
-                const std::uint32_t h4 = (bytes * 2246822519u) >> (32u - kHashBits);
-                prev.chain = head_[h4];
-                head_[h4] = abs;
+            head_[h4] = abs;
+        } else {
+            // The last bytes of the input: only the tables they fill.
+            bytes = window_[p] | (unsigned{window_[p + 1]} << 8u);
+            prev.pair = pair_[bytes];
+            pair_[bytes] = abs;
+            if (p + 2 < end_) {
+                bytes |= std::uint32_t{window_[p + 2]} << 16u;
+                const std::uint32_t h = (bytes * 2654435761u) >> (32u - kHashBits);
+                prev.triple = triple_[h];
+                triple_[h] = abs;
             }
         }
-        chain_[abs & (kChainSize - 1)] = static_cast<std::uint16_t>(std::min<std::uint32_t>(abs - prev.chain, kNoGap));
+        chain_[abs & (kChainSize - 1)] =
+            static_cast<std::uint16_t>(std::min<std::uint32_t>(abs - prev.chain, kNoGap));
         return prev;
     }
 
@@ -283,9 +303,7 @@ private:
         if (p + kPrefetch + 4 <= end_) {
             // The tables outgrow the first-level cache: ask early for the
             // entries of a position a few bytes ahead.
-            const unsigned char* ahead = window_ + p + kPrefetch;
-            const std::uint32_t bytes = ahead[0] | (unsigned{ahead[1]} << 8u) | (unsigned{ahead[2]} << 16u) |
-                                        (std::uint32_t{ahead[3]} << 24u);
+            const std::uint32_t bytes = load32(window_ + p + kPrefetch);
             __builtin_prefetch(&pair_[bytes & 0xFFFFu], 1);
             __builtin_prefetch(&triple_[((bytes & 0xFFFFFFu) * 2654435761u) >> (32u - kHashBits)], 1);
             __builtin_prefetch(&head_[(bytes * 2246822519u) >> (32u - kHashBits)], 1);
@@ -300,7 +318,10 @@ private:
         // The nearest 3-byte match (unless a hash collision hides it): every
         // longer match is at least as far back.
         std::uint32_t distance = abs - prev.triple;
-        if (distance <= dictSize_ && limit > kMinMatch) {
+        // Every position with the same 3 bytes has the same hash, and the
+        // latest is out of reach: so is any match of 3 or more.
+        if (distance > dictSize_) return 0;
+        if (limit > kMinMatch) {
             const unsigned length = matchLength(cur - distance, cur, 0, limit);
             if (length > best) {
                 best = length;
