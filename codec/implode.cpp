@@ -26,22 +26,26 @@
 // Match finder: the latest position of every byte pair gives the nearest
 // length-2 match, and the latest position of every 3-byte hash the nearest
 // length-3 match (the only ones worth their cost: distance codes grow with
-// distance, and every longer match lies at least as far back). Chains of
+// distance, and every longer match lies at least as far back); when another
+// 3-byte string with the same hash came later, a short chain of positions
+// with that hash finds the nearest real one. Chains of
 // earlier positions with the same 4-byte hash, nearest first, then give the
 // nearest distance for each longer length. Once a match of some length is
 // known, a longer one must also repeat every 4 bytes inside it: the walk then
 // follows whichever of those chains (at up to 15 bytes in) skips farthest, as
 // every position it skips matches no further. The window is only 4 KiB, so a
-// walk of up to 256 entries is close to exhaustive. When a match of kNiceLength or
-// more appears, the parse up to there is emitted and that match is taken
-// whole; this keeps long runs fast without a measurable loss.
+// walk of up to 256 entries is close to exhaustive. When a match of kNiceLength
+// (48) or more appears, the parse up to there is emitted and that match is
+// taken whole; this keeps long matches fast for a few bytes on the corpus,
+// fewer than the hash-collision chain above wins back.
 //
 // Work area (aligned to 8 inside the caller's buffer):
 //   pair   65,536 x u32   latest absolute position of each byte pair
 //   triple 32,768 x u32   latest absolute position of each 3-byte hash
 //   head   32,768 x u32   latest absolute position of each 4-byte hash
 //   chain   8,192 x u16   gap back to the previous position with the same
-//                         4-byte hash (in room for 8,192 x u32)
+//                         4-byte hash
+//   triples 8,192 x u16   ... with the same 3-byte hash
 //   cost   16,400 x u32   DP cost per block offset (reused for the path), with
 //   link   16,400 x u32   DP token per block offset: length | distance << 10
 //                         room past the block for the eight lengths relaxed at once
@@ -88,7 +92,8 @@ constexpr unsigned kShortTop = kMinMatch + 8;  // lengths 3..10 are relaxed toge
 // Search effort: chain entries visited per position, and the length from
 // which a match is taken without further parsing.
 constexpr unsigned kMaxChain = 256;
-constexpr unsigned kNiceLength = 128;
+constexpr unsigned kNiceLength = 48;
+constexpr unsigned kTripleDepth = 16;  // positions tried past a 3-byte hash collision
 constexpr unsigned kMaxShift = 15;  // offsets into a match tried for a wider chain step
 constexpr std::size_t kPrefetch = 8;  // how far ahead table entries are fetched
 
@@ -178,6 +183,7 @@ public:
           triple_(reinterpret_cast<std::uint32_t*>(area + kTripleOffset)),
           head_(reinterpret_cast<std::uint32_t*>(area + kHeadOffset)),
           chain_(reinterpret_cast<std::uint16_t*>(area + kChainOffset)),
+          triples_(chain_ + kChainSize),
           cost_(reinterpret_cast<std::uint32_t*>(area + kCostOffset)),
           link_(reinterpret_cast<std::uint32_t*>(area + kLinkOffset)),
           window_(area + kWindowOffset),
@@ -189,7 +195,7 @@ public:
         std::memset(pair_, 0, kPairSize * 4);
         std::memset(triple_, 0, kHashSize * 4);
         std::memset(head_, 0, kHashSize * 4);
-        std::memset(chain_, 0xFF, kChainSize * 2);
+        std::memset(chain_, 0xFF, kChainSize * 4);
         for (unsigned b = 0; b < 256; ++b) {
             literalCost_[b] = static_cast<std::uint8_t>(mode == kAscii ? 1u + kLiteralLengths[b] : 9u);
             literalBits_[b] =
@@ -273,6 +279,8 @@ private:
             prev.pair = pair_[bytes & 0xFFFFu];
             prev.triple = triple_[h];
             prev.chain = head_[h4];
+            triples_[abs & (kChainSize - 1)] =
+                static_cast<std::uint16_t>(std::min<std::uint32_t>(abs - prev.triple, kNoGap));
             pair_[bytes & 0xFFFFu] = abs;
             triple_[h] = abs;
             head_[h4] = abs;
@@ -281,11 +289,14 @@ private:
             bytes = window_[p] | (unsigned{window_[p + 1]} << 8u);
             prev.pair = pair_[bytes];
             pair_[bytes] = abs;
+            triples_[abs & (kChainSize - 1)] = kNoGap;
             if (p + 2 < end_) {
                 bytes |= std::uint32_t{window_[p + 2]} << 16u;
                 const std::uint32_t h = (bytes * 2654435761u) >> (32u - kHashBits);
                 prev.triple = triple_[h];
                 triple_[h] = abs;
+                triples_[abs & (kChainSize - 1)] =
+                    static_cast<std::uint16_t>(std::min<std::uint32_t>(abs - prev.triple, kNoGap));
             }
         }
         chain_[abs & (kChainSize - 1)] =
@@ -322,7 +333,19 @@ private:
         // latest is out of reach: so is any match of 3 or more.
         if (distance > dictSize_) return 0;
         if (limit > kMinMatch) {
-            const unsigned length = matchLength(cur - distance, cur, 0, limit);
+            unsigned length = matchLength(cur - distance, cur, 0, limit);
+            // Another 3-byte string with the same hash came later: the
+            // nearest match is further along the positions with that hash.
+            std::uint32_t q = prev.triple;
+            for (unsigned depth = kTripleDepth; length <= kMinMatch && depth != 0; --depth) {
+                q -= triples_[q & (kChainSize - 1)];
+                if (abs - q > dictSize_) break;
+                const unsigned l = matchLength(cur - (abs - q), cur, 0, limit);
+                if (l > kMinMatch) {
+                    distance = abs - q;
+                    length = l;
+                }
+            }
             if (length > best) {
                 best = length;
                 found[n++] = Match{length, distance};
@@ -610,6 +633,7 @@ private:
     std::uint32_t* triple_;
     std::uint32_t* head_;
     std::uint16_t* chain_;
+    std::uint16_t* triples_;
     std::uint32_t* cost_;
     std::uint32_t* link_;
     unsigned char* window_;
