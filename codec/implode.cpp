@@ -30,11 +30,13 @@
 // 3-byte string with the same hash came later, a short chain of positions
 // with that hash finds the nearest real one. Chains of
 // earlier positions with the same 4-byte hash, nearest first, then give the
-// nearest distance for each longer length. Once a match of some length is
-// known, a longer one must also repeat every 4 bytes inside it: the walk then
-// follows whichever of those chains (at up to 15 bytes in) skips farthest, as
-// every position it skips matches no further. The window is only 4 KiB, so a
-// walk of up to 256 entries is close to exhaustive. When a match of kNiceLength
+// nearest distance for each longer length. Once a match of some length L is
+// known, a longer one must also repeat the 4 bytes ending with byte L, the
+// first one that match did not: the walk continues on the chain of those 4
+// bytes (from the latest position holding them, past the distance reached),
+// which holds every position that can still do better and few others, and
+// ends as soon as that chain has nothing in reach. The window is only 4 KiB,
+// so a walk of up to 256 entries is close to exhaustive. When a match of kNiceLength
 // (48) or more appears, the parse up to there is emitted and that match is
 // taken whole; this keeps long matches fast for a few bytes on the corpus,
 // fewer than the hash-collision chain above wins back.
@@ -94,7 +96,6 @@ constexpr unsigned kShortTop = kMinMatch + 8;  // lengths 3..10 are relaxed toge
 constexpr unsigned kMaxChain = 256;
 constexpr unsigned kNiceLength = 48;
 constexpr unsigned kTripleDepth = 16;  // positions tried past a 3-byte hash collision
-constexpr unsigned kMaxShift = 15;  // offsets into a match tried for a wider chain step
 constexpr std::size_t kPrefetch = 8;  // how far ahead table entries are fetched
 
 constexpr std::size_t align8(std::size_t n) {
@@ -352,17 +353,16 @@ private:
             }
         }
         if (upTo3 && n != 0) return n;
-        // The walk follows the chain of the 4 bytes at `shift` into the best
-        // match so far: every position matching more than `best` bytes has
-        // the same 4 bytes there, and the chain chosen skips the most.
+        // The walk follows the chain of the 4 bytes at `shift` into the
+        // current position: from the start, its first 4 bytes; once a match
+        // is known, the 4 bytes ending just past it (see nextByteChain).
         std::uint32_t candidate = prev.chain;
         unsigned shift = 0;
+        unsigned depth = kMaxChain;
         if (n != 0 && best >= 4) {
-            const std::uint32_t q = abs - distance;
-            shift = widestShift(q, best, distance);
-            candidate = q - chain_[(q + shift) & (kChainSize - 1)];
+            if (best >= limit || !nextByteChain(cur, abs, best, distance, &candidate, &shift, &depth)) return n;
         }
-        for (unsigned depth = kMaxChain; depth != 0 && best < limit; --depth) {
+        for (; depth != 0; --depth) {
             distance = abs - candidate;
             if (distance > dictSize_) break;  // also ends at "no position"
             const unsigned char* old = cur - distance;
@@ -371,7 +371,8 @@ private:
                 if (length > best) {
                     best = length;
                     found[n++] = Match{length, distance};
-                    shift = widestShift(candidate, best, distance);
+                    if (best >= limit || !nextByteChain(cur, abs, best, distance, &candidate, &shift, &depth)) break;
+                    continue;
                 }
             }
             candidate -= chain_[(candidate + shift) & (kChainSize - 1)];
@@ -379,50 +380,23 @@ private:
         return n;
     }
 
-    // The offset into a match of `length` at absolute position q, `distance`
-    // back, whose 4-byte chain steps farthest back from q. Offsets stay below
-    // the distance, so that they name positions already recorded.
-    unsigned widestShift(std::uint32_t q, unsigned length, std::uint32_t distance) const {
-        const unsigned last = std::min<std::uint32_t>({length - 4u, distance - 1u, kMaxShift});
-        const std::size_t slot = q & (kChainSize - 1);
-#if defined(__SSE2__)
-        if (slot + kMaxShift + 1 <= kChainSize) {
-            // Gaps compare as signed after flipping their top bit; offsets
-            // past `last` get the smallest value.
-            const __m128i flip = _mm_set1_epi16(static_cast<short>(0x8000));
-            const __m128i limit = _mm_set1_epi16(static_cast<short>(last + 1));
-            __m128i offsets = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
-            __m128i gaps[(kMaxShift + 1) / 8];
-            __m128i widest = flip;
-            for (unsigned v = 0; v < (kMaxShift + 1) / 8; ++v) {
-                const __m128i allowed = _mm_cmpgt_epi16(limit, offsets);
-                const __m128i flipped = _mm_xor_si128(
-                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(chain_ + slot + 8 * v)), flip);
-                gaps[v] = _mm_or_si128(_mm_and_si128(allowed, flipped), _mm_andnot_si128(allowed, flip));
-                widest = _mm_max_epi16(widest, gaps[v]);
-                offsets = _mm_add_epi16(offsets, _mm_set1_epi16(8));
-            }
-            widest = _mm_max_epi16(widest, _mm_shuffle_epi32(widest, _MM_SHUFFLE(1, 0, 3, 2)));
-            widest = _mm_max_epi16(widest, _mm_shuffle_epi32(widest, _MM_SHUFFLE(2, 3, 0, 1)));
-            widest = _mm_max_epi16(widest, _mm_shufflelo_epi16(widest, _MM_SHUFFLE(2, 3, 0, 1)));
-            widest = _mm_shuffle_epi32(widest, 0);
-            std::uint32_t mask = 0;
-            for (unsigned v = 0; v < (kMaxShift + 1) / 8; ++v) {
-                mask |= static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi16(gaps[v], widest))) << (16 * v);
-            }
-            return static_cast<unsigned>(__builtin_ctz(mask)) / 2u;
+    // A match longer than `best` repeats the 4 bytes ending with the byte
+    // after the best match so far, so it lies on their chain: points the walk
+    // at its first position beyond `distance`, or returns false when that
+    // chain has none in reach.
+    bool nextByteChain(const unsigned char* cur, std::uint32_t abs, unsigned best, std::uint32_t distance,
+                       std::uint32_t* candidate, unsigned* shift, unsigned* depth) const {
+        const unsigned k = best - 3u;
+        const std::uint32_t h4 = (load32(cur + k) * 2246822519u) >> (32u - kHashBits);
+        std::uint32_t c = head_[h4] - k;
+        while (abs - c <= distance && *depth > 1) {
+            c -= chain_[(c + k) & (kChainSize - 1)];
+            --*depth;
         }
-#endif
-        unsigned shift = 0;
-        std::uint32_t widest = chain_[slot];
-        for (unsigned k = 1; k <= last; ++k) {
-            const std::uint32_t gap = chain_[(q + k) & (kChainSize - 1)];
-            if (gap > widest) {
-                widest = gap;
-                shift = k;
-            }
-        }
-        return shift;
+        if (abs - c > dictSize_) return false;
+        *candidate = c;
+        *shift = k;
+        return true;
     }
 
     std::uint32_t distanceCost(unsigned length, std::uint32_t distance) const {
