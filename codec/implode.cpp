@@ -144,6 +144,18 @@ constexpr ShortLengthCost buildShortLengthCost() {
 }
 alignas(16) constexpr ShortLengthCost kShortLengthCost = buildShortLengthCost();
 
+// Bits of every length with its flag, with room for loads of four past the
+// longest.
+struct LengthCosts {
+    std::int32_t bits[kEndLength + 4];
+};
+constexpr LengthCosts buildLengthCosts() {
+    LengthCosts t{};
+    for (unsigned length = kMinMatch; length <= kEndLength; ++length) t.bits[length] = kLengthTokens[length].count;
+    return t;
+}
+constexpr LengthCosts kLengthCosts = buildLengthCosts();
+
 struct Match {
     std::uint32_t length;
     std::uint32_t distance;
@@ -444,20 +456,16 @@ private:
                     here + kLengthTokens[2].count + kDistanceLengths[((len2 - 1u) >> 2u) & 63u] + 2u;
                 relax(j + 2, len2 != 0 ? len2Cost : kInfinity, 2u | (len2 << 10u));
                 if (n == 0 || reach <= kMinMatch) continue;
-                relaxShort(j, here, found, n, upTo3 ? std::min(reach, kMinMatch + 1) : reach);
-                if (!upTo3 && found[n - 1].length > kShortTop && reach > kShortTop) {
-                    unsigned length = kShortTop + 1;
-                    for (unsigned k = 0; k < n; ++k) {
-                        if (found[k].length < length) continue;
-                        const std::uint32_t distance = found[k].distance;
-                        const std::uint32_t withDistance = here + distanceCost(found[k].length, distance);
-                        const unsigned top = std::min(found[k].length, reach);
-                        for (; length <= top; ++length) {
-                            relax(j + length, withDistance + kLengthTokens[length].count,
-                                  length | (distance << 10u));
-                        }
-                    }
+                if (upTo3) {
+                    // Only length 3, from the nearest match.
+                    const std::uint32_t distance = found[0].distance;
+                    relax(j + kMinMatch + 1,
+                          here + kLengthTokens[kMinMatch + 1].count + distanceCost(kMinMatch + 1, distance),
+                          (kMinMatch + 1) | (distance << 10u));
+                    continue;
                 }
+                relaxShort(j, here, found, n, reach);
+                if (found[n - 1].length > kShortTop && reach > kShortTop) relaxLong(j, here, found, n, reach);
             }
             emitParsed(start, i - start);
             if (taken.length != 0) {
@@ -535,6 +543,42 @@ private:
             }
         }
 #endif
+    }
+
+    // Relaxes lengths from kShortTop + 1 up to `reach` that the matches offer
+    // from block offset j, each from the nearest match reaching it; four
+    // lengths at a time where SSE2 is there.
+    inline void relaxLong(std::size_t j, std::uint32_t here, const Match* found, unsigned n, unsigned reach) {
+        unsigned length = kShortTop + 1;
+        for (unsigned k = 0; k < n; ++k) {
+            if (found[k].length < length) continue;
+            const std::uint32_t distance = found[k].distance;
+            const std::uint32_t withDistance = here + distanceCost(found[k].length, distance);
+            const unsigned top = std::min(found[k].length, reach);
+#if defined(__SSE2__)
+            const __m128i base = _mm_set1_epi32(static_cast<int>(withDistance));
+            const __m128i token = _mm_set1_epi32(static_cast<int>(distance << 10u));
+            const __m128i end = _mm_set1_epi32(static_cast<int>(top + 1));
+            for (; length <= top; length += 4) {
+                const __m128i lengths = _mm_add_epi32(_mm_set1_epi32(static_cast<int>(length)),
+                                                      _mm_setr_epi32(0, 1, 2, 3));
+                const __m128i cost = _mm_add_epi32(
+                    base, _mm_loadu_si128(reinterpret_cast<const __m128i*>(&kLengthCosts.bits[length])));
+                auto* costs = reinterpret_cast<__m128i*>(cost_ + j + length);
+                auto* links = reinterpret_cast<__m128i*>(link_ + j + length);
+                const __m128i old = _mm_loadu_si128(costs);
+                const __m128i better = _mm_and_si128(_mm_cmpgt_epi32(end, lengths), _mm_cmpgt_epi32(old, cost));
+                _mm_storeu_si128(costs, _mm_or_si128(_mm_and_si128(better, cost), _mm_andnot_si128(better, old)));
+                _mm_storeu_si128(links, _mm_or_si128(_mm_and_si128(better, _mm_or_si128(lengths, token)),
+                                                     _mm_andnot_si128(better, _mm_loadu_si128(links))));
+            }
+            length = top + 1;
+#else
+            for (; length <= top; ++length) {
+                relax(j + length, withDistance + kLengthTokens[length].count, length | (distance << 10u));
+            }
+#endif
+        }
     }
 
     // Emits the cheapest path to block offset `count`, found through link_.
