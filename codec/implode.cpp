@@ -37,7 +37,7 @@
 // which holds every position that can still do better and few others, and
 // ends as soon as that chain has nothing in reach. The window is only 4 KiB,
 // so a walk of up to 256 entries is close to exhaustive. When a match of kNiceLength
-// (48) or more appears, the parse up to there is emitted and that match is
+// (40) or more appears, the parse up to there is emitted and that match is
 // taken whole; this keeps long matches fast for a few bytes on the corpus,
 // fewer than the hash-collision chain above wins back.
 //
@@ -94,7 +94,7 @@ constexpr unsigned kShortTop = kMinMatch + 8;  // lengths 3..10 are relaxed toge
 // Search effort: chain entries visited per position, and the length from
 // which a match is taken without further parsing.
 constexpr unsigned kMaxChain = 256;
-constexpr unsigned kNiceLength = 48;
+constexpr unsigned kNiceLength = 40;
 constexpr unsigned kTripleDepth = 16;  // positions tried past a 3-byte hash collision
 constexpr std::size_t kPrefetch = 8;  // how far ahead table entries are fetched
 
@@ -346,7 +346,10 @@ private:
         // latest is out of reach: so is any match of 3 or more.
         if (distance > dictSize_) return 0;
         if (limit > kMinMatch) {
-            unsigned length = matchLength(cur - distance, cur, 0, limit);
+            // Where only length 3 is wanted, whether the 3 bytes repeat is enough.
+            unsigned length = upTo3 && p + 4 <= end_
+                                  ? (((load32(cur - distance) ^ load32(cur)) & 0xFFFFFFu) == 0 ? kMinMatch + 1 : 0)
+                                  : matchLength(cur - distance, cur, 0, limit);
             // Another 3-byte string with the same hash came later: the
             // nearest match is further along the positions with that hash.
             std::uint32_t q = prev.triple;
