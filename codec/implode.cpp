@@ -601,6 +601,8 @@ private:
             cost_[steps++] = static_cast<std::uint32_t>(j);
             j -= link_[j] & 1023u;
         }
+        // The bit writer's state stays in registers for the whole path.
+        BitWriter w{acc_, pending_, outPos_, out_};
         while (steps != 0) {
             j = cost_[--steps];
             const std::uint32_t token = link_[j];
@@ -615,9 +617,11 @@ private:
             const LengthToken& lt = kLengthTokens[length];
             const std::uint32_t match =
                 lt.bits | ((c.bits | ((d & ((1u << low) - 1u)) << c.length)) << lt.count);
-            put(literal ? literalBits_[byte] : match,
-                literal ? literalCount_[byte] : lt.count + c.length + low);
+            put(w, literal ? literalBits_[byte] : match, literal ? literalCount_[byte] : lt.count + c.length + low);
         }
+        acc_ = w.acc;
+        pending_ = w.pending;
+        outPos_ = w.pos;
     }
 
     void emitMatch(unsigned length, std::uint32_t distance) {
@@ -629,16 +633,39 @@ private:
             lt.count + c.length + low);
     }
 
+    struct BitWriter {
+        std::uint64_t acc;
+        unsigned pending;
+        std::size_t pos;
+        unsigned char* out;
+    };
+
     // Appends `count` (at most 32) bits. Whole bytes go out at once; the
     // 8-byte store may reach past them, which the next one overwrites.
+    void put(BitWriter& w, std::uint32_t bits, unsigned count) {
+        w.acc |= std::uint64_t{bits} << w.pending;
+        w.pending += count;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        std::memcpy(w.out + w.pos, &w.acc, 8);
+#else
+        for (int k = 0; k < 8; ++k) w.out[w.pos + k] = static_cast<unsigned char>(w.acc >> (8 * k));
+#endif
+        w.pos += w.pending >> 3u;
+        w.acc >>= w.pending & ~7u;
+        w.pending &= 7u;
+        if (w.pos >= kOutFlush) {
+            outPos_ = w.pos;
+            flushOut();
+            w.pos = 0;
+        }
+    }
+
     void put(std::uint32_t bits, unsigned count) {
-        acc_ |= std::uint64_t{bits} << pending_;
-        pending_ += count;
-        for (int k = 0; k < 8; ++k) out_[outPos_ + k] = static_cast<unsigned char>(acc_ >> (8 * k));
-        outPos_ += pending_ >> 3u;
-        acc_ >>= pending_ & ~7u;
-        pending_ &= 7u;
-        if (outPos_ >= kOutFlush) flushOut();
+        BitWriter w{acc_, pending_, outPos_, out_};
+        put(w, bits, count);
+        acc_ = w.acc;
+        pending_ = w.pending;
+        outPos_ = w.pos;
     }
 
     void flushOut() {
