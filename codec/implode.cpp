@@ -96,7 +96,8 @@ constexpr unsigned kShortTop = kMinMatch + 8;  // lengths 3..10 are relaxed toge
 constexpr unsigned kMaxChain = 256;
 constexpr unsigned kNiceLength = 40;
 constexpr unsigned kTripleDepth = 16;  // positions tried past a 3-byte hash collision
-constexpr std::size_t kPrefetch = 8;  // how far ahead table entries are fetched
+constexpr std::size_t kPrefetch = 8;
+constexpr std::uint32_t kFourLiterals = 0x80000000u;  // path entry: four literals end here  // how far ahead table entries are fetched
 
 constexpr std::size_t align8(std::size_t n) {
     return (n + 7u) & ~std::size_t{7};
@@ -585,7 +586,8 @@ private:
     }
 
     // Emits the cheapest path to block offset `count`, found through link_.
-    // cost_ is no longer needed and holds the path's offsets, last first.
+    // cost_ is no longer needed and holds the path's offsets, last first;
+    // kFourLiterals marks an offset that ends four literals.
     void emitParsed(std::size_t start, std::size_t count) {
         std::size_t steps = 0;
         std::size_t j = count;
@@ -594,7 +596,7 @@ private:
             // on one another.
             if (j >= 4 && (((link_[j] & 1023u) ^ 1u) | ((link_[j - 1] & 1023u) ^ 1u) |
                            ((link_[j - 2] & 1023u) ^ 1u) | ((link_[j - 3] & 1023u) ^ 1u)) == 0) {
-                for (unsigned k = 0; k < 4; ++k) cost_[steps++] = static_cast<std::uint32_t>(j - k);
+                cost_[steps++] = static_cast<std::uint32_t>(j) | kFourLiterals;
                 j -= 4;
                 continue;
             }
@@ -605,6 +607,20 @@ private:
         BitWriter w{acc_, pending_, outPos_, out_};
         while (steps != 0) {
             j = cost_[--steps];
+            if (j & kFourLiterals) {
+                // Four literals make one put: their codes do not wait on the
+                // writer, and the writer advances once.
+                j &= ~std::size_t{kFourLiterals};
+                const unsigned char* bytes = window_ + start + j - 4;
+                const unsigned c0 = literalCount_[bytes[0]], c1 = literalCount_[bytes[1]];
+                const unsigned c2 = literalCount_[bytes[2]], c3 = literalCount_[bytes[3]];
+                const std::uint64_t four =
+                    std::uint64_t{literalBits_[bytes[0]]} | (std::uint64_t{literalBits_[bytes[1]]} << c0) |
+                    (std::uint64_t{literalBits_[bytes[2]]} << (c0 + c1)) |
+                    (std::uint64_t{literalBits_[bytes[3]]} << (c0 + c1 + c2));
+                put(w, four, c0 + c1 + c2 + c3);
+                continue;
+            }
             const std::uint32_t token = link_[j];
             const unsigned length = token & 1023u;
             // Literal or match without a branch: which one comes next is
@@ -640,10 +656,10 @@ private:
         unsigned char* out;
     };
 
-    // Appends `count` (at most 32) bits. Whole bytes go out at once; the
+    // Appends `count` (at most 56) bits. Whole bytes go out at once; the
     // 8-byte store may reach past them, which the next one overwrites.
-    void put(BitWriter& w, std::uint32_t bits, unsigned count) {
-        w.acc |= std::uint64_t{bits} << w.pending;
+    void put(BitWriter& w, std::uint64_t bits, unsigned count) {
+        w.acc |= bits << w.pending;
         w.pending += count;
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
         std::memcpy(w.out + w.pos, &w.acc, 8);
