@@ -14,9 +14,10 @@
 // offset j + 1 is already reached as cheaply as j, a match from j that ends
 // beyond j + 3 is no better than the rest of the same match taken from j + 1
 // (same distance, one byte shorter). From such an offset only lengths up to 3
-// are tried, and once the nearest 3-byte match is known the chain is not
-// walked. This holds exactly when the finder sees every match; with its walk
-// bounded it may rarely miss that rest, which the corpus sizes keep in check.
+// are tried: whether the nearest 3-byte candidate repeats is checked, and the
+// chain is not walked. This holds exactly when the finder sees every match;
+// with its walk bounded it may rarely miss that rest, which the corpus sizes
+// keep in check.
 //
 // Relaxing lengths 3 to 10 from a position is done for all eight at once with
 // SSE2 where the compiler offers it (x86-64), without branches; whether a cost
@@ -36,10 +37,10 @@
 // bytes (from the latest position holding them, past the distance reached),
 // which holds every position that can still do better and few others, and
 // ends as soon as that chain has nothing in reach. The window is only 4 KiB,
-// so a walk of up to 256 entries is close to exhaustive. When a match of kNiceLength
-// (40) or more appears, the parse up to there is emitted and that match is
-// taken whole; this keeps long matches fast for a few bytes on the corpus,
-// fewer than the hash-collision chain above wins back.
+// so a walk of up to 256 entries is close to exhaustive. When a match of
+// kNiceLength (40) or more appears, the parse up to there is emitted and that
+// match is taken whole; this keeps long matches fast for a few bytes on the
+// corpus, fewer than the hash-collision chain above wins back.
 //
 // Work area (aligned to 8 inside the caller's buffer):
 //   pair   65,536 x u32   latest absolute position of each byte pair
@@ -95,9 +96,9 @@ constexpr unsigned kShortTop = kMinMatch + 8;  // lengths 3..10 are relaxed toge
 // which a match is taken without further parsing.
 constexpr unsigned kMaxChain = 256;
 constexpr unsigned kNiceLength = 40;
-constexpr unsigned kTripleDepth = 16;  // positions tried past a 3-byte hash collision
-constexpr std::size_t kPrefetch = 8;
-constexpr std::uint32_t kFourLiterals = 0x80000000u;  // path entry: four literals end here  // how far ahead table entries are fetched
+constexpr unsigned kTripleDepth = 16;                 // positions tried past a 3-byte hash collision
+constexpr std::size_t kPrefetch = 8;                  // how far ahead table entries are fetched
+constexpr std::uint32_t kFourLiterals = 0x80000000u;  // path entry: four literals end here
 
 constexpr std::size_t align8(std::size_t n) {
     return (n + 7u) & ~std::size_t{7};
@@ -152,7 +153,8 @@ struct LengthCosts {
 };
 constexpr LengthCosts buildLengthCosts() {
     LengthCosts t{};
-    for (unsigned length = kMinMatch; length <= kEndLength; ++length) t.bits[length] = kLengthTokens[length].count;
+    for (unsigned length = kMinMatch; length <= kEndLength; ++length)
+        t.bits[length] = kLengthTokens[length].count;
     return t;
 }
 constexpr LengthCosts kLengthCosts = buildLengthCosts();
@@ -348,9 +350,10 @@ private:
         if (distance > dictSize_) return 0;
         if (limit > kMinMatch) {
             // Where only length 3 is wanted, whether the 3 bytes repeat is enough.
-            unsigned length = upTo3 && p + 4 <= end_
-                                  ? (((load32(cur - distance) ^ load32(cur)) & 0xFFFFFFu) == 0 ? kMinMatch + 1 : 0)
-                                  : matchLength(cur - distance, cur, 0, limit);
+            unsigned length =
+                upTo3 && p + 4 <= end_
+                    ? (((load32(cur - distance) ^ load32(cur)) & 0xFFFFFFu) == 0 ? kMinMatch + 1 : 0)
+                    : matchLength(cur - distance, cur, 0, limit);
             // Another 3-byte string with the same hash came later: the
             // nearest match is further along the positions with that hash.
             std::uint32_t q = prev.triple;
@@ -376,7 +379,8 @@ private:
         unsigned shift = 0;
         unsigned depth = kMaxChain;
         if (n != 0 && best >= 4) {
-            if (best >= limit || !nextByteChain(cur, abs, best, distance, &candidate, &shift, &depth)) return n;
+            if (best >= limit || !nextByteChain(cur, abs, best, distance, &candidate, &shift, &depth))
+                return n;
         }
         for (; depth != 0; --depth) {
             distance = abs - candidate;
@@ -387,7 +391,8 @@ private:
                 if (length > best) {
                     best = length;
                     found[n++] = Match{length, distance};
-                    if (best >= limit || !nextByteChain(cur, abs, best, distance, &candidate, &shift, &depth)) break;
+                    if (best >= limit || !nextByteChain(cur, abs, best, distance, &candidate, &shift, &depth))
+                        break;
                     continue;
                 }
             }
@@ -564,15 +569,17 @@ private:
             const __m128i token = _mm_set1_epi32(static_cast<int>(distance << 10u));
             const __m128i end = _mm_set1_epi32(static_cast<int>(top + 1));
             for (; length <= top; length += 4) {
-                const __m128i lengths = _mm_add_epi32(_mm_set1_epi32(static_cast<int>(length)),
-                                                      _mm_setr_epi32(0, 1, 2, 3));
+                const __m128i lengths =
+                    _mm_add_epi32(_mm_set1_epi32(static_cast<int>(length)), _mm_setr_epi32(0, 1, 2, 3));
                 const __m128i cost = _mm_add_epi32(
                     base, _mm_loadu_si128(reinterpret_cast<const __m128i*>(&kLengthCosts.bits[length])));
                 auto* costs = reinterpret_cast<__m128i*>(cost_ + j + length);
                 auto* links = reinterpret_cast<__m128i*>(link_ + j + length);
                 const __m128i old = _mm_loadu_si128(costs);
-                const __m128i better = _mm_and_si128(_mm_cmpgt_epi32(end, lengths), _mm_cmpgt_epi32(old, cost));
-                _mm_storeu_si128(costs, _mm_or_si128(_mm_and_si128(better, cost), _mm_andnot_si128(better, old)));
+                const __m128i better =
+                    _mm_and_si128(_mm_cmpgt_epi32(end, lengths), _mm_cmpgt_epi32(old, cost));
+                _mm_storeu_si128(costs,
+                                 _mm_or_si128(_mm_and_si128(better, cost), _mm_andnot_si128(better, old)));
                 _mm_storeu_si128(links, _mm_or_si128(_mm_and_si128(better, _mm_or_si128(lengths, token)),
                                                      _mm_andnot_si128(better, _mm_loadu_si128(links))));
             }
@@ -614,10 +621,10 @@ private:
                 const unsigned char* bytes = window_ + start + j - 4;
                 const unsigned c0 = literalCount_[bytes[0]], c1 = literalCount_[bytes[1]];
                 const unsigned c2 = literalCount_[bytes[2]], c3 = literalCount_[bytes[3]];
-                const std::uint64_t four =
-                    std::uint64_t{literalBits_[bytes[0]]} | (std::uint64_t{literalBits_[bytes[1]]} << c0) |
-                    (std::uint64_t{literalBits_[bytes[2]]} << (c0 + c1)) |
-                    (std::uint64_t{literalBits_[bytes[3]]} << (c0 + c1 + c2));
+                const std::uint64_t four = std::uint64_t{literalBits_[bytes[0]]} |
+                                           (std::uint64_t{literalBits_[bytes[1]]} << c0) |
+                                           (std::uint64_t{literalBits_[bytes[2]]} << (c0 + c1)) |
+                                           (std::uint64_t{literalBits_[bytes[3]]} << (c0 + c1 + c2));
                 put(w, four, c0 + c1 + c2 + c3);
                 continue;
             }
@@ -633,7 +640,8 @@ private:
             const LengthToken& lt = kLengthTokens[length];
             const std::uint32_t match =
                 lt.bits | ((c.bits | ((d & ((1u << low) - 1u)) << c.length)) << lt.count);
-            put(w, literal ? literalBits_[byte] : match, literal ? literalCount_[byte] : lt.count + c.length + low);
+            put(w, literal ? literalBits_[byte] : match,
+                literal ? literalCount_[byte] : lt.count + c.length + low);
         }
         acc_ = w.acc;
         pending_ = w.pending;
