@@ -15,6 +15,9 @@
 #                                    no QDX folder in TEMP, nothing of ours running
 #   field FILE KEY                   the rest of FILE's first "KEY ..." line
 #   e2e_state OUT                    e2e_helper state "Night Sky" into OUT
+#   e2e_begin                        what both scripts start with: the stand-in
+#                                    player 7 installed, C:\e2e\Setup.exe built
+#                                    with a licence; out= the run's folder
 # Output goes to files, never pipes: the first Wine program of a prefix starts
 # the wineserver, which keeps a pipe open for as long as it runs.
 
@@ -149,4 +152,12 @@ scrnsave_line() { tr -d '\r' <"$SYSTEM_INI" | sed -n 's/^SCRNSAVE\.EXE=//Ip' | h
 # Relative path, size and checksum of every file below a folder, sorted.
 tree_listing() {
     (cd "$1" 2>/dev/null && find . -type f -print0 | sort -z | xargs -0 -r md5sum) | paste -sd'|'
+}
+
+e2e_begin() {
+    source "$SSI_REPO/tests/standins/standins.sh"
+    STANDINS_BIN="$BIN"
+    out="$SSI_RUN_DIR"
+    standins_install_player 7 || { echo "FAIL: the player stand-in could not be installed"; exit 1; }
+    e2e_package Setup license=true || { echo "FAIL: saverpack could not build the package"; exit 1; }
 }

@@ -15,12 +15,7 @@ set -uo pipefail
 BIN="$1"
 SAVERPACK="$2"
 source "$SSI_REPO/tests/e2e/e2e.sh"
-source "$SSI_REPO/tests/standins/standins.sh"
-STANDINS_BIN="$BIN"
-out="$SSI_RUN_DIR"
-
-standins_install_player 7 || { echo "FAIL: the player stand-in could not be installed"; exit 1; }
-e2e_package Setup license=true || { echo "FAIL: saverpack could not build the package"; exit 1; }
+e2e_begin
 
 echo "== Cancel before Install"
 e2e_start "$out/cancel" "$E2E_WIN\\Setup.exe"

@@ -8,6 +8,7 @@
 
 #include "app/fInstall.h"
 #include "platform/fake/fake_os.h"
+#include "tests/support/fake_player.h"
 #include "tests/support/swf_movies.h"
 
 using namespace ssi;
@@ -44,31 +45,9 @@ struct Rig {
         installPlayer(7);
     }
 
-    // The installed player: its class answers the version query and can be
-    // hosted with the player's members. `without` leaves one member out.
-    void installPlayer(int major, const std::string& without = "") {
-        os.classes[kFlashClassId] = [major] {
-            auto player = std::make_unique<FakeDispatch>();
-            player->methods["flashversion"] = [major](const std::vector<Variant>&, Variant& out) {
-                out = Variant::ofInt(major << 16);
-                return Result(0);
-            };
-            return player;
-        };
-        os.hostedClasses[kFlashClassId] = [without] {
-            auto control = std::make_unique<FakeHostedControl>();
-            for (const char* property : {"scalemode", "wmode", "menu", "movie"})
-                if (property != without) control->members.properties[property] = Variant();
-            for (const char* method : {"setvariable", "play", "stopplay"})
-                if (method != without)
-                    control->members.methods[method] = [](const std::vector<Variant>&, Variant&) { return 0; };
-            return control;
-        };
-    }
-    void removePlayer() {
-        os.classes.clear();
-        os.hostedClasses.clear();
-    }
+    // The installed player (tests/support/fake_player.h); `without` leaves one member out.
+    void installPlayer(int major, const std::string& without = "") { test::installPlayer(os, major, -1, without); }
+    void removePlayer() { test::removePlayer(os); }
     FakeHostedControl* control() { return os.hostedControls.empty() ? nullptr : os.hostedControls.back(); }
 };
 
