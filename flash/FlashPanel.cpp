@@ -71,7 +71,11 @@ void TFlashPanel::releaseFlashControl() {
 Result TFlashPanel::createFlashControl() {
     for (int attempt = 0; attempt < kFlashCreateAttempts && !control_; ++attempt) {
         std::unique_ptr<HostedControl> created;
-        if (os_.ui().createControl(*this, kFlashClassId, width(), height(), created) != rc::kOk) continue;
+        const Result made = os_.ui().createControl(*this, kFlashClassId, width(), height(), created);
+        // An attempt that failed after the control was made ends the
+        // attempts: making it again would fail the same way.
+        if (made == oserr::kControlNotSited) break;
+        if (made != rc::kOk) continue;
         const Result configured = configureControl(*created);
         // A control without the player's members is no player: the panel
         // stays empty. One that refused a value is kept as it is.

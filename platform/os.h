@@ -68,6 +68,10 @@ constexpr Result kMoreData = 234;
 constexpr Result kNoMoreItems = 259;
 constexpr Result kInvalidWindowHandle = 1400;
 constexpr Result kResourceTypeNotFound = 1813;
+// The seam's own (the customer bit of Windows error numbers keeps it apart
+// from every system code): a control object was made but could not be placed
+// in its host, and is gone again.
+constexpr Result kControlNotSited = 0x20000001;
 }  // namespace oserr
 
 // ---- files and directories --------------------------------------------------
@@ -403,7 +407,9 @@ public:
     // Creates a control of a class ("{D27CDB6E-...}") from its registered
     // in-process server inside a realised panel, at the panel's top-left
     // corner and `width` x `height` in size, and activates it in place. COM
-    // failures as Com says; a host without a window gives 1400.
+    // failures as Com says; a host without a window gives 1400; an object
+    // that was made but could not be sited or activated gives
+    // kControlNotSited.
     virtual Result createControl(Control& host, const std::string& classId, int width, int height,
                                  std::unique_ptr<HostedControl>& out) = 0;
     // Starts or stops a timer model's ticks (its onTimer runs from message handling).

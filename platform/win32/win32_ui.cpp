@@ -415,7 +415,8 @@ Result FormPeer::create(HWND owner) {
     // before the window existed), with the frame around it.
     RECT r{0, 0, f.clientWidth(), f.clientHeight()};
     ::AdjustWindowRectEx(&r, style, FALSE, exStyle);
-    font_.reset(::CreateFontA(f.fontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+    // The form's font is an ANSI one, as its texts are.
+    font_.reset(::CreateFontA(f.fontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                               DEFAULT_PITCH | FF_DONTCARE, f.fontName.c_str()));
     g_creating = this;

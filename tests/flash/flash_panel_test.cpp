@@ -141,6 +141,16 @@ TEST_F(FlashPanelTest, RetriesAreCountedAsDesigned) {
     EXPECT_EQ(panel.playMovie(kOther), rc::kFlashControlNotCreated);
     EXPECT_EQ(attempts, 10000);
     EXPECT_EQ(os.sleptMs - slept, 500u) << "no waiting between attempts at making the control";
+
+    // A control that was made but could not be placed in the panel ends the attempts at once.
+    installPlayer(7);
+    attempts = 0;
+    os.inject = [&](Op op, const std::string&) -> Result {
+        return op == Op::CreateControl && ++attempts ? oserr::kControlNotSited : 0;
+    };
+    panel.stopMovie();
+    EXPECT_EQ(panel.playMovie(kOther), rc::kFlashControlNotCreated);
+    EXPECT_EQ(attempts, 1);
 }
 
 TEST_F(FlashPanelTest, TheSameMovieTwiceChangesNothingAndPlaysAgainAfterStopMovie) {
