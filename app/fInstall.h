@@ -52,6 +52,9 @@ public:
     bool readMeIncluded = false;
     bool installing = false;
     bool cancelRequested = false;  // set by Cancel during an installation
+    // Replaced screen-saver copies that could not be put back after a failed
+    // installation: they stay in the scratch folder rather than be lost with it.
+    bool keptCopiesStranded = false;
     int32_t exitCode = 0;        // the process exit code
 
     // The player the package needs, and what has to happen about it.

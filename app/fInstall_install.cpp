@@ -80,9 +80,12 @@ Result TInstallerForm::installScreenSaver() {
         resetFormAfterAbort();
     }
     // The older copy: back in its place when the new one was removed, else let go.
-    if (cleanedUp)
-        replaced.restore(os_);
-    else
+    if (cleanedUp) {
+        if (replaced.restore(os_) != rc::kOk) {
+            keptCopiesStranded = true;
+            logMessage("the replaced screen saver stays in " + replaced.keepDir());
+        }
+    } else
         replaced.discard(os_);
     // 17.
     os_.ui().setCursor(savedCursor);

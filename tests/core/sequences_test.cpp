@@ -9,6 +9,7 @@
 #include "app/fInstall.h"
 #include "app/fPreparingInstallWnd.h"
 #include "app/installer_unl.h"
+#include "core/names.h"
 #include "platform/fake/fake_os.h"
 #include "tests/package/package_fixture.h"
 #include "tests/ssd/ssd_test_util.h"
@@ -203,6 +204,27 @@ TEST_F(Sequences, ALaterFailurePutsTheOldSaverAndItsSystemIniLineBack) {
     EXPECT_EQ(activeSaver(), "C:\\WINDOWS\\SYSTEM\\NIGHTS~1.SCR");
     EXPECT_TRUE(os.hasKey(Hive::LocalMachine, kUninstall));
     EXPECT_FALSE(os.exists("C:\\TEMP\\QDX1")) << "nothing of the kept copies is left";
+}
+
+TEST_F(Sequences, KeptCopiesThatCannotGoBackStayInTheScratchFolder) {
+    oldSaverInstalled();
+    bool failed = false;
+    os.inject = [&](Op op, const std::string& subject) -> Result {
+        if (op == Op::OpenFile && lowerCase(subject) == lowerCase(kScratch + "Night Sky.ssd")) {
+            failed = true;
+            return oserr::kAccessDenied;
+        }
+        // After the failure the old screen saver cannot be written back.
+        return failed && op == Op::CopyFile && lowerCase(subject) == lowerCase(kSaver) ? oserr::kAccessDenied : 0;
+    };
+    moves.push_back([&] { form().installBtn.click(); });
+    moves.push_back([&] { form().cancelBtn.click(); });
+    run();
+    EXPECT_FALSE(os.exists(kSaver) && os.readFile(kSaver) == "the old saver");
+    std::vector<FindEntry> kept;
+    ASSERT_EQ(os.files().findFiles(kScratch + "replaced\\system\\*.scr", kept), 0) << "the only copy is kept";
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(os.readFile(kScratch + "replaced\\system\\" + kept[0].name), "the old saver");
 }
 
 TEST_F(Sequences, ADeclinedOverwriteChangesNothingAndLeavesTheWindowReady) {
