@@ -1,7 +1,7 @@
 #!/bin/bash
 # The real installer driven as a user would, under Wine. One prefix, the
 # player stand-in installed first; a package with a licence and a JPEG
-# preview, started twice:
+# preview, started three times:
 #   1. Cancel before Install: the installer ends at once, exit code 0, and its
 #      scratch folder (there while the window was up) is gone.
 #   2. Install clicked twice in a row, then the close box while it installs;
@@ -9,6 +9,9 @@
 #      (one question), the window outlives the close box, and the screen
 #      saver is in the system folder, its files in the install folder,
 #      system.ini names it and its uninstall entry is there; exit code 0.
+#   3. Install over it, the overwrite question declined with Cancel: the
+#      window is ready again; the close box ends it with exit code 0 and
+#      nothing changed.
 # After each: no QDX folder in TEMP, nothing of ours running.
 #   run by scripts/wine-run --script: interactive.sh WIN32_BIN SAVERPACK
 set -uo pipefail
@@ -58,5 +61,19 @@ short="$(field "$out/state" saver-short)"
 check "system.ini names the saver's short path" "$short" "$(scrnsave_line)"
 check "uninstall entry" "HKLM Night Sky Screen Saver|C:\\windows\\system32\\Night Sky.scr /u" \
     "$(grep '^uninstall HKLM' "$out/state" | cut -d' ' -f2-)"
+
+echo "== A declined overwrite, then the close box"
+before="$(md5sum <"$SAVER")"
+e2e_start "$out/declined" "$E2E_WIN\\Setup.exe"
+drv "$out/decline" wait-shown "$CAPTION" 120000 -- click "$CAPTION" "Accept and Install" \
+    -- wait-window Confirm 60000 -- box Confirm -- click Confirm 2 -- wait-gone Confirm 10000 \
+    -- wait-enabled "$CAPTION" "Accept and Install" 10000 -- close "$CAPTION"
+check "asked to overwrite" 1 "$(grep -c 'already exists. Overwrite?' "$out/decline")"
+check "ready again" 1 "$(grep -cx enabled "$out/decline")"
+e2e_finish "$out/declined"
+check "exit code after the declined overwrite" 0 "$(field "$out/declined" exit-code)"
+check "the installed saver unchanged" "$before" "$(md5sum <"$SAVER" 2>/dev/null)"
+check "system.ini unchanged" "$short" "$(scrnsave_line)"
+check_ending "$out/declined"
 
 exit $((failures > 0))
