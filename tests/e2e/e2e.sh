@@ -28,17 +28,8 @@ SAVER="$SYS32/Night Sky.scr"
 INSTALL_DIR="$SYS32/Night Sky dir"
 SYSTEM_INI="$WINEPREFIX/drive_c/windows/system.ini"
 CAPTION="Install Screen Saver: Night Sky"
-failures=0
+source "$SSI_REPO/tests/standins/checks.sh"
 mkdir -p "$E2E_DIR"
-
-check() {
-    if [[ "$2" == "$3" ]]; then
-        echo "ok: $1"
-    else
-        echo "FAIL: $1: expected '$2', got '$3'"
-        failures=$((failures + 1))
-    fi
-}
 
 field() { sed -n "s/^$2 //p" "$1" | head -n1; }
 

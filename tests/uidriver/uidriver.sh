@@ -13,14 +13,7 @@ main="UI Target"
 export UIDRIVER="$bin/uidriver.exe"
 source "$SSI_REPO/scripts/screenshot"
 
-failures=0
-verdict() {  # verdict PASSED DESCRIPTION WHY
-    if [[ "$1" == 0 ]]; then echo "ok: $2"; else echo "FAIL: $2: $3"; failures=$((failures + 1)); fi
-}
-check() {  # check DESCRIPTION EXPECTED ACTUAL
-    [[ "$2" == "$3" ]]
-    verdict $? "$1" "expected '$2', got '$3'"
-}
+source "$SSI_REPO/tests/standins/checks.sh"
 # One driver run; its output (CR removed) in $out, its exit code in $rc. The
 # output goes through a file: a wineserver launched by this start would hold
 # a pipe open for as long as the target runs.
@@ -35,9 +28,7 @@ has() {  # has DESCRIPTION LINE: the last run printed exactly that line
     grep -qxF -- "$2" <<<"$out"
     verdict $? "$1" "no line '$2'"
 }
-field() { sed -n "s/^$1 //p" <<<"$out" | head -n1; }
-# Output of the Nth command of a --keep-going run (1-based): the lines up to its "status".
-nth() { awk -v n="$1" 'n == 1 { print } /^status / { if (--n == 0) exit }' <<<"$out"; }
+source "$SSI_REPO/tests/uidriver/driver_output.sh"
 
 cd "$SSI_RUN_DIR" || exit 1
 "$WINE" "$bin/uitarget.exe" >/dev/null 2>&1 &

@@ -20,14 +20,7 @@ STANDINS_BIN="$bin"
 source "$SSI_REPO/tests/standins/standins.sh"
 mkdir -p "$shots"
 
-failures=0
-verdict() {  # verdict PASSED DESCRIPTION WHY
-    if [[ "$1" == 0 ]]; then echo "ok: $2"; else echo "FAIL: $2: $3"; failures=$((failures + 1)); fi
-}
-check() {  # check DESCRIPTION EXPECTED ACTUAL
-    [[ "$2" == "$3" ]]
-    verdict $? "$1" "expected '$2', got '$3'"
-}
+source "$SSI_REPO/tests/standins/checks.sh"
 # One driver run; its output (CR removed) in $out. Through a file: a
 # wineserver started by this run would hold a pipe open.
 out=""
@@ -36,9 +29,7 @@ drv() {
     out="$(tr -d '\r' <"$SSI_RUN_DIR/drv.out")"
     echo "$out" | sed 's/^/  seen: /'
 }
-field() { sed -n "s/^$1 //p" <<<"${2:-$out}" | head -n1; }
-# Output of the Nth command of the last run (1-based).
-nth() { awk -v n="$1" 'n == 1 { print } /^status / { if (--n == 0) exit }' <<<"$out"; }
+source "$SSI_REPO/tests/uidriver/driver_output.sh"
 # From a `controls` listing: the control with that id (the window's controls
 # are numbered from 100 in their creation order) as "VISIBLE ENABLED L T W H",
 # and its text.

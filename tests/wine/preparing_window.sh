@@ -13,15 +13,7 @@ set -uo pipefail
 bin="$1"
 title=NightSkySetup.exe
 drv() { "$WINE" "$bin/uidriver.exe" "$@" 2>/dev/null | tr -d '\r'; }
-failures=0
-check() {  # check DESCRIPTION EXPECTED ACTUAL
-    if [[ "$2" == "$3" ]]; then
-        echo "ok: $1"
-    else
-        echo "FAIL: $1: expected '$2', got '$3'"
-        failures=$((failures + 1))
-    fi
-}
+source "$SSI_REPO/tests/standins/checks.sh"
 
 saverpack="$2"
 pkg="$SSI_RUN_DIR/package"
