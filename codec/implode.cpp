@@ -14,9 +14,10 @@
 // offset j + 1 is already reached as cheaply as j, a match from j that ends
 // beyond j + 3 is no better than the rest of the same match taken from j + 1
 // (same distance, one byte shorter). From such an offset only lengths up to 3
-// are tried, and once the nearest 3-byte match is known the chain is not
-// walked. This holds exactly when the finder sees every match; with its walk
-// bounded it may rarely miss that rest, which the corpus sizes keep in check.
+// are tried: whether the nearest 3-byte candidate repeats is checked, and the
+// chain is not walked. This holds exactly when the finder sees every match;
+// with its walk bounded it may rarely miss that rest, which the corpus sizes
+// keep in check.
 //
 // Relaxing lengths 3 to 10 from a position is done for all eight at once with
 // SSE2 where the compiler offers it (x86-64), without branches; whether a cost
@@ -26,18 +27,28 @@
 // Match finder: the latest position of every byte pair gives the nearest
 // length-2 match, and the latest position of every 3-byte hash the nearest
 // length-3 match (the only ones worth their cost: distance codes grow with
-// distance, and every longer match lies at least as far back). Chains of
+// distance, and every longer match lies at least as far back); when another
+// 3-byte string with the same hash came later, a short chain of positions
+// with that hash finds the nearest real one. Chains of
 // earlier positions with the same 4-byte hash, nearest first, then give the
-// nearest distance for each longer length. The window is only 4 KiB, so a walk
-// of up to 256 entries is close to exhaustive. When a match of kNiceLength or
-// more appears, the parse up to there is emitted and that match is taken
-// whole; this keeps long runs fast without a measurable loss.
+// nearest distance for each longer length. Once a match of some length L is
+// known, a longer one must also repeat the 4 bytes ending with byte L, the
+// first one that match did not: the walk continues on the chain of those 4
+// bytes (from the latest position holding them, past the distance reached),
+// which holds every position that can still do better and few others, and
+// ends as soon as that chain has nothing in reach. The window is only 4 KiB,
+// so a walk of up to 256 entries is close to exhaustive. When a match of
+// kNiceLength (40) or more appears, the parse up to there is emitted and that
+// match is taken whole; this keeps long matches fast for a few bytes on the
+// corpus, fewer than the hash-collision chain above wins back.
 //
 // Work area (aligned to 8 inside the caller's buffer):
 //   pair   65,536 x u32   latest absolute position of each byte pair
 //   triple 32,768 x u32   latest absolute position of each 3-byte hash
 //   head   32,768 x u32   latest absolute position of each 4-byte hash
-//   chain   8,192 x u32   previous position with the same 4-byte hash
+//   chain   8,192 x u16   gap back to the previous position with the same
+//                         4-byte hash
+//   triples 8,192 x u16   ... with the same 3-byte hash
 //   cost   16,400 x u32   DP cost per block offset (reused for the path), with
 //   link   16,400 x u32   DP token per block offset: length | distance << 10
 //                         room past the block for the eight lengths relaxed at once
@@ -68,6 +79,9 @@ constexpr std::size_t kPairSize = 65536;
 constexpr unsigned kHashBits = 15;
 constexpr std::size_t kHashSize = std::size_t{1} << kHashBits;  // for 3-byte and for 4-byte hashes
 constexpr std::size_t kChainSize = 2 * kMaxDistance;            // a slot is not reused while reachable
+// A chain entry is the gap back to the previous position with the same 4-byte
+// hash; gaps beyond any distance are kept as this one.
+constexpr std::uint32_t kNoGap = 0xFFFF;
 constexpr std::size_t kOutFlush = 4096;
 constexpr std::uint32_t kPosStart = 2 * kMaxDistance;
 constexpr std::uint32_t kRebaseAt = 0x80000000u;
@@ -81,8 +95,10 @@ constexpr unsigned kShortTop = kMinMatch + 8;  // lengths 3..10 are relaxed toge
 // Search effort: chain entries visited per position, and the length from
 // which a match is taken without further parsing.
 constexpr unsigned kMaxChain = 256;
-constexpr unsigned kNiceLength = 128;
-constexpr std::size_t kPrefetch = 8;  // how far ahead table entries are fetched
+constexpr unsigned kNiceLength = 40;
+constexpr unsigned kTripleDepth = 16;                 // positions tried past a 3-byte hash collision
+constexpr std::size_t kPrefetch = 8;                  // how far ahead table entries are fetched
+constexpr std::uint32_t kFourLiterals = 0x80000000u;  // path entry: four literals end here
 
 constexpr std::size_t align8(std::size_t n) {
     return (n + 7u) & ~std::size_t{7};
@@ -130,10 +146,34 @@ constexpr ShortLengthCost buildShortLengthCost() {
 }
 alignas(16) constexpr ShortLengthCost kShortLengthCost = buildShortLengthCost();
 
+// Bits of every length with its flag, with room for loads of four past the
+// longest.
+struct LengthCosts {
+    std::int32_t bits[kEndLength + 4];
+};
+constexpr LengthCosts buildLengthCosts() {
+    LengthCosts t{};
+    for (unsigned length = kMinMatch; length <= kEndLength; ++length)
+        t.bits[length] = kLengthTokens[length].count;
+    return t;
+}
+constexpr LengthCosts kLengthCosts = buildLengthCosts();
+
 struct Match {
     std::uint32_t length;
     std::uint32_t distance;
 };
+
+// Four bytes, the first in the lowest bits.
+inline std::uint32_t load32(const unsigned char* p) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    std::uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+#else
+    return p[0] | (unsigned{p[1]} << 8u) | (unsigned{p[2]} << 16u) | (std::uint32_t{p[3]} << 24u);
+#endif
+}
 
 inline unsigned matchLength(const unsigned char* a, const unsigned char* b, unsigned n, unsigned limit) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ && defined(__GNUC__)
@@ -158,7 +198,8 @@ public:
           pair_(reinterpret_cast<std::uint32_t*>(area + kPairOffset)),
           triple_(reinterpret_cast<std::uint32_t*>(area + kTripleOffset)),
           head_(reinterpret_cast<std::uint32_t*>(area + kHeadOffset)),
-          chain_(reinterpret_cast<std::uint32_t*>(area + kChainOffset)),
+          chain_(reinterpret_cast<std::uint16_t*>(area + kChainOffset)),
+          triples_(chain_ + kChainSize),
           cost_(reinterpret_cast<std::uint32_t*>(area + kCostOffset)),
           link_(reinterpret_cast<std::uint32_t*>(area + kLinkOffset)),
           window_(area + kWindowOffset),
@@ -170,7 +211,7 @@ public:
         std::memset(pair_, 0, kPairSize * 4);
         std::memset(triple_, 0, kHashSize * 4);
         std::memset(head_, 0, kHashSize * 4);
-        std::memset(chain_, 0, kChainSize * 4);
+        std::memset(chain_, 0xFF, kChainSize * 4);
         for (unsigned b = 0; b < 256; ++b) {
             literalCost_[b] = static_cast<std::uint8_t>(mode == kAscii ? 1u + kLiteralLengths[b] : 9u);
             literalBits_[b] =
@@ -230,8 +271,6 @@ private:
             for (std::size_t i = 0; i < kHashSize; ++i)
                 triple_[i] = triple_[i] > delta ? triple_[i] - delta : 0;
             for (std::size_t i = 0; i < kHashSize; ++i) head_[i] = head_[i] > delta ? head_[i] - delta : 0;
-            for (std::size_t i = 0; i < kChainSize; ++i)
-                chain_[i] = chain_[i] > delta ? chain_[i] - delta : 0;
             base_ -= delta;
         }
         return kHistory;
@@ -248,22 +287,36 @@ private:
     Previous insert(std::size_t p) {
         const std::uint32_t abs = static_cast<std::uint32_t>(p) + base_;
         Previous prev{0, 0, 0};
-        std::uint32_t bytes = window_[p] | (unsigned{window_[p + 1]} << 8u);
-        prev.pair = pair_[bytes];
-        pair_[bytes] = abs;
-        if (p + 2 < end_) {
-            bytes |= std::uint32_t{window_[p + 2]} << 16u;
-            const std::uint32_t h = (bytes * 2654435761u) >> (32u - kHashBits);
+        std::uint32_t bytes;
+        if (p + 4 <= end_) {
+            bytes = load32(window_ + p);
+            const std::uint32_t h = ((bytes & 0xFFFFFFu) * 2654435761u) >> (32u - kHashBits);
+            const std::uint32_t h4 = (bytes * 2246822519u) >> (32u - kHashBits);
+            prev.pair = pair_[bytes & 0xFFFFu];
             prev.triple = triple_[h];
+            prev.chain = head_[h4];
+            triples_[abs & (kChainSize - 1)] =
+                static_cast<std::uint16_t>(std::min<std::uint32_t>(abs - prev.triple, kNoGap));
+            pair_[bytes & 0xFFFFu] = abs;
             triple_[h] = abs;
-            if (p + 3 < end_) {
-                bytes |= std::uint32_t{window_[p + 3]} << 24u;
-                const std::uint32_t h4 = (bytes * 2246822519u) >> (32u - kHashBits);
-                prev.chain = head_[h4];
-                head_[h4] = abs;
+            head_[h4] = abs;
+        } else {
+            // The last bytes of the input: only the tables they fill.
+            bytes = window_[p] | (unsigned{window_[p + 1]} << 8u);
+            prev.pair = pair_[bytes];
+            pair_[bytes] = abs;
+            triples_[abs & (kChainSize - 1)] = kNoGap;
+            if (p + 2 < end_) {
+                bytes |= std::uint32_t{window_[p + 2]} << 16u;
+                const std::uint32_t h = (bytes * 2654435761u) >> (32u - kHashBits);
+                prev.triple = triple_[h];
+                triple_[h] = abs;
+                triples_[abs & (kChainSize - 1)] =
+                    static_cast<std::uint16_t>(std::min<std::uint32_t>(abs - prev.triple, kNoGap));
             }
         }
-        chain_[abs & (kChainSize - 1)] = prev.chain;
+        chain_[abs & (kChainSize - 1)] =
+            static_cast<std::uint16_t>(std::min<std::uint32_t>(abs - prev.chain, kNoGap));
         return prev;
     }
 
@@ -277,9 +330,7 @@ private:
         if (p + kPrefetch + 4 <= end_) {
             // The tables outgrow the first-level cache: ask early for the
             // entries of a position a few bytes ahead.
-            const unsigned char* ahead = window_ + p + kPrefetch;
-            const std::uint32_t bytes = ahead[0] | (unsigned{ahead[1]} << 8u) | (unsigned{ahead[2]} << 16u) |
-                                        (std::uint32_t{ahead[3]} << 24u);
+            const std::uint32_t bytes = load32(window_ + p + kPrefetch);
             __builtin_prefetch(&pair_[bytes & 0xFFFFu], 1);
             __builtin_prefetch(&triple_[((bytes & 0xFFFFFFu) * 2654435761u) >> (32u - kHashBits)], 1);
             __builtin_prefetch(&head_[(bytes * 2246822519u) >> (32u - kHashBits)], 1);
@@ -294,29 +345,79 @@ private:
         // The nearest 3-byte match (unless a hash collision hides it): every
         // longer match is at least as far back.
         std::uint32_t distance = abs - prev.triple;
-        if (distance <= dictSize_ && limit > kMinMatch) {
-            const unsigned length = matchLength(cur - distance, cur, 0, limit);
+        // Every position with the same 3 bytes has the same hash, and the
+        // latest is out of reach: so is any match of 3 or more.
+        if (distance > dictSize_) return 0;
+        if (limit > kMinMatch) {
+            // Where only length 3 is wanted, whether the 3 bytes repeat is enough.
+            unsigned length =
+                upTo3 && p + 4 <= end_
+                    ? (((load32(cur - distance) ^ load32(cur)) & 0xFFFFFFu) == 0 ? kMinMatch + 1 : 0)
+                    : matchLength(cur - distance, cur, 0, limit);
+            // Another 3-byte string with the same hash came later: the
+            // nearest match is further along the positions with that hash.
+            std::uint32_t q = prev.triple;
+            for (unsigned depth = kTripleDepth; length <= kMinMatch && depth != 0; --depth) {
+                q -= triples_[q & (kChainSize - 1)];
+                if (abs - q > dictSize_) break;
+                const unsigned l = matchLength(cur - (abs - q), cur, 0, limit);
+                if (l > kMinMatch) {
+                    distance = abs - q;
+                    length = l;
+                }
+            }
             if (length > best) {
                 best = length;
                 found[n++] = Match{length, distance};
             }
         }
         if (upTo3 && n != 0) return n;
+        // The walk follows the chain of the 4 bytes at `shift` into the
+        // current position: from the start, its first 4 bytes; once a match
+        // is known, the 4 bytes ending just past it (see nextByteChain).
         std::uint32_t candidate = prev.chain;
-        for (unsigned depth = kMaxChain; depth != 0 && best < limit; --depth) {
+        unsigned shift = 0;
+        unsigned depth = kMaxChain;
+        if (n != 0 && best >= 4) {
+            if (best >= limit || !nextByteChain(cur, abs, best, distance, &candidate, &shift, &depth))
+                return n;
+        }
+        for (; depth != 0; --depth) {
             distance = abs - candidate;
-            if (distance > dictSize_) break;  // also ends at 0: "no position"
+            if (distance > dictSize_) break;  // also ends at "no position"
             const unsigned char* old = cur - distance;
             if (old[best] == cur[best]) {
                 const unsigned length = matchLength(old, cur, 0, limit);
                 if (length > best) {
                     best = length;
                     found[n++] = Match{length, distance};
+                    if (best >= limit || !nextByteChain(cur, abs, best, distance, &candidate, &shift, &depth))
+                        break;
+                    continue;
                 }
             }
-            candidate = chain_[candidate & (kChainSize - 1)];
+            candidate -= chain_[(candidate + shift) & (kChainSize - 1)];
         }
         return n;
+    }
+
+    // A match longer than `best` repeats the 4 bytes ending with the byte
+    // after the best match so far, so it lies on their chain: points the walk
+    // at its first position beyond `distance`, or returns false when that
+    // chain has none in reach.
+    bool nextByteChain(const unsigned char* cur, std::uint32_t abs, unsigned best, std::uint32_t distance,
+                       std::uint32_t* candidate, unsigned* shift, unsigned* depth) const {
+        const unsigned k = best - 3u;
+        const std::uint32_t h4 = (load32(cur + k) * 2246822519u) >> (32u - kHashBits);
+        std::uint32_t c = head_[h4] - k;
+        while (abs - c <= distance && *depth > 1) {
+            c -= chain_[(c + k) & (kChainSize - 1)];
+            --*depth;
+        }
+        if (abs - c > dictSize_) return false;
+        *candidate = c;
+        *shift = k;
+        return true;
     }
 
     std::uint32_t distanceCost(unsigned length, std::uint32_t distance) const {
@@ -359,24 +460,21 @@ private:
 
                 const std::uint32_t here = cost_[j];
                 relax(j + 1, here + literalCost_[window_[i]], 1);
-                if (len2 != 0) {
-                    relax(j + 2, here + kLengthTokens[2].count + distanceCost(2, len2), 2u | (len2 << 10u));
-                }
+                // A missing length-2 match costs "infinity" instead of a branch.
+                const std::uint32_t len2Cost =
+                    here + kLengthTokens[2].count + kDistanceLengths[((len2 - 1u) >> 2u) & 63u] + 2u;
+                relax(j + 2, len2 != 0 ? len2Cost : kInfinity, 2u | (len2 << 10u));
                 if (n == 0 || reach <= kMinMatch) continue;
-                relaxShort(j, here, found, n, upTo3 ? std::min(reach, kMinMatch + 1) : reach);
-                if (!upTo3 && found[n - 1].length > kShortTop && reach > kShortTop) {
-                    unsigned length = kShortTop + 1;
-                    for (unsigned k = 0; k < n; ++k) {
-                        if (found[k].length < length) continue;
-                        const std::uint32_t distance = found[k].distance;
-                        const std::uint32_t withDistance = here + distanceCost(found[k].length, distance);
-                        const unsigned top = std::min(found[k].length, reach);
-                        for (; length <= top; ++length) {
-                            relax(j + length, withDistance + kLengthTokens[length].count,
-                                  length | (distance << 10u));
-                        }
-                    }
+                if (upTo3) {
+                    // Only length 3, from the nearest match.
+                    const std::uint32_t distance = found[0].distance;
+                    relax(j + kMinMatch + 1,
+                          here + kLengthTokens[kMinMatch + 1].count + distanceCost(kMinMatch + 1, distance),
+                          (kMinMatch + 1) | (distance << 10u));
+                    continue;
                 }
+                relaxShort(j, here, found, n, reach);
+                if (found[n - 1].length > kShortTop && reach > kShortTop) relaxLong(j, here, found, n, reach);
             }
             emitParsed(start, i - start);
             if (taken.length != 0) {
@@ -392,11 +490,13 @@ private:
         return pos;
     }
 
+    // Without a branch: whether a cost improves is as good as random.
     inline void relax(std::size_t j, std::uint32_t cost, std::uint32_t token) {
-        if (cost < cost_[j]) {
-            cost_[j] = cost;
-            link_[j] = token;
-        }
+        const std::uint32_t old = cost_[j];
+        const std::uint32_t oldToken = link_[j];
+        const bool better = cost < old;
+        cost_[j] = better ? cost : old;
+        link_[j] = better ? token : oldToken;
     }
 
     // Relaxes lengths 3 to kShortTop (those within reach that the matches
@@ -454,8 +554,47 @@ private:
 #endif
     }
 
+    // Relaxes lengths from kShortTop + 1 up to `reach` that the matches offer
+    // from block offset j, each from the nearest match reaching it; four
+    // lengths at a time where SSE2 is there.
+    inline void relaxLong(std::size_t j, std::uint32_t here, const Match* found, unsigned n, unsigned reach) {
+        unsigned length = kShortTop + 1;
+        for (unsigned k = 0; k < n; ++k) {
+            if (found[k].length < length) continue;
+            const std::uint32_t distance = found[k].distance;
+            const std::uint32_t withDistance = here + distanceCost(found[k].length, distance);
+            const unsigned top = std::min(found[k].length, reach);
+#if defined(__SSE2__)
+            const __m128i base = _mm_set1_epi32(static_cast<int>(withDistance));
+            const __m128i token = _mm_set1_epi32(static_cast<int>(distance << 10u));
+            const __m128i end = _mm_set1_epi32(static_cast<int>(top + 1));
+            for (; length <= top; length += 4) {
+                const __m128i lengths =
+                    _mm_add_epi32(_mm_set1_epi32(static_cast<int>(length)), _mm_setr_epi32(0, 1, 2, 3));
+                const __m128i cost = _mm_add_epi32(
+                    base, _mm_loadu_si128(reinterpret_cast<const __m128i*>(&kLengthCosts.bits[length])));
+                auto* costs = reinterpret_cast<__m128i*>(cost_ + j + length);
+                auto* links = reinterpret_cast<__m128i*>(link_ + j + length);
+                const __m128i old = _mm_loadu_si128(costs);
+                const __m128i better =
+                    _mm_and_si128(_mm_cmpgt_epi32(end, lengths), _mm_cmpgt_epi32(old, cost));
+                _mm_storeu_si128(costs,
+                                 _mm_or_si128(_mm_and_si128(better, cost), _mm_andnot_si128(better, old)));
+                _mm_storeu_si128(links, _mm_or_si128(_mm_and_si128(better, _mm_or_si128(lengths, token)),
+                                                     _mm_andnot_si128(better, _mm_loadu_si128(links))));
+            }
+            length = top + 1;
+#else
+            for (; length <= top; ++length) {
+                relax(j + length, withDistance + kLengthTokens[length].count, length | (distance << 10u));
+            }
+#endif
+        }
+    }
+
     // Emits the cheapest path to block offset `count`, found through link_.
-    // cost_ is no longer needed and holds the path's offsets, last first.
+    // cost_ is no longer needed and holds the path's offsets, last first;
+    // kFourLiterals marks an offset that ends four literals.
     void emitParsed(std::size_t start, std::size_t count) {
         std::size_t steps = 0;
         std::size_t j = count;
@@ -464,15 +603,31 @@ private:
             // on one another.
             if (j >= 4 && (((link_[j] & 1023u) ^ 1u) | ((link_[j - 1] & 1023u) ^ 1u) |
                            ((link_[j - 2] & 1023u) ^ 1u) | ((link_[j - 3] & 1023u) ^ 1u)) == 0) {
-                for (unsigned k = 0; k < 4; ++k) cost_[steps++] = static_cast<std::uint32_t>(j - k);
+                cost_[steps++] = static_cast<std::uint32_t>(j) | kFourLiterals;
                 j -= 4;
                 continue;
             }
             cost_[steps++] = static_cast<std::uint32_t>(j);
             j -= link_[j] & 1023u;
         }
+        // The bit writer's state stays in registers for the whole path.
+        BitWriter w{acc_, pending_, outPos_, out_};
         while (steps != 0) {
             j = cost_[--steps];
+            if (j & kFourLiterals) {
+                // Four literals make one put: their codes do not wait on the
+                // writer, and the writer advances once.
+                j &= ~std::size_t{kFourLiterals};
+                const unsigned char* bytes = window_ + start + j - 4;
+                const unsigned c0 = literalCount_[bytes[0]], c1 = literalCount_[bytes[1]];
+                const unsigned c2 = literalCount_[bytes[2]], c3 = literalCount_[bytes[3]];
+                const std::uint64_t four = std::uint64_t{literalBits_[bytes[0]]} |
+                                           (std::uint64_t{literalBits_[bytes[1]]} << c0) |
+                                           (std::uint64_t{literalBits_[bytes[2]]} << (c0 + c1)) |
+                                           (std::uint64_t{literalBits_[bytes[3]]} << (c0 + c1 + c2));
+                put(w, four, c0 + c1 + c2 + c3);
+                continue;
+            }
             const std::uint32_t token = link_[j];
             const unsigned length = token & 1023u;
             // Literal or match without a branch: which one comes next is
@@ -485,9 +640,12 @@ private:
             const LengthToken& lt = kLengthTokens[length];
             const std::uint32_t match =
                 lt.bits | ((c.bits | ((d & ((1u << low) - 1u)) << c.length)) << lt.count);
-            put(literal ? literalBits_[byte] : match,
+            put(w, literal ? literalBits_[byte] : match,
                 literal ? literalCount_[byte] : lt.count + c.length + low);
         }
+        acc_ = w.acc;
+        pending_ = w.pending;
+        outPos_ = w.pos;
     }
 
     void emitMatch(unsigned length, std::uint32_t distance) {
@@ -499,16 +657,39 @@ private:
             lt.count + c.length + low);
     }
 
-    // Appends `count` (at most 32) bits. Whole bytes go out at once; the
+    struct BitWriter {
+        std::uint64_t acc;
+        unsigned pending;
+        std::size_t pos;
+        unsigned char* out;
+    };
+
+    // Appends `count` (at most 56) bits. Whole bytes go out at once; the
     // 8-byte store may reach past them, which the next one overwrites.
+    void put(BitWriter& w, std::uint64_t bits, unsigned count) {
+        w.acc |= bits << w.pending;
+        w.pending += count;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        std::memcpy(w.out + w.pos, &w.acc, 8);
+#else
+        for (int k = 0; k < 8; ++k) w.out[w.pos + k] = static_cast<unsigned char>(w.acc >> (8 * k));
+#endif
+        w.pos += w.pending >> 3u;
+        w.acc >>= w.pending & ~7u;
+        w.pending &= 7u;
+        if (w.pos >= kOutFlush) {
+            outPos_ = w.pos;
+            flushOut();
+            w.pos = 0;
+        }
+    }
+
     void put(std::uint32_t bits, unsigned count) {
-        acc_ |= std::uint64_t{bits} << pending_;
-        pending_ += count;
-        for (int k = 0; k < 8; ++k) out_[outPos_ + k] = static_cast<unsigned char>(acc_ >> (8 * k));
-        outPos_ += pending_ >> 3u;
-        acc_ >>= pending_ & ~7u;
-        pending_ &= 7u;
-        if (outPos_ >= kOutFlush) flushOut();
+        BitWriter w{acc_, pending_, outPos_, out_};
+        put(w, bits, count);
+        acc_ = w.acc;
+        pending_ = w.pending;
+        outPos_ = w.pos;
     }
 
     void flushOut() {
@@ -523,7 +704,8 @@ private:
     std::uint32_t* pair_;
     std::uint32_t* triple_;
     std::uint32_t* head_;
-    std::uint32_t* chain_;
+    std::uint16_t* chain_;
+    std::uint16_t* triples_;
     std::uint32_t* cost_;
     std::uint32_t* link_;
     unsigned char* window_;
