@@ -272,6 +272,7 @@ private:
                 triple_[i] = triple_[i] > delta ? triple_[i] - delta : 0;
             for (std::size_t i = 0; i < kHashSize; ++i) head_[i] = head_[i] > delta ? head_[i] - delta : 0;
             base_ -= delta;
+            first_ = first_ > delta ? first_ - delta : 0;
         }
         return kHistory;
     }
@@ -340,6 +341,11 @@ private:
         if (limit < kMinMatch) return 0;
         if (abs - prev.pair <= kMaxLen2Distance) *len2 = abs - prev.pair;
         const unsigned char* cur = window_ + p;
+        // The farthest distance a match may have: the dictionary, and never
+        // before the first byte of the input. The tables cannot hold such a
+        // position, but a walk on the chain of bytes further into the match
+        // can step back past it.
+        const std::uint32_t farthest = std::min(dictSize_, abs - first_);
         unsigned best = kMinMatch;
         unsigned n = 0;
         // The nearest 3-byte match (unless a hash collision hides it): every
@@ -347,7 +353,7 @@ private:
         std::uint32_t distance = abs - prev.triple;
         // Every position with the same 3 bytes has the same hash, and the
         // latest is out of reach: so is any match of 3 or more.
-        if (distance > dictSize_) return 0;
+        if (distance > farthest) return 0;
         if (limit > kMinMatch) {
             // Where only length 3 is wanted, whether the 3 bytes repeat is enough.
             unsigned length =
@@ -359,7 +365,7 @@ private:
             std::uint32_t q = prev.triple;
             for (unsigned depth = kTripleDepth; length <= kMinMatch && depth != 0; --depth) {
                 q -= triples_[q & (kChainSize - 1)];
-                if (abs - q > dictSize_) break;
+                if (abs - q > farthest) break;
                 const unsigned l = matchLength(cur - (abs - q), cur, 0, limit);
                 if (l > kMinMatch) {
                     distance = abs - q;
@@ -379,19 +385,19 @@ private:
         unsigned shift = 0;
         unsigned depth = kMaxChain;
         if (n != 0 && best >= 4) {
-            if (best >= limit || !nextByteChain(cur, abs, best, distance, &candidate, &shift, &depth))
+            if (best >= limit || !nextByteChain(cur, abs, best, distance, farthest, &candidate, &shift, &depth))
                 return n;
         }
         for (; depth != 0; --depth) {
             distance = abs - candidate;
-            if (distance > dictSize_) break;  // also ends at "no position"
+            if (distance > farthest) break;  // also ends at "no position"
             const unsigned char* old = cur - distance;
             if (old[best] == cur[best]) {
                 const unsigned length = matchLength(old, cur, 0, limit);
                 if (length > best) {
                     best = length;
                     found[n++] = Match{length, distance};
-                    if (best >= limit || !nextByteChain(cur, abs, best, distance, &candidate, &shift, &depth))
+                    if (best >= limit || !nextByteChain(cur, abs, best, distance, farthest, &candidate, &shift, &depth))
                         break;
                     continue;
                 }
@@ -406,7 +412,8 @@ private:
     // at its first position beyond `distance`, or returns false when that
     // chain has none in reach.
     bool nextByteChain(const unsigned char* cur, std::uint32_t abs, unsigned best, std::uint32_t distance,
-                       std::uint32_t* candidate, unsigned* shift, unsigned* depth) const {
+                       std::uint32_t farthest, std::uint32_t* candidate, unsigned* shift,
+                       unsigned* depth) const {
         const unsigned k = best - 3u;
         const std::uint32_t h4 = (load32(cur + k) * 2246822519u) >> (32u - kHashBits);
         std::uint32_t c = head_[h4] - k;
@@ -414,7 +421,7 @@ private:
             c -= chain_[(c + k) & (kChainSize - 1)];
             --*depth;
         }
-        if (abs - c > dictSize_) return false;
+        if (abs - c > farthest) return false;
         *candidate = c;
         *shift = k;
         return true;
@@ -718,6 +725,9 @@ private:
     std::uint8_t literalCount_[256];
     std::size_t end_ = 0;
     std::uint32_t base_ = 0;
+    // Absolute position of the first byte of the input: no match reaches
+    // before it, whatever the history part of the window still holds.
+    std::uint32_t first_ = kPosStart;
     bool eof_ = false;
     bool misbehaved_ = false;
     std::uint64_t acc_ = 0;

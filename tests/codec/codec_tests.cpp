@@ -484,5 +484,31 @@ TEST(RoundTrips, ImplodeGivesTheSameBytesWhateverTheWorkAreaHeld) {
                 }
 }
 
+// Inputs whose later bytes repeat bytes from the very start, so that a match
+// search could follow them back past the first byte, into whatever the work
+// area held: whatever it held, the output is the same and decodes back.
+TEST(RoundTrips, ImplodeNeverReachesBeforeTheFirstByte) {
+    const std::string inputs[] = {
+        "BCDEABCDxABCDEFGHIJ",
+        "CDEFGHABCDEFxABCDEFGHIJKLMNOP",
+        "BCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcdefghijkABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcdefghijk",
+        "EFGH" + std::string(3, 'D') + "ABCDEFGHIJK" + "ABCDEFGHIJKLMN",
+    };
+    auto work = std::make_unique<char[]>(kImplodeWorkSize);
+    for (const std::string& s : inputs) {
+        const Bytes input(s.begin(), s.end());
+        for (unsigned mode : {kBinary, kAscii}) {
+            const Bytes fresh = implodeBuffer(input.data(), input.size(), mode, 1024);
+            for (int fill = 0; fill < 256; ++fill) {
+                std::memset(work.get(), fill, kImplodeWorkSize);
+                ChunkedIo io(input);
+                unsigned t = mode, d = 1024;
+                ASSERT_EQ(implode(ChunkedIo::read, ChunkedIo::write, work.get(), &io, &t, &d), 0u);
+                ASSERT_EQ(io.out, fresh) << s << ", work area filled with " << fill;
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace ssi::codec
