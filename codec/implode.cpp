@@ -37,7 +37,8 @@
 // bytes (from the latest position holding them, past the distance reached),
 // which holds every position that can still do better and few others, and
 // ends as soon as that chain has nothing in reach. The window is only 4 KiB,
-// so a walk of up to 256 entries is close to exhaustive. When a match of
+// so a walk of up to 128 entries is close to exhaustive (256 saved up to 7
+// bytes on 50 KiB of text and cost 5 to 10% of the speed). When a match of
 // kNiceLength (40) or more appears, the parse up to there is emitted and that
 // match is taken whole; this keeps long matches fast for a few bytes on the
 // corpus, fewer than the hash-collision chain above wins back.
@@ -94,7 +95,7 @@ constexpr unsigned kShortTop = kMinMatch + 8;  // lengths 3..10 are relaxed toge
 
 // Search effort: chain entries visited per position, and the length from
 // which a match is taken without further parsing.
-constexpr unsigned kMaxChain = 256;
+constexpr unsigned kMaxChain = 128;
 constexpr unsigned kNiceLength = 40;
 constexpr unsigned kTripleDepth = 16;                 // positions tried past a 3-byte hash collision
 constexpr std::size_t kPrefetch = 8;                  // how far ahead table entries are fetched
