@@ -147,18 +147,6 @@ bool fetch(BitReader& r) {
     return true;
 }
 
-inline std::uint64_t load64(const unsigned char* p) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    std::uint64_t v;
-    std::memcpy(&v, p, 8);
-    return v;
-#else
-    std::uint64_t v = 0;
-    for (int k = 7; k >= 0; --k) v = (v << 8u) | p[k];
-    return v;
-#endif
-}
-
 // Buffers at least 56 bits (real or padding), byte by byte, reading more input
 // as the buffer runs out. Any bits above `count` repeat bytes still to be
 // buffered (see decode()), so ORing those bytes in changes nothing, and once
@@ -240,7 +228,7 @@ unsigned int decode(BitReader& r, Window& w, unsigned dictBits) {
             // Whole bytes only: the load lands at `count`, and of its bytes the
             // ones that do not fit whole stay unbuffered (they are loaded
             // again next time, the same bits in the same places).
-            bits |= load64(next) << count;
+            bits |= loadLittleEndian<std::uint64_t>(next) << count;
             next += (63 - count) >> 3;
             count |= 56;
         } else {

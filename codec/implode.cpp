@@ -167,13 +167,7 @@ struct Match {
 
 // Four bytes, the first in the lowest bits.
 inline std::uint32_t load32(const unsigned char* p) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    std::uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-#else
-    return p[0] | (unsigned{p[1]} << 8u) | (unsigned{p[2]} << 16u) | (std::uint32_t{p[3]} << 24u);
-#endif
+    return loadLittleEndian<std::uint32_t>(p);
 }
 
 inline unsigned matchLength(const unsigned char* a, const unsigned char* b, unsigned n, unsigned limit) {

@@ -12,6 +12,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace ssi::codec::detail {
 
@@ -104,5 +105,20 @@ constexpr auto kDistanceCodes = canonicalCodes(kDistanceLengths);
 constexpr unsigned kMaxLiteralCodeBits = 13;
 constexpr unsigned kMaxLengthCodeBits = 7;
 constexpr unsigned kMaxDistanceCodeBits = 8;
+
+// Reads an unsigned integer of sizeof(T) bytes stored least significant byte
+// first, from any alignment: the bit streams of the format are in that order.
+template <typename T>
+inline T loadLittleEndian(const unsigned char* p) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+#else
+    T v = 0;
+    for (std::size_t k = sizeof(T); k-- > 0;) v = static_cast<T>((v << 8u) | p[k]);
+    return v;
+#endif
+}
 
 }  // namespace ssi::codec::detail
