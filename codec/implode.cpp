@@ -14,10 +14,11 @@
 // offset j + 1 is already reached as cheaply as j, a match from j that ends
 // beyond j + 3 is no better than the rest of the same match taken from j + 1
 // (same distance, one byte shorter). From such an offset only lengths up to 3
-// are tried: whether the nearest 3-byte candidate repeats is checked, and the
-// chain is not walked. This holds exactly when the finder sees every match;
-// with its walk bounded it may rarely miss that rest, which the corpus sizes
-// keep in check.
+// are wanted: whether the nearest 3-byte candidate repeats is checked (past
+// hash collisions too), and only when none does is the chain walked for
+// longer ones. This holds exactly when the finder sees every match; with its
+// walk bounded it may rarely miss that rest, which the corpus sizes keep in
+// check.
 //
 // Relaxing lengths 3 to 10 from a position is done for all eight at once with
 // SSE2 where the compiler offers it (x86-64), without branches; whether a cost
@@ -37,11 +38,10 @@
 // bytes (from the latest position holding them, past the distance reached),
 // which holds every position that can still do better and few others, and
 // ends as soon as that chain has nothing in reach. The window is only 4 KiB,
-// so a walk of up to 128 entries is close to exhaustive (256 saved up to 7
-// bytes on 50 KiB of text and cost 5 to 10% of the speed). When a match of
+// so a walk of up to 128 entries is close to exhaustive. When a match of
 // kNiceLength (40) or more appears, the parse up to there is emitted and that
-// match is taken whole; this keeps long matches fast for a few bytes on the
-// corpus, fewer than the hash-collision chain above wins back.
+// match is taken whole, which keeps long matches fast. Both bounds trade a
+// few bytes for speed; `make bench` shows the sizes and speeds they give.
 //
 // Work area (aligned to 8 inside the caller's buffer):
 //   pair   65,536 x u32   latest absolute position of each byte pair
@@ -61,7 +61,10 @@
 
 #include <algorithm>
 #include <cstring>
-#if defined(__SSE2__)
+// SSE2 where the compiler offers it, unless the portable code is asked for
+// (the 32-bit Windows build has no SSE2; tests build both).
+#if defined(__SSE2__) && !defined(SSI_CODEC_PORTABLE)
+#define SSI_IMPLODE_SSE2 1
 #include <emmintrin.h>
 #endif
 
@@ -81,11 +84,13 @@ constexpr unsigned kHashBits = 15;
 constexpr std::size_t kHashSize = std::size_t{1} << kHashBits;  // for 3-byte and for 4-byte hashes
 constexpr std::size_t kChainSize = 2 * kMaxDistance;            // a slot is not reused while reachable
 // A chain entry is the gap back to the previous position with the same 4-byte
-// hash; gaps beyond any distance are kept as this one.
+// (or, in the second chain, 3-byte) hash; gaps beyond any distance are kept
+// as this one.
 constexpr std::uint32_t kNoGap = 0xFFFF;
 constexpr std::size_t kOutFlush = 4096;
 constexpr std::uint32_t kPosStart = 2 * kMaxDistance;
 constexpr std::uint32_t kRebaseAt = 0x80000000u;
+constexpr std::uint32_t kMinRebaseAt = 8 * kChainSize;  // lowest a test may ask for
 // Costs compare as signed 32-bit numbers (SSE2 has no unsigned compare).
 constexpr std::uint32_t kInfinity = 0x7FFFFFFFu;
 // Distance cost of a length no match offers: a cost built on it loses to any
@@ -186,7 +191,8 @@ inline unsigned matchLength(const unsigned char* a, const unsigned char* b, unsi
 
 class Encoder {
 public:
-    Encoder(ReadFn read, WriteFn write, void* param, unsigned char* area, unsigned mode, unsigned dictBits)
+    Encoder(ReadFn read, WriteFn write, void* param, unsigned char* area, unsigned mode, unsigned dictBits,
+            std::uint32_t rebaseAt)
         : read_(read),
           write_(write),
           param_(param),
@@ -201,7 +207,8 @@ public:
           out_(area + kOutOffset),
           mode_(mode),
           dictBits_(dictBits),
-          dictSize_(1u << (dictBits + 6u)) {
+          dictSize_(1u << (dictBits + 6u)),
+          rebaseAt_(rebaseAt) {
         // Nothing from an earlier call may influence this one.
         std::memset(pair_, 0, kPairSize * 4);
         std::memset(triple_, 0, kHashSize * 4);
@@ -260,8 +267,11 @@ private:
         std::memmove(window_, window_ + shift, end_ - shift);
         end_ -= shift;
         base_ += static_cast<std::uint32_t>(shift);
-        if (base_ >= kRebaseAt) {
-            const std::uint32_t delta = base_ - (kPosStart - static_cast<std::uint32_t>(kHistory));
+        if (base_ >= rebaseAt_) {
+            // A multiple of the chain size, so that every position keeps its
+            // chain slots.
+            const std::uint32_t delta =
+                (base_ - (kPosStart - static_cast<std::uint32_t>(kHistory))) & ~std::uint32_t{kChainSize - 1};
             for (std::size_t i = 0; i < kPairSize; ++i) pair_[i] = pair_[i] > delta ? pair_[i] - delta : 0;
             for (std::size_t i = 0; i < kHashSize; ++i)
                 triple_[i] = triple_[i] > delta ? triple_[i] - delta : 0;
@@ -318,8 +328,8 @@ private:
 
     // Inserts p and lists its matches of length >= 3 with strictly increasing
     // length and distance; *len2 gets the nearest length-2 distance, or 0.
-    // With `upTo3`, only lengths up to 3 are wanted: once the nearest 3-byte
-    // match is known the chain is not walked.
+    // With `upTo3`, only lengths up to 3 are wanted: once a 3-byte match is
+    // known the chain is not walked.
     unsigned findMatches(std::size_t p, unsigned limit, Match* found, std::uint32_t* len2, bool upTo3) {
         *len2 = 0;
         if (p + 1 >= end_) return 0;
@@ -505,7 +515,7 @@ private:
     // offer) from block offset j: all at once where SSE2 is there.
     inline void relaxShort(std::size_t j, std::uint32_t here, const Match* found, unsigned n,
                            unsigned reach) {
-#if defined(__SSE2__)
+#if defined(SSI_IMPLODE_SSE2)
         const __m128i lengthsLow = _mm_setr_epi32(3, 4, 5, 6);
         const __m128i lengthsHigh = _mm_setr_epi32(7, 8, 9, 10);
         __m128i costLow = _mm_set1_epi32(static_cast<int>(kUnreachable)), costHigh = costLow;
@@ -566,7 +576,7 @@ private:
             const std::uint32_t distance = found[k].distance;
             const std::uint32_t withDistance = here + distanceCost(found[k].length, distance);
             const unsigned top = std::min(found[k].length, reach);
-#if defined(__SSE2__)
+#if defined(SSI_IMPLODE_SSE2)
             const __m128i base = _mm_set1_epi32(static_cast<int>(withDistance));
             const __m128i token = _mm_set1_epi32(static_cast<int>(distance << 10u));
             const __m128i end = _mm_set1_epi32(static_cast<int>(top + 1));
@@ -715,6 +725,7 @@ private:
     unsigned mode_;
     unsigned dictBits_;
     std::uint32_t dictSize_;
+    std::uint32_t rebaseAt_;  // base_ from which absolute positions are brought down
     std::uint8_t literalCost_[256];
     std::uint16_t literalBits_[256];  // literal token with its flag bit
     std::uint8_t literalCount_[256];
@@ -732,8 +743,8 @@ private:
 
 }  // namespace
 
-unsigned int implode(ReadFn read, WriteFn write, char* work, void* param, unsigned int* type,
-                     unsigned int* dsize) {
+unsigned int detail::implodeRebasingAt(std::uint32_t rebaseAt, ReadFn read, WriteFn write, char* work,
+                                       void* param, unsigned int* type, unsigned int* dsize) {
     if (read == nullptr || write == nullptr || work == nullptr || type == nullptr || dsize == nullptr) {
         return kAbort;
     }
@@ -754,8 +765,13 @@ unsigned int implode(ReadFn read, WriteFn write, char* work, void* param, unsign
     if (*type != kBinary && *type != kAscii) return kInvalidMode;
     const auto address = reinterpret_cast<std::uintptr_t>(work);
     auto* area = reinterpret_cast<unsigned char*>(work) + ((8u - (address & 7u)) & 7u);
-    Encoder encoder(read, write, param, area, *type, dictBits);
+    Encoder encoder(read, write, param, area, *type, dictBits, std::max(rebaseAt, kMinRebaseAt));
     return encoder.run();
+}
+
+unsigned int implode(ReadFn read, WriteFn write, char* work, void* param, unsigned int* type,
+                     unsigned int* dsize) {
+    return detail::implodeRebasingAt(kRebaseAt, read, write, work, param, type, dsize);
 }
 
 }  // namespace ssi::codec

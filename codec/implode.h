@@ -61,6 +61,15 @@ constexpr std::size_t kImplodeWorkSize = 712848;
 unsigned int implode(ReadFn read, WriteFn write, char* work, void* param, unsigned int* type,
                      unsigned int* dsize);
 
+namespace detail {
+// implode() with its absolute positions brought down once they pass
+// `rebaseAt` (at least 65,536) instead of 2^31, so that tests can reach
+// that step with inputs of a few hundred kilobytes. The output must be the
+// same as implode()'s.
+unsigned int implodeRebasingAt(std::uint32_t rebaseAt, ReadFn read, WriteFn write, char* work, void* param,
+                               unsigned int* type, unsigned int* dsize);
+}  // namespace detail
+
 // Expands one stream. Everything decoded before an error has been written.
 // Returns kOk, kInvalidMode, kInvalidDictSize, kBadData or kAbort.
 unsigned int explode(ReadFn read, WriteFn write, char* work, void* param);

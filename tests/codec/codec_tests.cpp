@@ -510,5 +510,49 @@ TEST(RoundTrips, ImplodeNeverReachesBeforeTheFirstByte) {
     }
 }
 
+// Absolute positions are brought down once they pass 2^31; the same step,
+// taken every 64 KiB here, gives exactly the stream that no step gives.
+TEST(RoundTrips, RebasingPositionsLeavesTheStreamAsItIs) {
+    Bytes input;
+    while (input.size() < 400000)
+        for (const char* name : {"text", "mixed", "executable"}) {
+            const Bytes& file = test::corpusFile(name);
+            input.insert(input.end(), file.begin(), file.end());
+        }
+    auto work = std::make_unique<char[]>(kImplodeWorkSize);
+    for (unsigned mode : {kBinary, kAscii})
+        for (unsigned dsize : {1024u, 2048u, 4096u}) {
+            ChunkedIo io(input, 5000);
+            unsigned t = mode, d = dsize;
+            ASSERT_EQ(detail::implodeRebasingAt(0x10000, ChunkedIo::read, ChunkedIo::write, work.get(), &io, &t, &d),
+                      0u);
+            EXPECT_TRUE(io.out == implodeBuffer(input.data(), input.size(), mode, dsize))
+                << "mode " << mode << " dictionary " << dsize;
+        }
+}
+
+// A repeat exactly one dictionary back is used; one byte further it is out of
+// reach and must not be (the stream would not decode).
+TEST(RoundTrips, RepeatsReachExactlyTheDictionary) {
+    for (unsigned dsize : {1024u, 2048u, 4096u})
+        for (std::size_t gap : {std::size_t{dsize}, std::size_t{dsize} + 1})
+            for (unsigned mode : {kBinary, kAscii}) {
+                const Bytes block = test::randomBytes(gap, 11);
+                Bytes input = block;
+                input.insert(input.end(), block.begin(), block.begin() + 600);
+                const std::size_t alone = implodeBuffer(block.data(), block.size(), mode, dsize).size();
+                const Bytes packed = implodeBuffer(input.data(), input.size(), mode, dsize);
+                Bytes back;
+                SCOPED_TRACE(testing::Message() << "dictionary " << dsize << ", gap " << gap << ", mode " << mode);
+                EXPECT_EQ(explodeBuffer(packed.data(), packed.size(), back), 0);
+                EXPECT_TRUE(back == input);
+                if (gap == dsize) {
+                    EXPECT_LT(packed.size(), alone + 20);
+                } else {
+                    EXPECT_GT(packed.size(), alone + 500);
+                }
+            }
+}
+
 }  // namespace
 }  // namespace ssi::codec
