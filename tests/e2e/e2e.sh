@@ -33,14 +33,20 @@ mkdir -p "$E2E_DIR"
 
 field() { sed -n "s/^$2 //p" "$1" | head -n1; }
 
+# A Wine program's output, written to OUT.raw, into OUT without carriage
+# returns, and shown indented.
+keep_output() {
+    tr -d '\r' <"$1.raw" >"$1"
+    rm -f "$1.raw"
+    sed 's/^/    /' "$1"
+}
+
 drv() {
     local out="$1"
     shift
     timeout 300 "$WINE" "$BIN/uidriver.exe" "$@" >"$out.raw" 2>/dev/null
     local rc=$?
-    tr -d '\r' <"$out.raw" >"$out"
-    rm -f "$out.raw"
-    sed 's/^/    /' "$out"
+    keep_output "$out"
     return $rc
 }
 
@@ -113,21 +119,16 @@ e2e_finish() {
         sleep 0.1
     done
     if kill -0 "$E2E_PID" 2>/dev/null; then
-        echo "FAIL: the installer did not end within 120 s"
-        failures=$((failures + 1))
+        fail "the installer did not end within 120 s"
         kill "$E2E_PID" 2>/dev/null
     fi
     wait "$E2E_PID" 2>/dev/null
-    tr -d '\r' <"$out.raw" >"$out"
-    rm -f "$out.raw"
-    sed 's/^/    /' "$out"
+    keep_output "$out"
 }
 
 e2e_state() {
     timeout 120 "$WINE" "$BIN/e2e_helper.exe" state "Night Sky" >"$1.raw" 2>/dev/null
-    tr -d '\r' <"$1.raw" >"$1"
-    rm -f "$1.raw"
-    sed 's/^/    /' "$1"
+    keep_output "$1"
 }
 
 scratch_folders() { find "$WINEPREFIX/drive_c" -maxdepth 7 -type d -name 'QDX*' 2>/dev/null; }
