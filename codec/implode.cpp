@@ -218,7 +218,6 @@ public:
             literalCost_[b] = static_cast<std::uint8_t>(mode == kAscii ? 1u + kLiteralLengths[b] : 9u);
             literalBits_[b] =
                 static_cast<std::uint16_t>(mode == kAscii ? kLiteralCodes[b].bits << 1u : b << 1u);
-            literalCount_[b] = literalCost_[b];
         }
     }
 
@@ -631,8 +630,8 @@ private:
                 // writer, and the writer advances once.
                 j &= ~std::size_t{kFourLiterals};
                 const unsigned char* bytes = window_ + start + j - 4;
-                const unsigned c0 = literalCount_[bytes[0]], c1 = literalCount_[bytes[1]];
-                const unsigned c2 = literalCount_[bytes[2]], c3 = literalCount_[bytes[3]];
+                const unsigned c0 = literalCost_[bytes[0]], c1 = literalCost_[bytes[1]];
+                const unsigned c2 = literalCost_[bytes[2]], c3 = literalCost_[bytes[3]];
                 const std::uint64_t four = std::uint64_t{literalBits_[bytes[0]]} |
                                            (std::uint64_t{literalBits_[bytes[1]]} << c0) |
                                            (std::uint64_t{literalBits_[bytes[2]]} << (c0 + c1)) |
@@ -653,7 +652,7 @@ private:
             const std::uint32_t match =
                 lt.bits | ((c.bits | ((d & ((1u << low) - 1u)) << c.length)) << lt.count);
             put(w, literal ? literalBits_[byte] : match,
-                literal ? literalCount_[byte] : lt.count + c.length + low);
+                literal ? literalCost_[byte] : lt.count + c.length + low);
         }
         acc_ = w.acc;
         pending_ = w.pending;
@@ -726,9 +725,8 @@ private:
     unsigned dictBits_;
     std::uint32_t dictSize_;
     std::uint32_t rebaseAt_;  // base_ from which absolute positions are brought down
-    std::uint8_t literalCost_[256];
+    std::uint8_t literalCost_[256];   // bits of the literal token with its flag bit
     std::uint16_t literalBits_[256];  // literal token with its flag bit
-    std::uint8_t literalCount_[256];
     std::size_t end_ = 0;
     std::uint32_t base_ = 0;
     // Absolute position of the first byte of the input: no match reaches
