@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "app/installer_unl.h"
+#include "app/run_installer.h"
 #include "platform/win32/win32_os.h"
 
 // The runtime's default handler for an uncaught exception writes the

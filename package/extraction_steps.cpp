@@ -1,7 +1,7 @@
 // The fixed roles of the package slots: each extraction step of the
 // initialisation and the installation extracts one fixed slot (or a fixed run)
 // through extractEntry.
-#include "core/logFile.h"
+#include "core/trace.h"
 #include "package/installer_package.h"
 
 namespace ssi {

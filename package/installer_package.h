@@ -9,11 +9,11 @@
 
 #include "core/result_codes.h"
 #include "core/roles.h"
-#include "package/dataStructures_shared.h"
+#include "package/package_format.h"
 #include "package/slot_extraction.h"
 #include "platform/os.h"
 #include "platform/reporter.h"
-#include "saver/KVR_FileUtils.h"
+#include "platform/file_utils.h"
 
 namespace ssi {
 

@@ -1,5 +1,5 @@
 // The installer copy, the package header and the paths derived from it.
-#include "core/logFile.h"
+#include "core/trace.h"
 #include "core/strings.h"
 #include "package/installer_package.h"
 

@@ -1,6 +1,6 @@
 #include "package/package_layout.h"
 
-#include "saver/KVR_FileUtils.h"
+#include "platform/file_utils.h"
 
 #include <cstring>
 

@@ -21,7 +21,7 @@
 
 #include "core/result_codes.h"
 #include "core/roles.h"
-#include "package/dataStructures_shared.h"
+#include "package/package_format.h"
 
 namespace ssi {
 

@@ -1,8 +1,8 @@
 // The screen saver data file's fixed-layout records, read and written
-// explicitly little-endian (see package/dataStructures_shared.h).
+// explicitly little-endian (see package/package_format.h).
 #include <cstring>
 
-#include "package/dataStructures_shared.h"
+#include "package/package_format.h"
 
 namespace ssi {
 

@@ -28,9 +28,9 @@
 #include "core/buffer.h"
 #include "core/strings.h"
 #include "package/package_layout.h"
-#include "package/pk_stuff.h"
-#include "saver/KVR_FileUtils.h"
-#include "core/logFile.h"
+#include "package/codec_library.h"
+#include "platform/file_utils.h"
+#include "core/trace.h"
 
 namespace ssi {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/result_codes.h"
-#include "package/dataStructures_shared.h"
+#include "package/package_format.h"
 #include "platform/os.h"
 #include "platform/reporter.h"
 

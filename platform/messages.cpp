@@ -1,7 +1,7 @@
 #include "platform/messages.h"
 
 #include "core/strings.h"
-#include "core/logFile.h"
+#include "core/trace.h"
 #include "platform/reporter.h"
 
 namespace ssi {

@@ -1,8 +1,8 @@
 #include "saver/replaced_saver.h"
 
-#include "core/logFile.h"
-#include "saver/KVR_FileUtils.h"
-#include "saver/KVR_RegistryUtils.h"
+#include "core/trace.h"
+#include "platform/file_utils.h"
+#include "saver/uninstall_entry.h"
 #include "saver/saver_activation.h"
 
 namespace ssi {

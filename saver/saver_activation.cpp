@@ -1,10 +1,10 @@
 #include "saver/saver_activation.h"
 
-#include "core/logFile.h"
+#include "core/trace.h"
 #include "core/names.h"
 #include "core/strings.h"
-#include "saver/KVR_FileUtils.h"
-#include "saver/KVR_RegistryUtils.h"
+#include "platform/file_utils.h"
+#include "saver/uninstall_entry.h"
 
 namespace ssi {
 

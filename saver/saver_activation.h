@@ -10,7 +10,7 @@
 
 #include "core/result_codes.h"
 #include "platform/os.h"
-#include "saver/KVR_FileUtils.h"
+#include "platform/file_utils.h"
 #include "saver/replaced_saver.h"
 
 namespace ssi {

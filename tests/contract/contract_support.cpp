@@ -1,6 +1,6 @@
 #include "tests/contract/contract_support.h"
 
-#include "saver/KVR_FileUtils.h"
+#include "platform/file_utils.h"
 
 namespace ssi::contract {
 

@@ -1,7 +1,7 @@
 // The saver's file utilities over the seam: forced and retried deletion of
 // files that are read-only or held by another process, scratch folders, tree
 // deletion, forced copies, folder paths, version numbers and block reads.
-#include "saver/KVR_FileUtils.h"
+#include "platform/file_utils.h"
 #include "tests/contract/contract_support.h"
 
 namespace ssi::contract {

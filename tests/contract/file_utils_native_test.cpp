@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/fake/fake_os.h"
-#include "saver/KVR_FileUtils.h"
+#include "platform/file_utils.h"
 
 namespace ssi {
 namespace {

@@ -1,6 +1,6 @@
 // Profile (".ini") files: values written and read back, what is missing, the
 // file's own text, and where a file named without a folder lives.
-#include "saver/KVR_FileUtils.h"
+#include "platform/file_utils.h"
 #include "tests/contract/contract_support.h"
 
 namespace ssi::contract {

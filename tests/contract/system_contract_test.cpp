@@ -1,5 +1,5 @@
 // System facts, the environment, error texts and libraries.
-#include "saver/KVR_FileUtils.h"
+#include "platform/file_utils.h"
 #include "tests/contract/contract_support.h"
 
 namespace ssi::contract {

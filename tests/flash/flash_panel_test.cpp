@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/fInstall.h"
+#include "app/installer_window.h"
 #include "platform/fake/fake_os.h"
 #include "tests/support/fake_player.h"
 #include "tests/support/swf_movies.h"

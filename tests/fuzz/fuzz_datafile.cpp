@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "package/dataFunctions_shared.h"
-#include "saver/KVR_FileUtils.h"
+#include "package/data_file.h"
+#include "platform/file_utils.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace {

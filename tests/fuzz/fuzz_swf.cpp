@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "flash/FlashPanel_swf.h"
+#include "flash/swf_movie.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace {

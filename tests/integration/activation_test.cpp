@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/fake/fake_os.h"
-#include "saver/KVR_RegistryUtils.h"
+#include "saver/uninstall_entry.h"
 #include "saver/saver_activation.h"
 
 using namespace ssi;

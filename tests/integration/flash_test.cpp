@@ -3,7 +3,7 @@
 // old control files, and starting the carried installer.
 #include <gtest/gtest.h>
 
-#include "flash/KVR_FlashUtils.h"
+#include "flash/player_detection.h"
 #include "platform/fake/fake_os.h"
 
 using namespace ssi;

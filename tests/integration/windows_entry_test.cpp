@@ -3,10 +3,11 @@
 // command's form per Windows, and the rule by which it is removed again.
 #include <gtest/gtest.h>
 
-#include "flash/KVR_FlashUtils.h"
+#include "flash/player_detection.h"
 #include "platform/fake/fake_os.h"
-#include "saver/KVR_RegistryUtils.h"
-#include "saver/KVR_StringUtils.h"
+#include "saver/uninstall_entry.h"
+#include "saver/windows_version.h"
+#include "saver/saver_names.h"
 
 using namespace ssi;
 

@@ -14,9 +14,10 @@
 
 #include <cstring>
 
-#include "flash/KVR_FlashUtils.h"
+#include "flash/player_detection.h"
 #include "platform/win32/win32_os.h"
-#include "saver/KVR_RegistryUtils.h"
+#include "saver/uninstall_entry.h"
+#include "saver/windows_version.h"
 #include "saver/saver_activation.h"
 #include "tests/wine/wine_test_support.h"
 

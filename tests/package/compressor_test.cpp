@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "codec/implode.h"
-#include "package/pk_stuff.h"
+#include "package/codec_library.h"
 #include "platform/fake/fake_os.h"
 #include "tests/support/codec_library.h"
 

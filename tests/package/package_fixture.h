@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "package/dataFunctions_shared.h"
+#include "package/data_file.h"
 #include "package/installer_package.h"
 #include "package/package_layout.h"
 #include "tests/package/test_pattern.h"

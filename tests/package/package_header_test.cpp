@@ -1,6 +1,6 @@
 // The header record's byte layout, and the installer copy and header load
 // over the test double.
-#include "app/fInstall.h"
+#include "app/installer_window.h"
 #include "tests/package/package_fixture.h"
 
 using namespace ssi;

@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "core/version.h"
-#include "package/dataStructures_shared.h"
+#include "package/package_format.h"
 #include "tests/package/package_fixture.h"
 #include "tools/saverpack/commands.h"
 

@@ -10,7 +10,7 @@
 
 #include "package/installer_package.h"
 #include "package/package_layout.h"
-#include "package/pk_stuff.h"
+#include "package/codec_library.h"
 #include "platform/win32/win32_os.h"
 #include "tests/package/test_pattern.h"
 #include "tests/support/test_reporter.h"

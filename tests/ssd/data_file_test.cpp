@@ -3,9 +3,9 @@
 // and the three installation steps built on them.
 #include <gtest/gtest.h>
 
-#include "package/dataFunctions_shared.h"
+#include "package/data_file.h"
 #include "platform/fake/fake_os.h"
-#include "saver/KVR_FileUtils.h"
+#include "platform/file_utils.h"
 #include "tests/ssd/ssd_test_util.h"
 #include "tests/support/codec_library.h"
 #include "tests/support/test_reporter.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "codec/implode.h"
-#include "package/dataStructures_shared.h"
+#include "package/package_format.h"
 
 namespace ssi::test {
 

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "package/dataFunctions_shared.h"
+#include "package/data_file.h"
 #include "platform/fake/fake_os.h"
 #include "tests/support/codec_library.h"
 #include "tests/ssd/ssd_test_util.h"

@@ -5,10 +5,10 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include "flash/FlashPanel_swf.h"
-#include "package/dataFunctions_shared.h"
+#include "flash/swf_movie.h"
+#include "package/data_file.h"
 #include "platform/win32/win32_os.h"
-#include "saver/KVR_FileUtils.h"
+#include "platform/file_utils.h"
 #include "tests/ssd/ssd_test_util.h"
 #include "tests/support/test_reporter.h"
 #include "tests/wine/wine_test_support.h"

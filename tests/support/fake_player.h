@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "flash/KVR_FlashUtils.h"
+#include "flash/player_detection.h"
 #include "platform/fake/fake_os.h"
 
 namespace ssi::test {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include "flash/FlashPanel_swf.h"
+#include "flash/swf_movie.h"
 #include "platform/fake/fake_os.h"
 #include "tests/support/swf_movies.h"
 

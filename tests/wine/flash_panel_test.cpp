@@ -7,7 +7,7 @@
 #include <memory>
 #include <sstream>
 
-#include "app/fInstall.h"
+#include "app/installer_window.h"
 #include "platform/win32/win32_os.h"
 #include "tests/support/swf_movies.h"
 #include "tests/wine/wine_test_support.h"

@@ -4,8 +4,8 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
-#include "app/fInstall.h"
-#include "app/fPreparingInstallWnd.h"
+#include "app/installer_window.h"
+#include "app/preparing_window.h"
 #include "platform/win32/win32_os.h"
 #include "tests/wine/wine_test_support.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "package/dataStructures_shared.h"
+#include "package/package_format.h"
 
 namespace ssi::tool {
 

@@ -15,14 +15,14 @@
 #include <toml.hpp>
 
 #include "codec/implode.h"
-#include "package/dataFunctions_shared.h"
-#include "package/dataStructures_shared.h"
+#include "package/data_file.h"
+#include "package/package_format.h"
 #include "tools/saverpack/manifest.h"
 #include "tools/saverpack/stream_codec.h"
 
 namespace fs = std::filesystem;
 
-#include "saver/KVR_FileUtils.h"
+#include "platform/file_utils.h"
 #include "tools/saverpack/commands.h"
 
 namespace ssi::tool {

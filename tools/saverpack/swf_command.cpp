@@ -7,7 +7,7 @@
 #include <iostream>
 #include <memory>
 
-#include "flash/FlashPanel_swf.h"
+#include "flash/swf_movie.h"
 
 #include "tools/saverpack/commands.h"
 

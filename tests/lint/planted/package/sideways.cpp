@@ -1,3 +1,3 @@
 // A sibling include: package/ and flash/ sit side by side.
-#include "flash/FlashPanel_swf.h"
-#include "saver/KVR_FileUtils.h"
+#include "flash/swf_movie.h"
+#include "platform/file_utils.h"

@@ -1,2 +1,2 @@
 // Planted: a folder of ours named in angle brackets.
-#include <app/fInstall.h>
+#include <app/installer_window.h>

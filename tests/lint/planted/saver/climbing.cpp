@@ -1,2 +1,2 @@
 // Planted: climbs out of its folder to reach a higher one.
-#include "../app/fInstall.h"
+#include "../app/installer_window.h"

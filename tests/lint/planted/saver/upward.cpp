@@ -1,3 +1,3 @@
 // A file that breaks the order on purpose: the include check must name it.
-#include "saver/KVR_FileUtils.h"
-#include "app/fInstall.h"
+#include "platform/file_utils.h"
+#include "app/installer_window.h"

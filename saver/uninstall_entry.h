@@ -1,6 +1,5 @@
-// The screen saver's entry in Windows' list of installed software, and which
-// Windows is running (the entry's command takes the 8.3 form of the file on
-// Windows 95, 98 and ME).
+// The screen saver's entry in Windows' list of installed software (its
+// command takes the 8.3 form of the file on Windows 95, 98 and ME).
 #pragma once
 
 #include <string>
@@ -12,24 +11,6 @@ namespace ssi {
 
 // The key of a screen saver's uninstall entry, relative to HKLM or HKCU.
 constexpr const char* kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-
-// At most one flag is set; none for a Windows this installer does not know
-// by name (a later NT, another member of the 95 family, a failed query).
-struct WindowsFamilyFlags {
-    bool is95 = false;
-    bool is98 = false;
-    bool isME = false;
-    bool isNT = false;  // NT 4.0 and older
-    bool is2000 = false;
-    bool isXP = false;
-
-    bool isWindows9x() const { return is95 || is98 || isME; }
-};
-
-WindowsFamilyFlags identifyWindowsVersion(Os& os);
-// The flag that is set, for the diagnostic trace: "95", "98", "ME", "NT",
-// "2000", "XP", or "" for none (several, which never happens, joined by "+").
-std::string describe(const WindowsFamilyFlags& flags);
 
 // The command that uninstalls the screen saver: systemDir + name + ".scr /u",
 // never quoted. On Windows 95, 98 and ME the file is given in its 8.3 form

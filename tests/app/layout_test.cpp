@@ -2,7 +2,7 @@
 // the window without and with the licence, the user's drags, the captions.
 #include <gtest/gtest.h>
 
-#include "app/fInstall.h"
+#include "app/installer_window.h"
 #include "platform/fake/fake_os.h"
 
 using namespace ssi;

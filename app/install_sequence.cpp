@@ -4,12 +4,12 @@
 // copy of the screen saver is kept aside until the end: it is put back
 // (with system.ini's line and its uninstall entry) when the installation
 // fails or is cancelled, and let go when it succeeds.
-#include "app/fInstall.h"
-#include "app/fPreparingInstallWnd.h"
-#include "core/logFile.h"
+#include "app/installer_window.h"
+#include "app/preparing_window.h"
+#include "core/trace.h"
 #include "core/strings.h"
 #include "platform/messages.h"
-#include "saver/KVR_RegistryUtils.h"
+#include "saver/uninstall_entry.h"
 #include "saver/saver_activation.h"
 
 namespace ssi {

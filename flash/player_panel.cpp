@@ -1,7 +1,7 @@
-#include "flash/FlashPanel.h"
+#include "flash/player_panel.h"
 
-#include "core/logFile.h"
-#include "saver/KVR_FileUtils.h"
+#include "core/trace.h"
+#include "platform/file_utils.h"
 
 namespace ssi {
 

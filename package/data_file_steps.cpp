@@ -1,10 +1,10 @@
 // The three installation steps of the screen saver data file: the settings
 // record read from the container, the items written below the install
 // directory, and the record written out as "saver.dat".
-#include "package/dataFunctions_shared.h"
+#include "package/data_file.h"
 
 #include "core/strings.h"
-#include "saver/KVR_FileUtils.h"
+#include "platform/file_utils.h"
 
 namespace ssi {
 

@@ -1,7 +1,8 @@
-#include "saver/KVR_RegistryUtils.h"
+#include "saver/uninstall_entry.h"
 
-#include "core/logFile.h"
-#include "saver/KVR_StringUtils.h"
+#include "core/trace.h"
+#include "saver/saver_names.h"
+#include "saver/windows_version.h"
 
 namespace ssi {
 
@@ -42,31 +43,6 @@ Result deleteEntry(Os& os, Hive hive, const std::string& saverName) {
 }
 
 }  // namespace
-
-std::string describe(const WindowsFamilyFlags& f) {
-    std::string text;
-    for (auto [set, name] : {std::pair{f.is95, "95"}, {f.is98, "98"}, {f.isME, "ME"}, {f.isNT, "NT"},
-                             {f.is2000, "2000"}, {f.isXP, "XP"}})
-        if (set) text += text.empty() ? name : std::string("+") + name;
-    return text;
-}
-
-WindowsFamilyFlags identifyWindowsVersion(Os& os) {
-    WindowsFamilyFlags flags;
-    WindowsVersion v;
-    if (os.system().windowsVersion(v) != rc::kOk) return flags;
-    if (v.platformId == platformid::kWindows) {
-        if (v.major == 4 && v.minor == 0) flags.is95 = true;
-        else if (v.major == 4 && v.minor == 10) flags.is98 = true;
-        else if (v.major == 4 && v.minor == 90) flags.isME = true;
-    } else if (v.platformId == platformid::kNt) {
-        if (v.major <= 4) flags.isNT = true;
-        else if (v.major == 5 && v.minor == 0) flags.is2000 = true;
-        else if (v.major == 5 && v.minor == 1) flags.isXP = true;
-    }
-    logMessage("Windows: " + describe(flags));
-    return flags;
-}
 
 std::string uninstallCommand(Os& os, const std::string& systemDir, const std::string& saverName) {
     const std::string fileName = systemDir + saverName + ".scr";

@@ -1,12 +1,12 @@
-#include "flash/FlashPanel_swf.h"
+#include "flash/swf_movie.h"
 
 #include <zlib.h>
 
 #include <cstring>
 #include <memory>
 
-#include "saver/KVR_FileUtils.h"
-#include "core/logFile.h"
+#include "platform/file_utils.h"
+#include "core/trace.h"
 
 namespace ssi {
 

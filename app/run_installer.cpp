@@ -1,8 +1,8 @@
-#include "app/installer_unl.h"
+#include "app/run_installer.h"
 
-#include "app/fInstall.h"
-#include "app/fPreparingInstallWnd.h"
-#include "saver/KVR_FileUtils.h"
+#include "app/installer_window.h"
+#include "app/preparing_window.h"
+#include "platform/file_utils.h"
 
 namespace ssi {
 

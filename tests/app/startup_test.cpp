@@ -2,9 +2,9 @@
 // installer window, over packages made by the package tool's builder.
 #include <gtest/gtest.h>
 
-#include "app/fInstall.h"
-#include "app/fPreparingInstallWnd.h"
-#include "app/installer_unl.h"
+#include "app/installer_window.h"
+#include "app/preparing_window.h"
+#include "app/run_installer.h"
 #include "platform/fake/fake_os.h"
 #include "tests/package/package_fixture.h"
 #include "tests/support/fake_player.h"

@@ -11,11 +11,11 @@
 //   9  the player the package needs   20  the cursor back
 //  10  the system can take it         21  the ending
 //  11  the player installer's extraction
-#include "app/fInstall.h"
-#include "app/fPreparingInstallWnd.h"
-#include "core/logFile.h"
+#include "app/installer_window.h"
+#include "app/preparing_window.h"
+#include "core/trace.h"
 #include "core/strings.h"
-#include "flash/KVR_FlashUtils.h"
+#include "flash/player_detection.h"
 #include "platform/messages.h"
 #include "saver/saver_activation.h"
 

@@ -1,6 +1,6 @@
 // The screen saver data file container: opening it, checking it, and writing
 // its items out. Kept apart from the installation steps (in
-// dataFunctions_shared.cpp) so that the tools and the fuzz target take the
+// data_file_steps.cpp) so that the tools and the fuzz target take the
 // reader alone.
 #include <cstring>
 #include <vector>
@@ -9,9 +9,9 @@
 
 #include "platform/messages.h"
 #include "core/strings.h"
-#include "package/dataFunctions_shared.h"
-#include "package/pk_stuff.h"
-#include "saver/KVR_FileUtils.h"
+#include "package/data_file.h"
+#include "package/codec_library.h"
+#include "platform/file_utils.h"
 
 namespace ssi {
 

@@ -1,7 +1,8 @@
-#include "flash/KVR_FlashUtils.h"
+#include "flash/player_detection.h"
 
-#include "core/logFile.h"
-#include "saver/KVR_FileUtils.h"
+#include "core/trace.h"
+#include "platform/file_utils.h"
+#include "saver/windows_version.h"
 
 namespace ssi {
 
@@ -116,20 +117,7 @@ InstalledFlashVersion getInstalledFlashVersion(Os& os, FlashVersionCache& cache)
 }
 
 int getWindowsVersionCode(Os& os) {
-    WindowsVersion v;
-    if (os.system().windowsVersion(v) != rc::kOk) return -1;
-    if (v.platformId == platformid::kWindows) {
-        if (v.major == 4 && v.minor == 0) return 0;
-        if (v.major == 4 && v.minor == 10) return v.servicePack.size() > 1 && v.servicePack[1] == 'A' ? 2 : 1;
-        if (v.major == 4 && v.minor == 90) return 3;
-        return -1;
-    }
-    if (v.platformId == platformid::kNt) {
-        if (v.major <= 4) return 4;
-        if (v.major == 5 && v.minor == 0) return 5;
-        if (v.major == 5 && v.minor == 1) return 6;
-    }
-    return -1;
+    return static_cast<int>(identifyWindowsRelease(os));
 }
 
 Result verifyFlashAXInstallerCanRunOnThisMachine(Os& os, int32_t requiredMajor) {

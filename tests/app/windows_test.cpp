@@ -2,9 +2,9 @@
 // pauses, over the test double.
 #include <gtest/gtest.h>
 
-#include "app/fInstall.h"
-#include "app/fPreparingInstallWnd.h"
-#include "app/installer_unl.h"
+#include "app/installer_window.h"
+#include "app/preparing_window.h"
+#include "app/run_installer.h"
 #include "platform/fake/fake_os.h"
 
 using namespace ssi;

@@ -1,6 +1,6 @@
 // Fixed-layout records of the package appended to the installer and of the
 // screen saver data file. The structs mirror the on-disk layout byte for byte
-// (asserted below); package/dataStructures_shared.cpp and package/saver_records.cpp read and write them explicitly
+// (asserted below); package/package_format.cpp and package/saver_records.cpp read and write them explicitly
 // little-endian, so nothing depends on the host's byte order or padding.
 #pragma once
 

@@ -6,9 +6,9 @@
 
 #include <deque>
 
-#include "app/fInstall.h"
-#include "app/fPreparingInstallWnd.h"
-#include "app/installer_unl.h"
+#include "app/installer_window.h"
+#include "app/preparing_window.h"
+#include "app/run_installer.h"
 #include "core/names.h"
 #include "platform/fake/fake_os.h"
 #include "tests/package/package_fixture.h"

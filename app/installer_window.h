@@ -11,9 +11,9 @@
 
 #include "core/result_codes.h"
 #include "core/roles.h"
-#include "flash/FlashPanel.h"
-#include "flash/KVR_FlashUtils.h"
-#include "package/dataFunctions_shared.h"
+#include "flash/player_panel.h"
+#include "flash/player_detection.h"
+#include "package/data_file.h"
 #include "package/installer_package.h"
 #include "platform/controls.h"
 #include "platform/os.h"
@@ -73,7 +73,7 @@ public:
     void FormShow();     // hides the preparing window
     void centreOnScreen();
 
-    // ---- initialisation (app/fInstall_init.cpp) -----------------------------
+    // ---- initialisation (app/startup_sequence.cpp) -----------------------------
     // Runs once, inside the window's creation, and ends in one of four ways:
     // an error (box, then the end), an installation without the window (the
     // movie cannot play), a quiet installation, or the window centred and
@@ -82,7 +82,7 @@ public:
     // Loads the preview picture of picture modes (1 BMP, 8 JPEG) into bmpPanel.
     void showPicturePreview();
 
-    // ---- installation (app/fInstall_install.cpp) ----------------------------
+    // ---- installation (app/install_sequence.cpp) ----------------------------
     Result installScreenSaver();
     void setupFormForInstallation();
     void setupFormForInstallationComplete(Result result);

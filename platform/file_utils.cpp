@@ -1,4 +1,4 @@
-#include "saver/KVR_FileUtils.h"
+#include "platform/file_utils.h"
 
 #include <cstring>
 #include <vector>

@@ -11,8 +11,8 @@
 #include <memory>
 #include <string>
 
-#include "flash/FlashPanel_swf.h"
-#include "flash/KVR_FlashUtils.h"
+#include "flash/swf_movie.h"
+#include "flash/player_detection.h"
 #include "platform/controls.h"
 #include "platform/os.h"
 

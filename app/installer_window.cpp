@@ -1,10 +1,10 @@
-#include "app/fInstall.h"
+#include "app/installer_window.h"
 
-#include "app/fPreparingInstallWnd.h"
-#include "core/logFile.h"
+#include "app/preparing_window.h"
+#include "core/trace.h"
 #include "core/strings.h"
 #include "platform/messages.h"
-#include "saver/KVR_StringUtils.h"
+#include "saver/saver_names.h"
 #include "saver/saver_activation.h"
 
 namespace ssi {

@@ -1,4 +1,4 @@
-#include "app/fPreparingInstallWnd.h"
+#include "app/preparing_window.h"
 
 #include "core/strings.h"
 

@@ -8,13 +8,13 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/fInstall.h"
-#include "app/installer_unl.h"
-#include "core/logFile.h"
+#include "app/installer_window.h"
+#include "app/run_installer.h"
+#include "core/trace.h"
 #include "package/package_layout.h"
-#include "package/pk_stuff.h"
+#include "package/codec_library.h"
 #include "platform/fake/fake_os.h"
-#include "saver/KVR_FileUtils.h"
+#include "platform/file_utils.h"
 #include "tests/package/package_fixture.h"
 
 using namespace ssi;

@@ -24,7 +24,7 @@
 #include <string>
 
 #include "core/result_codes.h"
-#include "package/dataStructures_shared.h"
+#include "package/package_format.h"
 #include "package/installer_package.h"
 #include "platform/os.h"
 #include "platform/reporter.h"

@@ -1,7 +1,7 @@
-#include "saver/KVR_StringUtils.h"
+#include "saver/saver_names.h"
 
 #include "core/strings.h"
-#include "saver/KVR_FileUtils.h"
+#include "platform/file_utils.h"
 
 namespace ssi {
 

@@ -1,11 +1,11 @@
-#include "package/pk_stuff.h"
+#include "package/codec_library.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "core/strings.h"
-#include "saver/KVR_FileUtils.h"
-#include "core/logFile.h"
+#include "platform/file_utils.h"
+#include "core/trace.h"
 
 namespace ssi {
 

@@ -1,6 +1,6 @@
 // The package header and its directory slots, read and written explicitly
-// little-endian (see package/dataStructures_shared.h for the layout).
-#include "package/dataStructures_shared.h"
+// little-endian (see package/package_format.h for the layout).
+#include "package/package_format.h"
 
 #include <cstring>
 
