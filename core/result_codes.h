@@ -8,6 +8,11 @@ namespace ssi {
 
 using Result = int32_t;
 
+// Every function that returns a Result is declared [[nodiscard]], so a
+// dropped result fails the build. Where a step ignores a result on purpose,
+// it says so, and why, through this call.
+inline void ignoreResult(Result, const char* /*why*/) {}
+
 namespace rc {
 constexpr Result kOk = 0;
 
