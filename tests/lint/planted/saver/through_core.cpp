@@ -1,0 +1,2 @@
+// Planted: names a lower folder, then climbs out of it into a higher one.
+#include "core/../app/x.h"
