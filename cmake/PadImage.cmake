@@ -2,7 +2,7 @@
 # its unpadded size and the margin left. The package is appended at offset
 # LIMIT, so an image that does not fit fails the build (and is removed, so a
 # later build does not take it for finished).
-#   cmake -DIMAGE=path/install.exe -DLIMIT=675328 -P PadImage.cmake
+#   cmake -DIMAGE=path/install.exe -DLIMIT=N -P PadImage.cmake   (N: SSI_PACKAGE_OFFSET)
 if(NOT IMAGE OR NOT LIMIT)
   message(FATAL_ERROR "PadImage: IMAGE and LIMIT are required")
 endif()

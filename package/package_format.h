@@ -8,11 +8,14 @@
 #include <cstdint>
 #include <string>
 
+#include "core/build_constants.h"
+
 namespace ssi {
 
 // The package starts at this offset of the installer file: the program image
-// is exactly this long (padded by the build).
-constexpr int32_t kPackageOffset = 675328;
+// is exactly this long (padded by the build). The number is the build's
+// (cmake/BuildConstants.cmake).
+constexpr int32_t kPackageOffset = build::kPackageOffset;
 constexpr int kSlotCount = 11;
 
 // One directory slot: a stored file and the byte range that holds it.

@@ -40,7 +40,7 @@ TOML
 "$saverpack" build "$bin/install.exe" "$pkg/manifest.toml" "$SSI_RUN_DIR/$title" --impborl "$bin/impborl.dll" >/dev/null ||
     { echo "FAIL: saverpack could not build the package"; exit 1; }
 # The header's read-me flag (offset 2 of the package) set without a slot 5.
-printf '\x01' | dd of="$SSI_RUN_DIR/$title" bs=1 seek=$((675328 + 2)) conv=notrunc status=none
+printf '\x01' | dd of="$SSI_RUN_DIR/$title" bs=1 seek=$(($("$SSI_REPO/scripts/package-offset") + 2)) conv=notrunc status=none
 cd "$SSI_RUN_DIR" || exit 1
 "$WINE" "$title" &
 pid=$!
