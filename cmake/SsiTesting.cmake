@@ -4,9 +4,15 @@
 #                                                 into CTest as p<suite>.<test> (p: "native.")
 #   ssi_win32_test(NAME src...   LIBS libs...)   Win32 GoogleTest program (win32 tree only) -> bin/NAME.exe
 #   ssi_wine_test(NAME EXE name.exe [ARGS a...]) CTest entry in the native tree that runs
-#                                                 build/win32/bin/name.exe under Wine
+#                                                 SSI_WIN32_BIN/name.exe under Wine
 #   ssi_wine_script(NAME SCRIPT path [ARGS a...]) CTest entry running a shell script with the
-#                                                 Wine environment (WINEPREFIX, DISPLAY) prepared
+#                                                 Wine environment (WINEPREFIX, DISPLAY) prepared,
+#                                                 SSI_ARTIFACTS (a folder of this tree for the
+#                                                 screenshots it keeps) set
+#
+# SSI_WIN32_BIN, the win32 tree's bin folder, is the caller's to say: the native
+# preset sets it, or -DSSI_WIN32_BIN=..., or the environment's SSI_WIN32_BIN at the
+# first configure. Without it the tree has no Wine tests (and says so).
 #   ssi_wine_suite(NAME EXE name.exe LIST_FROM native_target)
 #                                                 one CTest entry per test (wine.Suite.Test) of a
 #                                                 Win32 GoogleTest program that runs under Wine
@@ -92,7 +98,11 @@ if(NOT SSI_WIN32)
   include(GoogleTest)
 endif()
 
-set(SSI_WIN32_BIN "${CMAKE_SOURCE_DIR}/build/win32/bin" CACHE PATH "Where the win32 tree puts its programs")
+set(SSI_WIN32_BIN "$ENV{SSI_WIN32_BIN}" CACHE PATH "Where the win32 tree puts its programs")
+if(NOT SSI_WIN32 AND NOT SSI_WIN32_BIN)
+  message(WARNING "SSI_WIN32_BIN is not set: this tree has no Wine tests (configure with --preset native, "
+                  "or -DSSI_WIN32_BIN=<the win32 tree>/bin)")
+endif()
 set(SSI_WINE_RUN "${CMAKE_SOURCE_DIR}/scripts/wine-run")
 set(SSI_TESTING_FILE "${CMAKE_CURRENT_LIST_FILE}")
 
@@ -120,7 +130,7 @@ function(ssi_win32_test name)
 endfunction()
 
 function(ssi_wine_test name)
-  if(SSI_WIN32)
+  if(SSI_WIN32 OR NOT SSI_WIN32_BIN)
     return()
   endif()
   cmake_parse_arguments(T "" "EXE" "ARGS" ${ARGN})
@@ -129,16 +139,17 @@ function(ssi_wine_test name)
 endfunction()
 
 function(ssi_wine_script name)
-  if(SSI_WIN32)
+  if(SSI_WIN32 OR NOT SSI_WIN32_BIN)
     return()
   endif()
   cmake_parse_arguments(T "" "SCRIPT" "ARGS" ${ARGN})
   add_test(NAME wine.${name} COMMAND ${SSI_WINE_RUN} --script ${T_SCRIPT} ${T_ARGS})
-  set_tests_properties(wine.${name} PROPERTIES LABELS wine TIMEOUT 600 RESOURCE_LOCK wine)
+  set_tests_properties(wine.${name} PROPERTIES LABELS wine TIMEOUT 600 RESOURCE_LOCK wine
+    ENVIRONMENT SSI_ARTIFACTS=${CMAKE_CURRENT_BINARY_DIR}/artifacts)
 endfunction()
 
 function(ssi_wine_suite name)
-  if(SSI_WIN32)
+  if(SSI_WIN32 OR NOT SSI_WIN32_BIN)
     return()
   endif()
   cmake_parse_arguments(T "" "EXE;LIST_FROM" "" ${ARGN})

@@ -6,11 +6,16 @@ set(CMAKE_C_COMPILER ${TOOLCHAIN_PREFIX}-gcc)
 set(CMAKE_CXX_COMPILER ${TOOLCHAIN_PREFIX}-g++)
 set(CMAKE_RC_COMPILER ${TOOLCHAIN_PREFIX}-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/${TOOLCHAIN_PREFIX})
-# libjpeg cross-built by scripts/bootstrap
+# libjpeg cross-built by scripts/build-libjpeg: where the caller says, the
+# cache variable SSI_DEPS_PREFIX (the win32 preset sets it to the folder the
+# script installs into) or the environment's SSI_JPEG_PREFIX.
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES SSI_DEPS_PREFIX)
 if(DEFINED ENV{SSI_JPEG_PREFIX})
   list(APPEND CMAKE_FIND_ROOT_PATH $ENV{SSI_JPEG_PREFIX})
 endif()
-list(APPEND CMAKE_FIND_ROOT_PATH ${CMAKE_CURRENT_LIST_DIR}/../build/deps/i686)
+if(SSI_DEPS_PREFIX)
+  list(APPEND CMAKE_FIND_ROOT_PATH ${SSI_DEPS_PREFIX})
+endif()
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

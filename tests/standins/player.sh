@@ -2,7 +2,7 @@
 # The player control stand-in and its installer in one prefix, in the order a
 # machine meets them: nothing registered; the installer (flashax7.exe /q)
 # installs and registers 7.0.19.0, which is then hosted in a window (with a
-# screenshot to build/standins/player-hosted.png); standins.sh swaps in the
+# screenshot to SSI_ARTIFACTS/player-hosted.png); standins.sh swaps in the
 # 8.0.22.0 control and the one without a version resource; uninstalling
 # leaves the class unregistered again. Nine Wine program starts in all.
 #   run by scripts/wine-run --script (WINE, WINEPREFIX, DISPLAY, SSI_RUN_DIR set)
@@ -40,8 +40,10 @@ for _ in $(seq 1 1200); do
     sleep 0.1
 done
 if [[ -f "$shot.ready" ]]; then
-    mkdir -p "$SSI_REPO/build/standins"
-    import -window root "$SSI_REPO/build/standins/player-hosted.png" && echo "  screenshot: build/standins/player-hosted.png"
+    # The folder for kept screenshots is the caller's (CTest gives one of its tree).
+    shots="${SSI_ARTIFACTS:-$SSI_RUN_DIR}"
+    mkdir -p "$shots"
+    import -window root "$shots/player-hosted.png" && echo "  screenshot: $shots/player-hosted.png"
 fi
 touch "$shot.done"
 wait $pid || fail "hosted 7.0.19.0"

@@ -4,7 +4,7 @@
 # `scripts/wine-run --script` (WINE and WINEPREFIX set):
 #
 #   source "$SSI_REPO/tests/standins/standins.sh"
-#   STANDINS_BIN=/path/to/build/win32/bin     # optional; this is the default
+#   STANDINS_BIN=/path/to/win32-tree/bin      # required: where the stand-ins were built
 #
 #   standins_winpath UNIX_PATH          prints the Windows path (Z:\...) of a Unix path
 #   standins_install_player [VARIANT]   copies bin/playerVARIANT.ocx (6, 7, 8, 9,
@@ -25,7 +25,7 @@
 #   export DISPLAY_STANDIN_LOG="$(standins_winpath "$SSI_RUN_DIR/display.log")"
 # (formats: fixtures/player/README.md and fixtures/displaypanel/desk.cpp).
 
-STANDINS_BIN="${STANDINS_BIN:-${SSI_REPO:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}/build/win32/bin}"
+STANDINS_BIN="${STANDINS_BIN:-}"
 STANDINS_PLAYER_WINPATH='C:\windows\system32\Macromed\Flash\Flash.ocx'
 
 standins_winpath() {
@@ -34,12 +34,17 @@ standins_winpath() {
     printf 'Z:%s\n' "${p//\//\\}"
 }
 
+_standins_bin_set() {
+    [[ -n "$STANDINS_BIN" ]] || { echo "standins: STANDINS_BIN is not set (the win32 tree's bin folder)" >&2; return 1; }
+}
+
 standins_system32() { printf '%s\n' "$WINEPREFIX/drive_c/windows/system32"; }
 
 standins_player_file() { printf '%s\n' "$(standins_system32)/Macromed/Flash/Flash.ocx"; }
 
 standins_install_player() {
     local variant="${1:-7}" src
+    _standins_bin_set || return 1
     src="$STANDINS_BIN/player$variant.ocx"
     [[ -f "$src" ]] || { echo "standins: no such control: $src" >&2; return 1; }
     mkdir -p "$(standins_system32)/Macromed/Flash" &&
@@ -57,6 +62,7 @@ standins_uninstall_player() {
 }
 
 standins_install_display_panel() {
+    _standins_bin_set || return 1
     local src="$STANDINS_BIN/desk.cpl"
     [[ -f "$src" ]] || { echo "standins: no such applet: $src" >&2; return 1; }
     cp "$src" "$(standins_system32)/desk.cpl"
