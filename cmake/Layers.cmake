@@ -56,11 +56,15 @@ set(SSI_LAYER_ENTRIES "app/winmain.cpp platform/win32")
 # folder with a source file in it must be declared above.
 set(SSI_OUTSIDE_PRODUCT build cmake fixtures scripts tests)
 
-foreach(entry IN LISTS SSI_LAYER_ENTRIES)
-  string(APPEND _ssi_layer_lines "entry ${entry}\n")
-endforeach()
-list(JOIN SSI_OUTSIDE_PRODUCT " " _outside)
-string(APPEND _ssi_layer_lines "outside ${_outside}\n")
-set(SSI_LAYERS_FILE ${CMAKE_BINARY_DIR}/layers.txt)
-file(CONFIGURE OUTPUT ${SSI_LAYERS_FILE}
-     CONTENT "# The order of the folders, written by CMake from cmake/Layers.cmake.\n${_ssi_layer_lines}" @ONLY)
+# The table for the include check (a configure writes it; a script that
+# includes this file for the declarations does not).
+if(NOT CMAKE_SCRIPT_MODE_FILE)
+  foreach(entry IN LISTS SSI_LAYER_ENTRIES)
+    string(APPEND _ssi_layer_lines "entry ${entry}\n")
+  endforeach()
+  list(JOIN SSI_OUTSIDE_PRODUCT " " _outside)
+  string(APPEND _ssi_layer_lines "outside ${_outside}\n")
+  set(SSI_LAYERS_FILE ${CMAKE_BINARY_DIR}/layers.txt)
+  file(CONFIGURE OUTPUT ${SSI_LAYERS_FILE}
+       CONTENT "# The order of the folders, written by CMake from cmake/Layers.cmake.\n${_ssi_layer_lines}" @ONLY)
+endif()
