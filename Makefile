@@ -75,7 +75,7 @@ bench: dist
 	cmake --build build/release -j $(JOBS) --target bench_codec
 	build/release/tests/bench/bench_codec
 	scripts/image-report build/win32/bin/install.exe build/win32/install.map
-	scripts/bench-install
+	scripts/bench-install --size 2 --size 20 --size 200
 
 fuzz: $(BOOTSTRAP_STAMP)
 	scripts/fuzz 60

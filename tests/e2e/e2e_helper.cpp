@@ -9,7 +9,9 @@
 //       (with --hold), one "on-screen TITLE" line per title of a window of
 //       the program that was visible on the screen,
 //       "exit-code N" (signed), "elapsed-ms N" (from the start to the end
-//       of the program), then one "left-running NAME" line per process
+//       of the program), "peak-working-set N" (the most bytes of memory the
+//       program held at once, as the system counts them; 0 when it cannot
+//       tell), then one "left-running NAME" line per process
 //       that has the program's file name or was started by it and is still
 //       running once the program has ended.
 //   e2e_helper state NAME
@@ -22,7 +24,8 @@
 //
 // Exit code 0, 1 when the program cannot be started, 2 for bad usage.
 #include <windows.h>
-// After windows.h, which it needs.
+// After windows.h, which they need.
+#include <psapi.h>
 #include <tlhelp32.h>
 
 #include <cstdio>
@@ -48,6 +51,40 @@ std::string quoted(const char* arg) {
 std::string baseName(const std::string& path) {
     return path.substr(path.find_last_of("\\/") + 1);
 }
+
+// The high-water mark of the process's working set. Read through whichever
+// of kernel32's K32GetProcessMemoryInfo and psapi's GetProcessMemoryInfo the
+// system has, resolved at run time; 0 when neither answers.
+class PeakWorkingSet {
+public:
+    PeakWorkingSet() {
+        if (HMODULE kernel = ::GetModuleHandleA("kernel32.dll"))
+            query_ = reinterpret_cast<Query>(::GetProcAddress(kernel, "K32GetProcessMemoryInfo"));
+        if (!query_ && (psapi_ = ::LoadLibraryA("psapi.dll")) != nullptr)
+            query_ = reinterpret_cast<Query>(::GetProcAddress(psapi_, "GetProcessMemoryInfo"));
+    }
+    ~PeakWorkingSet() {
+        if (psapi_) ::FreeLibrary(psapi_);
+    }
+    PeakWorkingSet(const PeakWorkingSet&) = delete;
+    PeakWorkingSet& operator=(const PeakWorkingSet&) = delete;
+
+    // Keeps the largest peak seen: a process that has ended may no longer
+    // answer, so the caller samples it while it runs too.
+    void sample(HANDLE process) {
+        PROCESS_MEMORY_COUNTERS counters{};
+        counters.cb = sizeof counters;
+        if (query_ && query_(process, &counters, sizeof counters) && counters.PeakWorkingSetSize > peak_)
+            peak_ = counters.PeakWorkingSetSize;
+    }
+    SIZE_T peak() const { return peak_; }
+
+private:
+    using Query = BOOL(WINAPI*)(HANDLE, PPROCESS_MEMORY_COUNTERS, DWORD);
+    HMODULE psapi_ = nullptr;
+    Query query_ = nullptr;
+    SIZE_T peak_ = 0;
+};
 
 struct Watch {
     DWORD pid;
@@ -106,18 +143,26 @@ int run(int argc, char** argv) {
     std::set<std::string> seen;
     Watch watch{
         pi.dwProcessId, {0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)}, &seen};
+    // The memory figure is sampled while the program runs as well as after:
+    // the peak only grows, and the latest answer is the one that counts.
+    PeakWorkingSet memory;
     if (watching) {
         do {
             ::EnumWindows(noteWindow, reinterpret_cast<LPARAM>(&watch));
+            memory.sample(pi.hProcess);
         } while (::WaitForSingleObject(pi.hProcess, 5) == WAIT_TIMEOUT);
     } else {
-        ::WaitForSingleObject(pi.hProcess, INFINITE);
+        do {
+            memory.sample(pi.hProcess);
+        } while (::WaitForSingleObject(pi.hProcess, 10) == WAIT_TIMEOUT);
     }
     const DWORD elapsed = ::GetTickCount() - started;
+    memory.sample(pi.hProcess);
     DWORD code = 0;
     ::GetExitCodeProcess(pi.hProcess, &code);
     ::CloseHandle(pi.hProcess);
-    std::printf("exit-code %ld\nelapsed-ms %lu\n", long(int32_t(code)), elapsed);
+    std::printf("exit-code %ld\nelapsed-ms %lu\npeak-working-set %lu\n", long(int32_t(code)), elapsed,
+                static_cast<unsigned long>(memory.peak()));
     hold.reset();
 
     const std::string name = baseName(program);

@@ -31,6 +31,9 @@ echo "== /Q on a clean machine"
 e2e_start "$out/quiet" "$E2E_WIN\\Setup.exe" /Q
 e2e_finish "$out/quiet"
 check "exit code" 0 "$(field "$out/quiet" exit-code)"
+ws="$(field "$out/quiet" peak-working-set)"
+check "its peak working set is read (1 MB to 1 GB)" yes \
+    "$([[ "$ws" =~ ^[0-9]+$ ]] && ((ws > 1000000 && ws < 1000000000)) && echo yes || echo "no: '$ws'")"
 check "no window on the screen" "" "$(grep '^on-screen' "$out/quiet" | paste -sd'|')"
 check_ending "$out/quiet"
 check "screen saver in the system folder" "$(md5sum <"$BIN/Night Sky.scr")" "$(md5sum <"$SAVER" 2>/dev/null)"
