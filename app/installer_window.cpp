@@ -111,9 +111,8 @@ TInstallerForm::TInstallerForm(Os& os)
 
 TInstallerForm::~TInstallerForm() { os_.ui().setMessageFilter(nullptr); }
 
-bool TInstallerForm::ApplicationEvents1Message(uint32_t message) {
-    constexpr uint32_t kRightButtonDown = 0x0204;  // WM_RBUTTONDOWN
-    return message == kRightButtonDown;
+bool TInstallerForm::ApplicationEvents1Message(InputEvent event) {
+    return event == InputEvent::RightButtonDown;
 }
 
 void TInstallerForm::FormCreate() {

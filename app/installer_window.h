@@ -117,9 +117,9 @@ public:
     // (sizeable, minimum 359 x 340, licence box shown, "Accept and Install"
     // 115 wide); Install always 6 pixels left of Cancel.
     void setUpLicenseLayout(bool withLicense);
-    // The application's message hook: a right-button press (0x0204) is
-    // discarded before any window sees it, the movie's included.
-    static bool ApplicationEvents1Message(uint32_t message);
+    // The application's message hook: a right-button press is discarded
+    // before any window sees it, the movie's included.
+    static bool ApplicationEvents1Message(InputEvent event);
 
     // ---- status line, progress, pauses ----------------------------------
     void showStatus(const std::string& text) override;

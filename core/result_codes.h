@@ -43,6 +43,8 @@ constexpr Result kSwfTooNew = -405;
 constexpr Result kSwfTooOld = -406;
 constexpr Result kFlashControlNotCreated = -403;  // the Flash panel got no player control
 constexpr Result kFlashPlayerTooOld = -410;       // the movie needs a newer player than the installed one
+// A player control object was made but could not be placed in its panel, and is gone again.
+constexpr Result kControlNotSited = -411;
 
 // Installer control.
 constexpr Result kUserDeclined = -454;

@@ -74,7 +74,7 @@ Result TFlashPanel::createFlashControl() {
         const Result made = os_.ui().createControl(*this, kFlashClassId, width(), height(), created);
         // An attempt that failed after the control was made ends the
         // attempts: making it again would fail the same way.
-        if (made == oserr::kControlNotSited) break;
+        if (made == rc::kControlNotSited) break;
         if (made != rc::kOk) continue;
         const Result configured = configureControl(*created);
         // A control without the player's members is no player: the panel

@@ -49,6 +49,7 @@ constexpr Result kPathNotFound = 3;
 constexpr Result kAccessDenied = 5;
 constexpr Result kInvalidHandle = 6;
 constexpr Result kNotEnoughMemory = 8;
+constexpr Result kBadFormat = 11;
 constexpr Result kInvalidData = 13;
 constexpr Result kOutOfMemory = 14;
 constexpr Result kGenFailure = 31;
@@ -67,11 +68,10 @@ constexpr Result kNotADirectory = 267;
 constexpr Result kMoreData = 234;
 constexpr Result kNoMoreItems = 259;
 constexpr Result kInvalidWindowHandle = 1400;
+constexpr Result kNoAssociation = 1155;  // no program is associated with the file's type
+constexpr Result kDdeFail = 1156;        // the shell's DDE conversation with the program failed
+constexpr Result kDllNotFound = 1157;    // a library the program needs was not found
 constexpr Result kResourceTypeNotFound = 1813;
-// The seam's own (the customer bit of Windows error numbers keeps it apart
-// from every system code): a control object was made but could not be placed
-// in its host, and is gone again.
-constexpr Result kControlNotSited = 0x20000001;
 }  // namespace oserr
 
 // ---- files and directories --------------------------------------------------
@@ -261,13 +261,28 @@ constexpr int kShowNormal = 1;  // SW_SHOWNORMAL
 // A window of any program, as an opaque handle (0: none).
 using WindowHandle = uintptr_t;
 
+// The mouse and keyboard events a message filter tells apart (Ui::setMessageFilter);
+// every other message reaches the filter as Other.
+enum class InputEvent {
+    Other,
+    MouseMove,
+    LeftButtonDown,
+    LeftButtonUp,
+    RightButtonDown,
+    RightButtonUp,
+    KeyDown,
+    KeyUp,
+};
+
 class Shell {
 public:
     virtual ~Shell() = default;
     // ShellExecute: 0 when the program or document was started; otherwise
-    // ShellExecute's own error value (2, 3, 5, 8, 11, 26 to 32), or 14
-    // (ERROR_OUTOFMEMORY) when it answered 0 (out of memory or resources).
-    // An empty verb is the file type's default action.
+    // the Windows error its answer stands for (shell_answer.h): 2, 3, 5, 8
+    // or 11 as answered, 14 when it answered 0 (out of memory or
+    // resources), 32 for a sharing violation, 1155 when no program is
+    // associated with the file, 1156 when DDE failed, 1157 when a library
+    // is missing. An empty verb is the file type's default action.
     virtual Result shellExecute(WindowHandle owner, const std::string& verb, const std::string& file,
                                 const std::string& parameters, const std::string& directory, int show) = 0;
     // Starts `program` (a full path, never searched for) with the command
@@ -396,9 +411,9 @@ public:
     // Tells the message loop to end (it returns once pending work is done).
     virtual void terminate() = 0;
     virtual bool terminated() = 0;
-    // Every message the loop takes passes this filter before it is
-    // dispatched; true discards it (nullptr: none).
-    virtual void setMessageFilter(std::function<bool(uint32_t message)> discard) = 0;
+    // Every message the loop takes passes this filter, as the input event it
+    // carries, before it is dispatched; true discards it (nullptr: none).
+    virtual void setMessageFilter(std::function<bool(InputEvent event)> discard) = 0;
     // Creates the native window for a form model and mirrors the model onto it.
     virtual Result realize(Form& form) = 0;
     // Loads a picture file (".jpg"/".jpeg" JPEG, otherwise a Windows bitmap)
@@ -409,7 +424,7 @@ public:
     // corner and `width` x `height` in size, and activates it in place. COM
     // failures as Com says; a host without a window gives 1400; an object
     // that was made but could not be sited or activated gives
-    // kControlNotSited.
+    // rc::kControlNotSited.
     virtual Result createControl(Control& host, const std::string& classId, int width, int height,
                                  std::unique_ptr<HostedControl>& out) = 0;
     // Starts or stops a timer model's ticks (its onTimer runs from message handling).

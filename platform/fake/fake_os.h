@@ -1,24 +1,19 @@
 // The test double of the OS seam for native tests. It behaves as Windows does
-// where a test can tell:
-// - Windows drive paths live in a private temporary folder ("C:\\WINDOWS\\x"
-//   -> <root>/C/WINDOWS/x); names are matched without regard to letter case
-//   and keep the case they were created with; "." and ".." are resolved.
-// - Read-only, hidden and system attributes are kept in a table; symbolic
-//   links of the host folder are reported as reparse points.
-// - Open files hold Windows share modes: a second opener that the first
-//   one's sharing refuses, or that would refuse the first, gets 32; an open
-//   file cannot be deleted. `lock` has another program hold a file.
-// - The registry is an in-memory tree; profile files are real INI files in
-//   the mapped folders, readable by tests.
-// - Message boxes are recorded and answered from a script; other programs'
-//   windows, processes and COM classes are scripted.
-// - The message loop runs posted events and timer ticks; a loop or a wait
-//   that nothing could ever end throws FakeOsStuck instead of hanging or
-//   returning.
-// - Any call can be made to fail with a chosen error through `inject`.
-// The files live in the host folder unless the double is made with
-// FakeStorage::Memory (memory_files.h): the same rules over byte vectors in
-// memory, for fuzz targets and other tests that run a reader many times.
+// where a test can tell, one service a file:
+// - files (file_store.h): Windows drive paths in a private host folder or in
+//   memory, names matched without regard to letter case, attributes, links
+//   as reparse points, share modes; `lock` has another program hold a file;
+// - the registry (fake_registry.h), an in-memory tree; profile files
+//   (fake_profile.h), real INI files among the double's files;
+// - system facts (fake_system.h), the shell and other programs
+//   (fake_shell.h), COM and the embedded player control (fake_com.h): what
+//   the fields below say, scripted by the test;
+// - the user interface (fake_ui.h): message boxes recorded and answered from
+//   a script; a message loop that runs posted events and timer ticks, and
+//   throws FakeOsStuck where it would wait for ever.
+// Any call can be made to fail with a chosen error through `inject`. This
+// file joins the services: the fields that script and record them, and the
+// helpers with which a test sets up and inspects.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +27,9 @@
 #include <vector>
 
 #include "platform/controls.h"
+#include "platform/fake/fake_com.h"
+#include "platform/fake/fake_shell.h"
+#include "platform/fake/fake_ui.h"
 #include "platform/os.h"
 
 namespace ssi {
@@ -64,70 +62,11 @@ public:
     using std::logic_error::logic_error;
 };
 
-struct RecordedBox {
-    BoxKind kind;
-    BoxButtons buttons;
-    std::string text;
-};
-
-struct ShellRequest {
-    WindowHandle owner = 0;
-    std::string verb, file, parameters, directory;
-    int show = 0;
-};
-
-struct ProcessRequest {
-    std::string program, arguments;
-    int show = 0;
-    bool wait = false;
-};
-
-// A scripted COM object: members answer through handlers; properties that
-// have no handler are stored. Every call is recorded as "call NAME", "get
-// NAME" or "put NAME VALUE".
-class FakeDispatch : public DispatchObject {
-public:
-    using Method = std::function<Result(const std::vector<Variant>&, Variant&)>;
-    std::map<std::string, Method> methods;     // by lower-case name
-    std::map<std::string, Variant> properties;  // by lower-case name; absent: unknown member
-    std::vector<std::string>* journal = nullptr;
-
-    Result call(const std::string& member, const std::vector<Variant>& arguments, Variant& result) override;
-    Result get(const std::string& member, Variant& out) override;
-    Result put(const std::string& member, const Variant& value) override;
-};
-
-class FakeOs;
-
-// A scripted embedded control: its members answer as a FakeDispatch's do
-// (`members`), and its life goes into the double's `hostLog`, one line per
-// event, as the player stand-in logs: "create", "call NAME ARGS...",
-// "get NAME", "put NAME VALUE", "verb N", "focus", "release". Member calls
-// consult the injection (Op::ComCall, ComGet, ComPut) with the member's name.
-class FakeHostedControl : public HostedControl {
-public:
-    FakeHostedControl() = default;
-    ~FakeHostedControl() override;
-
-    FakeDispatch members;
-    // Where and how it was created.
-    std::string classId;
-    Control* host = nullptr;
-    int width = 0, height = 0;
-
-    Result call(const std::string& member, const std::vector<Variant>& arguments, Variant& result) override;
-    Result get(const std::string& member, Variant& out) override;
-    Result put(const std::string& member, const Variant& value) override;
-    Result doVerb(int verb) override;
-    Result focus() override;
-
-    // Set by the double when it hands the control out; cleared when the double goes first.
-    FakeOs* os = nullptr;
-
-private:
-    void log(const std::string& line);
-};
-
+class FileStore;
+class HostFolderFiles;
+class FakeRegistry;
+class FakeProfile;
+class FakeSystem;
 class MemoryFiles;
 
 // Where the double keeps its files.
@@ -141,13 +80,13 @@ public:
     explicit FakeOs(FakeStorage storage = FakeStorage::HostFolder);
     ~FakeOs() override;
 
-    FileSystem& files() override { return *files_; }
-    Registry& registry() override { return *registry_; }
-    Profile& profile() override { return *profile_; }
-    System& system() override { return *system_; }
-    Shell& shell() override { return *shell_; }
-    Com& com() override { return *com_; }
-    Ui& ui() override { return *ui_; }
+    FileSystem& files() override;
+    Registry& registry() override;
+    Profile& profile() override;
+    System& system() override;
+    Shell& shell() override;
+    Com& com() override;
+    Ui& ui() override;
 
     // ---- failure injection -------------------------------------------------
     // Returns a non-zero OS error to make a call fail (the subject is the
@@ -158,6 +97,8 @@ public:
     void failOn(Op op, const std::string& subject, Result code);
 
     // ---- files: set-up and inspection ----------------------------------------
+    // The one file store, over whichever backing the double was made with.
+    FileStore& fileStore() { return *files_; }
     // The files in memory, or nullptr for the host folder.
     MemoryFiles* memoryFiles() { return memory_; }
     // The host path a Windows path maps to (existing names matched in any case).
@@ -240,9 +181,9 @@ public:
     int processMessagesCalls = 0;
     int handledMessages = 0;
     std::function<void()> onProcessMessages;  // runs inside every processMessages() and handleMessage()
-    // A message that arrives through the queue: the filter sees `message`
+    // A message that arrives through the queue: the filter sees its `event`
     // first; the handler runs when it is not discarded.
-    void post(std::function<void()> handler, uint32_t message = 0);
+    void post(std::function<void()> handler, InputEvent event = InputEvent::Other);
     // Runs once when the message loop has nothing left to deliver, as the
     // user's next move (clicking, closing); the loop then goes on.
     std::function<void()> onIdle;
@@ -258,7 +199,7 @@ public:
     int minimized = 0;
     bool active = true;
     bool isTerminated = false;
-    std::vector<uint32_t> discardedMessages;
+    std::vector<InputEvent> discardedEvents;  // what the message filter discarded
     Control* focused = nullptr;
     // Outer size minus client size of a realised form, by border.
     int singleFrameWidth = 6, singleFrameHeight = 25;
@@ -269,21 +210,20 @@ public:
     void userResize(Form& form, int width, int height);
 
     // ---- shared by the services (not for tests) -----------------------------------------
-    struct Impl;
-    Impl& impl() { return *impl_; }
     Result injected(Op op, const std::string& subject);
+    FakeUi& fakeUi() { return *ui_; }
 
 private:
-    std::string root_;
-    std::unique_ptr<Impl> impl_;
-    std::unique_ptr<FileSystem> files_;
-    MemoryFiles* memory_ = nullptr;  // files_ when the files are in memory
-    std::unique_ptr<Registry> registry_;
-    std::unique_ptr<Profile> profile_;
-    std::unique_ptr<System> system_;
-    std::unique_ptr<Shell> shell_;
-    std::unique_ptr<Com> com_;
-    std::unique_ptr<Ui> ui_;
+    std::string root_;  // the host folder's path; empty when the files are in memory
+    std::unique_ptr<FileStore> files_;
+    MemoryFiles* memory_ = nullptr;    // files_ when the files are in memory
+    HostFolderFiles* host_ = nullptr;  // files_ when they are in a host folder
+    std::unique_ptr<FakeRegistry> registry_;
+    std::unique_ptr<FakeProfile> profile_;
+    std::unique_ptr<FakeSystem> system_;
+    std::unique_ptr<FakeShell> shell_;
+    std::unique_ptr<FakeCom> com_;
+    std::unique_ptr<FakeUi> ui_;
 };
 
 }  // namespace ssi

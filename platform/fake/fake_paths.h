@@ -1,6 +1,6 @@
-// Windows path rules of the test double, shared by its two file stores (the
-// host folder and memory), so that both name files the same way: splitting
-// a path, wildcards, and the 8.3 aliases through which a path may name a file.
+// Windows path rules of the test double's file store (file_store.h), the
+// same over both of its backings: splitting a path, wildcards, and the 8.3
+// aliases through which a path may name a file.
 #pragma once
 
 #include <string>

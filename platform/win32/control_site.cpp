@@ -281,7 +281,7 @@ Result createHostedControl(HWND host, const CLSID& id, const RECT& place,
     // From here on the control object takes the control down again if any
     // step fails.
     auto control = std::make_unique<Win32HostedControl>(std::move(object), host, place);
-    if (control->start() != 0) return oserr::kControlNotSited;
+    if (control->start() != 0) return rc::kControlNotSited;
     out = std::move(control);
     return 0;
 }

@@ -4,6 +4,7 @@
 
 #include "core/strings.h"
 #include "platform/win32/handles.h"
+#include "platform/win32/message_loop.h"
 
 namespace ssi::win32 {
 
@@ -189,30 +190,27 @@ BoxAnswer toAnswer(int id) {
     }
 }
 
-}  // namespace
-
-BoxAnswer showMessageBox(System& system, HWND owner, BoxKind kind, BoxButtons buttons,
-                         const std::string& message, const std::function<bool(uint32_t message)>& discard) {
-    BoxState state;
-    state.text = message;
-    UINT beep = MB_OK;
+// The title and icon of a kind of box, and the sound it makes when it comes up.
+UINT describeKind(System& system, BoxKind kind, BoxState& state) {
     switch (kind) {
         case BoxKind::Error:
             state.title = text(system, kStrTitleError);
             state.icon = IDI_HAND;
-            beep = MB_ICONHAND;
-            break;
+            return MB_ICONHAND;
         case BoxKind::Information:
             state.title = text(system, kStrTitleInformation);
             state.icon = IDI_ASTERISK;
-            beep = MB_ICONASTERISK;
-            break;
+            return MB_ICONASTERISK;
         case BoxKind::Confirm:
             state.title = text(system, kStrTitleConfirm);
             state.icon = IDI_QUESTION;
-            beep = MB_ICONQUESTION;
-            break;
+            return MB_ICONQUESTION;
     }
+    return MB_OK;
+}
+
+// The buttons with their captions, and the answer that closing the box gives.
+void chooseButtons(System& system, BoxButtons buttons, BoxState& state) {
     switch (buttons) {
         case BoxButtons::Abort:
             state.buttons = {{IDABORT, kStrButtonAbort}};
@@ -232,53 +230,80 @@ BoxAnswer showMessageBox(System& system, HWND owner, BoxKind kind, BoxButtons bu
             break;
     }
     for (const BoxButton& b : state.buttons) state.captions.push_back(text(system, b.captionId));
+}
 
-    // An empty in-memory template: a dialog of class "#32770" whose controls
-    // layOut creates in pixels. DLGTEMPLATE, then empty menu, class and title.
+// An empty in-memory template: a dialog of class "#32770" whose controls
+// layOut creates in pixels. DLGTEMPLATE, then empty menu, class and title.
+std::vector<WORD> emptyDialogTemplate() {
     std::vector<WORD> tmpl(sizeof(DLGTEMPLATE) / sizeof(WORD) + 3, 0);
     auto* header = reinterpret_cast<DLGTEMPLATE*>(tmpl.data());
     header->style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_3DLOOK | DS_NOIDLEMSG;
     header->dwExtendedStyle = WS_EX_DLGMODALFRAME | WS_EX_TOPMOST;
     header->cdit = 0;
+    return tmpl;
+}
+
+// A quit message that arrived while the box was up: the box still wants its
+// answer; the quit is passed on afterwards.
+struct PendingQuit {
+    bool quit = false;
+    WPARAM code = 0;
+};
+
+// Runs the box's own loop until it is answered. Every message passes the
+// application's filter first, as in the main loop.
+PendingQuit runModalLoop(HWND box, const BoxState& state, const std::function<bool(InputEvent)>& discard) {
+    PendingQuit pending;
+    MSG msg;
+    while (!state.done) {
+        const BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
+        if (got == -1) break;
+        if (got == 0) {
+            pending.quit = true;
+            pending.code = msg.wParam;
+            continue;
+        }
+        if (discard) {
+            // Copied: the filter may replace itself.
+            const std::function<bool(InputEvent)> filter = discard;
+            if (filter(inputEventOf(msg.message))) continue;
+        }
+        if (!::IsDialogMessageA(box, &msg)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+    }
+    return pending;
+}
+
+}  // namespace
+
+BoxAnswer showMessageBox(System& system, HWND owner, BoxKind kind, BoxButtons buttons,
+                         const std::string& message, const std::function<bool(InputEvent event)>& discard) {
+    BoxState state;
+    state.text = message;
+    const UINT beep = describeKind(system, kind, state);
+    chooseButtons(system, buttons, state);
+    std::vector<WORD> tmpl = emptyDialogTemplate();
 
     ::MessageBeep(beep);
     BoxAnswer answer = toAnswer(state.closeAnswer);
-    bool quit = false;
-    WPARAM quitCode = 0;
+    PendingQuit pending;
     Window box;
     {
         ThreadWindowsDisabled disabled;
-        box.reset(::CreateDialogIndirectParamA(::GetModuleHandleA(nullptr), header, owner, boxProc,
+        box.reset(::CreateDialogIndirectParamA(::GetModuleHandleA(nullptr),
+                                               reinterpret_cast<DLGTEMPLATE*>(tmpl.data()), owner, boxProc,
                                                reinterpret_cast<LPARAM>(&state)));
         if (!box) return answer;
         ::ShowWindow(box.get(), SW_SHOW);
         ::SetForegroundWindow(box.get());
-        MSG msg;
-        while (!state.done) {
-            BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
-            if (got == -1) break;
-            if (got == 0) {
-                // The program was told to end while the box is up: the box
-                // still wants its answer; the quit is passed on afterwards.
-                quit = true;
-                quitCode = msg.wParam;
-                continue;
-            }
-            if (discard) {
-                // Copied: the filter may replace itself.
-                const std::function<bool(uint32_t)> filter = discard;
-                if (filter(msg.message)) continue;
-            }
-            if (!::IsDialogMessageA(box.get(), &msg)) {
-                ::TranslateMessage(&msg);
-                ::DispatchMessageA(&msg);
-            }
-        }
+        pending = runModalLoop(box.get(), state, discard);
         if (state.done) answer = toAnswer(state.answer);
         ::ShowWindow(box.get(), SW_HIDE);
     }  // owner windows enabled again before the box is destroyed
     box.reset();
-    if (quit) ::PostQuitMessage(int(quitCode));
+    if (pending.quit) ::PostQuitMessage(int(pending.code));
     return answer;
 }
 

@@ -18,8 +18,9 @@ namespace ssi::win32 {
 // table), falling back to the built-in texts when the program has no table.
 // Closing the box gives the cancel-like answer: Abort for the Abort box, Ok
 // for the single OK box, No or Cancel otherwise. The box's modal loop passes
-// every message it takes through `discard` first (when set): true drops it.
+// every message it takes through `discard` first (when set), as its input
+// event: true drops it.
 BoxAnswer showMessageBox(System& system, HWND owner, BoxKind kind, BoxButtons buttons,
-                         const std::string& text, const std::function<bool(uint32_t message)>& discard);
+                         const std::string& text, const std::function<bool(InputEvent event)>& discard);
 
 }  // namespace ssi::win32

@@ -1,6 +1,8 @@
-// The Win32 services of the seam other than windows: files, registry,
-// profile files, system facts, shell and COM. Each member is the Win32 call
-// it names, with the error convention of os.h (0, or the system's number).
+// The Win32 services of the seam other than windows, declared together and
+// implemented one service a file: win32_files.cpp, win32_registry.cpp
+// (registry and profile files), win32_system.cpp (system facts, shell),
+// win32_com.cpp. Each member is the Win32 call it names, with the error
+// convention of os.h (0, or the system's number).
 #pragma once
 
 #include <windows.h>

@@ -3,6 +3,7 @@
 // after windows.h
 #include <shellapi.h>
 
+#include "platform/shell_answer.h"
 #include "platform/win32/win32_os.h"
 #include "platform/win32/win32_services.h"
 #include "platform/win32/win32_util.h"
@@ -144,11 +145,9 @@ Result Win32Shell::shellExecute(WindowHandle owner, const std::string& verb, con
                                 const std::string& parameters, const std::string& directory, int show) {
     auto optional = [](const std::string& s) { return s.empty() ? nullptr : s.c_str(); };
     const auto answer =
-        reinterpret_cast<INT_PTR>(::ShellExecuteA(reinterpret_cast<HWND>(owner), optional(verb), file.c_str(),
-                                                  optional(parameters), optional(directory), show));
-    // Above 32 is success; 0 means the system ran out of memory or resources.
-    if (answer > 32) return 0;
-    return answer == 0 ? oserr::kOutOfMemory : Result(answer);
+        reinterpret_cast<UINT_PTR>(::ShellExecuteA(reinterpret_cast<HWND>(owner), optional(verb), file.c_str(),
+                                                   optional(parameters), optional(directory), show));
+    return shellAnswerResult(answer);
 }
 
 Result Win32Shell::startProcess(const std::string& program, const std::string& arguments, int show, bool wait,

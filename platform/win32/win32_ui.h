@@ -1,16 +1,13 @@
-// Windows, timers and the message pump on the real system.
+// Windows, timers and the message pump on the real system. Win32Ui is one
+// service split by concern: win32_ui.cpp (forms, pictures, controls, the
+// application), message_loop.cpp (the message loop and timers); the peers
+// and window procedures it drives are in window_peers.h.
 //
 // The application window is what the task bar shows for the program: an
 // unowned top-level window of no size carrying the application title, made
 // visible when a form is first shown. Every form and message box is owned by
 // it, so they get no task-bar buttons of their own; it also receives the
 // timer ticks.
-//
-// Each realised form gets a FormPeer that owns its window and one ChildPeer
-// per control below it (a panel's children are child windows of the panel's
-// window). The peers mirror every model change onto the real windows,
-// creation-time styles included, and report the sizes the system gives back
-// to the model (Form::recordBounds), the user's resizing included.
 #pragma once
 
 #include <windows.h>
@@ -28,7 +25,7 @@
 namespace ssi::win32 {
 
 class FormPeer;
-using MessageFilter = std::function<bool(uint32_t message)>;
+using MessageFilter = std::function<bool(InputEvent event)>;
 
 class Win32Ui : public Ui {
 public:
@@ -48,7 +45,7 @@ public:
     void runMessageLoop() override;
     void terminate() override;
     bool terminated() override { return terminated_; }
-    void setMessageFilter(std::function<bool(uint32_t message)> discard) override {
+    void setMessageFilter(MessageFilter discard) override {
         filter_ = std::move(discard);
     }
     Result realize(Form& form) override;

@@ -1,5 +1,6 @@
-// Small helpers the Win32 services share: the error number of a failed call,
-// strings from APIs that fill buffers, and ANSI <-> UTF-16 conversion.
+// Small helpers the Win32 services share (inline here; the text conversions
+// live in win32_system.cpp): the error number of a failed call, strings from
+// APIs that fill buffers, and ANSI <-> UTF-16 conversion.
 #pragma once
 
 #include <windows.h>

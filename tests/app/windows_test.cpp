@@ -131,16 +131,18 @@ TEST_F(Status, APauseInsideAPauseEndsBoth) {
 TEST_F(Status, RightButtonPressesAreDiscardedApplicationWide) {
     // Messages as they come through the queue: only the right-button press goes.
     struct Case {
-        uint32_t message;
+        InputEvent event;
         bool delivered;
-    } cases[] = {{0x0204, false}, {0x0205, true}, {0x0201, true}, {0x0200, true}, {0x0000, true}};
+    } cases[] = {{InputEvent::RightButtonDown, false}, {InputEvent::RightButtonUp, true},
+                 {InputEvent::LeftButtonDown, true},   {InputEvent::MouseMove, true},
+                 {InputEvent::KeyDown, true},          {InputEvent::Other, true}};
     for (const Case& c : cases) {
         bool ran = false;
-        os.post([&] { ran = true; }, c.message);
+        os.post([&] { ran = true; }, c.event);
         os.ui().processMessages();
-        EXPECT_EQ(ran, c.delivered) << std::hex << c.message;
+        EXPECT_EQ(ran, c.delivered) << int(c.event);
     }
-    EXPECT_EQ(os.discardedMessages, std::vector<uint32_t>{0x0204});
+    EXPECT_EQ(os.discardedEvents, std::vector<InputEvent>{InputEvent::RightButtonDown});
 }
 
 }  // namespace

@@ -146,7 +146,7 @@ TEST_F(FlashPanelTest, RetriesAreCountedAsDesigned) {
     installPlayer(7);
     attempts = 0;
     os.inject = [&](Op op, const std::string&) -> Result {
-        return op == Op::CreateControl && ++attempts ? oserr::kControlNotSited : 0;
+        return op == Op::CreateControl && ++attempts ? rc::kControlNotSited : 0;
     };
     panel.stopMovie();
     EXPECT_EQ(panel.playMovie(kOther), rc::kFlashControlNotCreated);

@@ -636,8 +636,8 @@ TEST(Messages, TheFilterDiscardsWhatItIsAskedToInEveryLoop) {
     PressCounter::original = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrA(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PressCounter::proc)));
     int seen = 0;
-    os.ui().setMessageFilter([&](uint32_t message) {
-        if (message != WM_RBUTTONDOWN) return false;
+    os.ui().setMessageFilter([&](InputEvent event) {
+        if (event != InputEvent::RightButtonDown) return false;
         ++seen;
         return true;
     });
