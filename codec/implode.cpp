@@ -484,6 +484,15 @@ private:
                           (kMinMatch + 1) | (distance << 10u));
                     continue;
                 }
+                if (found[n - 1].length == kMinMatch + 1) {
+                    // Nothing longer than 3: one relaxation, without the
+                    // eight-wide one below.
+                    const std::uint32_t distance = found[0].distance;
+                    relax(j + kMinMatch + 1,
+                          here + kLengthTokens[kMinMatch + 1].count + distanceCost(kMinMatch + 1, distance),
+                          (kMinMatch + 1) | (distance << 10u));
+                    continue;
+                }
                 relaxShort(j, here, found, n, reach);
                 if (found[n - 1].length > kShortTop && reach > kShortTop) relaxLong(j, here, found, n, reach);
             }

@@ -320,6 +320,56 @@ TEST(RoundTrips, RedundantDataShrinksToAFewBytesPerLongMatch) {
     EXPECT_LE(packed.size(), zeros.size() / 518 * 3 + 16);
 }
 
+// Adds a literal token for every byte of s.
+void put(StreamBuilder& b, const char* s) {
+    for (; *s != 0; ++s) b.literal(static_cast<std::uint8_t>(*s));
+}
+
+TEST(RoundTrips, ShortRepeatsTakeTheCheapestTokens) {
+    // Inputs small enough that their cheapest token sequence is plain: the
+    // stream must be exactly that sequence, in each mode and dictionary size.
+    // They cover a repeat of exactly 3 bytes as the only match from a
+    // position, two 3-byte repeats of which the nearer is taken, and a nearer
+    // 3-byte repeat beside a farther longer one that covers more for fewer bits.
+    struct Case {
+        const char* input;
+        void (*tokens)(StreamBuilder&);
+    };
+    const Case cases[] = {
+        {"abcXabc",
+         [](StreamBuilder& b) {
+             put(b, "abcX");
+             b.match(3, 4);
+         }},
+        {"abcdQabcRabc",
+         [](StreamBuilder& b) {
+             put(b, "abcdQ");
+             b.match(3, 5);
+             put(b, "R");
+             b.match(3, 4);
+         }},
+        {"abcdeXabcYabcde",
+         [](StreamBuilder& b) {
+             put(b, "abcdeX");
+             b.match(3, 6);
+             put(b, "Y");
+             b.match(5, 10);
+         }},
+    };
+    for (const Case& c : cases) {
+        const Bytes input = ascii(c.input);
+        for (unsigned mode : {kBinary, kAscii}) {
+            for (unsigned dictBits : {4u, 5u, 6u}) {
+                StreamBuilder expected(mode, dictBits);
+                c.tokens(expected);
+                const Bytes packed = implodeBuffer(input.data(), input.size(), mode, 64u << dictBits);
+                EXPECT_EQ(packed, expected.end().bytes())
+                    << c.input << ", mode " << mode << ", dictionary " << (64u << dictBits);
+            }
+        }
+    }
+}
+
 TEST(RoundTrips, MatchesRunningToTheEndOfTheInput) {
     // The parser weighs lengths 3 to 10 together; at the end of the input only
     // those that fit may be taken.
