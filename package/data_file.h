@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "core/result_codes.h"
-#include "package/package_format.h"
+#include "package/data_file_format.h"
 #include "package/installer_package.h"
 #include "platform/os.h"
 #include "platform/reporter.h"
@@ -47,7 +47,7 @@ enum class DataFileFault {
 };
 
 // The installer's code for a fault (0 for None).
-Result dataFileFaultCode(DataFileFault fault);
+[[nodiscard]] Result dataFileFaultCode(DataFileFault fault);
 // The package tool's words for a fault ("item bytes past the end").
 std::string dataFileFaultText(DataFileFault fault, int32_t itemCount);
 

@@ -9,7 +9,7 @@
 
 #include "codec/implode.h"
 #include "core/strings.h"
-#include "package/package_format.h"
+#include "package/data_file_format.h"
 #include "tools/saverpack/commands.h"
 #include "tools/saverpack/manifest.h"
 #include "tools/saverpack/ssd_support.h"
