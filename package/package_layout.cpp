@@ -161,7 +161,7 @@ std::vector<PackageFault> packageFaults(const PackageHeader& h, int64_t fileSize
         if (stored < 1) {
             fault(s + "lastByte " + std::to_string(e.lastByte) + " is before firstByte " +
                   std::to_string(e.firstByte) + " (a slot holds at least 1 byte)");
-        } else if (int64_t(e.lastByte) >= fileSize) {
+        } else if (fileSize != kUnknownFileSize && int64_t(e.lastByte) >= fileSize) {
             fault(s + "lastByte " + std::to_string(e.lastByte) +
                   " is beyond the end of the file (last byte " + std::to_string(fileSize - 1) + ")");
         }
@@ -182,7 +182,7 @@ std::vector<PackageFault> packageFaults(const PackageHeader& h, int64_t fileSize
         if (stored >= 1) expected = int64_t(e.lastByte) + 1;
         after = "right after slot " + std::to_string(slot);
     }
-    if (lastUsed > 0 && expected < fileSize)
+    if (fileSize != kUnknownFileSize && lastUsed > 0 && expected < fileSize)
         fault("the file has " + std::to_string(fileSize - expected) + " bytes after the last slot (slot " +
               std::to_string(lastUsed) + " ends at byte " + std::to_string(expected - 1) +
               ", the file's last byte is " + std::to_string(fileSize - 1) + ")");

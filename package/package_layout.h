@@ -56,8 +56,9 @@ struct PackageFault {
     bool refusedOnRead = false;
 };
 
-// A file size for the rules when only the header is known.
-constexpr int64_t kUnknownFileSize = INT64_MAX;
+// The file size to give when only the header is known: the rules that need
+// the file's size are skipped.
+constexpr int64_t kUnknownFileSize = -1;
 
 // Every rule a package follows, in one list: the layout above, the settings,
 // safe names, and what the installer needs of the slots' roles (slot 1 the
