@@ -20,32 +20,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "codec/library_interface.h"
+
 namespace ssi::codec {
 
-// Reads up to *size bytes into buf; returns how many were read, 0 at the end.
-typedef unsigned int (*ReadFn)(char* buf, unsigned int* size, void* param);
-// Consumes *size bytes from buf.
-typedef void (*WriteFn)(char* buf, unsigned int* size, void* param);
-
-// Literal modes (stream byte 0).
-constexpr unsigned int kBinary = 0;
-constexpr unsigned int kAscii = 1;
-
-// Dictionary sizes accepted by implode().
-constexpr unsigned int kDict1K = 1024;
-constexpr unsigned int kDict2K = 2048;
-constexpr unsigned int kDict4K = 4096;
-
-// Return codes of implode() and explode().
-constexpr unsigned int kOk = 0;
-constexpr unsigned int kInvalidDictSize = 1;  // implode: bad *dsize; explode: header byte 1 not 4..6
-constexpr unsigned int kInvalidMode = 2;      // implode: bad *type; explode: header byte 0 not 0/1
-constexpr unsigned int kBadData = 3;          // explode: stream truncated or missing its end code
-constexpr unsigned int kAbort = 4;            // null argument, or a read callback returned more than asked
-
-// Work area explode() needs: the same size the classic library asks for, so
-// callers written for it hand exactly this many bytes. Any alignment.
-constexpr std::size_t kExplodeWorkSize = 12596;
+// The callback types, modes, dictionary sizes, result numbers and the
+// explode work area are the library's interface (codec/library_interface.h).
 
 // Work area implode() needs (any alignment): 712,848 bytes, more than the
 // classic library's 36,312. It holds the match finder's tables (latest

@@ -12,12 +12,6 @@ namespace ssi {
 
 namespace {
 
-
-bool writeAll(File& file, const uint8_t* buffer, uint32_t size) {
-    uint32_t put = 0;
-    return file.write(buffer, size, put) == rc::kOk && put == size;
-}
-
 // A zlib inflate stream that ends itself.
 struct Inflater {
     z_stream z{};
@@ -37,7 +31,7 @@ public:
     bool read(uint8_t* buffer, uint32_t size, uint32_t& got) override {
         return in_.read(buffer, size, got) == rc::kOk;
     }
-    bool write(const uint8_t* buffer, uint32_t size) override { return writeAll(out_, buffer, size); }
+    bool write(const uint8_t* buffer, uint32_t size) override { return writeExact(out_, buffer, size) == rc::kOk; }
 
 private:
     File& in_;
@@ -45,6 +39,10 @@ private:
 };
 
 }  // namespace
+
+uint32_t swfDeclaredLength(const uint8_t (&header)[kSwfHeaderSize]) {
+    return uint32_t(header[4]) | uint32_t(header[5]) << 8 | uint32_t(header[6]) << 16 | uint32_t(header[7]) << 24;
+}
 
 Result swfSignatureVerdict(const uint8_t* header, uint32_t got) {
     if (got < 3) return rc::kSwfTruncated;
@@ -134,7 +132,7 @@ Result SwfInspector::copySegment(uint8_t (&header)[kSwfHeaderSize]) {
         uint32_t n = 0;
         if (Result e = movie->read(block, sizeof(block), n)) return e;
         if (n == 0) break;
-        if (!writeAll(*segment, block, n)) return rc::kSwfTempFileFailed;
+        if (writeExact(*segment, block, n) != rc::kOk) return rc::kSwfTempFileFailed;
     }
     logMessage("CloseFile");
     if (segment->close() != rc::kOk) return rc::kSwfTempFileFailed;
@@ -149,7 +147,7 @@ Result SwfInspector::inflateSegment(const uint8_t (&header)[kSwfHeaderSize]) {
     if (os_.files().openFile(inflatedPath(), FileAccess::Create, out) != rc::kOk) return rc::kSwfTempFileFailed;
     uint8_t head[kSwfHeaderSize] = {'F', 'W', 'S'};
     std::memcpy(head + 3, header + 3, kSwfHeaderSize - 3);
-    if (!writeAll(*out, head, kSwfHeaderSize)) return rc::kSwfTempFileFailed;
+    if (writeExact(*out, head, kSwfHeaderSize) != rc::kOk) return rc::kSwfTempFileFailed;
 
     FileInflateIo io(*segment, *out);
     uint64_t produced = 0;
@@ -173,8 +171,7 @@ Result SwfInspector::inflateSWFFileToTempFile() {
         uint8_t header[kSwfHeaderSize] = {};
         result = copySegment(header);
         if (result == rc::kOk) {
-            declaredFileLength = uint32_t(header[4]) | uint32_t(header[5]) << 8 | uint32_t(header[6]) << 16 |
-                                 uint32_t(header[7]) << 24;
+            declaredFileLength = swfDeclaredLength(header);
             result = inflateSegment(header);
         }
         // Whatever an earlier movie left there must not pass for this one.

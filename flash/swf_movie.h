@@ -38,6 +38,10 @@ constexpr uint8_t kSwfMaxVersion = 8;
 constexpr uint32_t kSwfHeaderSize = 8;
 constexpr uint32_t kSwfBlockSize = 2048;
 
+// The FileLength field of a movie's header (bytes 4..7, little-endian): the
+// length of the whole uncompressed movie, header included.
+uint32_t swfDeclaredLength(const uint8_t (&header)[kSwfHeaderSize]);
+
 // The verdicts on a movie's first bytes, shared by the panel and the tools.
 // `got` is how many of the (up to 8) header bytes the file had.
 // The signature: 0 for "FWS" or "CWS", -404 for anything else, kSwfTruncated

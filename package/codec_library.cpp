@@ -11,12 +11,11 @@ namespace ssi {
 
 namespace {
 
-constexpr const char* kLibraryName = "impborl.dll";
 constexpr Result kMissingLibraryFile = 5;  // logged only
 constexpr Result kMissingEntryPoint = 6;   // logged only
 
 // The process-wide work area of the library; one expansion runs at a time.
-alignas(16) char gWorkArea[kCompressorWorkSize];
+alignas(16) char gWorkArea[codec::kExplodeWorkSize];
 
 }  // namespace
 
@@ -25,9 +24,9 @@ TCompressor::TCompressor(Os& os, const std::string& libraryDir) : os_(os) {
     loaded = false;
     Result error = 0;
 
-    std::string path = kLibraryName;
+    std::string path = codec::kLibraryFileName;
     if (!libraryDir.empty()) {
-        path = libraryDir + kLibraryName;
+        path = libraryDir + codec::kLibraryFileName;
         if (!fileExists(os_, path)) error = kMissingLibraryFile;
     }
     logMessage("libraryPath: " + path);
@@ -37,9 +36,9 @@ TCompressor::TCompressor(Os& os, const std::string& libraryDir) : os_(os) {
     }
     if (error == 0) {
         loaded = true;
-        implodeEntry_ = library_->symbol("_implode");
-        explodeEntry_ = reinterpret_cast<ExplodeEntry>(library_->symbol("_explode"));
-        crc32Entry_ = library_->symbol("_crc32");
+        implodeEntry_ = library_->symbol(codec::kImplodeExport);
+        explodeEntry_ = reinterpret_cast<codec::ExplodeFn>(library_->symbol(codec::kExplodeExport));
+        crc32Entry_ = library_->symbol(codec::kCrc32Export);
         if (!implodeEntry_ || !explodeEntry_ || !crc32Entry_) error = kMissingEntryPoint;
     }
     if (error != 0) {
@@ -108,7 +107,7 @@ Result TCompressor::ExpandToFile(const std::string& destPath, const void* block,
     return result;
 }
 
-unsigned int SSI_CDECL TCompressor::ReadCallback(char* buffer, unsigned int* sizeRef, void* param) {
+unsigned int SSI_CODEC_CALL TCompressor::ReadCallback(char* buffer, unsigned int* sizeRef, void* param) {
     if (!buffer || !sizeRef || !param) return 0;
     TCompressor* self = *static_cast<TCompressor**>(param);
     if (!self) return 0;
@@ -121,7 +120,7 @@ unsigned int SSI_CDECL TCompressor::ReadCallback(char* buffer, unsigned int* siz
     return static_cast<unsigned int>(count);
 }
 
-void SSI_CDECL TCompressor::WriteCallback(char* buffer, unsigned int* sizeRef, void* param) {
+void SSI_CODEC_CALL TCompressor::WriteCallback(char* buffer, unsigned int* sizeRef, void* param) {
     if (!buffer || !sizeRef || !param) return;
     TCompressor* self = *static_cast<TCompressor**>(param);
     if (!self || !self->output_) return;

@@ -10,8 +10,8 @@
 //     compressor.ExpandToFile(destPath, block, size);
 //     compressor.Destroy();
 //
-// The library's entry points and both callbacks use the caller-cleans
-// convention (all arguments on the stack, pushed right to left).
+// The library's names, entry point and callback types are declared once, in
+// codec/library_interface.h.
 #pragma once
 
 #include <cstddef>
@@ -20,26 +20,12 @@
 #include <string>
 #include <vector>
 
+#include "codec/library_interface.h"
 #include "core/buffer.h"
 #include "core/result_codes.h"
 #include "platform/os.h"
 
-#if defined(_WIN32) && defined(__i386__)
-#define SSI_CDECL __cdecl
-#else
-#define SSI_CDECL
-#endif
-
 namespace ssi {
-
-// The work area handed to "_explode" on every call: the size the library asks for.
-constexpr std::size_t kCompressorWorkSize = 12596;
-
-// The library's interface as the binding sees it.
-typedef unsigned int(SSI_CDECL* CompressorReadFn)(char* buffer, unsigned int* size, void* param);
-typedef void(SSI_CDECL* CompressorWriteFn)(char* buffer, unsigned int* size, void* param);
-typedef unsigned int(SSI_CDECL* ExplodeEntry)(CompressorReadFn read, CompressorWriteFn write, char* work,
-                                              void* param);
 
 class TCompressor {
 public:
@@ -60,7 +46,7 @@ public:
     // outputLimit (-1: none) caps the bytes written: a damaged or hostile
     // stream cannot fill the disk. Callers pass the expected size + 1, so an
     // overlong expansion still shows up in their size check.
-    Result ExpandToFile(const std::string& destPath, const void* block, int32_t size,
+    [[nodiscard]] Result ExpandToFile(const std::string& destPath, const void* block, int32_t size,
                         int64_t outputLimit = -1);
 
     // Unloads the library if it is loaded; calling it again does nothing.
@@ -68,8 +54,8 @@ public:
 
     // Functions handed to "_explode". param is the address of a variable that
     // holds the TCompressor pointer.
-    static unsigned int SSI_CDECL ReadCallback(char* buffer, unsigned int* sizeRef, void* param);
-    static void SSI_CDECL WriteCallback(char* buffer, unsigned int* sizeRef, void* param);
+    static unsigned int SSI_CODEC_CALL ReadCallback(char* buffer, unsigned int* sizeRef, void* param);
+    static void SSI_CODEC_CALL WriteCallback(char* buffer, unsigned int* sizeRef, void* param);
 
     // True once the library is loaded and all three entry points resolved.
     bool loaded = false;
@@ -77,7 +63,7 @@ public:
 private:
     Os& os_;
     void* implodeEntry_ = nullptr;  // required, never called
-    ExplodeEntry explodeEntry_ = nullptr;
+    codec::ExplodeFn explodeEntry_ = nullptr;
     void* crc32Entry_ = nullptr;    // required, not needed for expansion
     std::unique_ptr<File> output_;  // owned during one expansion
     ByteBuffer input_;              // the memory stream, owned during one expansion

@@ -23,6 +23,90 @@ constexpr int32_t kChunkSize = int32_t(sizeof(DataChunk));
 
 }  // namespace
 
+Result dataFileFaultCode(DataFileFault fault) {
+    switch (fault) {
+        case DataFileFault::None:
+            return rc::kOk;
+        case DataFileFault::ItemCountOutOfRange:
+        case DataFileFault::NegativeExpandedSize:
+            return rc::kCorruptDataFile;
+        case DataFileFault::ShortRecord:
+        case DataFileFault::TableCutShort:
+        case DataFileFault::ChunkOutsideFile:
+        case DataFileFault::NegativeStoredSize:
+        case DataFileFault::BytesPastEnd:
+            return rc::kShortRead;
+    }
+    return rc::kCorruptDataFile;
+}
+
+std::string dataFileFaultText(DataFileFault fault, int32_t itemCount) {
+    switch (fault) {
+        case DataFileFault::None:
+            return std::string();
+        case DataFileFault::ShortRecord:
+            return "shorter than a settings record";
+        case DataFileFault::ItemCountOutOfRange:
+            return "item count " + std::to_string(itemCount) + " is outside 0.." + std::to_string(kMaxDataItems);
+        case DataFileFault::TableCutShort:
+            return "the item table is cut short";
+        case DataFileFault::ChunkOutsideFile:
+            return "chunk offset outside the file";
+        case DataFileFault::NegativeExpandedSize:
+            return "negative expanded size";
+        case DataFileFault::NegativeStoredSize:
+            return "negative stored size";
+        case DataFileFault::BytesPastEnd:
+            return "item bytes past the end";
+    }
+    return "unknown fault";
+}
+
+Result readDataFileTable(File& file, DataFileTable& table, DataFileFault& fault) {
+    fault = DataFileFault::None;
+    table.items.clear();
+    auto faulty = [&](DataFileFault f) {
+        fault = f;
+        return dataFileFaultCode(f);
+    };
+    if (Result e = file.size(table.fileSize)) return e;
+    if (Result e = readExact(file, table.record.bytes, kSaverRecordSize))
+        return e == rc::kShortRead ? faulty(DataFileFault::ShortRecord) : e;
+    const int32_t count = table.record.itemCount();
+    if (count < 0 || count > kMaxDataItems) return faulty(DataFileFault::ItemCountOutOfRange);
+    if (int64_t(kSaverRecordSize) + int64_t(count) * int64_t(sizeof(DataItem)) > table.fileSize)
+        return faulty(DataFileFault::TableCutShort);
+    table.items.resize(size_t(count));
+    for (DataItem& item : table.items) {
+        uint8_t bytes[sizeof(DataItem)];
+        if (Result e = readExact(file, bytes, sizeof(bytes))) return e;
+        decodeDataItem(bytes, item);
+    }
+    return rc::kOk;
+}
+
+Result readItemChunk(File& file, int64_t fileSize, const DataItem& item, DataChunk& chunk, DataFileFault& fault) {
+    fault = DataFileFault::None;
+    auto faulty = [&](DataFileFault f) {
+        fault = f;
+        return dataFileFaultCode(f);
+    };
+    const int64_t offset = item.chunkOffset;
+    if (offset < 0 || offset + kChunkSize > fileSize) return faulty(DataFileFault::ChunkOutsideFile);
+    if (Result e = file.seek(offset)) return e;
+    uint8_t bytes[sizeof(DataChunk)];
+    if (Result e = readExact(file, bytes, sizeof(bytes))) return e;
+    decodeDataChunk(bytes, chunk);
+
+    if (chunk.expandedSize == 0) return rc::kOk;  // the item produces no file
+    if (chunk.expandedSize < 0) return faulty(DataFileFault::NegativeExpandedSize);
+    if (chunk.storedSize < 0) return faulty(DataFileFault::NegativeStoredSize);
+    const int64_t available = fileSize - (offset + kChunkSize);
+    const int64_t wanted = chunk.compressed ? chunk.storedSize : chunk.expandedSize;
+    if (wanted > available) return faulty(DataFileFault::BytesPastEnd);
+    return rc::kOk;
+}
+
 bool isSafeItemName(const std::string& name) { return isSafeRelativePath(name); }
 
 void createItemFolder(Os& os, const std::string& target) {
@@ -51,25 +135,11 @@ Result SaverDataFile::openDataFile(const std::string& path, bool showMessage, bo
 
     std::unique_ptr<File> file;
     Result result = os_.files().openFile(path, FileAccess::Read, file);
-    int64_t size = 0;
-    SaverRecord record{};
-    if (result == rc::kOk) result = file->size(size);
-    if (result == rc::kOk) result = readExact(*file, record.bytes, kSaverRecordSize);
-    int32_t count = 0;
-    if (result == rc::kOk) {
-        count = record.itemCount();
-        // The table has room for 1,010 items; a count outside 0..1,010 is no
-        // container of ours, and a table longer than the file is cut short.
-        if (count < 0 || count > kMaxDataItems)
-            result = rc::kCorruptDataFile;
-        else if (int64_t(kSaverRecordSize) + int64_t(count) * int64_t(sizeof(DataItem)) > size)
-            result = rc::kShortRead;
-    }
-    for (int32_t i = 1; result == rc::kOk && i <= count; ++i) {
-        uint8_t bytes[sizeof(DataItem)];
-        result = readExact(*file, bytes, sizeof(bytes));
-        if (result == rc::kOk) decodeDataItem(bytes, items_[size_t(i)]);
-    }
+    DataFileTable table;
+    DataFileFault fault = DataFileFault::None;
+    if (result == rc::kOk) result = readDataFileTable(*file, table, fault);
+    if (result == rc::kOk)
+        for (size_t i = 0; i < table.items.size(); ++i) items_[i + 1] = table.items[i];
     if (result != rc::kOk) {
         items_.fill(DataItem{});
         if (showMessage)
@@ -77,11 +147,11 @@ Result SaverDataFile::openDataFile(const std::string& path, bool showMessage, bo
                            os_.system().loadString(kStrProblemOpeningDataFile) + path + kEmptyLine + decimal(result));
         return result;
     }
-    record_ = record;
+    record_ = table.record;
     file_ = std::move(file);
-    fileSize_ = size;
+    fileSize_ = table.fileSize;
     path_ = path;
-    itemCount_ = count;
+    itemCount_ = int32_t(table.items.size());
     read_ = true;
     read = true;
     return rc::kOk;
@@ -98,19 +168,9 @@ Result SaverDataFile::extract(const std::string& target, const DataItem& item, D
                               bool& produced, std::unique_ptr<File>& out) {
     // Every size is checked against the file before anything is allocated,
     // created or read.
-    const int64_t offset = item.chunkOffset;
-    if (offset < 0 || offset + kChunkSize > fileSize_) return rc::kShortRead;
-    if (Result e = file_->seek(offset)) return e;
-    uint8_t bytes[sizeof(DataChunk)];
-    if (Result e = readExact(*file_, bytes, sizeof(bytes))) return e;
-    decodeDataChunk(bytes, chunk);
-
+    DataFileFault fault = DataFileFault::None;
+    if (Result e = readItemChunk(*file_, fileSize_, item, chunk, fault)) return e;
     if (chunk.expandedSize == 0) return rc::kOk;  // the item produces no file
-    if (chunk.expandedSize < 0) return rc::kCorruptDataFile;
-    if (chunk.storedSize < 0) return rc::kShortRead;
-    const int64_t available = fileSize_ - (offset + kChunkSize);
-    const int64_t wanted = chunk.compressed ? chunk.storedSize : chunk.expandedSize;
-    if (wanted > available) return rc::kShortRead;
 
     createItemFolder(os_, target);
 
@@ -123,7 +183,9 @@ Result SaverDataFile::extract(const std::string& target, const DataItem& item, D
         // The expansion's own result is not consulted: a damaged stream shows
         // up as a file of the wrong size, or none. One byte beyond the
         // expected size is enough to tell an overlong stream.
-        compressor.ExpandToFile(target, block.data(), chunk.storedSize, int64_t(chunk.expandedSize) + 1);
+        ignoreResult(
+            compressor.ExpandToFile(target, block.data(), chunk.storedSize, int64_t(chunk.expandedSize) + 1),
+            "the size of the file written decides");
         compressor.Destroy();
         if (!fileExists(os_, target)) return rc::kExpandedFileMissing;
         produced = true;

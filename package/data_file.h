@@ -22,14 +22,53 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/result_codes.h"
-#include "package/package_format.h"
+#include "package/data_file_format.h"
 #include "package/installer_package.h"
 #include "platform/os.h"
 #include "platform/reporter.h"
 
 namespace ssi {
+
+// ---- the container's rules, for the installer and the package tool -------------
+
+// Why a container, or one item's chunk, cannot be used.
+enum class DataFileFault {
+    None,
+    ShortRecord,          // the file is shorter than a settings record
+    ItemCountOutOfRange,  // the item count is outside 0..1,010
+    TableCutShort,        // the item table runs past the end of the file
+    ChunkOutsideFile,     // the item's chunk does not lie inside the file
+    NegativeExpandedSize,
+    NegativeStoredSize,
+    BytesPastEnd,         // the item's bytes run past the end of the file
+};
+
+// The installer's code for a fault (0 for None).
+[[nodiscard]] Result dataFileFaultCode(DataFileFault fault);
+// The package tool's words for a fault ("item bytes past the end").
+std::string dataFileFaultText(DataFileFault fault, int32_t itemCount);
+
+// The container's settings record and item table, as read from its start.
+struct DataFileTable {
+    SaverRecord record{};
+    int64_t fileSize = 0;
+    std::vector<DataItem> items;  // items 1..n at indexes 0..n-1
+};
+
+// Reads the record and the item table of a container just opened (at its start):
+// 0, the OS error, or the fault's code with `fault` set (an item count
+// outside 0..1,010 is no container of ours; a table longer than the file is
+// cut short).
+[[nodiscard]] Result readDataFileTable(File& file, DataFileTable& table, DataFileFault& fault);
+// Reads an item's chunk and checks it against the file before anything is
+// allocated, created or read; the file is left at the item's bytes. 0 (also
+// for an item that produces no file, expandedSize 0), the OS error, or the
+// fault's code with `fault` set.
+[[nodiscard]] Result readItemChunk(File& file, int64_t fileSize, const DataItem& item, DataChunk& chunk,
+                                   DataFileFault& fault);
 
 // Whether a data item's name is a plain relative path that stays below the
 // folder it is appended to: not empty, no drive or root, no "." or ".."
@@ -56,14 +95,14 @@ public:
     // tells whether the container was read, and the result is 0.
     // A failure shows "Problem opening screen saver data file." when
     // `showMessage` is set; the container is then closed.
-    Result openDataFile(const std::string& path, bool showMessage, bool& read);
+    [[nodiscard]] Result openDataFile(const std::string& path, bool showMessage, bool& read);
     // Writes item `index` (1-based) to targetFolder + its name, creating
     // missing sub-folders. itemClass receives the chunk's class unless
     // skipClass is set. A failure removes the partly written target.
-    Result extractDataItem(const std::string& targetFolder, int32_t index, bool skipClass,
+    [[nodiscard]] Result extractDataItem(const std::string& targetFolder, int32_t index, bool skipClass,
                            uint8_t& itemClass);
     // Closes the container; 0 when it was not open.
-    Result closeDataFile();
+    [[nodiscard]] Result closeDataFile();
 
     bool isOpen() const { return file_ != nullptr; }
     bool wasRead() const { return read_; }
@@ -74,7 +113,7 @@ public:
     const std::string& path() const { return path_; }
 
 private:
-    Result extract(const std::string& target, const DataItem& item, DataChunk& chunk, bool& produced,
+    [[nodiscard]] Result extract(const std::string& target, const DataItem& item, DataChunk& chunk, bool& produced,
                    std::unique_ptr<File>& out);
     void showReadError(Result code);
 
@@ -98,11 +137,11 @@ struct SaverData {
 };
 
 // Reads the settings record from the data file in the scratch directory.
-Result readSaverRecord(Os& os, const InstallerPackage& package, SaverData& data, Reporter& reporter);
+[[nodiscard]] Result readSaverRecord(Os& os, const InstallerPackage& package, SaverData& data, Reporter& reporter);
 // Writes every item of the data file below the install directory (a kind-3
 // item is a copy of the preview movie), then one progress step.
-Result expandDataFile(Os& os, const InstallerPackage& package, SaverData& data, Reporter& reporter);
+[[nodiscard]] Result expandDataFile(Os& os, const InstallerPackage& package, SaverData& data, Reporter& reporter);
 // Writes the settings record as "saver.dat" into the install directory.
-Result writeSaverRecord(Os& os, const InstallerPackage& package, const SaverData& data, Reporter& reporter);
+[[nodiscard]] Result writeSaverRecord(Os& os, const InstallerPackage& package, const SaverData& data, Reporter& reporter);
 
 }  // namespace ssi

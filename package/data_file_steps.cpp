@@ -89,7 +89,7 @@ Result expandDataFile(Os& os, const InstallerPackage& package, SaverData& data, 
         reporter.stepProgress();
     } else {
         // The scratch copy is deleted after the installation: let it go now.
-        container.closeDataFile();
+        ignoreResult(container.closeDataFile(), "the step's own failure is the one reported");
     }
 
     const std::string movie = installDir + movieName;

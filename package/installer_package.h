@@ -38,29 +38,29 @@ struct InstallerPackage {
 void preparePaths(Os& os, InstallerPackage& package);
 // Copies the running executable to the installer copy; a failure shows the
 // -523 box and returns the underlying code.
-Result copyInstaller(Os& os, const InstallerPackage& package, Reporter& reporter);
+[[nodiscard]] Result copyInstaller(Os& os, const InstallerPackage& package, Reporter& reporter);
 // Reads the header from the installer copy and extracts the decompression
 // library (slot 1) from the same open file.
-Result loadPackageHeader(Os& os, InstallerPackage& package, Reporter& reporter);
+[[nodiscard]] Result loadPackageHeader(Os& os, InstallerPackage& package, Reporter& reporter);
 // Forms the install directory, the saver's name and the data file's path.
 void deriveInstallPaths(Os& os, InstallerPackage& package);
 
 // ---- slots ------------------------------------------------------------------------
 // Extracts one slot from the open installer copy (see slot_extraction.h).
-Result extractEntry(Os& os, File& packageFile, const InstallerPackage& package, int slot, Reporter& reporter,
+[[nodiscard]] Result extractEntry(Os& os, File& packageFile, const InstallerPackage& package, int slot, Reporter& reporter,
                     bool showProgress);
 // The single-slot steps: each opens its own stream on the installer copy;
 // -531 without a box when the slot is unused.
-Result extractReadMe(Os& os, const InstallerPackage& package, Reporter& reporter);
-Result extractFlashInstaller(Os& os, const InstallerPackage& package, Reporter& reporter);
-Result extractLicense(Os& os, const InstallerPackage& package, Reporter& reporter);
+[[nodiscard]] Result extractReadMe(Os& os, const InstallerPackage& package, Reporter& reporter);
+[[nodiscard]] Result extractFlashInstaller(Os& os, const InstallerPackage& package, Reporter& reporter);
+[[nodiscard]] Result extractLicense(Os& os, const InstallerPackage& package, Reporter& reporter);
 // Gives the preview the extension its mode implies (".BMP", ".jpg") in the
 // header itself, then extracts it.
-Result extractPreview(Os& os, InstallerPackage& package, Reporter& reporter);
+[[nodiscard]] Result extractPreview(Os& os, InstallerPackage& package, Reporter& reporter);
 // The installation's run: slot 5 (when the read-me is included) or 6 up to
 // 10, with progress, stopping at the first failure or when the reporter says
 // the user asked to cancel.
-Result extractInstallEntries(Os& os, const InstallerPackage& package, const std::string& path,
+[[nodiscard]] Result extractInstallEntries(Os& os, const InstallerPackage& package, const std::string& path,
                              bool readMeIncluded, Reporter& reporter);
 
 }  // namespace ssi

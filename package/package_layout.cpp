@@ -1,5 +1,6 @@
 #include "package/package_layout.h"
 
+#include "codec/library_interface.h"
 #include "platform/file_utils.h"
 
 #include <cstring>
@@ -41,17 +42,10 @@ bool slotBytesInFile(const PackageEntry& entry, int64_t fileSize) {
 }
 
 Result checkPackageHeader(const PackageHeader& header) {
-    if (header.flashVersionIndex > 1) return rc::kCorruptPackage;
-    const std::string saverName = header.name();
-    if (!saverName.empty() && !isSafeFileName(saverName)) return rc::kCorruptPackage;
-    for (int slot = kFirstPackageSlot; slot <= kLastPackageSlot; ++slot) {
-        const std::string name = header.entries[slot].name();
-        if (!name.empty() && !isSafeFileName(name)) return rc::kCorruptPackage;
-    }
-    // The library is extracted with the header, before the install directory
-    // is known: a kind that puts it there would write into the current folder.
-    const PackageEntry& library = header.entries[slot::kLibrary];
-    if (!library.name().empty() && kind::isInstallDir(library.targetKind)) return rc::kCorruptPackage;
+    // The file's size is not known here: no rule that refuses on reading
+    // depends on it.
+    for (const PackageFault& f : packageFaults(header, kUnknownFileSize))
+        if (f.refusedOnRead) return rc::kCorruptPackage;
     return rc::kOk;
 }
 
@@ -93,18 +87,27 @@ int64_t assignSlotOffsets(PackageHeader& header, const std::array<int64_t, kSlot
     return next;
 }
 
-std::vector<std::string> layoutFaults(const PackageHeader& h, int64_t fileSize) {
-    std::vector<std::string> faults;
-    auto fault = [&](const std::string& text) { faults.push_back(text); };
+std::vector<std::string> layoutFaults(const PackageHeader& header, int64_t fileSize) {
+    std::vector<std::string> texts;
+    for (PackageFault& f : packageFaults(header, fileSize)) texts.push_back(std::move(f.text));
+    return texts;
+}
+
+std::vector<PackageFault> packageFaults(const PackageHeader& h, int64_t fileSize) {
+    std::vector<PackageFault> faults;
+    // A fault the installer refuses the header for, before anything is extracted.
+    auto refused = [&](const std::string& text) { faults.push_back({text, true}); };
+    // A fault only the full check names (the installer finds it later, or relies on it).
+    auto fault = [&](const std::string& text) { faults.push_back({text, false}); };
 
     // Settings.
     if (h.flashVersionIndex > 1)
-        fault("flashVersionIndex " + std::to_string(h.flashVersionIndex) + " should be 0 or 1");
+        refused("flashVersionIndex " + std::to_string(h.flashVersionIndex) + " should be 0 or 1");
     const std::string saverName = h.name();
     if (saverName.empty())
         fault("saverName is empty");
     else if (!isSafeFileName(saverName))
-        fault("saverName " + quoted(saverName) + " is not a plain folder name");
+        refused("saverName " + quoted(saverName) + " is not a plain folder name");
 
     // Slot 0: the installer program image.
     {
@@ -148,7 +151,7 @@ std::vector<std::string> layoutFaults(const PackageHeader& h, int64_t fileSize) 
         }
         lastUsed = slot;
         if (e.compressed) anyCompressed = true;
-        if (!isSafeFileName(name)) fault(s + "name " + quoted(name) + " is not a plain file name");
+        if (!isSafeFileName(name)) refused(s + "name " + quoted(name) + " is not a plain file name");
         if (!kindHasDestination(e.targetKind))
             fault(s + "targetKind " + std::to_string(e.targetKind) + " has no destination (1 to 7 or 10)");
         if (e.firstByte != expected)
@@ -158,7 +161,7 @@ std::vector<std::string> layoutFaults(const PackageHeader& h, int64_t fileSize) 
         if (stored < 1) {
             fault(s + "lastByte " + std::to_string(e.lastByte) + " is before firstByte " +
                   std::to_string(e.firstByte) + " (a slot holds at least 1 byte)");
-        } else if (int64_t(e.lastByte) >= fileSize) {
+        } else if (fileSize != kUnknownFileSize && int64_t(e.lastByte) >= fileSize) {
             fault(s + "lastByte " + std::to_string(e.lastByte) +
                   " is beyond the end of the file (last byte " + std::to_string(fileSize - 1) + ")");
         }
@@ -179,7 +182,7 @@ std::vector<std::string> layoutFaults(const PackageHeader& h, int64_t fileSize) 
         if (stored >= 1) expected = int64_t(e.lastByte) + 1;
         after = "right after slot " + std::to_string(slot);
     }
-    if (lastUsed > 0 && expected < fileSize)
+    if (fileSize != kUnknownFileSize && lastUsed > 0 && expected < fileSize)
         fault("the file has " + std::to_string(fileSize - expected) + " bytes after the last slot (slot " +
               std::to_string(lastUsed) + " ends at byte " + std::to_string(expected - 1) +
               ", the file's last byte is " + std::to_string(fileSize - 1) + ")");
@@ -190,11 +193,14 @@ std::vector<std::string> layoutFaults(const PackageHeader& h, int64_t fileSize) 
         fault("slot 1: unused, but the installer extracts its decompression library from slot 1");
     } else {
         if (library.compressed) fault("slot 1: the decompression library must be stored, not compressed");
+        // The library is extracted with the header, before the install
+        // directory is known: a kind that puts it there would write into the
+        // current folder.
         if (kind::isInstallDir(library.targetKind))
-            fault("slot 1: targetKind " + std::to_string(library.targetKind) +
+            refused("slot 1: targetKind " + std::to_string(library.targetKind) +
                   " is the install directory, which is not known yet when the installer extracts slot 1");
         const bool givesLibrary = (library.name() == kLibrarySlotName && library.targetKind == kLibrarySlotKind) ||
-                                  (library.name() == "impborl.dll" &&
+                                  (library.name() == codec::kLibraryFileName &&
                                    (library.targetKind == kind::kScratchLibrary || library.targetKind == kind::kScratch));
         if (anyCompressed && !givesLibrary)
             fault("slot 1: " + quoted(library.name()) + " (targetKind " + std::to_string(library.targetKind) +

@@ -48,19 +48,34 @@ bool kindHasDestination(int32_t kind);
 // of fileSize bytes.
 bool slotBytesInFile(const PackageEntry& entry, int64_t fileSize);
 
-// The installer's check of a freshly read header, before anything is
-// extracted: flashVersionIndex 0 or 1, a saver name that is safe as a folder
-// and file name (or empty), safe names in every used slot 1..10, and a
-// library slot that does not go to the install directory (not known yet when
-// slot 1 is extracted).
-// Returns 0 or rc::kCorruptPackage.
-Result checkPackageHeader(const PackageHeader& header);
+// One fault of a package: its message, "slot 3: firstByte 1254329 should be
+// 1254328 (right after slot 2)", and whether the installer's header check
+// refuses the package for it.
+struct PackageFault {
+    std::string text;
+    bool refusedOnRead = false;
+};
 
-// Every rule above, plus what the installer needs of the slots' roles (slot 1
-// the library, slots 6..10 always used, slots 2..5 used when the settings ask
-// for them). One message per fault, "slot 3: firstByte 1254329 should be
-// 1254328 (right after slot 2)"; empty when the layout is sound.
+// The file size to give when only the header is known: the rules that need
+// the file's size are skipped.
+constexpr int64_t kUnknownFileSize = -1;
+
+// Every rule a package follows, in one list: the layout above, the settings,
+// safe names, and what the installer needs of the slots' roles (slot 1 the
+// library, slots 6..10 always used, slots 2..5 used when the settings ask for
+// them). Empty when the package is sound.
+std::vector<PackageFault> packageFaults(const PackageHeader& header, int64_t fileSize);
+
+// The faults' messages alone (what the package tool's verify prints).
 std::vector<std::string> layoutFaults(const PackageHeader& header, int64_t fileSize);
+
+// The installer's check of a freshly read header, before anything is
+// extracted: the faults of packageFaults it refuses on reading
+// (flashVersionIndex 0 or 1, a saver name that is safe as a folder and file
+// name or empty, safe names in every used slot 1..10, and a library slot that
+// does not go to the install directory, not known yet when slot 1 is
+// extracted). Returns 0 or rc::kCorruptPackage.
+[[nodiscard]] Result checkPackageHeader(const PackageHeader& header);
 
 // Slot 0 as the builder writes it.
 void setInstallerSlot(PackageEntry& entry);

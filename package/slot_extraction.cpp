@@ -12,8 +12,8 @@
 //   5. remove an older file: a ".dll" (exactly) with one forced delete, any
 //      other with 1,000 attempts; a busy file (-32) is kept and the slot counts
 //      as done (0), a busy screen saver gives -38;
-//   6. compressed: the stored bytes into a block (-7 without memory), the
-//      library bound to the scratch folder (-35), -30 for a short read,
+//   6. compressed: the library bound to the scratch folder (-35), the stored
+//      bytes into a block (-7 without memory, -30 for a short read),
 //      expansion (capped at expandedSize + 1 bytes), then -16 when no file
 //      came out and -13 when its size is not expandedSize; stored: copied in
 //      64 KiB chunks, -30 when fewer bytes arrive;
@@ -69,132 +69,193 @@ std::string slotDestination(const PackageEntry& entry, const SlotFolders& folder
     }
 }
 
-Result extractSlot(Os& os, File& package, const PackageEntry& slot, const SlotFolders& folders, Reporter& reporter,
-                   bool showProgress) {
-    if (showProgress) reporter.showStatus(os.system().loadString(kStrWritingSaverFiles));
+// ---- the steps shared with the package tool ---------------------------------------
 
-    // The routine works on a copy: the header itself never changes here.
-    const PackageEntry entry = slot;
-    const std::string name = entry.name();
-    if (name.empty()) {
-        reporter.showInstallError(rc::kEmptySlotName, std::string());
-        return rc::kEmptySlotName;
-    }
-    // Names and ranges are checked before anything is allocated, deleted or
-    // written. No box: the caller reports the code (for an initialisation
-    // step as a corrupted installer file).
-    if (!isSafeFileName(name)) {
-        logMessage("unsafe slot name refused: " + name);
-        return rc::kCorruptPackage;
-    }
-    const std::string dest = slotDestination(entry, folders);
-    if (dest.empty()) {
-        logMessage("slot without destination: " + name);
-        // A kind with a folder that formed no path had an unsafe saver name.
-        return kindHasDestination(entry.targetKind) ? rc::kCorruptPackage : rc::kNoDestination;
-    }
+int64_t expansionLimit(const PackageEntry& entry) {
+    return entry.expandedSize < 0 ? 0 : int64_t(entry.expandedSize) + 1;
+}
 
-    // Destinations that are replaced with repeated attempts leave every
-    // report but an I/O error to the caller.
-    const bool isDll = extractFileExt(dest) == ".dll";
-    auto report = [&](Result code) {
-        if (code != rc::kOk && code != rc::kFileBusy && code != rc::kSaverNotReplaced && isDll)
-            reporter.showInstallError(code, dest);
-        return code;
-    };
-    auto ioError = [&](Result code) {
-        reporter.showInstallError(code, dest);
-        return code;
-    };
+bool expandedSizeMatches(const PackageEntry& entry, uint64_t size) {
+    return entry.expandedSize >= 0 && size == uint64_t(entry.expandedSize);
+}
 
-    int64_t packageSize = 0;
-    if (Result e = package.size(packageSize)) return ioError(e);
-    if (!slotBytesInFile(entry, packageSize)) {
-        logMessage("slot outside the package: " + name);
-        return report(rc::kShortRead);
-    }
-    const uint32_t storedSize = uint32_t(entry.storedSize());
+Result readSlotBlock(File& package, uint32_t storedSize, ByteBuffer& block) {
+    if (!block.allocate(storedSize)) return rc::kOutOfMemory;
+    uint32_t got = 0;
+    if (Result e = readUpTo(package, reinterpret_cast<char*>(block.data()), storedSize, got)) return e;
+    return got == storedSize ? rc::kOk : rc::kShortRead;
+}
 
-    if (Result e = package.seek(entry.firstByte)) return ioError(e);
-    if (showProgress) reporter.stepProgress();
-
-    // Remove an older file at the destination.
-    Result result = isDll ? deleteFileForced(os, dest) : deleteFileRetry(os, dest, kReplaceAttempts);
-    if (result != rc::kOk) {
-        logMessage("cannot replace: " + dest);
-        // A busy file other than a screen saver stays as it is: nothing is
-        // written and the installation carries on.
-        return result == rc::kFileBusy ? rc::kOk : report(result);
-    }
-
-    if (entry.compressed) {
-        ByteBuffer block;
-        if (!block.allocate(storedSize)) return report(rc::kOutOfMemory);
-        {
-            TCompressor compressor(os, folders.scratchDir);
-            if (!compressor.loaded) return report(rc::kLibraryNotLoaded);
-            uint32_t got = 0;
-            if (Result e = readUpTo(package, reinterpret_cast<char*>(block.data()), storedSize, got)) return ioError(e);
-            if (got != storedSize) return report(rc::kShortRead);
-            // Its own result is not consulted: the size check below decides.
-            // The cap keeps a damaged stream from filling the disk.
-            const int64_t limit = entry.expandedSize < 0 ? 0 : int64_t(entry.expandedSize) + 1;
-            compressor.ExpandToFile(dest, block.data(), int32_t(storedSize), limit);
-            compressor.Destroy();
-        }
-        std::vector<FindEntry> found;
-        if (os.files().findFiles(dest, found) != rc::kOk || found.empty()) return report(rc::kExpandedFileMissing);
-        if (entry.expandedSize < 0 || found.front().size != uint64_t(entry.expandedSize))
-            return report(rc::kExpandedSizeWrong);
-        return rc::kOk;
-    }
-
-    // Stored slot: copied stream to stream.
-    std::unique_ptr<File> out;
-    if (Result error = os.files().openFile(dest, FileAccess::Create, out)) return ioError(error);
-    logMessage("file created: " + dest);
+Result copySlotBytes(File& package, File& out, uint32_t storedSize, uint32_t& copied) {
+    copied = 0;
     ByteBuffer buffer;
-    if (!buffer.allocate(kCopyChunk)) return report(rc::kOutOfMemory);
-    uint32_t copied = 0;
+    if (!buffer.allocate(kCopyChunk)) return rc::kOutOfMemory;
     while (copied < storedSize) {
         const uint32_t want = storedSize - copied < kCopyChunk ? storedSize - copied : kCopyChunk;
         uint32_t got = 0;
-        if (Result e = readUpTo(package, reinterpret_cast<char*>(buffer.data()), want, got)) return ioError(e);
+        if (Result e = readUpTo(package, reinterpret_cast<char*>(buffer.data()), want, got)) return e;
         if (got == 0) break;
-        uint32_t written = 0;
-        while (written < got) {
-            uint32_t put = 0;
-            if (Result e = out->write(buffer.data() + written, got - written, put)) return ioError(e);
-            if (put == 0) return ioError(oserr::kDiskFull);
-            written += put;
-        }
+        if (Result e = writeExact(out, buffer.data(), got)) return e;
         copied += got;
         if (got < want) break;
     }
+    return rc::kOk;
+}
+
+// ---- extractSlot, step by step ----------------------------------------------------
+
+namespace {
+
+// One slot on its way out, carried through the steps.
+struct SlotJob {
+    SlotJob(Os& o, File& p, const PackageEntry& e, const SlotFolders& f, Reporter& r, bool progress)
+        : os(o), package(p), entry(e), folders(f), reporter(r), showProgress(progress), name(e.name()) {}
+
+    Os& os;
+    File& package;
+    const PackageEntry entry;  // a copy: the header itself never changes here
+    const SlotFolders& folders;
+    Reporter& reporter;
+    bool showProgress;
+    std::string name;
+    std::string dest;
+    bool isDll = false;
+    uint32_t storedSize = 0;
+
+    // Step 7: destinations that are replaced with repeated attempts leave
+    // every report but an I/O error to the caller.
+    Result report(Result code) const {
+        if (code != rc::kOk && code != rc::kFileBusy && code != rc::kSaverNotReplaced && isDll)
+            reporter.showInstallError(code, dest);
+        return code;
+    }
+    Result ioError(Result code) const {
+        reporter.showInstallError(code, dest);
+        return code;
+    }
+    // OS errors (positive) are reported at once, the installer's own as above.
+    Result fail(Result code) const { return code > 0 ? ioError(code) : report(code); }
+};
+
+// 1. With progress: the status line.
+void announceWriting(const SlotJob& job) {
+    if (job.showProgress) job.reporter.showStatus(job.os.system().loadString(kStrWritingSaverFiles));
+}
+
+// 2. An empty name is an unused slot.
+Result checkSlotName(const SlotJob& job) {
+    if (!job.name.empty()) return rc::kOk;
+    job.reporter.showInstallError(rc::kEmptySlotName, std::string());
+    return rc::kEmptySlotName;
+}
+
+// 3. Name, destination and byte range, before anything is allocated, deleted
+// or written. No box for the first two: the caller reports the code (for an
+// initialisation step as a corrupted installer file).
+Result checkBeforeWriting(SlotJob& job) {
+    if (!isSafeFileName(job.name)) {
+        logMessage("unsafe slot name refused: " + job.name);
+        return rc::kCorruptPackage;
+    }
+    job.dest = slotDestination(job.entry, job.folders);
+    if (job.dest.empty()) {
+        logMessage("slot without destination: " + job.name);
+        // A kind with a folder that formed no path had an unsafe saver name.
+        return kindHasDestination(job.entry.targetKind) ? rc::kCorruptPackage : rc::kNoDestination;
+    }
+    job.isDll = extractFileExt(job.dest) == ".dll";
+    int64_t packageSize = 0;
+    if (Result e = job.package.size(packageSize)) return job.ioError(e);
+    if (!slotBytesInFile(job.entry, packageSize)) {
+        logMessage("slot outside the package: " + job.name);
+        return job.report(rc::kShortRead);
+    }
+    job.storedSize = uint32_t(job.entry.storedSize());
+    return rc::kOk;
+}
+
+// 4. To the slot's first byte; with progress, one step.
+Result seekToSlot(const SlotJob& job) {
+    if (Result e = job.package.seek(job.entry.firstByte)) return job.ioError(e);
+    if (job.showProgress) job.reporter.stepProgress();
+    return rc::kOk;
+}
+
+// 5. Removes an older file at the destination: rc::kFileBusy when a busy
+// file other than a screen saver stays as it is (nothing is written and the
+// installation carries on).
+Result removeOlderFile(const SlotJob& job) {
+    const Result result =
+        job.isDll ? deleteFileForced(job.os, job.dest) : deleteFileRetry(job.os, job.dest, kReplaceAttempts);
+    if (result == rc::kOk) return rc::kOk;
+    logMessage("cannot replace: " + job.dest);
+    return result == rc::kFileBusy ? rc::kFileBusy : job.report(result);
+}
+
+// 6a. A compressed slot, expanded through the library into the destination.
+Result expandCompressedSlot(const SlotJob& job) {
+    {
+        TCompressor compressor(job.os, job.folders.scratchDir);
+        if (!compressor.loaded) return job.report(rc::kLibraryNotLoaded);
+        ByteBuffer block;
+        if (Result e = readSlotBlock(job.package, job.storedSize, block)) return job.fail(e);
+        // Its own result is not consulted: the size check below decides.
+        // The cap keeps a damaged stream from filling the disk.
+        ignoreResult(compressor.ExpandToFile(job.dest, block.data(), int32_t(job.storedSize),
+                                             expansionLimit(job.entry)),
+                     "the size of the file written decides");
+        compressor.Destroy();
+    }
+    std::vector<FindEntry> found;
+    if (job.os.files().findFiles(job.dest, found) != rc::kOk || found.empty())
+        return job.report(rc::kExpandedFileMissing);
+    if (!expandedSizeMatches(job.entry, found.front().size)) return job.report(rc::kExpandedSizeWrong);
+    return rc::kOk;
+}
+
+// 6b. A stored slot, copied stream to stream.
+Result copyStoredSlot(const SlotJob& job) {
+    std::unique_ptr<File> out;
+    if (Result error = job.os.files().openFile(job.dest, FileAccess::Create, out)) return job.ioError(error);
+    logMessage("file created: " + job.dest);
+    uint32_t copied = 0;
+    if (Result e = copySlotBytes(job.package, *out, job.storedSize, copied)) return job.fail(e);
     logMessage("sizeExtracted: " + std::to_string(copied));
-    if (Result e = out->close()) return ioError(e);
-    if (copied != storedSize) return report(rc::kShortRead);
+    if (Result e = out->close()) return job.ioError(e);
+    if (copied != job.storedSize) return job.report(rc::kShortRead);
+    return rc::kOk;
+}
+
+}  // namespace
+
+Result extractSlot(Os& os, File& package, const PackageEntry& slot, const SlotFolders& folders, Reporter& reporter,
+                   bool showProgress) {
+    SlotJob job(os, package, slot, folders, reporter, showProgress);
+    announceWriting(job);                                    // 1
+    if (Result e = checkSlotName(job)) return e;             // 2
+    if (Result e = checkBeforeWriting(job)) return e;        // 3
+    if (Result e = seekToSlot(job)) return e;                // 4
+    if (Result e = removeOlderFile(job))                     // 5
+        return e == rc::kFileBusy ? rc::kOk : e;
+    return job.entry.compressed ? expandCompressedSlot(job)  // 6, reporting as 7 says
+                                : copyStoredSlot(job);
+}
+
+Result readPackageHeaderBytes(File& file, PackageHeader& out) {
+    if (Result e = file.seek(kPackageOffset)) return e;
+    uint8_t bytes[kPackageHeaderSize];
+    uint32_t total = 0;
+    if (Result e = readUpTo(file, reinterpret_cast<char*>(bytes), uint32_t(kPackageHeaderSize), total)) return e;
+    if (total < kPackageHeaderSize) return rc::kShortHeader;
+    decodePackageHeader(bytes, out);
     return rc::kOk;
 }
 
 Result readPackageHeader(File& file, const std::string& path, PackageHeader& out, Reporter& reporter) {
-    Result error = file.seek(kPackageOffset);
-    if (error != 0) {
+    if (Result error = readPackageHeaderBytes(file, out)) {
         reporter.showInstallError(error, path);
         return error;
     }
-    uint8_t bytes[kPackageHeaderSize];
-    uint32_t total = 0;
-    if ((error = readUpTo(file, reinterpret_cast<char*>(bytes), uint32_t(kPackageHeaderSize), total)) != 0) {
-        reporter.showInstallError(error, path);
-        return error;
-    }
-    if (total < kPackageHeaderSize) {
-        reporter.showInstallError(rc::kShortHeader, path);
-        return rc::kShortHeader;
-    }
-    decodePackageHeader(bytes, out);
-
     // A header that cannot be valid is refused before anything is extracted:
     // no version table entry past index 1, and no name that could form a
     // path outside the folders the installer writes to. The initialisation's

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "core/buffer.h"
 #include "core/result_codes.h"
 #include "package/package_format.h"
 #include "platform/os.h"
@@ -28,12 +29,34 @@ std::string slotDestination(const PackageEntry& entry, const SlotFolders& folder
 // Extracts one slot from the open package to its destination (see
 // slot_extraction.cpp for the steps), with the status line and progress
 // steps of the reporter when showProgress is set.
-Result extractSlot(Os& os, File& package, const PackageEntry& entry, const SlotFolders& folders,
+[[nodiscard]] Result extractSlot(Os& os, File& package, const PackageEntry& entry, const SlotFolders& folders,
                    Reporter& reporter, bool showProgress);
+
+// Reads and decodes the header at the package offset of an open installer
+// file, unchecked: 0, the OS error, or rc::kShortHeader when the file ends first.
+[[nodiscard]] Result readPackageHeaderBytes(File& file, PackageHeader& out);
 
 // Reads the header at the package offset of the open installer copy `path`:
 // a short read gives -31 after the error box, an I/O error its code after the
 // box; a header that cannot be valid gives rc::kCorruptPackage without a box.
-Result readPackageHeader(File& file, const std::string& path, PackageHeader& out, Reporter& reporter);
+[[nodiscard]] Result readPackageHeader(File& file, const std::string& path, PackageHeader& out, Reporter& reporter);
+
+// ---- steps of extractSlot that the package tool takes too ------------------------
+// (the tool writes to its own folder and expands with the codec built in; what
+// it reads, and how it checks what came out, is the installer's).
+
+// The most bytes a compressed slot's expansion may write: expandedSize + 1,
+// so that an overlong stream still shows in the size check (0 for a negative
+// expandedSize).
+int64_t expansionLimit(const PackageEntry& entry);
+// Whether an expansion of `size` bytes is the slot's expandedSize.
+bool expandedSizeMatches(const PackageEntry& entry, uint64_t size);
+// Reads a slot's `storedSize` bytes from the package's position into `block`:
+// 0, rc::kOutOfMemory, the OS error, or rc::kShortRead.
+[[nodiscard]] Result readSlotBlock(File& package, uint32_t storedSize, ByteBuffer& block);
+// Copies up to `storedSize` bytes from the package's position to `out` in
+// 64 KiB chunks; `copied` says how many (fewer when the package ends first).
+// 0, rc::kOutOfMemory or the OS error.
+[[nodiscard]] Result copySlotBytes(File& package, File& out, uint32_t storedSize, uint32_t& copied);
 
 }  // namespace ssi

@@ -8,6 +8,7 @@
 
 #include "core/version.h"
 #include "package/package_format.h"
+#include "package/package_layout.h"
 #include "tests/package/package_fixture.h"
 #include "tools/saverpack/commands.h"
 
@@ -165,8 +166,47 @@ TEST_F(Saverpack, ExtractRefusesNamesThatWouldLeaveTheFolder) {
     EXPECT_EQ(run({"extract", path("out.exe"), path("x")}), 1);
     EXPECT_NE(err.find("slot 7: refused"), std::string::npos);
     EXPECT_EQ(read("evil.x"), "");
-    EXPECT_EQ(read("x/saver2.dll"), read("files/e2.dll"));
+    // The installer refuses the whole header for one unsafe name, and so does
+    // the tool: nothing is extracted.
+    EXPECT_EQ(read("x/saver2.dll"), "");
+    EXPECT_NE(err.find("nothing is extracted"), std::string::npos) << err;
     EXPECT_EQ(run({"verify", path("out.exe")}), 1);
+}
+
+// The tool's extract takes exactly what the installer's header check takes:
+// every header the installer refuses on reading, the tool refuses whole, and
+// a header it accepts extracts.
+TEST_F(Saverpack, ExtractAcceptsExactlyWhatTheInstallerAccepts) {
+    ASSERT_EQ(build(), 0) << err;
+    const std::string good = read("out.exe");
+    const size_t base = size_t(kPackageOffset);
+    const size_t slot1 = base + 72 + 280;
+    std::string kindInstallDir(4, '\0');
+    writeLE32(reinterpret_cast<uint8_t*>(&kindInstallDir[0]), kind::kInstallDirSettings);
+    const struct {
+        const char* what;
+        size_t offset;
+        std::string bytes;
+        bool refused;
+    } cases[] = {
+        {"flashVersionIndex 2", base + 4, std::string("\x02", 1), true},
+        {"saver name with a separator", base + 6, std::string("a\\b", 3), true},
+        {"library to the install directory", slot1 + 264, kindInstallDir, true},
+        {"slot 9 named ..", base + 72 + 280 * 9, std::string("\x02..", 3), true},
+        {"display panel flag only", base + 5, std::string("\x00", 1), false},
+    };
+    for (const auto& c : cases) {
+        write("out.exe", good);
+        poke(c.offset, c.bytes);
+        const bool installerRefuses = checkPackageHeader(header()) != rc::kOk;
+        EXPECT_EQ(installerRefuses, c.refused) << c.what;
+        std::system(("rm -rf '" + path("x") + "'").c_str());
+        const int rc = run({"extract", path("out.exe"), path("x")});
+        EXPECT_EQ(rc, c.refused ? 1 : 0) << c.what << ": " << err;
+        EXPECT_EQ(read("x/saver2.dll").empty(), c.refused) << c.what;
+        // verify names the same fault.
+        EXPECT_EQ(run({"verify", path("out.exe")}), c.refused ? 1 : 0) << c.what << out;
+    }
 }
 
 TEST_F(Saverpack, BuildRefusesWhatNoInstallerCouldUse) {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "codec/implode.h"
-#include "package/package_format.h"
+#include "package/data_file_format.h"
 
 namespace ssi::test {
 

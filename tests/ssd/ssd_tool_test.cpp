@@ -214,4 +214,71 @@ TEST_F(SsdTool, ExtractRefusesHostileItemsButWritesTheRest) {
     EXPECT_FALSE(fs::exists(dir / "dst/big.txt"));
 }
 
+// The tool and the installer read through the same checks: for each damaged
+// container, the tool's list and extract fail exactly when the installer's
+// open or extraction does, and the tool names the fault.
+TEST_F(SsdTool, ToolAndInstallerRefuseTheSameContainers) {
+    const struct {
+        const char* what;
+        std::string file;
+        bool refused;
+        const char* text;  // what the tool names
+    } cases[] = {
+        {"sound", makeDataFile({{"a.txt", "alpha"}, {"b\\c.txt", "gamma"}}), false, ""},
+        {"shorter than a record", std::string(100, 'r'), true, "shorter than a settings record"},
+        {"count beyond the table's room", makeDataFile({{"a", "b"}}, 8, 5000), true, "item count 5000"},
+        {"table past the end", makeDataFile({{"a", "b"}}, 8, 40), true, "the item table is cut short"},
+        {"chunk outside the file", makeDataFile({TestItem("a.txt", "x").at(1 << 30)}), true,
+         "chunk offset outside the file"},
+        {"bytes past the end", makeDataFile({TestItem("a.txt", "0123").expanded(1 << 30)}), true,
+         "item bytes past the end"},
+        {"negative expanded size", makeDataFile({TestItem("a.txt", "0123").expanded(-5)}), true,
+         "negative expanded size"},
+    };
+    for (const auto& c : cases) {
+        write(dir / "case.ssd", c.file);
+        fs::remove_all(dir / "dst");
+        const bool toolRefuses = run({"list", (dir / "case.ssd").string()}) != 0 ||
+                                 run({"extract", (dir / "case.ssd").string(), (dir / "dst").string()}) != 0;
+        EXPECT_NE(err.find(c.text), std::string::npos) << c.what << ": " << err;
+
+        FakeOs os(FakeStorage::Memory);
+        test::registerCodec(os);
+        SaverRecord loaded{};
+        SaverDataFile data(os, loaded, "C:\\TEMP\\QDX1\\");
+        os.writeFile("C:\\TEMP\\QDX1\\impborl.dll", "library");
+        os.writeFile("C:\\TEMP\\QDX1\\saver.ssd", c.file);
+        bool wasRead = false;
+        bool installerRefuses = data.openDataFile("C:\\TEMP\\QDX1\\saver.ssd", false, wasRead) != 0;
+        for (int32_t i = 1; !installerRefuses && i <= data.itemCount(); ++i) {
+            uint8_t cls = 0;
+            installerRefuses = data.extractDataItem("C:\\out\\", i, false, cls) != 0;
+        }
+        EXPECT_EQ(toolRefuses, c.refused) << c.what;
+        EXPECT_EQ(installerRefuses, c.refused) << c.what;
+    }
+}
+
+// Each fault has the installer's code and the tool's words, from one list.
+TEST(DataFileFaults, CodesAndWordsComeFromOneList) {
+    const struct {
+        DataFileFault fault;
+        Result code;
+        const char* text;
+    } cases[] = {
+        {DataFileFault::None, rc::kOk, ""},
+        {DataFileFault::ShortRecord, rc::kShortRead, "shorter than a settings record"},
+        {DataFileFault::ItemCountOutOfRange, rc::kCorruptDataFile, "item count 7 is outside 0..1010"},
+        {DataFileFault::TableCutShort, rc::kShortRead, "the item table is cut short"},
+        {DataFileFault::ChunkOutsideFile, rc::kShortRead, "chunk offset outside the file"},
+        {DataFileFault::NegativeExpandedSize, rc::kCorruptDataFile, "negative expanded size"},
+        {DataFileFault::NegativeStoredSize, rc::kShortRead, "negative stored size"},
+        {DataFileFault::BytesPastEnd, rc::kShortRead, "item bytes past the end"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(dataFileFaultCode(c.fault), c.code) << c.text;
+        EXPECT_EQ(dataFileFaultText(c.fault, 7), c.text);
+    }
+}
+
 }  // namespace

@@ -1,3 +1,6 @@
+// buildInstaller, in four steps: check the settings, form the header's
+// settings, prepare each slot's stored bytes, then lay the file out and check
+// it by the package's own rules.
 #include "tools/saverpack/package_builder.h"
 
 #include <climits>
@@ -8,26 +11,30 @@
 
 namespace ssi::tool {
 
-bool buildInstaller(const std::vector<uint8_t>& stub, const PackageInput& input, std::vector<uint8_t>& out,
-                    std::vector<std::string>& errors) {
-    errors.clear();
-    out.clear();
-    auto error = [&](const std::string& text) { errors.push_back(text); };
+namespace {
 
+using Errors = std::vector<std::string>;
+
+// 1. The stub and the settings.
+void checkSettings(const std::vector<uint8_t>& stub, const PackageInput& input, Errors& errors) {
     if (stub.size() > size_t(kPackageOffset))
-        error("the stub is " + std::to_string(stub.size()) + " bytes, more than the " +
-              std::to_string(kPackageOffset) + " the package offset allows");
+        errors.push_back("the stub is " + std::to_string(stub.size()) + " bytes, more than the " +
+                         std::to_string(kPackageOffset) + " the package offset allows");
     if (input.saverName.empty())
-        error("the saver name is empty");
+        errors.push_back("the saver name is empty");
     else if (input.saverName.size() > kMaxSaverNameLength)
-        error("the saver name has " + std::to_string(input.saverName.size()) + " characters, more than " +
-              std::to_string(kMaxSaverNameLength));
+        errors.push_back("the saver name has " + std::to_string(input.saverName.size()) +
+                         " characters, more than " + std::to_string(kMaxSaverNameLength));
     else if (!isSafeFileName(input.saverName))
-        error("the saver name \"" + input.saverName + "\" cannot be a folder name");
+        errors.push_back("the saver name \"" + input.saverName + "\" cannot be a folder name");
     if (input.flashVersionIndex > 1)
-        error("the flash version index is " + std::to_string(input.flashVersionIndex) +
-              "; it must be 0 or 1");
+        errors.push_back("the flash version index is " + std::to_string(input.flashVersionIndex) +
+                         "; it must be 0 or 1");
+    if (input.slots[0]) errors.push_back("slot 0 is the installer program itself; give the stub instead");
+}
 
+// 2. The header's settings and slot 0.
+PackageHeader headerSettings(const PackageInput& input) {
     PackageHeader header;
     std::memset(&header, 0, sizeof(header));
     header.installerMode = input.installerMode;
@@ -39,76 +46,83 @@ bool buildInstaller(const std::vector<uint8_t>& stub, const PackageInput& input,
     std::memcpy(header.saverName, input.saverName.data(),
                 input.saverName.size() < kMaxSaverNameLength ? input.saverName.size() : kMaxSaverNameLength);
     setInstallerSlot(header.entries[0]);
+    return header;
+}
 
-    std::array<std::vector<uint8_t>, kSlotCount> stored;
-    std::array<int64_t, kSlotCount> storedSizes{};
-    if (input.slots[0]) error("slot 0 is the installer program itself; give the stub instead");
-    for (int slot = kFirstPackageSlot; slot <= kLastPackageSlot; ++slot) {
-        if (!input.slots[slot]) continue;
-        const SlotInput& s = *input.slots[slot];
-        const std::string label = "slot " + std::to_string(slot) + ": ";
-        PackageEntry& e = header.entries[slot];
-        if (s.name.empty()) {
-            error(label + "the stored name is empty");
-            continue;
-        }
-        if (s.name.size() > kMaxSlotNameLength) {
-            error(label + "the stored name has " + std::to_string(s.name.size()) + " characters, more than " +
-                  std::to_string(kMaxSlotNameLength));
-            continue;
-        }
-        if (!isSafeFileName(s.name)) {
-            error(label + "the stored name \"" + s.name + "\" is not a plain file name");
-            continue;
-        }
-        if (!kindHasDestination(s.kind)) {
-            error(label + "kind " + std::to_string(s.kind) + " has no destination (1 to 7 or 10)");
-            continue;
-        }
-        if (s.data.size() > size_t(INT32_MAX)) {
-            error(label + s.source + " is too large for a package");
-            continue;
-        }
-        e.setName(s.name);
-        e.targetKind = s.kind;
-        e.expandedSize = int32_t(s.data.size());
-        if (s.compress) {
-            if (s.literalMode > 1 || (s.dictSize != 1024 && s.dictSize != 2048 && s.dictSize != 4096)) {
-                error(label + "literal mode or dictionary size not supported");
-                continue;
-            }
-            stored[slot] = codec::implodeBuffer(s.data.data(), s.data.size(), s.literalMode, s.dictSize);
-            if (stored[slot].empty()) {
-                error(label + "compressing " + s.source + " failed");
-                continue;
-            }
-            e.compressed = 1;
-            e.packedSize = int32_t(stored[slot].size());
-        } else {
-            if (s.data.empty()) {
-                error(label + s.source +
-                      " is empty; a stored slot holds at least 1 byte (compress it instead)");
-                continue;
-            }
-            stored[slot] = s.data;
-            e.compressed = 0;
-            e.packedSize = 0;
-        }
-        storedSizes[slot] = int64_t(stored[slot].size());
+// Why a slot's name or kind cannot go into a package ("" when it can).
+std::string slotInputFault(const SlotInput& s) {
+    if (s.name.empty()) return "the stored name is empty";
+    if (s.name.size() > kMaxSlotNameLength)
+        return "the stored name has " + std::to_string(s.name.size()) + " characters, more than " +
+               std::to_string(kMaxSlotNameLength);
+    if (!isSafeFileName(s.name)) return "the stored name \"" + s.name + "\" is not a plain file name";
+    if (!kindHasDestination(s.kind))
+        return "kind " + std::to_string(s.kind) + " has no destination (1 to 7 or 10)";
+    if (s.data.size() > size_t(INT32_MAX)) return s.source + " is too large for a package";
+    if (s.compress && (s.literalMode > 1 || (s.dictSize != 1024 && s.dictSize != 2048 && s.dictSize != 4096)))
+        return "literal mode or dictionary size not supported";
+    if (!s.compress && s.data.empty())
+        return s.source + " is empty; a stored slot holds at least 1 byte (compress it instead)";
+    return std::string();
+}
+
+// 3. One slot's entry and stored bytes; "" or why it cannot be stored.
+std::string prepareSlot(const SlotInput& s, PackageEntry& e, std::vector<uint8_t>& stored) {
+    if (std::string fault = slotInputFault(s); !fault.empty()) return fault;
+    e.setName(s.name);
+    e.targetKind = s.kind;
+    e.expandedSize = int32_t(s.data.size());
+    if (!s.compress) {
+        stored = s.data;
+        e.compressed = 0;
+        e.packedSize = 0;
+        return std::string();
     }
-    if (!errors.empty()) return false;
+    stored = codec::implodeBuffer(s.data.data(), s.data.size(), s.literalMode, s.dictSize);
+    if (stored.empty()) return "compressing " + s.source + " failed";
+    e.compressed = 1;
+    e.packedSize = int32_t(stored.size());
+    return std::string();
+}
 
+// 4. Offsets, the kinds of unused slots, and the package's own rules; the
+// whole file's size, or -1 after naming the faults.
+int64_t layOut(PackageHeader& header, const std::array<int64_t, kSlotCount>& storedSizes, Errors& errors) {
     const int64_t total = assignSlotOffsets(header, storedSizes);
     // Unused slots keep the kind of their role, as older builders wrote them.
     for (int slot = kFirstPackageSlot; slot <= kLastPackageSlot; ++slot)
         if (storedSizes[slot] == 0) header.entries[slot].targetKind = kDefaultSlotKinds[slot];
     if (total > int64_t(INT32_MAX)) {
-        error("the installer would be " + std::to_string(total) + " bytes; offsets end at " +
-              std::to_string(INT32_MAX));
-        return false;
+        errors.push_back("the installer would be " + std::to_string(total) + " bytes; offsets end at " +
+                         std::to_string(INT32_MAX));
+        return -1;
     }
-    for (const std::string& fault : layoutFaults(header, total)) error(fault);
+    for (const std::string& fault : layoutFaults(header, total)) errors.push_back(fault);
+    return errors.empty() ? total : -1;
+}
+
+}  // namespace
+
+bool buildInstaller(const std::vector<uint8_t>& stub, const PackageInput& input, std::vector<uint8_t>& out,
+                    std::vector<std::string>& errors) {
+    errors.clear();
+    out.clear();
+    checkSettings(stub, input, errors);                                     // 1
+    PackageHeader header = headerSettings(input);                           // 2
+    std::array<std::vector<uint8_t>, kSlotCount> stored;
+    std::array<int64_t, kSlotCount> storedSizes{};
+    for (int slot = kFirstPackageSlot; slot <= kLastPackageSlot; ++slot) {  // 3
+        if (!input.slots[slot]) continue;
+        const std::string fault = prepareSlot(*input.slots[slot], header.entries[slot], stored[slot]);
+        if (!fault.empty()) {
+            errors.push_back("slot " + std::to_string(slot) + ": " + fault);
+            stored[slot].clear();
+        }
+        storedSizes[slot] = int64_t(stored[slot].size());
+    }
     if (!errors.empty()) return false;
+    const int64_t total = layOut(header, storedSizes, errors);              // 4
+    if (total < 0) return false;
 
     out.reserve(size_t(total));
     out = stub;

@@ -42,7 +42,7 @@ constexpr int32_t kDefaultSlotKinds[kSlotCount] = {6, 4, 3, 7, 7, 7, 2, 5, 4, 5,
 
 // Builds the whole file into `out`. On failure returns false and `errors`
 // holds one message per problem.
-bool buildInstaller(const std::vector<uint8_t>& stub, const PackageInput& input, std::vector<uint8_t>& out,
+[[nodiscard]] bool buildInstaller(const std::vector<uint8_t>& stub, const PackageInput& input, std::vector<uint8_t>& out,
                     std::vector<std::string>& errors);
 
 }  // namespace ssi::tool

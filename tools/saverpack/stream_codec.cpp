@@ -1,6 +1,7 @@
 #include "tools/saverpack/stream_codec.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "codec/implode.h"
@@ -10,13 +11,14 @@ namespace ssi::tool {
 namespace {
 
 struct ExplodeState {
-    std::FILE* in;
+    std::FILE* in;  // nullptr: the input is the block below
     uint64_t inputLeft;
     std::FILE* out;
     int64_t limit;
     uint64_t produced = 0;
     bool overLimit = false;
     bool writeFailed = false;
+    const uint8_t* block = nullptr;
 };
 
 unsigned int readInput(char* buffer, unsigned int* size, void* param) {
@@ -24,6 +26,12 @@ unsigned int readInput(char* buffer, unsigned int* size, void* param) {
     if (s->overLimit) return 0;  // starve the decoder: it ends at once
     const size_t want = size_t(std::min<uint64_t>(*size, s->inputLeft));
     if (want == 0) return 0;
+    if (!s->in) {
+        std::memcpy(buffer, s->block, want);
+        s->block += want;
+        s->inputLeft -= want;
+        return static_cast<unsigned int>(want);
+    }
     const size_t got = std::fread(buffer, 1, want, s->in);
     s->inputLeft -= got;
     return static_cast<unsigned int>(got);
@@ -67,6 +75,19 @@ void writePacked(char* buffer, unsigned int* size, void* param) {
 ExplodeOutcome explodeStream(std::FILE* in, uint64_t inputSize, std::FILE* out, int64_t outputLimit,
                              bool& writeFailed) {
     ExplodeState state{in, inputSize, out, outputLimit};
+    auto work = std::make_unique<char[]>(codec::kExplodeWorkSize);
+    ExplodeOutcome outcome;
+    outcome.code = codec::explode(readInput, writeOutput, work.get(), &state);
+    outcome.produced = state.produced;
+    outcome.overLimit = state.overLimit;
+    writeFailed = state.writeFailed;
+    return outcome;
+}
+
+ExplodeOutcome explodeBlock(const uint8_t* block, size_t size, std::FILE* out, int64_t outputLimit,
+                           bool& writeFailed) {
+    ExplodeState state{nullptr, size, out, outputLimit};
+    state.block = block;
     auto work = std::make_unique<char[]>(codec::kExplodeWorkSize);
     ExplodeOutcome outcome;
     outcome.code = codec::explode(readInput, writeOutput, work.get(), &state);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstddef>
 #include <cstdio>
 #include <string>
 
@@ -22,6 +23,10 @@ struct ExplodeOutcome {
 // A write error sets writeFailed.
 ExplodeOutcome explodeStream(std::FILE* in, uint64_t inputSize, std::FILE* out, int64_t outputLimit,
                              bool& writeFailed);
+
+// As explodeStream, from `size` bytes in memory.
+ExplodeOutcome explodeBlock(const uint8_t* block, size_t size, std::FILE* out, int64_t outputLimit,
+                           bool& writeFailed);
 
 // Compresses everything from `in` into `out`. Returns the codec's result;
 // readFailed/writeFailed tell I/O errors apart.

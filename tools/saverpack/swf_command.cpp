@@ -65,8 +65,7 @@ int info(const std::string& path, std::ostream& out, std::ostream& err) {
     out << "signature: " << signature;
     if (verdict == rc::kOk) out << (signature == "CWS" ? " (compressed)" : " (uncompressed)");
     out << "\n";
-    const uint32_t fileLength = uint32_t(header[4]) | uint32_t(header[5]) << 8 | uint32_t(header[6]) << 16 |
-                                uint32_t(header[7]) << 24;
+    const uint32_t fileLength = swfDeclaredLength(header);
     if (got > 3) out << "version: " << int(header[3]) << "\n";
     if (got >= kSwfHeaderSize) out << "FileLength: " << fileLength << "\n";
 

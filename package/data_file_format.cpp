@@ -1,8 +1,8 @@
 // The screen saver data file's fixed-layout records, read and written
-// explicitly little-endian (see package/package_format.h).
+// explicitly little-endian (see package/data_file_format.h).
 #include <cstring>
 
-#include "package/package_format.h"
+#include "package/data_file_format.h"
 
 namespace ssi {
 

@@ -1,0 +1,301 @@
+// "saverpack ssd build (DIR | MANIFEST.toml) --record RECORD_FILE [--store]
+// [--first NAME] OUT": a data file from a folder tree or an item manifest.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <set>
+#include <toml.hpp>
+
+#include "codec/implode.h"
+#include "core/strings.h"
+#include "package/data_file_format.h"
+#include "tools/saverpack/commands.h"
+#include "tools/saverpack/manifest.h"
+#include "tools/saverpack/ssd_support.h"
+
+namespace fs = std::filesystem;
+
+namespace ssi::tool {
+
+namespace {
+
+struct SourceItem {
+    std::string name;  // name in the container, backslashes between folders
+    std::string file;  // host path of its bytes; empty: no bytes
+    uint8_t kind = 0;
+    uint8_t kind2 = 0;
+    int32_t itemClass = 0;
+    int compress = -1;  // -1: compress when it pays, 0: store, 1: compress
+};
+
+bool collectFolder(const fs::path& root, const fs::path& output, std::vector<SourceItem>& items,
+                   std::ostream& err) {
+    std::error_code ec;
+    if (!fs::is_directory(root, ec)) {
+        err << "saverpack ssd: " << root.string() << ": not a folder\n";
+        return false;
+    }
+    bool ok = true;
+    fs::recursive_directory_iterator it(root, ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        const fs::directory_entry& entry = *it;
+        if (!entry.is_regular_file(ec)) continue;
+        if (fs::exists(output, ec) && fs::equivalent(entry.path(), output, ec)) continue;
+        const fs::path relative = entry.path().lexically_relative(root);
+        std::string name;
+        for (const fs::path& part : relative) {
+            const std::string p = part.string();
+            if (p.find('\\') != std::string::npos) {
+                err << "saverpack ssd: " << entry.path().string() << ": a backslash in a file name\n";
+                ok = false;
+            }
+            name += (name.empty() ? "" : "\\") + p;
+        }
+        SourceItem item;
+        item.name = name;
+        item.file = entry.path().string();
+        items.push_back(item);
+    }
+    if (ec) {
+        err << "saverpack ssd: " << root.string() << ": " << ec.message() << "\n";
+        return false;
+    }
+    std::sort(items.begin(), items.end(),
+              [](const SourceItem& a, const SourceItem& b) { return a.name < b.name; });
+    return ok;
+}
+
+bool loadItemManifest(const std::string& path, std::vector<SourceItem>& items, std::ostream& err) {
+    toml::value root;
+    try {
+        root = toml::parse(path);
+    } catch (const std::exception& e) {
+        err << "saverpack ssd: " << e.what() << "\n";
+        return false;
+    }
+    bool ok = true;
+    auto fault = [&](const std::string& where, const std::string& text) {
+        err << "saverpack ssd: " << path << ": " << where << ": " << text << "\n";
+        ok = false;
+    };
+    for (const auto& kv : root.as_table())
+        if (kv.first != "item") fault(kv.first, "unknown key");
+    if (!root.contains("item")) return ok;
+    const toml::value& list = root.at("item");
+    if (!list.is_array()) {
+        fault("item", "expected [[item]] tables");
+        return false;
+    }
+    const std::string base = folderOf(path);
+    size_t index = 0;
+    for (const toml::value& t : list.as_array()) {
+        const std::string where = "item " + std::to_string(++index);
+        if (!t.is_table()) {
+            fault(where, "expected a table");
+            continue;
+        }
+        SourceItem item;
+        auto integer = [&](const char* key, int64_t min, int64_t max, int64_t fallback) -> int64_t {
+            if (!t.contains(key)) return fallback;
+            const toml::value& v = t.at(key);
+            if (!v.is_integer() || v.as_integer() < min || v.as_integer() > max) {
+                fault(where + "." + key,
+                      "expected an integer from " + std::to_string(min) + " to " + std::to_string(max));
+                return fallback;
+            }
+            return v.as_integer();
+        };
+        for (const auto& kv : t.as_table())
+            if (kv.first != "name" && kv.first != "file" && kv.first != "kind" && kv.first != "kind2" &&
+                kv.first != "class" && kv.first != "compress")
+                fault(where + "." + kv.first, "unknown key");
+        if (!t.contains("name") || !t.at("name").is_string())
+            fault(where + ".name", "expected a string");
+        else
+            item.name = t.at("name").as_string().str;
+        item.kind = uint8_t(integer("kind", 0, 255, 0));
+        item.kind2 = uint8_t(integer("kind2", 0, 255, 0));
+        item.itemClass = int32_t(integer("class", INT32_MIN, INT32_MAX, 0));
+        if (t.contains("compress")) {
+            if (!t.at("compress").is_boolean())
+                fault(where + ".compress", "expected true or false");
+            else
+                item.compress = t.at("compress").as_boolean() ? 1 : 0;
+        }
+        if (t.contains("file")) {
+            if (!t.at("file").is_string()) {
+                fault(where + ".file", "expected a string");
+            } else {
+                const std::string file = t.at("file").as_string().str;
+                item.file = fs::path(file).is_absolute() ? file : base + file;
+            }
+        } else if (item.kind != 3) {
+            fault(where + ".file", "missing (only a kind 3 item may have no bytes)");
+        }
+        items.push_back(item);
+    }
+    return ok;
+}
+
+struct BuiltItem {
+    DataItem item{};
+    DataChunk chunk{};
+    std::vector<uint8_t> stored;
+};
+
+bool prepareItem(const SourceItem& source, bool store, BuiltItem& out, std::ostream& err) {
+    if (!isSafeItemName(source.name) || source.name.size() > 255) {
+        err << "saverpack ssd: item name '" << source.name
+            << "' is not a plain relative path of at most 255 characters\n";
+        return false;
+    }
+    out.item.kind = source.kind;
+    out.item.kind2 = source.kind2;
+    source.name.copy(out.item.name, sizeof(out.item.name));
+    std::memcpy(out.chunk.tag, "CHUN", 4);
+    out.chunk.itemClass = source.itemClass;
+    std::vector<uint8_t> data;
+    if (!source.file.empty() && !readWholeFile(source.file, data)) {
+        err << "saverpack ssd: " << source.file << ": cannot be read\n";
+        return false;
+    }
+    if (data.size() > size_t(INT32_MAX)) {
+        err << "saverpack ssd: " << source.file << ": larger than 2 GiB\n";
+        return false;
+    }
+    if (data.empty() && !source.file.empty())
+        err << "saverpack ssd: note: " << source.name << " is empty; the installer creates no file for it\n";
+    out.chunk.expandedSize = int32_t(data.size());
+    const bool tryCompress = source.compress == 1 || (source.compress == -1 && !store);
+    if (tryCompress && !data.empty()) {
+        std::vector<uint8_t> packed =
+            codec::implodeBuffer(data.data(), data.size(), codec::kBinary, codec::kDict4K);
+        std::vector<uint8_t> check;
+        if (codec::explodeBuffer(packed.data(), packed.size(), check) != int(codec::kOk) || check != data) {
+            err << "saverpack ssd: " << source.name << ": the compressed form does not expand back\n";
+            return false;
+        }
+        if (source.compress == 1 || packed.size() < data.size()) {
+            out.chunk.compressed = 1;
+            out.stored = std::move(packed);
+        }
+    }
+    if (!out.chunk.compressed) out.stored = std::move(data);
+    out.chunk.storedSize = int32_t(out.stored.size());
+    return true;
+}
+
+}  // namespace
+
+int ssdBuild(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::vector<std::string> positional;
+    std::string recordPath, first;
+    bool store = false;
+    for (size_t i = 2; i < args.size(); ++i) {
+        if (args[i] == "--record" && i + 1 < args.size())
+            recordPath = args[++i];
+        else if (args[i] == "--first" && i + 1 < args.size())
+            first = args[++i];
+        else if (args[i] == "--store")
+            store = true;
+        else if (args[i].size() > 1 && args[i][0] == '-') {
+            err << "saverpack ssd build: unknown option " << args[i] << "\n" << ssdUsage();
+            return kExitUsage;
+        } else
+            positional.push_back(args[i]);
+    }
+    if (positional.size() != 2 || recordPath.empty()) {
+        err << ssdUsage();
+        return kExitUsage;
+    }
+    const std::string& input = positional[0];
+    const std::string& output = positional[1];
+
+    std::vector<uint8_t> recordBytes;
+    if (!readWholeFile(recordPath, recordBytes)) {
+        err << "saverpack ssd: " << recordPath << ": cannot be read\n";
+        return kExitFault;
+    }
+    if (recordBytes.size() != kSaverRecordSize) {
+        err << "saverpack ssd: " << recordPath << ": a settings record is exactly " << kSaverRecordSize
+            << " bytes, this file has " << recordBytes.size() << "\n";
+        return kExitFault;
+    }
+
+    std::vector<SourceItem> sources;
+    std::error_code ec;
+    const bool folder = fs::is_directory(input, ec);
+    if (!(folder ? collectFolder(input, output, sources, err) : loadItemManifest(input, sources, err)))
+        return kExitFault;
+    if (!first.empty()) {
+        auto it = std::find_if(sources.begin(), sources.end(),
+                               [&](const SourceItem& s) { return s.name == first; });
+        if (it == sources.end()) {
+            err << "saverpack ssd: --first " << first << ": no such item\n";
+            return kExitFault;
+        }
+        std::rotate(sources.begin(), it, it + 1);
+    }
+    if (sources.size() > size_t(kMaxDataItems)) {
+        err << "saverpack ssd: " << sources.size() << " items; a data file holds at most " << kMaxDataItems
+            << "\n";
+        return kExitFault;
+    }
+    std::set<std::string> seen;
+    for (const SourceItem& s : sources)
+        if (!seen.insert(lowerCase(s.name)).second) {
+            err << "saverpack ssd: item name " << s.name << " appears twice\n";
+            return kExitFault;
+        }
+
+    std::vector<BuiltItem> built(sources.size());
+    for (size_t i = 0; i < sources.size(); ++i)
+        if (!prepareItem(sources[i], store, built[i], err)) return kExitFault;
+
+    int64_t offset = int64_t(kSaverRecordSize) + int64_t(built.size()) * int64_t(sizeof(DataItem));
+    for (BuiltItem& b : built) {
+        b.item.chunkOffset = int32_t(offset);
+        offset += int64_t(sizeof(DataChunk)) + int64_t(b.stored.size());
+        if (offset > INT32_MAX) {
+            err << "saverpack ssd: the data file would exceed 2 GiB\n";
+            return kExitFault;
+        }
+    }
+
+    SaverRecord record{};
+    std::memcpy(record.bytes, recordBytes.data(), kSaverRecordSize);
+    record.setItemCount(int32_t(built.size()));
+
+    FilePtr file(std::fopen(output.c_str(), "wb"));
+    if (!file) {
+        err << "saverpack ssd: " << output << ": cannot be created\n";
+        return kExitFault;
+    }
+    bool written = std::fwrite(record.bytes, 1, kSaverRecordSize, file.get()) == kSaverRecordSize;
+    for (const BuiltItem& b : built) {
+        uint8_t bytes[sizeof(DataItem)];
+        encodeDataItem(b.item, bytes);
+        written = written && std::fwrite(bytes, 1, sizeof(bytes), file.get()) == sizeof(bytes);
+    }
+    for (const BuiltItem& b : built) {
+        uint8_t bytes[sizeof(DataChunk)];
+        encodeDataChunk(b.chunk, bytes);
+        written = written && std::fwrite(bytes, 1, sizeof(bytes), file.get()) == sizeof(bytes);
+        written = written && (b.stored.empty() || std::fwrite(b.stored.data(), 1, b.stored.size(),
+                                                              file.get()) == b.stored.size());
+    }
+    written = std::fclose(file.release()) == 0 && written;
+    if (!written) {
+        std::remove(output.c_str());
+        err << "saverpack ssd: " << output << ": write failed\n";
+        return kExitFault;
+    }
+    int64_t expanded = 0;
+    for (const BuiltItem& b : built) expanded += b.chunk.expandedSize;
+    out << output << ": " << built.size() << " items, " << expanded << " bytes expanded, " << offset
+        << " bytes written\n";
+    return kExitOk;
+}
+
+}  // namespace ssi::tool

@@ -1,0 +1,189 @@
+#include "tools/saverpack/tool_support.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "codec/implode.h"
+#include "package/package_layout.h"
+#include "package/slot_extraction.h"
+#include "tools/saverpack/stream_codec.h"
+
+#ifdef _WIN32
+#include <direct.h>
+#else
+#include <sys/stat.h>
+#endif
+
+namespace ssi::tool {
+
+bool fileExists(const std::string& path) {
+    FilePtr f(std::fopen(path.c_str(), "rb"));
+    return f != nullptr;
+}
+
+bool OutputFile::open(const std::string& finalPath, std::string& error) {
+    final_ = finalPath;
+    for (int n = 1; n < 1000; ++n) {
+        std::string candidate = finalPath + ".saverpack-" + std::to_string(n) + ".tmp";
+        if (fileExists(candidate)) continue;
+        file_.reset(std::fopen(candidate.c_str(), "wb"));
+        if (!file_) break;
+        temp_ = candidate;
+        view_ = std::make_unique<HostFile>(file_.get(), false);
+        return true;
+    }
+    error = finalPath + ": cannot be created (" + std::strerror(errno) + ")";
+    return false;
+}
+
+bool OutputFile::commit(std::string& error) {
+    view_.reset();
+    std::FILE* f = file_.release();
+    const bool written = std::fflush(f) == 0 && !std::ferror(f);
+    if (std::fclose(f) != 0 || !written) {
+        error = final_ + ": cannot be written";
+        discard();
+        return false;
+    }
+    if (std::rename(temp_.c_str(), final_.c_str()) != 0) {
+        // Windows does not rename over an existing file.
+        std::remove(final_.c_str());
+        if (std::rename(temp_.c_str(), final_.c_str()) != 0) {
+            error = final_ + ": cannot be replaced";
+            discard();
+            return false;
+        }
+    }
+    temp_.clear();
+    return true;
+}
+
+void OutputFile::discard() {
+    view_.reset();
+    file_.reset();
+    if (!temp_.empty()) std::remove(temp_.c_str());
+    temp_.clear();
+}
+
+bool writeWholeFile(const std::string& path, const std::vector<uint8_t>& data, std::string& error) {
+    OutputFile out;
+    if (!out.open(path, error)) return false;
+    if (!data.empty() && std::fwrite(data.data(), 1, data.size(), out.get()) != data.size()) {
+        error = path + ": cannot be written";
+        return false;
+    }
+    return out.commit(error);
+}
+
+Arguments parseArguments(const std::vector<std::string>& args, size_t from, const std::map<std::string, bool>& known) {
+    Arguments a;
+    for (size_t i = from; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
+            auto it = known.find(arg);
+            if (it == known.end()) {
+                a.error = "unknown option " + arg;
+                return a;
+            }
+            if (a.options.count(arg)) {
+                a.error = arg + " given twice";
+                return a;
+            }
+            if (it->second) {
+                if (i + 1 >= args.size()) {
+                    a.error = arg + " needs a value";
+                    return a;
+                }
+                a.options[arg] = args[++i];
+            } else {
+                a.options[arg] = "";
+            }
+        } else {
+            a.positional.push_back(arg);
+        }
+    }
+    return a;
+}
+
+int usageError(std::ostream& err, const std::string& text) {
+    err << "saverpack: " << text << "\n"
+        << "Try 'saverpack --help'.\n";
+    return kExitUsage;
+}
+
+int fault(std::ostream& err, const std::string& text) {
+    err << "saverpack: " << text << "\n";
+    return kExitFault;
+}
+
+std::string quoted(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c < 32 || c == 127 || c == '"' || c == '\\') {
+            char hex[8];
+            std::snprintf(hex, sizeof(hex), "\\x%02x", c);
+            out += hex;
+        } else {
+            out += char(c);
+        }
+    }
+    return out + "\"";
+}
+
+std::string joinPath(const std::string& dir, const std::string& name) {
+    if (dir.empty()) return name;
+    const char last = dir.back();
+    return (last == '/' || last == '\\') ? dir + name : dir + "/" + name;
+}
+
+bool makeDirectory(const std::string& dir) {
+#ifdef _WIN32
+    return _mkdir(dir.c_str()) == 0 || errno == EEXIST;
+#else
+    return ::mkdir(dir.c_str(), 0755) == 0 || errno == EEXIST;
+#endif
+}
+
+std::string slotLabel(int slot) { return "slot " + std::to_string(slot) + ": "; }
+
+bool openInstaller(const std::string& path, Installer& inst, std::string& error) {
+    if (inst.files.openFile(path, FileAccess::Read, inst.file) != rc::kOk) {
+        error = path + ": cannot be opened (" + std::strerror(errno) + ")";
+        return false;
+    }
+    if (inst.file->size(inst.size) != rc::kOk) {
+        error = path + ": cannot be read";
+        return false;
+    }
+    const Result read = readPackageHeaderBytes(*inst.file, inst.header);
+    if (read == rc::kShortHeader) {
+        error = path + ": " + std::to_string(inst.size) + " bytes, too short to hold a package header (an " +
+                "installer has at least " + std::to_string(kFirstSlotOffset) + ")";
+        return false;
+    }
+    if (read != rc::kOk) {
+        error = path + ": the package header cannot be read";
+        return false;
+    }
+    return true;
+}
+
+std::string expansionFault(File& package, const PackageEntry& e, std::FILE* out, bool& writeFailed) {
+    writeFailed = false;
+    ByteBuffer block;
+    Result read = package.seek(e.firstByte);
+    if (read == rc::kOk) read = readSlotBlock(package, uint32_t(e.storedSize()), block);
+    if (read != rc::kOk) return "the stored bytes cannot be read";
+    const ExplodeOutcome r = explodeBlock(block.data(), block.size(), out, expansionLimit(e), writeFailed);
+    if (r.overLimit)
+        return "expands to more than its expandedSize of " + std::to_string(e.expandedSize) + " bytes";
+    if (r.code != codec::kOk)
+        return "compressed data is damaged: " + codecErrorText(r.code) + " (after " +
+               std::to_string(r.produced) + " bytes)";
+    if (!expandedSizeMatches(e, r.produced))
+        return "expands to " + std::to_string(r.produced) + " bytes, expandedSize says " +
+               std::to_string(e.expandedSize);
+    return std::string();
+}
+
+}  // namespace ssi::tool

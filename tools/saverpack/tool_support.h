@@ -1,0 +1,94 @@
+// What the package tool's verbs share: arguments, messages, output files
+// written whole or not at all, and the installer opened through the
+// installer's own reader over the host's files. Each verb has its own file
+// (build_command.cpp, list_command.cpp, ...).
+#pragma once
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "package/package_format.h"
+#include "tools/saverpack/commands.h"
+#include "tools/saverpack/host_files.h"
+
+namespace ssi::tool {
+
+// ---- arguments and messages -------------------------------------------------------
+
+// Arguments split into positional ones and "--name [value]" options.
+struct Arguments {
+    std::vector<std::string> positional;
+    std::map<std::string, std::string> options;
+    std::string error;
+};
+// `known` maps each option's name to whether it takes a value.
+Arguments parseArguments(const std::vector<std::string>& args, size_t from, const std::map<std::string, bool>& known);
+
+// "saverpack: TEXT" and the hint to --help; returns kExitUsage.
+int usageError(std::ostream& err, const std::string& text);
+// "saverpack: TEXT"; returns kExitFault.
+int fault(std::ostream& err, const std::string& text);
+
+// A name in double quotes, control characters, quotes and backslashes as \xNN.
+std::string quoted(const std::string& text);
+std::string joinPath(const std::string& dir, const std::string& name);
+bool fileExists(const std::string& path);
+bool makeDirectory(const std::string& dir);
+
+// ---- output files -------------------------------------------------------------------
+
+// A file written under a temporary name beside its final place and renamed
+// over it only once complete: a failed command leaves what was there before.
+class OutputFile {
+public:
+    ~OutputFile() { discard(); }
+    bool open(const std::string& finalPath, std::string& error);
+    std::FILE* get() { return file_.get(); }
+    // The same file through the seam (not owned: commit or discard closes it).
+    HostFile& asFile() { return *view_; }
+    bool commit(std::string& error);
+    void discard();
+
+private:
+    std::string final_;
+    std::string temp_;
+    FilePtr file_;
+    std::unique_ptr<HostFile> view_;
+};
+
+bool writeWholeFile(const std::string& path, const std::vector<uint8_t>& data, std::string& error);
+
+// ---- the installer, read as the installer reads it -------------------------------
+
+struct Installer {
+    HostFiles files;
+    std::unique_ptr<File> file;
+    int64_t size = 0;
+    PackageHeader header{};
+};
+
+// Opens an installer file and reads its header through the installer's reader.
+bool openInstaller(const std::string& path, Installer& inst, std::string& error);
+
+// What a compressed slot's bytes expand to, read by the installer's step and
+// checked by its rules; `out` (nullptr: only count) receives the expansion.
+// Returns "" when they expand to exactly the slot's expandedSize.
+std::string expansionFault(File& package, const PackageEntry& e, std::FILE* out, bool& writeFailed);
+
+// "slot N: "
+std::string slotLabel(int slot);
+
+// ---- the verbs ------------------------------------------------------------------------
+
+int commandBuild(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int commandList(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int commandExtract(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int commandVerify(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int commandImplode(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int commandExplode(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace ssi::tool
