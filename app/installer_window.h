@@ -1,3 +1,6 @@
+// One class, three sources: installer_window.cpp (the window, finishing and
+// cancelling), startup_sequence.cpp (the initialisation) and install_sequence.cpp
+// (the installation), so that each sequence reads as one file.
 // The installer window and its controller. Its creation runs the installer's
 // initialisation; its operations hold the installer's logic and call the
 // subsystems' steps, which report through the window (it is their Reporter).

@@ -1,3 +1,6 @@
+// Four sources, one for each routine of the format: implode.cpp (the encoder),
+// explode.cpp (the decoder), crc32.cpp and implode_buffer.cpp (memory-to-memory
+// wrappers for the tool and the tests).
 // The implode format: a streaming LZ77 coder with fixed prefix codes, as used
 // by the packages the installer reads, and by the impborl.dll it ships.
 //

@@ -1,3 +1,6 @@
+// Two sources: data_file.cpp (the container: open, check, write items, which the
+// tools and the fuzz target take alone) and data_file_steps.cpp (the installation's
+// three steps over it).
 // The screen saver data file (".ssd"): a container of the saver's media.
 //
 // Layout (little-endian, offsets from the start of the file):

@@ -1,3 +1,6 @@
+// Three sources, one for each stage of reading the package: package_header.cpp
+// (the installer copy, its header, the derived paths), extract_entry.cpp (one
+// slot by number) and extraction_steps.cpp (the fixed roles of the slots).
 // The installer's package as the process holds it, and the steps that read
 // it: the installer copy and its header, the paths formed from the header,
 // the extraction of one slot and the fixed slot roles. The installer window
