@@ -92,9 +92,10 @@ public:
     std::map<std::string, Variant> properties;  // by lower-case name; absent: unknown member
     std::vector<std::string>* journal = nullptr;
 
-    Result call(const std::string& member, const std::vector<Variant>& arguments, Variant& result) override;
-    Result get(const std::string& member, Variant& out) override;
-    Result put(const std::string& member, const Variant& value) override;
+    [[nodiscard]] Result call(const std::string& member, const std::vector<Variant>& arguments,
+                              Variant& result) override;
+    [[nodiscard]] Result get(const std::string& member, Variant& out) override;
+    [[nodiscard]] Result put(const std::string& member, const Variant& value) override;
 };
 
 class FakeOs;
@@ -115,11 +116,12 @@ public:
     Control* host = nullptr;
     int width = 0, height = 0;
 
-    Result call(const std::string& member, const std::vector<Variant>& arguments, Variant& result) override;
-    Result get(const std::string& member, Variant& out) override;
-    Result put(const std::string& member, const Variant& value) override;
-    Result doVerb(int verb) override;
-    Result focus() override;
+    [[nodiscard]] Result call(const std::string& member, const std::vector<Variant>& arguments,
+                              Variant& result) override;
+    [[nodiscard]] Result get(const std::string& member, Variant& out) override;
+    [[nodiscard]] Result put(const std::string& member, const Variant& value) override;
+    [[nodiscard]] Result doVerb(int verb) override;
+    [[nodiscard]] Result focus() override;
 
     // Set by the double when it hands the control out; cleared when the double goes first.
     FakeOs* os = nullptr;
@@ -271,7 +273,7 @@ public:
     // ---- shared by the services (not for tests) -----------------------------------------
     struct Impl;
     Impl& impl() { return *impl_; }
-    Result injected(Op op, const std::string& subject);
+    [[nodiscard]] Result injected(Op op, const std::string& subject);
 
 private:
     std::string root_;

@@ -358,7 +358,7 @@ Result MemoryFiles::openFile(const std::string& path, FileAccess access, std::un
     if (conflicts(key, wanted, share)) return oserr::kSharingViolation;
     if (access == FileAccess::Create) {
         if (!node) node = &add(key, path, false);
-        resize(*node->blob, 0);
+        ignoreResult(resize(*node->blob, 0), "emptying a file takes no room");
         node->bits = 0;  // a new file: archive only
     }
     out = std::make_unique<OpenFile>(*this, path, node->blob, wanted, open(key, wanted, share));

@@ -39,16 +39,17 @@ public:
     explicit MemoryFiles(FakeOs& os);
     ~MemoryFiles() override;
 
-    Result attributes(const std::string& path, uint32_t& out) override;
-    Result setAttributes(const std::string& path, uint32_t attributes) override;
-    Result deleteFile(const std::string& path) override;
-    Result createDirectory(const std::string& path) override;
-    Result removeDirectory(const std::string& path) override;
-    Result copyFile(const std::string& from, const std::string& to, bool failIfExists) override;
-    Result findFiles(const std::string& pattern, std::vector<FindEntry>& out) override;
-    Result openFile(const std::string& path, FileAccess access, std::unique_ptr<File>& out) override;
-    Result fileVersion(const std::string& path, FileVersion& out) override;
-    Result shortPathName(const std::string& path, std::string& out) override;
+    [[nodiscard]] Result attributes(const std::string& path, uint32_t& out) override;
+    [[nodiscard]] Result setAttributes(const std::string& path, uint32_t attributes) override;
+    [[nodiscard]] Result deleteFile(const std::string& path) override;
+    [[nodiscard]] Result createDirectory(const std::string& path) override;
+    [[nodiscard]] Result removeDirectory(const std::string& path) override;
+    [[nodiscard]] Result copyFile(const std::string& from, const std::string& to, bool failIfExists) override;
+    [[nodiscard]] Result findFiles(const std::string& pattern, std::vector<FindEntry>& out) override;
+    [[nodiscard]] Result openFile(const std::string& path, FileAccess access,
+                                  std::unique_ptr<File>& out) override;
+    [[nodiscard]] Result fileVersion(const std::string& path, FileVersion& out) override;
+    [[nodiscard]] Result shortPathName(const std::string& path, std::string& out) override;
 
     // ---- set-up and inspection for tests: no injection, no share modes ----------
     // Writes a file, creating its folders; its attributes stay as they were.
@@ -65,7 +66,7 @@ public:
     std::vector<std::string> filePaths() const;
     // Replaces a file's whole content the way the profile functions write
     // it: 3 when its folder is missing, 5 for a folder, 112 when full.
-    Result store(const std::string& path, const std::string& content);
+    [[nodiscard]] Result store(const std::string& path, const std::string& content);
     // Another program holds the file open for reading and shares reading
     // only (FakeOs::lock).
     void hold(const std::string& path);
@@ -98,8 +99,8 @@ private:
     Node* find(const std::string& key);
     const Node* find(const std::string& key) const;
     // 0 with the node, or 2 / 3 as Windows tells a missing file from a missing folder.
-    Result status(const std::string& path, Node*& node);
-    Result missing(const std::string& key) const;
+    [[nodiscard]] Result status(const std::string& path, Node*& node);
+    [[nodiscard]] Result missing(const std::string& key) const;
     bool parentIsFolder(const std::string& key) const;
     // Makes a node below an existing folder, named as in `path`.
     Node& add(const std::string& key, const std::string& path, bool directory);
@@ -109,7 +110,7 @@ private:
     bool conflicts(const std::string& key, unsigned access, unsigned share) const;
     int open(const std::string& key, unsigned access, unsigned share);
     // Resizes a stored file's bytes, counting them against the capacity.
-    Result resize(Blob& blob, uint64_t size);
+    [[nodiscard]] Result resize(Blob& blob, uint64_t size);
     static uint32_t attributesOf(const Node& node);
 
     FakeOs& os_;
