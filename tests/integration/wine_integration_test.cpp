@@ -269,7 +269,7 @@ TEST(Replacement, OldCopiesGoAsideComeBackAndALockedOneStays) {
     EXPECT_EQ(readFile(scr), "new saver");
     EXPECT_FALSE(fileThere(winScr));
     cleanUpInstalledFiles(os, data, dirs.systemDir, "Night Sky.scr", kSaver);
-    deleteDirTree(os, dirs.scratchDir);
+    EXPECT_EQ(deleteDirTree(os, dirs.scratchDir), 0);
 }
 
 // The stand-in player, registered at a file of our choosing.
@@ -350,7 +350,7 @@ TEST(Player, TheCarriedInstallerReplacesAnInstalled7) {
     EXPECT_EQ(getFlashControlPath(os, path), 0);
     EXPECT_EQ(lowerCase(path), lowerCase(control));
     EXPECT_EQ(cache.major(), 8) << "the wait after the launch asked the new control";
-    deleteDirTree(os, dirs.scratchDir);
+    EXPECT_EQ(deleteDirTree(os, dirs.scratchDir), 0);
 }
 
 TEST(DisplayPanel, OpenedFromTheSystemFolderAndClosedByCancel) {
