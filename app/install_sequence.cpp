@@ -14,82 +14,178 @@
 
 namespace ssi {
 
-Result TInstallerForm::installScreenSaver() {
-    const std::string saverFile = package.entry(slot::kSaver).name();
-    const bool quiet = activeMode == mode::kQuiet;
-    auto running = [&](Result r) { return r == rc::kOk && !cancelRequested; };
-    bool cleanedUp = false;
-    auto cleanUp = [&] {
-        cleanUpInstalledFiles(os_, package.installDir, package.dirs.systemDir, saverFile, package.saverName);
-        cleanedUp = true;
+namespace {
+
+// One run of the installation chain: the window it reports through, and
+// what its steps hand on to each other.
+class InstallationRun {
+public:
+    explicit InstallationRun(TInstallerForm& form)
+        : form_(form),
+          os_(form.os()),
+          package_(form.package),
+          replaced_(form.package.dirs.scratchDir),
+          saverFile_(form.package.entry(slot::kSaver).name()),
+          quiet_(form.activeMode == mode::kQuiet) {}
+    Result run();
+
+private:
+    struct Step {
+        int number;
+        Result (InstallationRun::*run)();
     };
 
-    // 1, 2.
-    const uintptr_t savedCursor = os_.ui().cursor();
-    os_.ui().setCursor(os_.ui().hourglassCursor());
-    setupFormForInstallation();
+    void begin();                   // 1, 2
+    void prepareTarget();           // 4
+    Result extractEntries();        // 5
+    Result readRecord();            // 6
+    Result expandData();            // 7
+    Result writeRecord();           // 8
+    Result activate();              // 9
+    Result copyDocuments();         // 10
+    Result openReadMe();            // 11
+    Result registerForUninstall();  // 12
+    void deleteScratchDataFile();   // 13
+    void finish();                  // 16
+    void settleReplacedSaver();
+    void cleanUp();
 
-    Result result = rc::kOk, activation = rc::kOk;
-    ReplacedSaver replaced(package.dirs.scratchDir);
+    bool running() const { return result_ == rc::kOk && !form_.cancelRequested; }
+
+    TInstallerForm& form_;
+    Os& os_;
+    InstallerPackage& package_;
+    ReplacedSaver replaced_;  // an older copy, kept aside until the end
+    const std::string saverFile_;
+    const bool quiet_;
+    uintptr_t savedCursor_ = 0;
+    Result result_ = rc::kOk;
+    Result activation_ = rc::kOk;  // kept apart: the chain goes on when the activation fails
     // Whether the target was prepared: a failed preparation has put the old
     // copies back itself, and nothing new is in place to remove.
-    bool prepared = false;
+    bool prepared_ = false;
+    bool cleanedUp_ = false;
+};
 
-    // 3.
-    if (!cancelRequested) closeDisplayProperties(os_);
-    // 4.
-    if (!cancelRequested) {
-        const std::string question = quiet ? std::string() : os_.system().loadString(kStrAlreadyExistsOverwrite);
-        result = prepareSaverTarget(os_, package.dirs, package.saverName, !quiet, question, replaced);
-        if (result == rc::kUserDeclined) cancelRequested = true;
-        prepared = result == rc::kOk;
-        if (preparingWnd) preparingWnd->repaint();
-    }
-    // 5 to 8.
-    if (running(result)) result = extractInstallEntries(os_, package, package.installerCopyPath, readMeIncluded, *this);
-    if (running(result)) result = readSaverRecord(os_, package, saverData, *this);
-    if (running(result)) result = expandDataFile(os_, package, saverData, *this);
-    if (running(result)) result = writeSaverRecord(os_, package, saverData, *this);
-    // 9. Kept apart: the chain goes on when the activation fails.
-    if (running(result)) activation = activateScreenSaver(os_, package.dirs.systemDir, saverFile);
-    // 10, 11.
-    if (running(result)) {
-        const DocumentFiles docs{package.dirs.scratchDir, package.installDir, package.entry(slot::kLicense).name(),
-                                 package.entry(slot::kReadMe).name()};
-        result = copyDocumentFiles(os_, docs, licenseShown, readMeIncluded);
-    }
-    if (running(result))
-        openReadMe(os_, package.header.showReadMe != 0, package.installDir, package.entry(slot::kReadMe).name());
-    // 12. A missing entry does not fail the installation.
-    if (running(result)) {
-        writeUninstallEntry(os_, package.dirs.systemDir, package.saverName);
-        result = rc::kOk;
-    }
-    // 13.
-    deleteFileForced(os_, package.dataFilePath);
+Result InstallationRun::run() {
+    // Steps 5 to 12 run only while the result is 0 and the user has not cancelled.
+    static constexpr Step kChain[] = {
+        {5, &InstallationRun::extractEntries}, {6, &InstallationRun::readRecord},
+        {7, &InstallationRun::expandData},     {8, &InstallationRun::writeRecord},
+        {9, &InstallationRun::activate},       {10, &InstallationRun::copyDocuments},
+        {11, &InstallationRun::openReadMe},    {12, &InstallationRun::registerForUninstall},
+    };
+    begin();
+    if (!form_.cancelRequested) closeDisplayProperties(os_);  // 3
+    if (!form_.cancelRequested) prepareTarget();
+    for (const Step& step : kChain)
+        if (running()) result_ = (this->*step.run)();
+    deleteScratchDataFile();
     // 14.
-    if (result != rc::kOk && result != rc::kUserDeclined && prepared) cleanUp();
+    if (result_ != rc::kOk && result_ != rc::kUserDeclined && prepared_) cleanUp();
     // 15. The installed files stay when only the activation failed.
-    if (!cancelRequested && activation != rc::kOk) result = activation;
-    // 16.
-    if (!cancelRequested) {
-        setupFormForInstallationComplete(result);
-    } else {
-        showStatus(os_.system().loadString(kStrCleaningUp));
-        if (result != rc::kUserDeclined && prepared) cleanUp();
-        resetFormAfterAbort();
+    if (!form_.cancelRequested && activation_ != rc::kOk) result_ = activation_;
+    finish();
+    settleReplacedSaver();
+    os_.ui().setCursor(savedCursor_);  // 17
+    return result_;
+}
+
+void InstallationRun::begin() {
+    savedCursor_ = os_.ui().cursor();
+    os_.ui().setCursor(os_.ui().hourglassCursor());
+    form_.setupFormForInstallation();
+}
+
+void InstallationRun::prepareTarget() {
+    const std::string question = quiet_ ? std::string() : os_.system().loadString(kStrAlreadyExistsOverwrite);
+    result_ = prepareSaverTarget(os_, package_.dirs, package_.saverName, !quiet_, question, replaced_, form_);
+    if (result_ == rc::kUserDeclined) form_.cancelRequested = true;
+    prepared_ = result_ == rc::kOk;
+    if (form_.preparingWnd) form_.preparingWnd->repaint();
+}
+
+Result InstallationRun::extractEntries() {
+    return extractInstallEntries(os_, package_, package_.installerCopyPath, form_.readMeIncluded, form_);
+}
+
+Result InstallationRun::readRecord() {
+    return readSaverRecord(os_, package_, form_.saverData, form_);
+}
+
+Result InstallationRun::expandData() {
+    return expandDataFile(os_, package_, form_.saverData, form_);
+}
+
+Result InstallationRun::writeRecord() {
+    return writeSaverRecord(os_, package_, form_.saverData, form_);
+}
+
+Result InstallationRun::activate() {
+    activation_ = activateScreenSaver(os_, package_.dirs.systemDir, saverFile_);
+    return rc::kOk;
+}
+
+Result InstallationRun::copyDocuments() {
+    const DocumentFiles docs{package_.dirs.scratchDir, package_.installDir,
+                             package_.entry(slot::kLicense).name(), package_.entry(slot::kReadMe).name()};
+    return copyDocumentFiles(os_, docs, form_.licenseShown, form_.readMeIncluded);
+}
+
+Result InstallationRun::openReadMe() {
+    ssi::openReadMe(os_, package_.header.showReadMe != 0, package_.installDir,
+                    package_.entry(slot::kReadMe).name());
+    return rc::kOk;
+}
+
+// A missing entry does not fail the installation.
+Result InstallationRun::registerForUninstall() {
+    ignoreResult(writeUninstallEntry(os_, package_.dirs.systemDir, package_.saverName),
+                 "the screen saver works without its uninstall entry");
+    return rc::kOk;
+}
+
+// In every case.
+void InstallationRun::deleteScratchDataFile() {
+    ignoreResult(deleteFileForced(os_, package_.dataFilePath),
+                 "it goes with the scratch folder at the latest");
+}
+
+void InstallationRun::finish() {
+    if (!form_.cancelRequested) {
+        form_.setupFormForInstallationComplete(result_);
+        return;
     }
-    // The older copy: back in its place when the new one was removed, else let go.
-    if (cleanedUp) {
-        if (replaced.restore(os_) != rc::kOk) {
-            keptCopiesStranded = true;
-            logMessage("the replaced screen saver stays in " + replaced.keepDir());
-        }
-    } else
-        replaced.discard(os_);
-    // 17.
-    os_.ui().setCursor(savedCursor);
-    return result;
+    form_.showStatus(os_.system().loadString(kStrCleaningUp));
+    if (result_ != rc::kUserDeclined && prepared_) cleanUp();
+    form_.resetFormAfterAbort();
+}
+
+// The older copy: back in its place when the new one was removed, else let go.
+// Copies that cannot go back stay in the scratch folder rather than be lost.
+void InstallationRun::settleReplacedSaver() {
+    bool stranded = false;
+    if (cleanedUp_)
+        stranded = replaced_.restore(os_) != rc::kOk;
+    else if (!prepared_ && !replaced_.empty())
+        stranded = true;  // a failed preparation could not put them all back
+    else
+        replaced_.discard(os_);
+    if (stranded) {
+        form_.keptCopiesStranded = true;
+        logMessage("the replaced screen saver stays in " + replaced_.keepDir());
+    }
+}
+
+void InstallationRun::cleanUp() {
+    cleanUpInstalledFiles(os_, package_.installDir, package_.dirs.systemDir, saverFile_, package_.saverName);
+    cleanedUp_ = true;
+}
+
+}  // namespace
+
+Result TInstallerForm::installScreenSaver() {
+    return InstallationRun(*this).run();
 }
 
 void TInstallerForm::setupFormForInstallation() {

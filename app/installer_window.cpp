@@ -208,7 +208,9 @@ void TInstallerForm::FormClose() {
     // Kept copies of a replaced screen saver that could not go back are the
     // only ones left: the folder stays rather than lose them.
     if (keptCopiesStranded) return;
-    if (!package.dirs.scratchDir.empty() && scratch == package.dirs.scratchDir) deleteDirTree(os_, scratch);
+    if (!package.dirs.scratchDir.empty() && scratch == package.dirs.scratchDir)
+        ignoreResult(deleteDirTree(os_, scratch),
+                     "what cannot go now stays in the system's temporary folder");
 }
 
 void TInstallerForm::closeAndTerminate() {
@@ -274,8 +276,14 @@ void TInstallerForm::pauseBriefly() {
     os_.ui().bringApplicationToFront();
 }
 
-void TInstallerForm::pauseTimerTimer() { pauseTimer.setEnabled(false); }
+void TInstallerForm::pauseTimerTimer() {
+    ignoreResult(pauseTimer.setEnabled(false), "stopping a timer cannot fail: the model is disabled whatever happens");
+}
 
 void TInstallerForm::showInstallError(Result code, const std::string& text) { ssi::showInstallError(os_, code, text); }
+
+BoxAnswer TInstallerForm::showBox(BoxKind kind, BoxButtons buttons, const std::string& text) {
+    return os_.ui().messageBox(kind, buttons, text);
+}
 
 }  // namespace ssi

@@ -86,11 +86,11 @@ public:
     void showPicturePreview();
 
     // ---- installation (app/install_sequence.cpp) ----------------------------
-    Result installScreenSaver();
+    [[nodiscard]] Result installScreenSaver();
     void setupFormForInstallation();
     void setupFormForInstallationComplete(Result result);
     void resetFormAfterAbort();
-    Result installWithoutInstallerWindow();
+    [[nodiscard]] Result installWithoutInstallerWindow();
     void installQuietly();
     void installBtnClick();
 
@@ -115,7 +115,7 @@ public:
     void FormResize();
     void setWindowCaption(const std::string& saverName);
     // The licence box's lines, read from a file: 0 or the error reading it.
-    Result loadLicenseLines(const std::string& path);
+    [[nodiscard]] Result loadLicenseLines(const std::string& path);
     // The window without licence (fixed border, Install 80 wide) or with it
     // (sizeable, minimum 359 x 340, licence box shown, "Accept and Install"
     // 115 wide); Install always 6 pixels left of Cancel.
@@ -132,6 +132,7 @@ public:
 
     // ---- Reporter: how the subsystems' steps show progress and failures --
     void showInstallError(Result code, const std::string& text) override;
+    BoxAnswer showBox(BoxKind kind, BoxButtons buttons, const std::string& text) override;
     bool stopRequested() const override { return cancelRequested; }
 
 private:

@@ -3,6 +3,7 @@
 #include "app/installer_window.h"
 #include "app/preparing_window.h"
 #include "platform/file_utils.h"
+#include "platform/messages.h"
 
 namespace ssi {
 
@@ -16,7 +17,8 @@ int runInstaller(Os& os) {
     os.ui().setApplicationTitle(kPreparingInstallation);
 
     TpreparingInstallWnd preparing(os);
-    os.ui().realize(preparing);
+    ignoreResult(os.ui().realize(preparing),
+                 "the preparing window is a courtesy: the installer goes on without it");
     preparing.FormCreate();
     preparing.setText(extractFileName(os.system().modulePath()));
     preparing.setMessage(kPreparingInstallation);
@@ -29,7 +31,12 @@ int runInstaller(Os& os) {
     TInstallerForm installer(os);
     installer.preparingWnd = &preparing;
     installer.setVisible(false);
-    os.ui().realize(installer);
+    // Without its window the installer could only wait for a user who sees
+    // nothing: the failure is shown as the initialisation's, and it ends.
+    if (Result e = os.ui().realize(installer)) {
+        showInitFailure(os, e);
+        return installer.exitCode;
+    }
     installer.FormCreate();
     if (!os.ui().terminated()) installer.setVisible(true);
 

@@ -72,7 +72,7 @@ void getFlashPlugInVersionInfoFromFileProperties(Os& os, int32_t& major, int32_t
     std::string path;
     if (getFlashControlPath(os, path) != rc::kOk || !fileExists(os, path)) return;
     int fileMajor = 0, fileRevision = 0;
-    getFileVersion(os, path, fileMajor, fileRevision);
+    if (getFileVersion(os, path, fileMajor, fileRevision) != rc::kOk) return;  // both stay 0
     major = fileMajor;
     revision = fileRevision;
 }
@@ -84,7 +84,7 @@ FlashQuery queryFlashControlVersion(Os& os, FlashVersionCache& cache, int attemp
         query.major = cache.major();
         return query;
     }
-    os.com().initialize();  // a refusal shows as controls that cannot be created
+    ignoreResult(os.com().initialize(), "a refusal shows as controls that cannot be created");
     std::unique_ptr<DispatchObject> control;
     for (int attempt = 0; attempt < attempts && !control; ++attempt) {
         os.system().sleep(kFlashQueryWaitMs);

@@ -59,7 +59,7 @@ FlashVersionCache& processFlashVersionCache();
 // The registered control file's path: 0, or kFlashNotInstallable when the key
 // cannot be opened with full access or its default value is missing, empty,
 // not a string or too long to be a path.
-Result getFlashControlPath(Os& os, std::string& path);
+[[nodiscard]] Result getFlashControlPath(Os& os, std::string& path);
 
 // Major and revision from the registered control file's version resource;
 // both 0 when there is no such file or it has no version.
@@ -85,7 +85,7 @@ int getWindowsVersionCode(Os& os);
 
 // kNotCompatibleWithNT when the player the package needs (major 8 or later)
 // cannot be installed on Windows NT 4.0 or older; otherwise 0.
-Result verifyFlashAXInstallerCanRunOnThisMachine(Os& os, int32_t requiredMajor);
+[[nodiscard]] Result verifyFlashAXInstallerCanRunOnThisMachine(Os& os, int32_t requiredMajor);
 
 // Deletes both old control files (each existing one with kFlashDeleteAttempts
 // attempts); true when one of them could not be deleted.
@@ -95,13 +95,13 @@ bool removeOldFlashControlFiles(Os& os, const std::string& systemDir);
 // returns at once: 0 started, kFlashInstallerMissing when the file is not
 // there, kOutOfMemory when the shell ran out of resources, else the shell's
 // error value (1..32).
-Result launchFlashInstaller(Os& os, const std::string& scratchDir, const std::string& installerFile,
-                            WindowHandle owner);
+[[nodiscard]] Result launchFlashInstaller(Os& os, const std::string& scratchDir,
+                                          const std::string& installerFile, WindowHandle owner);
 
 // Launches the installer and, when it started, waits for the new player the
 // way detection does (its result is not used): the launch's result.
-Result runFlashInstaller(Os& os, FlashVersionCache& cache, const std::string& scratchDir,
-                         const std::string& installerFile, WindowHandle owner);
+[[nodiscard]] Result runFlashInstaller(Os& os, FlashVersionCache& cache, const std::string& scratchDir,
+                                       const std::string& installerFile, WindowHandle owner);
 
 // What the package has to do about the player.
 enum class FlashUpdateKind : uint8_t { none = 0, majorUpdate = 2, minorUpdate = 3, cleanInstall = 4 };

@@ -10,7 +10,7 @@ namespace {
 // The settings every new control gets before a movie: the whole movie shown
 // inside the control, the movie's Align variable, opaque drawing, no player
 // menu. 0, or the first refusal.
-Result configureControl(HostedControl& control) {
+[[nodiscard]] Result configureControl(HostedControl& control) {
     if (Result e = control.put("ScaleMode", Variant::ofInt(0))) return e;
     Variant ignored;
     if (Result e = control.call("SetVariable", {Variant::ofString("Align"), Variant::ofString("AlClient")}, ignored))
@@ -30,7 +30,9 @@ TFlashPanel::TFlashPanel(Os& os, std::string name)
 
 TFlashPanel::~TFlashPanel() {
     setSize(0, 0);
-    if (!swf.tempFolder.empty()) deleteDirTree(os_, swf.tempFolder);
+    if (!swf.tempFolder.empty())
+        ignoreResult(deleteDirTree(os_, swf.tempFolder),
+                     "a movie copy that cannot go stays in the temporary folder");
 }
 
 Result TFlashPanel::playMovie(const std::string& path) {
@@ -109,7 +111,7 @@ void TFlashPanel::focusMovie() {
     if (!visible() || !control_) return;
     repaint();
     focus();
-    control_->focus();
+    ignoreResult(control_->focus(), "a control that takes no focus still plays");
 }
 
 }  // namespace ssi

@@ -42,7 +42,7 @@ public:
     // made. The same path as the current movie (or an empty one) changes
     // nothing and gives 0. A missing file is handed to the control
     // uninspected.
-    Result playMovie(const std::string& path);
+    [[nodiscard]] Result playMovie(const std::string& path);
     // Stops and frees the control; the panel turns black and forgets the
     // movie, so that the same one can play again.
     void stopMovie();
@@ -59,9 +59,9 @@ public:
     FlashVersionCache* versionCache;
 
 private:
-    Result checkPlayerVersion();
+    [[nodiscard]] Result checkPlayerVersion();
     void releaseFlashControl();
-    Result createFlashControl();
+    [[nodiscard]] Result createFlashControl();
     void loadAndPlay();
 
     Os& os_;

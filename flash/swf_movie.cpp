@@ -98,7 +98,7 @@ Result SwfInspector::readSWFFileFormatType() {
             uint8_t bytes[3];
             uint32_t got = 0;
             result = readUpTo(*file, bytes, sizeof(bytes), got);
-            file->close();
+            ignoreResult(file->close(), "closing a file only read loses nothing");
             if (result == rc::kOk) {
                 signature.assign(reinterpret_cast<const char*>(bytes), got);
                 result = swfSignatureVerdict(bytes, got);
@@ -112,7 +112,8 @@ Result SwfInspector::readSWFFileFormatType() {
 
 void SwfInspector::emptyInflatedCopy() {
     std::unique_ptr<File> file;
-    if (os_.files().openFile(inflatedPath(), FileAccess::Create, file) == rc::kOk) file->close();
+    if (os_.files().openFile(inflatedPath(), FileAccess::Create, file) == rc::kOk)
+        ignoreResult(file->close(), "an empty file loses nothing");
 }
 
 Result SwfInspector::copySegment(uint8_t (&header)[kSwfHeaderSize]) {
@@ -136,7 +137,7 @@ Result SwfInspector::copySegment(uint8_t (&header)[kSwfHeaderSize]) {
     }
     logMessage("CloseFile");
     if (segment->close() != rc::kOk) return rc::kSwfTempFileFailed;
-    movie->close();
+    ignoreResult(movie->close(), "the movie was only read");
     return rc::kOk;
 }
 
@@ -153,7 +154,7 @@ Result SwfInspector::inflateSegment(const uint8_t (&header)[kSwfHeaderSize]) {
     uint64_t produced = 0;
     if (Result e = inflateSwfBody(io, produced)) return e;
     if (out->close() != rc::kOk) return rc::kSwfTempFileFailed;
-    segment->close();
+    ignoreResult(segment->close(), "the segment was only read");
     inflatedBodySize = produced;
     return rc::kOk;
 }
@@ -192,7 +193,7 @@ Result SwfInspector::readSWFFile_FWS_Format(const std::string& path) {
             uint8_t header[kSwfHeaderSize];
             uint32_t got = 0;
             result = readUpTo(*file, header, kSwfHeaderSize, got);
-            file->close();
+            ignoreResult(file->close(), "closing a file only read loses nothing");
             if (result == rc::kOk) result = swfUncompressedVerdict(header, got, swfVersion);
         }
     }

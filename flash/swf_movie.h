@@ -46,11 +46,11 @@ uint32_t swfDeclaredLength(const uint8_t (&header)[kSwfHeaderSize]);
 // `got` is how many of the (up to 8) header bytes the file had.
 // The signature: 0 for "FWS" or "CWS", -404 for anything else, kSwfTruncated
 // under 3 bytes.
-Result swfSignatureVerdict(const uint8_t* header, uint32_t got);
+[[nodiscard]] Result swfSignatureVerdict(const uint8_t* header, uint32_t got);
 // An uncompressed movie's header: 0 for "FWS" and a version of 3..8; -404,
 // -405, -406 or kSwfTruncated (under 8 bytes) otherwise. `version` receives
 // the version byte when there is one, else 0.
-Result swfUncompressedVerdict(const uint8_t* header, uint32_t got, uint8_t& version);
+[[nodiscard]] Result swfUncompressedVerdict(const uint8_t* header, uint32_t got, uint8_t& version);
 
 // Where the inflation reads the zlib stream from and writes the body to.
 struct SwfInflateIo {
@@ -63,7 +63,7 @@ struct SwfInflateIo {
 // Inflates one zlib stream in 2,048-byte blocks: 0 once the stream has ended,
 // kSwfInflateFailed for a damaged or cut-short stream, kSwfTempFileFailed for
 // a read or write that failed. `produced` counts the bytes written.
-Result inflateSwfBody(SwfInflateIo& io, uint64_t& produced);
+[[nodiscard]] Result inflateSwfBody(SwfInflateIo& io, uint64_t& produced);
 
 // The panel's inspection state and operations; the Flash panel owns one.
 class SwfInspector {
@@ -88,25 +88,25 @@ public:
 
     // 0 when the movie is missing (nothing read) or starts with "FWS"/"CWS";
     // -404 for any other signature; kSwfTruncated under 3 bytes.
-    Result readSWFFileFormatType();
+    [[nodiscard]] Result readSWFFileFormatType();
     // Writes the temporary files for the compressed movie swfFilename: 0, the
     // error of the folder's creation, kSwfTruncated, kSwfInflateFailed,
     // kSwfTempFileFailed, or an OS error reading the movie. A missing movie
     // gives 0 and writes nothing.
-    Result inflateSWFFileToTempFile();
+    [[nodiscard]] Result inflateSWFFileToTempFile();
     // Checks an uncompressed movie and records its version: 0, -404, -405,
     // -406, kSwfTruncated, or an OS error opening it; 0 when it is missing.
-    Result readSWFFile_FWS_Format(const std::string& path);
+    [[nodiscard]] Result readSWFFile_FWS_Format(const std::string& path);
 
     // The three in the panel's order for swfFilename.
-    Result inspectMovie();
+    [[nodiscard]] Result inspectMovie();
 
     std::string segmentPath() const { return tempFolder + kSwfSegmentName; }
     std::string inflatedPath() const { return tempFolder + kSwfInflatedName; }
 
 private:
-    Result copySegment(uint8_t (&header)[kSwfHeaderSize]);
-    Result inflateSegment(const uint8_t (&header)[kSwfHeaderSize]);
+    [[nodiscard]] Result copySegment(uint8_t (&header)[kSwfHeaderSize]);
+    [[nodiscard]] Result inflateSegment(const uint8_t (&header)[kSwfHeaderSize]);
     void emptyInflatedCopy();
     Os& os_;
 };

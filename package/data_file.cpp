@@ -111,7 +111,9 @@ bool isSafeItemName(const std::string& name) { return isSafeRelativePath(name); 
 
 void createItemFolder(Os& os, const std::string& target) {
     const std::string folder = extractFilePath(target);
-    if (!folder.empty() && !directoryExists(os, folder)) createDirPath(os, folder);
+    if (!folder.empty() && !directoryExists(os, folder))
+        ignoreResult(createDirPath(os, folder),
+                     "creating the item's file reports a folder that could not be made");
 }
 
 // ---- SaverDataFile -----------------------------------------------------------
@@ -230,7 +232,8 @@ Result SaverDataFile::extractDataItem(const std::string& targetFolder, int32_t i
     if (result > 0 || result == rc::kShortRead || result == rc::kCorruptDataFile) showReadError(result);
     if (result != rc::kOk) {
         out.reset();
-        if (produced) deleteFileForced(os_, target);
+        if (produced)
+            ignoreResult(deleteFileForced(os_, target), "the extraction's own failure is the result");
         return result;
     }
     if (!skipClass) itemClass = uint8_t(chunk.itemClass);

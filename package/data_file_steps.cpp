@@ -41,7 +41,8 @@ Result writeSaverRecord(Os& os, const InstallerPackage& package, const SaverData
         if (result == rc::kOk) result = closed;
         file.reset();
         // A settings file cut short is worse than none.
-        if (result != rc::kOk) deleteFileForced(os, path);
+        if (result != rc::kOk)
+            ignoreResult(deleteFileForced(os, path), "the write's own failure is the result");
     }
     if (result != rc::kOk) reporter.showInstallError(result, path);
     return result;
@@ -95,7 +96,8 @@ Result expandDataFile(Os& os, const InstallerPackage& package, SaverData& data, 
     const std::string movie = installDir + movieName;
     uint32_t attributes = 0;
     if (isSafeItemName(movieName) && fileExists(os, movie) && os.files().attributes(movie, attributes) == rc::kOk)
-        os.files().setAttributes(movie, attributes | attr::kArchive);
+        ignoreResult(os.files().setAttributes(movie, attributes | attr::kArchive),
+                     "the archive bit is a courtesy");
     return result;
 }
 

@@ -235,7 +235,7 @@ public:
     bool enabled() const { return enabled_; }
     // Enabling starts the ticks; when the system cannot start them the timer
     // stays disabled and the error is returned.
-    Result setEnabled(bool enabled);
+    [[nodiscard]] Result setEnabled(bool enabled);
     // Called by the seam for each tick while enabled.
     void tick() {
         ++ticks_;

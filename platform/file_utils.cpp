@@ -69,7 +69,7 @@ Result makeUniqueTempDir(Os& os, const std::string& prefix, std::string& out) {
 static bool deleteOnce(Os& os, const std::string& path) {
     if (!fileExists(os, path)) return true;
     if (os.files().deleteFile(path) == rc::kOk) return true;
-    os.files().setAttributes(path, attr::kNormal);
+    ignoreResult(os.files().setAttributes(path, attr::kNormal), "the second delete reports");
     return os.files().deleteFile(path) == rc::kOk;
 }
 
@@ -110,9 +110,13 @@ Result deleteDirTree(Os& os, const std::string& dir) {
             if (e.name == "." || e.name == "..") continue;
             const std::string full = dir + e.name;
             if ((e.attributes & attr::kDirectory) && (e.attributes & attr::kReparsePoint)) {
-                os.files().removeDirectory(full);  // the link only; a link left behind shows up below
+                // The link only; a link left behind shows up below, when the folder cannot go.
+                ignoreResult(os.files().removeDirectory(full),
+                             "a link left behind fails its folder's removal");
             } else if (e.attributes & attr::kDirectory) {
-                deleteDirTree(os, full + "\\");  // a folder left behind shows up below
+                // A folder left behind shows up below, when its parent cannot go.
+                ignoreResult(deleteDirTree(os, full + "\\"),
+                             "a folder left behind fails its parent's removal");
             } else {
                 result = deleteFileForced(os, full);
             }
@@ -120,34 +124,39 @@ Result deleteDirTree(Os& os, const std::string& dir) {
     }
     if (result != rc::kOk) return result;
     if (!pathExists(os, self)) return rc::kOk;
-    os.files().setAttributes(self, attr::kNormal);
+    ignoreResult(os.files().setAttributes(self, attr::kNormal), "the removal below reports what stays");
     return os.files().removeDirectory(self) == rc::kOk ? rc::kOk : rc::kNotRemoved;
 }
 
 Result copyFileForced(Os& os, const std::string& from, const std::string& to, bool failIfExists) {
-    if (fileExists(os, from)) os.files().setAttributes(from, attr::kNormal);
-    if (fileExists(os, to)) os.files().setAttributes(to, attr::kNormal);
+    // The copy below reports a file that stays read-only.
+    if (fileExists(os, from)) ignoreResult(os.files().setAttributes(from, attr::kNormal), "the copy reports");
+    if (fileExists(os, to)) ignoreResult(os.files().setAttributes(to, attr::kNormal), "the copy reports");
     return os.files().copyFile(from, to, failIfExists);
 }
 
-void createDirPath(Os& os, const std::string& path) {
-    if (path.empty()) return;
+Result createDirPath(Os& os, const std::string& path) {
+    if (path.empty()) return oserr::kPathNotFound;
     if (!directoryExists(os, path)) {
         std::string trimmed = path;
         if (trimmed.back() == '\\') trimmed.pop_back();
         const std::string parent = extractFilePath(trimmed);
         // The recursion ends when the parent stops getting shorter: a root
         // ("C:\\", "C:") that does not exist, or a bare name.
-        if (!parent.empty() && parent.size() < path.size() && parent != path) createDirPath(os, parent);
+        if (!parent.empty() && parent.size() < path.size() && parent != path)
+            ignoreResult(createDirPath(os, parent),
+                         "a missing parent shows in the refusal of the folder itself");
     }
-    os.files().createDirectory(path);
+    const Result made = os.files().createDirectory(path);
+    return made == oserr::kAlreadyExists && directoryExists(os, path) ? rc::kOk : made;
 }
 
-void getFileVersion(Os& os, const std::string& path, int& major, int& release) {
+Result getFileVersion(Os& os, const std::string& path, int& major, int& release) {
     FileVersion v;
-    if (os.files().fileVersion(path, v) != rc::kOk) return;
+    if (Result e = os.files().fileVersion(path, v)) return e;
     major = int(v.versionMS >> 16);
     release = int(v.versionLS >> 16);
+    return rc::kOk;
 }
 
 Result readUpTo(File& file, void* buffer, uint32_t size, uint32_t& got) {

@@ -19,34 +19,40 @@ struct InstallerDirs {
 
 // Windows, system and scratch directories ("QDX" prefix); the result of the
 // scratch directory's creation.
-Result initInstallerPaths(Os& os, InstallerDirs& dirs);
+[[nodiscard]] Result initInstallerPaths(Os& os, InstallerDirs& dirs);
 // Creates TEMP\<prefix><n>\ for the first free n of 1..1000. On failure
 // `out` is empty and the result is the system's refusal, or 183 (already
 // exists) when all 1,000 names are taken.
-Result makeUniqueTempDir(Os& os, const std::string& prefix, std::string& out);
+[[nodiscard]] Result makeUniqueTempDir(Os& os, const std::string& prefix, std::string& out);
 std::string getWindowsDir(Os& os);
 std::string getSystemDir(Os& os);
 bool fileExists(Os& os, const std::string& path);
 bool directoryExists(Os& os, const std::string& path);
 // A file, a folder or a link of that name exists.
 bool pathExists(Os& os, const std::string& path);
-Result deleteFileForced(Os& os, const std::string& path);
-Result deleteFileRetry(Os& os, const std::string& path, int attempts);
+[[nodiscard]] Result deleteFileForced(Os& os, const std::string& path);
+[[nodiscard]] Result deleteFileRetry(Os& os, const std::string& path, int attempts);
 // Deletes a folder (named with its trailing backslash) and everything in
 // it. Junctions and links inside it, or the folder itself when it is one,
 // are removed as links: what they point to is never touched.
-Result deleteDirTree(Os& os, const std::string& dir);
+[[nodiscard]] Result deleteDirTree(Os& os, const std::string& dir);
 // Copies over a read-only target: 0 or the system's error.
-Result copyFileForced(Os& os, const std::string& from, const std::string& to, bool failIfExists);
-void createDirPath(Os& os, const std::string& path);
-void getFileVersion(Os& os, const std::string& path, int& major, int& release);
+[[nodiscard]] Result copyFileForced(Os& os, const std::string& from, const std::string& to,
+                                    bool failIfExists);
+// Makes a folder and every missing parent: 0 when the folder is there
+// afterwards (made now or before), else the system's refusal to make it
+// (3 for an empty path, as the system gives for it).
+[[nodiscard]] Result createDirPath(Os& os, const std::string& path);
+// The first and third numbers of a file's version (7.0.19.0 gives 7 and 19).
+// Without a version resource, the system's error, and both stay as they were.
+[[nodiscard]] Result getFileVersion(Os& os, const std::string& path, int& major, int& release);
 
 // ---- reading and writing whole blocks ------------------------------------
 // Reads until `size` bytes are in or the file ends; `got` says how many came.
-Result readUpTo(File& file, void* buffer, uint32_t size, uint32_t& got);
+[[nodiscard]] Result readUpTo(File& file, void* buffer, uint32_t size, uint32_t& got);
 // Reads exactly `size` bytes: 0, the OS error, or kShortRead when the file ends first.
-Result readExact(File& file, void* buffer, uint32_t size);
+[[nodiscard]] Result readExact(File& file, void* buffer, uint32_t size);
 // Writes exactly `size` bytes: 0, the OS error, or "disk full" for a short write.
-Result writeExact(File& file, const void* buffer, uint32_t size);
+[[nodiscard]] Result writeExact(File& file, const void* buffer, uint32_t size);
 
 }  // namespace ssi

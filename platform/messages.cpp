@@ -36,6 +36,10 @@ void showInstallError(Os& os, Result code, const std::string& text) {
 
 void BoxReporter::showInstallError(Result code, const std::string& text) { ssi::showInstallError(os_, code, text); }
 
+BoxAnswer BoxReporter::showBox(BoxKind kind, BoxButtons buttons, const std::string& text) {
+    return os_.ui().messageBox(kind, buttons, text);
+}
+
 FailureBox initFailureBox(Os& os, Result code) {
     FailureBox box;
     switch (code) {

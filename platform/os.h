@@ -84,11 +84,11 @@ public:
     File(const File&) = delete;
     File& operator=(const File&) = delete;
 
-    virtual Result read(void* buffer, uint32_t size, uint32_t& got) = 0;
-    virtual Result write(const void* buffer, uint32_t size, uint32_t& put) = 0;
-    virtual Result seek(int64_t position) = 0;  // from the start of the file
-    virtual Result size(int64_t& out) = 0;
-    virtual Result close() = 0;
+    [[nodiscard]] virtual Result read(void* buffer, uint32_t size, uint32_t& got) = 0;
+    [[nodiscard]] virtual Result write(const void* buffer, uint32_t size, uint32_t& put) = 0;
+    [[nodiscard]] virtual Result seek(int64_t position) = 0;  // from the start of the file
+    [[nodiscard]] virtual Result size(int64_t& out) = 0;
+    [[nodiscard]] virtual Result close() = 0;
 };
 
 // How a file is opened, with the sharing Windows applies to it.
@@ -116,23 +116,25 @@ class FileSystem {
 public:
     virtual ~FileSystem() = default;
     // Attributes of a file or directory (out = attr::kInvalid on failure).
-    virtual Result attributes(const std::string& path, uint32_t& out) = 0;
-    virtual Result setAttributes(const std::string& path, uint32_t attributes) = 0;
+    [[nodiscard]] virtual Result attributes(const std::string& path, uint32_t& out) = 0;
+    [[nodiscard]] virtual Result setAttributes(const std::string& path, uint32_t attributes) = 0;
     // Deletes a file, or the link itself when the path is a symbolic link.
-    virtual Result deleteFile(const std::string& path) = 0;
-    virtual Result createDirectory(const std::string& path) = 0;
+    [[nodiscard]] virtual Result deleteFile(const std::string& path) = 0;
+    [[nodiscard]] virtual Result createDirectory(const std::string& path) = 0;
     // Removes an empty directory, or the link itself when the path is a
     // junction or directory link (never what it points to).
-    virtual Result removeDirectory(const std::string& path) = 0;
-    virtual Result copyFile(const std::string& from, const std::string& to, bool failIfExists) = 0;
+    [[nodiscard]] virtual Result removeDirectory(const std::string& path) = 0;
+    [[nodiscard]] virtual Result copyFile(const std::string& from, const std::string& to,
+                                          bool failIfExists) = 0;
     // Entries matching a pattern such as "C:\\dir\\*.*" ("." and ".." included
     // where the system lists them); 2 when nothing matches.
-    virtual Result findFiles(const std::string& pattern, std::vector<FindEntry>& out) = 0;
-    virtual Result openFile(const std::string& path, FileAccess access, std::unique_ptr<File>& out) = 0;
+    [[nodiscard]] virtual Result findFiles(const std::string& pattern, std::vector<FindEntry>& out) = 0;
+    [[nodiscard]] virtual Result openFile(const std::string& path, FileAccess access,
+                                          std::unique_ptr<File>& out) = 0;
     // The fixed version information of a file's version resource.
-    virtual Result fileVersion(const std::string& path, FileVersion& out) = 0;
+    [[nodiscard]] virtual Result fileVersion(const std::string& path, FileVersion& out) = 0;
     // The short (8.3) form of an existing path.
-    virtual Result shortPathName(const std::string& path, std::string& out) = 0;
+    [[nodiscard]] virtual Result shortPathName(const std::string& path, std::string& out) = 0;
 };
 
 // ---- registry -----------------------------------------------------------------
@@ -164,24 +166,25 @@ public:
     RegistryKey& operator=(const RegistryKey&) = delete;
 
     // name "" is the key's default value.
-    virtual Result setValue(const std::string& name, uint32_t type, const std::vector<uint8_t>& data) = 0;
-    virtual Result queryValue(const std::string& name, RegValue& out) = 0;
-    virtual Result deleteValue(const std::string& name) = 0;
-    virtual Result subKeyNames(std::vector<std::string>& out) = 0;
-    virtual Result valueNames(std::vector<std::string>& out) = 0;
+    [[nodiscard]] virtual Result setValue(const std::string& name, uint32_t type,
+                                          const std::vector<uint8_t>& data) = 0;
+    [[nodiscard]] virtual Result queryValue(const std::string& name, RegValue& out) = 0;
+    [[nodiscard]] virtual Result deleteValue(const std::string& name) = 0;
+    [[nodiscard]] virtual Result subKeyNames(std::vector<std::string>& out) = 0;
+    [[nodiscard]] virtual Result valueNames(std::vector<std::string>& out) = 0;
 };
 
 class Registry {
 public:
     virtual ~Registry() = default;
     // `path` is relative to the hive's root ("Software\\...").
-    virtual Result openKey(Hive hive, const std::string& path, RegAccess access,
-                           std::unique_ptr<RegistryKey>& out) = 0;
+    [[nodiscard]] virtual Result openKey(Hive hive, const std::string& path, RegAccess access,
+                                         std::unique_ptr<RegistryKey>& out) = 0;
     // Opens the key, creating it and any missing parents.
-    virtual Result createKey(Hive hive, const std::string& path, RegAccess access,
-                             std::unique_ptr<RegistryKey>& out) = 0;
+    [[nodiscard]] virtual Result createKey(Hive hive, const std::string& path, RegAccess access,
+                                           std::unique_ptr<RegistryKey>& out) = 0;
     // Deletes a key that has no sub-keys.
-    virtual Result deleteKey(Hive hive, const std::string& path) = 0;
+    [[nodiscard]] virtual Result deleteKey(Hive hive, const std::string& path) = 0;
 };
 
 // ---- profile files ----------------------------------------------------------------
@@ -191,11 +194,11 @@ public:
 class Profile {
 public:
     virtual ~Profile() = default;
-    virtual Result writeString(const std::string& file, const std::string& section, const std::string& key,
-                               const std::string& value) = 0;
+    [[nodiscard]] virtual Result writeString(const std::string& file, const std::string& section,
+                                             const std::string& key, const std::string& value) = 0;
     // 2 when the file, the section or the key is missing.
-    virtual Result readString(const std::string& file, const std::string& section, const std::string& key,
-                              std::string& out) = 0;
+    [[nodiscard]] virtual Result readString(const std::string& file, const std::string& section,
+                                            const std::string& key, std::string& out) = 0;
 };
 
 // ---- system facts -------------------------------------------------------------------
@@ -237,12 +240,12 @@ public:
     // Full path of the running executable, and its command-line parameters.
     virtual std::string modulePath() = 0;
     virtual std::vector<std::string> commandLineParameters() = 0;
-    virtual Result windowsVersion(WindowsVersion& out) = 0;
+    [[nodiscard]] virtual Result windowsVersion(WindowsVersion& out) = 0;
     // Switches screen saving on or off and tells running programs
     // (SPI_SETSCREENSAVEACTIVE with SPIF_SENDWININICHANGE).
-    virtual Result setScreenSaveActive(bool active) = 0;
+    [[nodiscard]] virtual Result setScreenSaveActive(bool active) = 0;
     // LoadLibrary of a full path (or a bare name left to the system search).
-    virtual Result loadLibrary(const std::string& path, std::unique_ptr<Library>& out) = 0;
+    [[nodiscard]] virtual Result loadLibrary(const std::string& path, std::unique_ptr<Library>& out) = 0;
     // A text of the program's string table by id ("" when there is none).
     virtual std::string loadString(uint32_t id) = 0;
     // The system's text for an error number, without a trailing line break.
@@ -283,18 +286,19 @@ public:
     // resources), 32 for a sharing violation, 1155 when no program is
     // associated with the file, 1156 when DDE failed, 1157 when a library
     // is missing. An empty verb is the file type's default action.
-    virtual Result shellExecute(WindowHandle owner, const std::string& verb, const std::string& file,
-                                const std::string& parameters, const std::string& directory, int show) = 0;
+    [[nodiscard]] virtual Result shellExecute(WindowHandle owner, const std::string& verb,
+                                              const std::string& file, const std::string& parameters,
+                                              const std::string& directory, int show) = 0;
     // Starts `program` (a full path, never searched for) with the command
     // line `arguments` (the program's own name is put in front). With `wait`
     // it waits for the program to end and gives its exit code.
-    virtual Result startProcess(const std::string& program, const std::string& arguments, int show, bool wait,
-                                uint32_t& exitCode) = 0;
+    [[nodiscard]] virtual Result startProcess(const std::string& program, const std::string& arguments,
+                                              int show, bool wait, uint32_t& exitCode) = 0;
     // A top-level window with exactly this title (2 when there is none).
-    virtual Result findWindow(const std::string& title, WindowHandle& out) = 0;
+    [[nodiscard]] virtual Result findWindow(const std::string& title, WindowHandle& out) = 0;
     // Clicks the button with this control id in another program's dialog,
     // without waiting for that program (the click is posted).
-    virtual Result clickButton(WindowHandle window, int controlId) = 0;
+    [[nodiscard]] virtual Result clickButton(WindowHandle window, int controlId) = 0;
 };
 
 // ---- the player control through COM ------------------------------------------------
@@ -336,9 +340,10 @@ public:
     DispatchObject(const DispatchObject&) = delete;
     DispatchObject& operator=(const DispatchObject&) = delete;
 
-    virtual Result call(const std::string& member, const std::vector<Variant>& arguments, Variant& result) = 0;
-    virtual Result get(const std::string& member, Variant& out) = 0;
-    virtual Result put(const std::string& member, const Variant& value) = 0;
+    [[nodiscard]] virtual Result call(const std::string& member, const std::vector<Variant>& arguments,
+                                      Variant& result) = 0;
+    [[nodiscard]] virtual Result get(const std::string& member, Variant& out) = 0;
+    [[nodiscard]] virtual Result put(const std::string& member, const Variant& value) = 0;
 };
 
 // COM failures become the system numbers nearest to them: a Win32 error
@@ -350,10 +355,11 @@ class Com {
 public:
     virtual ~Com() = default;
     // Initialises COM for the calling thread (once; later calls succeed).
-    virtual Result initialize() = 0;
+    [[nodiscard]] virtual Result initialize() = 0;
     // Creates an object of a class ("{D27CDB6E-...}") from its registered
     // in-process server, with no window.
-    virtual Result createObject(const std::string& classId, std::unique_ptr<DispatchObject>& out) = 0;
+    [[nodiscard]] virtual Result createObject(const std::string& classId,
+                                              std::unique_ptr<DispatchObject>& out) = 0;
 };
 
 // ---- embedded controls -----------------------------------------------------------------
@@ -374,9 +380,9 @@ constexpr int kInPlaceActivate = -5;
 // it deactivates, closes and releases the control, and its window goes.
 class HostedControl : public DispatchObject {
 public:
-    virtual Result doVerb(int verb) = 0;
+    [[nodiscard]] virtual Result doVerb(int verb) = 0;
     // Activates the control for the user and gives its window the keyboard focus.
-    virtual Result focus() = 0;
+    [[nodiscard]] virtual Result focus() = 0;
 };
 
 // ---- windows, timers and the message pump ---------------------------------------------
@@ -415,20 +421,20 @@ public:
     // carries, before it is dispatched; true discards it (nullptr: none).
     virtual void setMessageFilter(std::function<bool(InputEvent event)> discard) = 0;
     // Creates the native window for a form model and mirrors the model onto it.
-    virtual Result realize(Form& form) = 0;
+    [[nodiscard]] virtual Result realize(Form& form) = 0;
     // Loads a picture file (".jpg"/".jpeg" JPEG, otherwise a Windows bitmap)
     // into an image control of a realised form, stretched to the control.
-    virtual Result loadPicture(Control& image, const std::string& path) = 0;
+    [[nodiscard]] virtual Result loadPicture(Control& image, const std::string& path) = 0;
     // Creates a control of a class ("{D27CDB6E-...}") from its registered
     // in-process server inside a realised panel, at the panel's top-left
     // corner and `width` x `height` in size, and activates it in place. COM
     // failures as Com says; a host without a window gives 1400; an object
     // that was made but could not be sited or activated gives
     // rc::kControlNotSited.
-    virtual Result createControl(Control& host, const std::string& classId, int width, int height,
-                                 std::unique_ptr<HostedControl>& out) = 0;
+    [[nodiscard]] virtual Result createControl(Control& host, const std::string& classId, int width,
+                                               int height, std::unique_ptr<HostedControl>& out) = 0;
     // Starts or stops a timer model's ticks (its onTimer runs from message handling).
-    virtual Result startTimer(Timer& timer) = 0;
+    [[nodiscard]] virtual Result startTimer(Timer& timer) = 0;
     virtual void stopTimer(Timer& timer) = 0;
     virtual int screenWidth() = 0;
     virtual int screenHeight() = 0;

@@ -1,16 +1,15 @@
-// How the subsystems' operations show their progress and failures without
-// knowing the window that shows them: the installer window implements it
-// (status line, progress bar, error boxes, the Cancel button's request);
+// How the subsystems' operations show their progress, failures and questions
+// without knowing the window that shows them: the installer window implements
+// it (status line, progress bar, message boxes, the Cancel button's request);
 // tools and tests use the plain versions below.
 #pragma once
 
 #include <string>
 
 #include "core/result_codes.h"
+#include "platform/os.h"
 
 namespace ssi {
-
-class Os;
 
 class Reporter {
 public:
@@ -21,6 +20,9 @@ public:
     virtual void stepProgress() = 0;
     // The installation error box for a code and the file concerned.
     virtual void showInstallError(Result code, const std::string& text) = 0;
+    // Any other box a step shows (a question, a notice, an error of its own):
+    // modal, with the button pressed as the answer.
+    virtual BoxAnswer showBox(BoxKind kind, BoxButtons buttons, const std::string& text) = 0;
     // Whether the user asked to stop (Cancel); long runs look before each step.
     virtual bool stopRequested() const = 0;
 };
@@ -32,6 +34,7 @@ public:
     void showStatus(const std::string&) override {}
     void stepProgress() override {}
     void showInstallError(Result code, const std::string& text) override;
+    BoxAnswer showBox(BoxKind kind, BoxButtons buttons, const std::string& text) override;
     bool stopRequested() const override { return false; }
 
 private:

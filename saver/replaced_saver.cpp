@@ -12,8 +12,8 @@ namespace {
 std::string folderPath(const std::string& dir) { return dir.substr(0, dir.size() - 1); }
 
 // Copies a file over whatever file stands in its place (a read-only one too).
-Result putFileBack(Os& os, const std::string& from, const std::string& to) {
-    if (fileExists(os, to)) os.files().setAttributes(to, attr::kNormal);
+[[nodiscard]] Result putFileBack(Os& os, const std::string& from, const std::string& to) {
+    if (fileExists(os, to)) ignoreResult(os.files().setAttributes(to, attr::kNormal), "the copy reports");
     return os.files().copyFile(from, to, false);
 }
 
@@ -21,7 +21,7 @@ Result putFileBack(Os& os, const std::string& from, const std::string& to) {
 // in it over what is there. Links inside are not followed: what they point
 // to is not the screen saver's. Every entry is tried; the first failure is
 // the result.
-Result copyTree(Os& os, const std::string& from, const std::string& to) {
+[[nodiscard]] Result copyTree(Os& os, const std::string& from, const std::string& to) {
     const Result made = os.files().createDirectory(folderPath(to));
     if (made != rc::kOk && made != oserr::kAlreadyExists) return made;
     std::vector<FindEntry> entries;
@@ -53,19 +53,20 @@ Result ReplacedSaver::moveAside(Os& os, const std::string& dir, const std::strin
     const bool hasFile = fileExists(os, file), hasFolder = directoryExists(os, folder);
     if (!hasFile && !hasFolder) return rc::kOk;
     const std::string keepHere = keepDir_ + label + "\\";
-    createDirPath(os, keepHere);
+    if (Result e = createDirPath(os, keepHere)) return e;  // nothing is moved without a place to keep it
     const size_t first = items_.size();
     Result result = rc::kOk;
     if (hasFile) result = keep(os, file, keepHere + name + ".scr", false);
     if (result == rc::kOk && hasFolder) result = keep(os, folder, keepHere + name + " dir\\", true);
     if (result != rc::kOk) {
         // Half a copy is no copy: nothing of this folder's is kept or removed.
-        deleteDirTree(os, keepHere);
+        ignoreResult(deleteDirTree(os, keepHere), "half a copy left in the scratch folder goes with it");
         items_.resize(first);
         return result;
     }
     // Both copies are safe: now the originals go, as far as they can.
-    removeInstalledSaver(os, dir, name);
+    // What cannot go is marked as stayed just below.
+    ignoreResult(removeInstalledSaver(os, dir, name), "an original that stays is noted in its item");
     for (size_t i = first; i < items_.size(); ++i) items_[i].stayed = pathExists(os, items_[i].original);
     return rc::kOk;
 }
@@ -86,26 +87,34 @@ void ReplacedSaver::rememberSettings(Os& os, const std::string& name) {
     save(Hive::CurrentUser, userEntry_);
 }
 
-void ReplacedSaver::restoreSettings(Os& os) {
-    if (!remembered_) return;
+Result ReplacedSaver::restoreSettings(Os& os) {
+    if (!remembered_) return rc::kOk;
+    Result result = rc::kOk;
+    auto note = [&](Result r) {
+        if (result == rc::kOk) result = r;
+    };
     std::string now;
     const bool hasNow = os.profile().readString("system.ini", "boot", "SCRNSAVE.EXE", now) == rc::kOk;
     // The profile functions can only empty a key, which Windows reads as no
     // screen saver, as it reads a missing one.
     if (hadActiveSaver_ ? (!hasNow || now != activeSaver_) : (hasNow && !now.empty()))
-        os.profile().writeString("system.ini", "boot", "SCRNSAVE.EXE", hadActiveSaver_ ? activeSaver_ : "");
+        note(os.profile().writeString("system.ini", "boot", "SCRNSAVE.EXE", hadActiveSaver_ ? activeSaver_ : ""));
 
     auto put = [&](Hive hive, const SavedEntry& entry) {
         if (!entry.present) return;
         std::unique_ptr<RegistryKey> key;
-        if (os.registry().createKey(hive, kUninstallKey + entryName_, RegAccess::AllAccess, key) != rc::kOk) return;
+        if (Result e = os.registry().createKey(hive, kUninstallKey + entryName_, RegAccess::AllAccess, key)) {
+            note(e);
+            return;
+        }
         if (entry.displayName.present)
-            key->setValue("DisplayName", entry.displayName.value.type, entry.displayName.value.data);
+            note(key->setValue("DisplayName", entry.displayName.value.type, entry.displayName.value.data));
         if (entry.uninstallString.present)
-            key->setValue("UninstallString", entry.uninstallString.value.type, entry.uninstallString.value.data);
+            note(key->setValue("UninstallString", entry.uninstallString.value.type, entry.uninstallString.value.data));
     };
     put(Hive::LocalMachine, machineEntry_);
     put(Hive::CurrentUser, userEntry_);
+    return result;
 }
 
 Result ReplacedSaver::restore(Os& os) {
@@ -116,7 +125,7 @@ Result ReplacedSaver::restore(Os& os) {
         Result back;
         if (item.folder) {
             // Whatever the new installation left there goes first.
-            deleteDirTree(os, item.original);
+            ignoreResult(deleteDirTree(os, item.original), "what stays fails the copy back over it");
             back = copyTree(os, item.kept, item.original);
         } else {
             back = putFileBack(os, item.kept, item.original);
@@ -125,25 +134,29 @@ Result ReplacedSaver::restore(Os& os) {
         // written is the old one itself, still in its place.
         if (back != rc::kOk && item.stayed && pathExists(os, item.original)) back = rc::kOk;
         if (back == rc::kOk) {
-            if (item.folder)
-                deleteDirTree(os, item.kept);
-            else
-                deleteFileForced(os, item.kept);
+            // The original is back: a copy that cannot go now goes with the scratch folder.
+            ignoreResult(item.folder ? deleteDirTree(os, item.kept) : deleteFileForced(os, item.kept),
+                         "the original is back in its place");
         } else {
             if (result == rc::kOk) result = back;
             left.push_back(item);
         }
     }
     items_ = std::move(left);
-    restoreSettings(os);
+    // The files are what the kept-copies result is about: a setting that
+    // cannot be put back is noted in the log and does not keep them.
+    if (Result e = restoreSettings(os))
+        logMessage("system.ini or the uninstall entry could not be put back: " + std::to_string(e));
     remembered_ = false;
-    if (items_.empty()) deleteDirTree(os, keepDir_);
+    if (items_.empty())
+        ignoreResult(deleteDirTree(os, keepDir_), "empty of kept copies: it goes with the scratch folder");
     logLeaveWith("restoreReplacedSaver", result);
     return result;
 }
 
 void ReplacedSaver::discard(Os& os) {
-    deleteDirTree(os, keepDir_);
+    ignoreResult(deleteDirTree(os, keepDir_),
+                 "the new screen saver stays; leftovers go with the scratch folder");
     items_.clear();
     remembered_ = false;
 }

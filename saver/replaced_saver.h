@@ -6,7 +6,7 @@
 // prepareSaverTarget and kept until the installation has ended:
 //
 //   ReplacedSaver replaced(dirs.scratchDir);
-//   result = prepareSaverTarget(os, dirs, saverName, ask, question, replaced);
+//   result = prepareSaverTarget(os, dirs, saverName, ask, question, replaced, reporter);
 //   (a failure here has already put everything back: nothing to clean up)
 //   ... extraction, activation, documents, uninstall entry ...
 //   when the installed files are removed again (failure, cancel):
@@ -52,7 +52,8 @@ public:
     // exist), under a folder of the keep folder named `label`. A copy that
     // cannot be made is the result (positive, the system's error) and leaves
     // that original untouched; nothing else is moved after it.
-    Result moveAside(Os& os, const std::string& dir, const std::string& name, const std::string& label);
+    [[nodiscard]] Result moveAside(Os& os, const std::string& dir, const std::string& name,
+                                   const std::string& label);
     // Notes what system.ini's SCRNSAVE.EXE and the uninstall entry of `name`
     // hold now, before the installation changes them.
     void rememberSettings(Os& os, const std::string& name);
@@ -61,7 +62,7 @@ public:
     // now, then SCRNSAVE.EXE and the uninstall entry as they were. Items put
     // back are dropped from the record with their copies; an item that could
     // not be put back stays (with its copy) and its error is the result.
-    Result restore(Os& os);
+    [[nodiscard]] Result restore(Os& os);
     // Deletes every kept copy: the new screen saver stays.
     void discard(Os& os);
 
@@ -80,8 +81,10 @@ private:
         SavedValue displayName, uninstallString;
     };
 
-    Result keep(Os& os, const std::string& original, const std::string& kept, bool folder);
-    void restoreSettings(Os& os);
+    [[nodiscard]] Result keep(Os& os, const std::string& original, const std::string& kept, bool folder);
+    // Puts back SCRNSAVE.EXE and the uninstall entry: every value is tried;
+    // the first failure is the result.
+    [[nodiscard]] Result restoreSettings(Os& os);
 
     std::string keepDir_;
     std::vector<Item> items_;

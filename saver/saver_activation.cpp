@@ -40,7 +40,7 @@ void closeDisplayProperties(Os& os) {
         if (os.shell().findWindow(title, still) != rc::kOk || still != window) break;
         os.system().sleep(kDisplayPropertiesCloseWaitMs);
         if (i % kDisplayPropertiesReclickEvery == 0 && i < kDisplayPropertiesCloseWaits)
-            os.shell().clickButton(window, kCancelButton);
+            ignoreResult(os.shell().clickButton(window, kCancelButton), "the wait goes on either way");
     }
 }
 
@@ -63,12 +63,12 @@ Result createSaverDataDir(Os& os, const std::string& dir, const std::string& nam
 }
 
 Result prepareSaverTarget(Os& os, const InstallerDirs& dirs, const std::string& name, bool ask,
-                          const std::string& question, ReplacedSaver& replaced) {
+                          const std::string& question, ReplacedSaver& replaced, Reporter& reporter) {
     logEnterWith("prepareSaverTarget", name);
     const bool inSystem = saverExists(os, dirs.systemDir, name);
     const bool inWindows = saverExists(os, dirs.windowsDir, name);
     if ((inSystem || inWindows) && ask &&
-        os.ui().messageBox(BoxKind::Confirm, BoxButtons::OkCancel, name + question) != BoxAnswer::Ok) {
+        reporter.showBox(BoxKind::Confirm, BoxButtons::OkCancel, name + question) != BoxAnswer::Ok) {
         logMessage("user abort");
         return rc::kUserDeclined;
     }
@@ -78,7 +78,9 @@ Result prepareSaverTarget(Os& os, const InstallerDirs& dirs, const std::string& 
     if (result == rc::kOk && inSystem) result = replaced.moveAside(os, dirs.systemDir, name, "system");
     if (result == rc::kOk) result = createSaverDataDir(os, dirs.systemDir, name);
     // A step that failed leaves everything as it was: nothing new is in place.
-    if (result != rc::kOk) replaced.restore(os);
+    // Copies that cannot go back stay in `replaced` for the caller to keep.
+    if (result != rc::kOk && replaced.restore(os) != rc::kOk)
+        logMessage("the replaced screen saver stays in " + replaced.keepDir());
     logLeaveWith("prepareSaverTarget", result);
     return result;
 }
@@ -89,7 +91,7 @@ Result activateScreenSaver(Os& os, const std::string& systemDir, const std::stri
         return rc::kFileMissing;
     if (os.profile().writeString("system.ini", "boot", "SCRNSAVE.EXE", shortPath) != rc::kOk)
         return rc::kProfileNotWritten;
-    os.system().setScreenSaveActive(true);  // a refusal leaves screen saving as it was
+    ignoreResult(os.system().setScreenSaveActive(true), "a refusal leaves screen saving as it was");
     return rc::kOk;
 }
 
@@ -112,15 +114,17 @@ Result copyDocumentFiles(Os& os, const DocumentFiles& docs, bool licenseShown, b
 
 void openReadMe(Os& os, bool showReadMe, const std::string& installDir, const std::string& readMeFile) {
     if (!showReadMe) return;
-    os.shell().shellExecute(0, "", installDir + readMeFile, "", "", showcmd::kShowNormal);
+    ignoreResult(os.shell().shellExecute(0, "", installDir + readMeFile, "", "", showcmd::kShowNormal),
+                 "a read-me that cannot be opened is still installed");
 }
 
 void cleanUpInstalledFiles(Os& os, const std::string& installDir, const std::string& systemDir,
                            const std::string& saverFile, const std::string& saverName) {
     logEnter("cleanUpInstalledFiles");
-    deleteDirTree(os, installDir);
-    deleteFileForced(os, systemDir + saverFile);
-    deleteUninstallEntry(os, saverName);
+    // As much as can go goes; the installation's own result is what is reported.
+    ignoreResult(deleteDirTree(os, installDir), "clean-up: files in use stay");
+    ignoreResult(deleteFileForced(os, systemDir + saverFile), "clean-up: a screen saver in use stays");
+    ignoreResult(deleteUninstallEntry(os, saverName), "clean-up: an entry the user may not delete stays");
 }
 
 void openDisplayControlPanel(Os& os, bool offerDisplayPanel, const std::string& systemDir) {
@@ -134,7 +138,9 @@ void openDisplayControlPanel(Os& os, bool offerDisplayPanel, const std::string& 
     if (!fileExists(os, program))
         program = withTrailingBackslash(os.system().windowsDirectory()) + kDisplayPanelProgram;
     uint32_t exitCode = 0;
-    os.shell().startProcess(program, kDisplayPanelArguments, showcmd::kShowNormal, false, exitCode);
+    ignoreResult(
+        os.shell().startProcess(program, kDisplayPanelArguments, showcmd::kShowNormal, false, exitCode),
+        "the screen saver is installed whether or not the panel opens");
     const std::string title = displayPropertiesTitle(os);
     WindowHandle window = 0;
     for (int i = 0; i < kDisplayPanelLookups; ++i)

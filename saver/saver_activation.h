@@ -11,6 +11,7 @@
 #include "core/result_codes.h"
 #include "platform/os.h"
 #include "platform/file_utils.h"
+#include "platform/reporter.h"
 #include "saver/replaced_saver.h"
 
 namespace ssi {
@@ -34,28 +35,32 @@ void closeDisplayProperties(Os& os);
 // dir + name + ".scr" or the folder dir + name + " dir\" exists.
 bool saverExists(Os& os, const std::string& dir, const std::string& name);
 // Deletes both, as far as they can be: the last failure, or 0.
-Result removeInstalledSaver(Os& os, const std::string& dir, const std::string& name);
+[[nodiscard]] Result removeInstalledSaver(Os& os, const std::string& dir, const std::string& name);
 // Makes dir + name + " dir\": 0 when it exists or was made, else the system's error.
-Result createSaverDataDir(Os& os, const std::string& dir, const std::string& name);
+[[nodiscard]] Result createSaverDataDir(Os& os, const std::string& dir, const std::string& name);
 
 // Makes way for the new screen saver in dirs.systemDir. When a copy of that
 // name exists in the system or the Windows folder and `ask` is set, asks
-// name + question in a Confirm box with OK and Cancel: anything but OK gives
+// name + question through the reporter, in a Confirm box with OK and Cancel:
+// anything but OK gives
 // kUserDeclined with nothing changed. Otherwise moves the existing copies
 // aside into `replaced` (the Windows folder's first), remembers system.ini's
 // screen saver and the uninstall entry there, and makes the data folder.
 // Any other failure (a copy that cannot be kept aside, the system's refusal
 // to make the data folder) is the system's error, with everything put back:
 // nothing of the new screen saver is in place then, so there is nothing to
-// clean up (cleanUpInstalledFiles would remove the old copy instead).
-Result prepareSaverTarget(Os& os, const InstallerDirs& dirs, const std::string& name, bool ask,
-                          const std::string& question, ReplacedSaver& replaced);
+// clean up (cleanUpInstalledFiles would remove the old copy instead). Copies
+// that cannot be put back stay recorded in `replaced` (it is not empty then),
+// and the caller must keep them rather than discard them.
+[[nodiscard]] Result prepareSaverTarget(Os& os, const InstallerDirs& dirs, const std::string& name, bool ask,
+                                        const std::string& question, ReplacedSaver& replaced,
+                                        Reporter& reporter);
 
 // Writes the 8.3 path of systemDir + saverFile into system.ini's [boot]
 // SCRNSAVE.EXE and switches screen saving on. kFileMissing when the file has
 // no short path; kProfileNotWritten when system.ini cannot be written. Either
 // way nothing else happens.
-Result activateScreenSaver(Os& os, const std::string& systemDir, const std::string& saverFile);
+[[nodiscard]] Result activateScreenSaver(Os& os, const std::string& systemDir, const std::string& saverFile);
 
 // Where the licence and read-me are extracted and where they go.
 struct DocumentFiles {
@@ -68,7 +73,8 @@ struct DocumentFiles {
 // includes one) into the install folder. A missing source is kFileMissing,
 // a failed copy the system's error; a read-me failure is returned at once
 // and outranks a licence failure, which is otherwise the result.
-Result copyDocumentFiles(Os& os, const DocumentFiles& docs, bool licenseShown, bool readMeIncluded);
+[[nodiscard]] Result copyDocumentFiles(Os& os, const DocumentFiles& docs, bool licenseShown,
+                                       bool readMeIncluded);
 
 // Opens installDir + readMeFile with the program the user's system gives
 // documents of its kind, when the package shows a read-me. Its outcome is

@@ -20,8 +20,8 @@ std::vector<uint8_t> stringData(const std::string& text) {
     return data;
 }
 
-Result writeEntry(Os& os, Hive hive, const std::string& saverName, const std::string& displayName,
-                  const std::string& command) {
+[[nodiscard]] Result writeEntry(Os& os, Hive hive, const std::string& saverName,
+                                const std::string& displayName, const std::string& command) {
     std::unique_ptr<RegistryKey> key;
     if (os.registry().createKey(hive, kUninstallKey + saverName, RegAccess::AllAccess, key) != rc::kOk)
         return rc::kUninstallNotWritten;
@@ -31,7 +31,7 @@ Result writeEntry(Os& os, Hive hive, const std::string& saverName, const std::st
     return rc::kOk;
 }
 
-Result deleteEntry(Os& os, Hive hive, const std::string& saverName) {
+[[nodiscard]] Result deleteEntry(Os& os, Hive hive, const std::string& saverName) {
     const std::string path = kUninstallKey + saverName;
     {
         std::unique_ptr<RegistryKey> key;

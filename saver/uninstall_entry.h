@@ -21,7 +21,7 @@ std::string uninstallCommand(Os& os, const std::string& systemDir, const std::st
 // cannot be written: 0, or kUninstallNotWritten when neither hive took it.
 // A name that cannot be one key of its own (empty, or with a backslash) is
 // refused with kUninstallNotWritten and nothing is written.
-Result writeUninstallEntry(Os& os, const std::string& systemDir, const std::string& saverName);
+[[nodiscard]] Result writeUninstallEntry(Os& os, const std::string& systemDir, const std::string& saverName);
 
 // Removes the entry from HKLM; HKCU is tried only when HKLM reports
 // kUninstallNotDeleted, so an entry absent from HKLM counts as deleted and an
@@ -29,6 +29,6 @@ Result writeUninstallEntry(Os& os, const std::string& systemDir, const std::stri
 // kUninstallNotDeleted whatever HKCU held: it is still listed. A name that
 // cannot be one key of its own is never registered: 0, and nothing is
 // touched.
-Result deleteUninstallEntry(Os& os, const std::string& saverName);
+[[nodiscard]] Result deleteUninstallEntry(Os& os, const std::string& saverName);
 
 }  // namespace ssi

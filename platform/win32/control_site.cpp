@@ -214,7 +214,7 @@ public:
     Win32HostedControl(const Win32HostedControl&) = delete;
     Win32HostedControl& operator=(const Win32HostedControl&) = delete;
 
-    Result start() {
+    [[nodiscard]] Result start() {
         DWORD misc = 0;
         if (FAILED(object_->GetMiscStatus(DVASPECT_CONTENT, &misc))) misc = 0;
         // Some controls want their site before their state, others after.
@@ -235,21 +235,24 @@ public:
         return doVerb(oleverb::kInPlaceActivate);
     }
 
-    Result call(const std::string& member, const std::vector<Variant>& arguments, Variant& result) override {
+    [[nodiscard]] Result call(const std::string& member, const std::vector<Variant>& arguments,
+                              Variant& result) override {
         return members_->call(member, arguments, result);
     }
-    Result get(const std::string& member, Variant& out) override { return members_->get(member, out); }
-    Result put(const std::string& member, const Variant& value) override {
+    [[nodiscard]] Result get(const std::string& member, Variant& out) override {
+        return members_->get(member, out);
+    }
+    [[nodiscard]] Result put(const std::string& member, const Variant& value) override {
         return members_->put(member, value);
     }
 
-    Result doVerb(int verb) override {
+    [[nodiscard]] Result doVerb(int verb) override {
         if (!site_.host() || !::IsWindow(site_.host())) return oserr::kInvalidWindowHandle;
         RECT place = site_.place();
         return comError(object_->DoVerb(verb, nullptr, siteRef_.get(), 0, site_.host(), &place));
     }
 
-    Result focus() override {
+    [[nodiscard]] Result focus() override {
         if (Result e = doVerb(oleverb::kUiActivate)) return e;
         ComPtr<IOleInPlaceObject> inPlace;
         if (Result e = comError(object_->QueryInterface(IID_IOleInPlaceObject, inPlace.out()))) return e;

@@ -21,7 +21,7 @@ namespace ssi::win32 {
 // gives it a fresh state (IPersistStreamInit::InitNew) and the site, and
 // activates it in place inside `host` at `place` (client coordinates of the
 // host). On failure nothing of the control is left.
-Result createHostedControl(HWND host, const CLSID& id, const RECT& place,
-                           std::unique_ptr<HostedControl>& out);
+[[nodiscard]] Result createHostedControl(HWND host, const CLSID& id, const RECT& place,
+                                         std::unique_ptr<HostedControl>& out);
 
 }  // namespace ssi::win32

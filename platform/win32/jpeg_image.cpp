@@ -107,7 +107,7 @@ bool isJpegName(const std::string& path) {
     return ext == ".jpg" || ext == ".jpeg";
 }
 
-Result readWholeFile(const std::string& path, std::vector<uint8_t>& out) {
+[[nodiscard]] Result readWholeFile(const std::string& path, std::vector<uint8_t>& out) {
     FileHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return systemError();

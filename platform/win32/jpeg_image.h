@@ -36,6 +36,6 @@ GdiObject pictureToBitmap(const Picture& picture);
 // Loads ".jpg"/".jpeg" (any case) through decodeJpeg, anything else as a
 // Windows bitmap file: 0, the system's error for a file that cannot be read,
 // 13 (invalid data) for one that is no picture, 8 when no bitmap can be made.
-Result loadPictureFile(const std::string& path, GdiObject& bitmap, SIZE& size);
+[[nodiscard]] Result loadPictureFile(const std::string& path, GdiObject& bitmap, SIZE& size);
 
 }  // namespace ssi::win32

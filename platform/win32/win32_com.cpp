@@ -36,7 +36,7 @@ Result comError(HRESULT hr) {
 namespace {
 
 // Fills an empty VARIANT from a seam value.
-Result toVariant(const Variant& in, VARIANT& out) {
+[[nodiscard]] Result toVariant(const Variant& in, VARIANT& out) {
     switch (in.type) {
         case Variant::Type::Empty:
             out.vt = VT_EMPTY;
@@ -113,21 +113,22 @@ class Win32Dispatch : public DispatchObject {
 public:
     explicit Win32Dispatch(ComPtr<IDispatch> object) : object_(std::move(object)) {}
 
-    Result call(const std::string& member, const std::vector<Variant>& arguments, Variant& result) override {
+    [[nodiscard]] Result call(const std::string& member, const std::vector<Variant>& arguments,
+                              Variant& result) override {
         // As scripting clients do: a member called with arguments may be a
         // method or a property with parameters (a collection's Item).
         return invoke(member, DISPATCH_METHOD | DISPATCH_PROPERTYGET, arguments, false, &result);
     }
-    Result get(const std::string& member, Variant& out) override {
+    [[nodiscard]] Result get(const std::string& member, Variant& out) override {
         return invoke(member, DISPATCH_PROPERTYGET, {}, false, &out);
     }
-    Result put(const std::string& member, const Variant& value) override {
+    [[nodiscard]] Result put(const std::string& member, const Variant& value) override {
         return invoke(member, DISPATCH_PROPERTYPUT, {value}, true, nullptr);
     }
 
 private:
-    Result invoke(const std::string& member, WORD flags, const std::vector<Variant>& arguments,
-                  bool propertyPut, Variant* result) {
+    [[nodiscard]] Result invoke(const std::string& member, WORD flags, const std::vector<Variant>& arguments,
+                                bool propertyPut, Variant* result) {
         if (result) *result = Variant();
         WideText name = widen(member);
         LPOLESTR names[1] = {name.data()};

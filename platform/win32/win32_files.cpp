@@ -12,7 +12,7 @@ class Win32File : public File {
 public:
     explicit Win32File(FileHandle handle) : handle_(std::move(handle)) {}
 
-    Result read(void* buffer, uint32_t size, uint32_t& got) override {
+    [[nodiscard]] Result read(void* buffer, uint32_t size, uint32_t& got) override {
         got = 0;
         if (!handle_) return oserr::kInvalidHandle;
         DWORD n = 0;
@@ -20,7 +20,7 @@ public:
         got = n;
         return 0;
     }
-    Result write(const void* buffer, uint32_t size, uint32_t& put) override {
+    [[nodiscard]] Result write(const void* buffer, uint32_t size, uint32_t& put) override {
         put = 0;
         if (!handle_) return oserr::kInvalidHandle;
         DWORD n = 0;
@@ -28,7 +28,7 @@ public:
         put = n;
         return 0;
     }
-    Result seek(int64_t position) override {
+    [[nodiscard]] Result seek(int64_t position) override {
         if (!handle_) return oserr::kInvalidHandle;
         if (position < 0) return oserr::kNegativeSeek;
         LONG high = LONG(uint64_t(position) >> 32);
@@ -38,7 +38,7 @@ public:
         if (low == INVALID_SET_FILE_POINTER && ::GetLastError() != 0) return systemError();
         return 0;
     }
-    Result size(int64_t& out) override {
+    [[nodiscard]] Result size(int64_t& out) override {
         out = 0;
         if (!handle_) return oserr::kInvalidHandle;
         DWORD high = 0;
@@ -48,7 +48,7 @@ public:
         out = int64_t((uint64_t(high) << 32) | low);
         return 0;
     }
-    Result close() override {
+    [[nodiscard]] Result close() override {
         if (!handle_) return oserr::kInvalidHandle;
         return ::CloseHandle(handle_.release()) ? 0 : systemError();
     }
@@ -57,7 +57,7 @@ private:
     FileHandle handle_;
 };
 
-Result check(BOOL succeeded) {
+[[nodiscard]] Result check(BOOL succeeded) {
     return succeeded ? 0 : systemError();
 }
 

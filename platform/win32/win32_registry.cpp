@@ -35,13 +35,14 @@ class Win32Key : public RegistryKey {
 public:
     explicit Win32Key(RegKey key) : key_(std::move(key)) {}
 
-    Result setValue(const std::string& name, uint32_t type, const std::vector<uint8_t>& data) override {
+    [[nodiscard]] Result setValue(const std::string& name, uint32_t type,
+                                  const std::vector<uint8_t>& data) override {
         const LONG status =
             ::RegSetValueExA(key_.get(), name.c_str(), 0, type, data.data(), DWORD(data.size()));
         return status ? statusError(status) : 0;
     }
 
-    Result queryValue(const std::string& name, RegValue& out) override {
+    [[nodiscard]] Result queryValue(const std::string& name, RegValue& out) override {
         out = RegValue();
         DWORD type = 0, size = 0;
         LONG status = ::RegQueryValueExA(key_.get(), name.c_str(), nullptr, &type, nullptr, &size);
@@ -62,18 +63,18 @@ public:
         return statusError(status);
     }
 
-    Result deleteValue(const std::string& name) override {
+    [[nodiscard]] Result deleteValue(const std::string& name) override {
         const LONG status = ::RegDeleteValueA(key_.get(), name.c_str());
         return status ? statusError(status) : 0;
     }
 
-    Result subKeyNames(std::vector<std::string>& out) override {
+    [[nodiscard]] Result subKeyNames(std::vector<std::string>& out) override {
         return enumerate(out, [this](DWORD index, char* name, DWORD* length) {
             return ::RegEnumKeyExA(key_.get(), index, name, length, nullptr, nullptr, nullptr, nullptr);
         });
     }
 
-    Result valueNames(std::vector<std::string>& out) override {
+    [[nodiscard]] Result valueNames(std::vector<std::string>& out) override {
         return enumerate(out, [this](DWORD index, char* name, DWORD* length) {
             return ::RegEnumValueA(key_.get(), index, name, length, nullptr, nullptr, nullptr, nullptr);
         });
@@ -83,7 +84,7 @@ private:
     // Names by index until the system says there are no more, growing the
     // name buffer when a name does not fit.
     template <typename Enum>
-    static Result enumerate(std::vector<std::string>& out, Enum next) {
+    [[nodiscard]] static Result enumerate(std::vector<std::string>& out, Enum next) {
         out.clear();
         std::string name(256, '\0');
         for (DWORD index = 0;;) {

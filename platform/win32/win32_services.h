@@ -18,16 +18,17 @@ namespace ssi::win32 {
 
 class Win32FileSystem : public FileSystem {
 public:
-    Result attributes(const std::string& path, uint32_t& out) override;
-    Result setAttributes(const std::string& path, uint32_t attributes) override;
-    Result deleteFile(const std::string& path) override;
-    Result createDirectory(const std::string& path) override;
-    Result removeDirectory(const std::string& path) override;
-    Result copyFile(const std::string& from, const std::string& to, bool failIfExists) override;
-    Result findFiles(const std::string& pattern, std::vector<FindEntry>& out) override;
-    Result openFile(const std::string& path, FileAccess access, std::unique_ptr<File>& out) override;
-    Result fileVersion(const std::string& path, FileVersion& out) override;
-    Result shortPathName(const std::string& path, std::string& out) override;
+    [[nodiscard]] Result attributes(const std::string& path, uint32_t& out) override;
+    [[nodiscard]] Result setAttributes(const std::string& path, uint32_t attributes) override;
+    [[nodiscard]] Result deleteFile(const std::string& path) override;
+    [[nodiscard]] Result createDirectory(const std::string& path) override;
+    [[nodiscard]] Result removeDirectory(const std::string& path) override;
+    [[nodiscard]] Result copyFile(const std::string& from, const std::string& to, bool failIfExists) override;
+    [[nodiscard]] Result findFiles(const std::string& pattern, std::vector<FindEntry>& out) override;
+    [[nodiscard]] Result openFile(const std::string& path, FileAccess access,
+                                  std::unique_ptr<File>& out) override;
+    [[nodiscard]] Result fileVersion(const std::string& path, FileVersion& out) override;
+    [[nodiscard]] Result shortPathName(const std::string& path, std::string& out) override;
 
 private:
     Module version_;  // version.dll, loaded at first use
@@ -35,19 +36,19 @@ private:
 
 class Win32Registry : public Registry {
 public:
-    Result openKey(Hive hive, const std::string& path, RegAccess access,
-                   std::unique_ptr<RegistryKey>& out) override;
-    Result createKey(Hive hive, const std::string& path, RegAccess access,
-                     std::unique_ptr<RegistryKey>& out) override;
-    Result deleteKey(Hive hive, const std::string& path) override;
+    [[nodiscard]] Result openKey(Hive hive, const std::string& path, RegAccess access,
+                                 std::unique_ptr<RegistryKey>& out) override;
+    [[nodiscard]] Result createKey(Hive hive, const std::string& path, RegAccess access,
+                                   std::unique_ptr<RegistryKey>& out) override;
+    [[nodiscard]] Result deleteKey(Hive hive, const std::string& path) override;
 };
 
 class Win32Profile : public Profile {
 public:
-    Result writeString(const std::string& file, const std::string& section, const std::string& key,
-                       const std::string& value) override;
-    Result readString(const std::string& file, const std::string& section, const std::string& key,
-                      std::string& out) override;
+    [[nodiscard]] Result writeString(const std::string& file, const std::string& section,
+                                     const std::string& key, const std::string& value) override;
+    [[nodiscard]] Result readString(const std::string& file, const std::string& section,
+                                    const std::string& key, std::string& out) override;
 };
 
 class Win32System : public System {
@@ -58,9 +59,9 @@ public:
     std::string tempDirectory() override;
     std::string modulePath() override;
     std::vector<std::string> commandLineParameters() override;
-    Result windowsVersion(WindowsVersion& out) override;
-    Result setScreenSaveActive(bool active) override;
-    Result loadLibrary(const std::string& path, std::unique_ptr<Library>& out) override;
+    [[nodiscard]] Result windowsVersion(WindowsVersion& out) override;
+    [[nodiscard]] Result setScreenSaveActive(bool active) override;
+    [[nodiscard]] Result loadLibrary(const std::string& path, std::unique_ptr<Library>& out) override;
     std::string loadString(uint32_t id) override;
     std::string errorText(Result code) override;
     void sleep(uint32_t milliseconds) override;
@@ -68,26 +69,28 @@ public:
 
 class Win32Shell : public Shell {
 public:
-    Result shellExecute(WindowHandle owner, const std::string& verb, const std::string& file,
-                        const std::string& parameters, const std::string& directory, int show) override;
-    Result startProcess(const std::string& program, const std::string& arguments, int show, bool wait,
-                        uint32_t& exitCode) override;
-    Result findWindow(const std::string& title, WindowHandle& out) override;
-    Result clickButton(WindowHandle window, int controlId) override;
+    [[nodiscard]] Result shellExecute(WindowHandle owner, const std::string& verb, const std::string& file,
+                                      const std::string& parameters, const std::string& directory,
+                                      int show) override;
+    [[nodiscard]] Result startProcess(const std::string& program, const std::string& arguments, int show,
+                                      bool wait, uint32_t& exitCode) override;
+    [[nodiscard]] Result findWindow(const std::string& title, WindowHandle& out) override;
+    [[nodiscard]] Result clickButton(WindowHandle window, int controlId) override;
 };
 
 class Win32Com : public Com {
 public:
     ~Win32Com() override;
-    Result initialize() override;
-    Result createObject(const std::string& classId, std::unique_ptr<DispatchObject>& out) override;
+    [[nodiscard]] Result initialize() override;
+    [[nodiscard]] Result createObject(const std::string& classId,
+                                      std::unique_ptr<DispatchObject>& out) override;
 
 private:
     bool initialized_ = false;  // this object's CoInitialize succeeded and is undone on destruction
 };
 
 // COM's answer as the system number nearest to it (see Com in os.h).
-Result comError(HRESULT hr);
+[[nodiscard]] Result comError(HRESULT hr);
 
 // An object's members by name through its dispatch interface.
 std::unique_ptr<DispatchObject> dispatchObject(ComPtr<IDispatch> object);

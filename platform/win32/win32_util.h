@@ -14,13 +14,13 @@ namespace ssi::win32 {
 
 // The calling thread's last error after a failed call; a failure is never 0,
 // so a call that failed without setting one reports ERROR_GEN_FAILURE.
-inline Result systemError() {
+[[nodiscard]] inline Result systemError() {
     const DWORD e = ::GetLastError();
     return e ? Result(e) : oserr::kGenFailure;
 }
 
 // The same for APIs that return their error instead of setting it (registry).
-inline Result statusError(LONG status) {
+[[nodiscard]] inline Result statusError(LONG status) {
     return status ? Result(status) : oserr::kGenFailure;
 }
 

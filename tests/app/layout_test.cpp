@@ -90,7 +90,8 @@ TEST_F(Layout, WithoutLicenceTheWindowIsFixedAndTheButtonRowSitsUnderThePreview)
 }
 
 TEST_F(Layout, WithLicenceTheWindowIsSizeableAndHoldsItsMinimum) {
-    form.loadLicenseLines("C:\\missing.txt");  // nothing to read leaves the box as it was
+    EXPECT_EQ(form.loadLicenseLines("C:\\missing.txt"), oserr::kFileNotFound)
+        << "nothing to read leaves the box as it was";
     prepare(true);
     EXPECT_EQ(form.border(), BorderStyle::Sizeable);
     EXPECT_EQ(form.minWidth(), 359);

@@ -26,7 +26,7 @@ TEST(MendedFaults, AllScratchNamesTakenGives183AndNoFolder) {
     for (int n = 1; n <= 1000; ++n) os.makeDirs("C:\\TEMP\\QDX" + std::to_string(n));
     // An unrelated failure earlier must not become the answer.
     os.failOn(Op::DeleteFile, "", oserr::kAccessDenied);
-    deleteFileForced(os, "C:\\TEMP\\QDX1\\nothing");
+    (void)deleteFileForced(os, "C:\\TEMP\\QDX1\\nothing");
     std::string out = "stale";
     EXPECT_EQ(makeUniqueTempDir(os, "QDX", out), oserr::kAlreadyExists);
     EXPECT_EQ(out, "") << "no folder name is handed out on failure";
@@ -47,6 +47,16 @@ TEST(MendedFaults, APauseWhoseTimerCannotStartReturns) {
     EXPECT_FALSE(form.pauseTimer.enabled());
     EXPECT_EQ(os.processMessagesCalls, before + 1) << "the pending messages are handled once instead";
     EXPECT_EQ(os.broughtToFront, 1);
+}
+
+// Without its window the installer would wait for a user who sees nothing.
+TEST(MendedFaults, AnInstallerWindowThatCannotBeMadeEndsWithItsFailureBox) {
+    FakeOs os;
+    os.failOn(Op::Realize, "InstallerForm", oserr::kNotEnoughMemory);
+    EXPECT_EQ(runInstaller(os), 0);
+    ASSERT_EQ(os.boxes.size(), 1u);
+    EXPECT_EQ(os.boxes[0].kind, BoxKind::Error);
+    EXPECT_NE(os.boxes[0].text.find("Error: 8."), std::string::npos) << os.boxes[0].text;
 }
 
 TEST(MendedFaults, AScratchFolderThatCouldNotBeMadeLeavesOtherFoldersAlone) {

@@ -94,7 +94,7 @@ struct Installer {
     }
     std::string activeSaver() {
         std::string value;
-        os.profile().readString("system.ini", "boot", "SCRNSAVE.EXE", value);
+        (void)os.profile().readString("system.ini", "boot", "SCRNSAVE.EXE", value);
         return value;
     }
 };
@@ -225,6 +225,27 @@ TEST_F(Sequences, KeptCopiesThatCannotGoBackStayInTheScratchFolder) {
     ASSERT_EQ(os.files().findFiles(kScratch + "replaced\\system\\*.scr", kept), 0) << "the only copy is kept";
     ASSERT_EQ(kept.size(), 1u);
     EXPECT_EQ(os.readFile(kScratch + "replaced\\system\\" + kept[0].name), "the old saver");
+}
+
+// The preparation moves the old copy aside, fails to make the data folder,
+// and cannot write the old copy back either: the kept copy is then the only
+// one, and neither the end of the installation nor closing may delete it.
+TEST_F(Sequences, CopiesAFailedPreparationCannotPutBackStayInTheScratchFolder) {
+    oldSaverInstalled();
+    os.inject = [&](Op op, const std::string& subject) -> Result {
+        const std::string s = lowerCase(subject);
+        if (op == Op::CreateDirectory && s == lowerCase(kInstallDir)) return oserr::kAccessDenied;
+        return op == Op::CopyFile && s == lowerCase(kSaver) ? oserr::kAccessDenied : 0;
+    };
+    moves.push_back([&] { form().installBtn.click(); });
+    moves.push_back([&] { form().cancelBtn.click(); });
+    run();
+    EXPECT_FALSE(os.exists(kSaver));
+    std::vector<FindEntry> kept;
+    ASSERT_EQ(os.files().findFiles(kScratch + "replaced\\system\\*.scr", kept), 0) << "the only copy is kept";
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(os.readFile(kScratch + "replaced\\system\\" + kept[0].name), "the old saver");
+    EXPECT_EQ(os.readFile(kInstallDir + "old.txt"), "its data") << "the data folder went back";
 }
 
 TEST_F(Sequences, ADeclinedOverwriteChangesNothingAndLeavesTheWindowReady) {

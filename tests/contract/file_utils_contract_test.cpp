@@ -107,7 +107,7 @@ TEST_F(ContractFileUtils, InstallerPathsComeFromTheEnvironmentAndTheSystem) {
 
 TEST_F(ContractFileUtils, TreeDeletionTakesReadOnlyFilesAndFolders) {
     const std::string top = dir + "tree\\";
-    createDirPath(os, top + "sub\\deeper\\");
+    ASSERT_EQ(createDirPath(os, top + "sub\\deeper\\"), 0);
     ASSERT_EQ(writeText(os, top + "a.txt", "a"), 0);
     ASSERT_EQ(writeText(os, top + "sub\\deeper\\b.txt", "b"), 0);
     ASSERT_EQ(fs.setAttributes(top + "a.txt", attr::kReadOnly), 0);
@@ -127,8 +127,8 @@ TEST_F(ContractFileUtils, TreeDeletionTakesReadOnlyFilesAndFolders) {
 
 TEST_F(ContractFileUtils, TreeDeletionStopsAtFilesInUse) {
     const std::string direct = dir + "direct\\", nested = dir + "nested\\";
-    createDirPath(os, direct);
-    createDirPath(os, nested + "inner\\");
+    ASSERT_EQ(createDirPath(os, direct), 0);
+    ASSERT_EQ(createDirPath(os, nested + "inner\\"), 0);
     ASSERT_EQ(writeText(os, direct + "busy.dat", "b"), 0);
     ASSERT_EQ(writeText(os, direct + "free.dat", "f"), 0);
     ASSERT_EQ(writeText(os, nested + "inner\\busy.dat", "b"), 0);
@@ -164,23 +164,24 @@ TEST_F(ContractFileUtils, ForcedCopyReplacesAReadOnlyTarget) {
 
 TEST_F(ContractFileUtils, FolderPathsAreMadeWithEveryParent) {
     const std::string deep = dir + "Night Sky dir\\media\\clips\\";
-    createDirPath(os, deep);
+    EXPECT_EQ(createDirPath(os, deep), 0);
     EXPECT_TRUE(directoryExists(os, deep));
-    createDirPath(os, deep);  // already there
+    EXPECT_EQ(createDirPath(os, deep), 0) << "already there";
     EXPECT_TRUE(directoryExists(os, deep));
-    createDirPath(os, dir + "absent\\" + "x");  // without a trailing backslash: the last name is a folder too
+    EXPECT_EQ(createDirPath(os, dir + "absent\\" + "x"),
+              0);  // without a trailing backslash: the last name is a folder too
     EXPECT_TRUE(directoryExists(os, dir + "absent\\x"));
 }
 
 TEST_F(ContractFileUtils, VersionNumbersComeFromTheResourceOrStayAsTheyWere) {
     int major = -5, release = -5;
-    getFileVersion(os, env().versionedLibrary(), major, release);
+    EXPECT_EQ(getFileVersion(os, env().versionedLibrary(), major, release), 0);
     EXPECT_EQ(major, 7);
     EXPECT_EQ(release, 19);
     ASSERT_EQ(writeText(os, dir + "plain.ocx", "no version resource"), 0);
     major = -5;
     release = -5;
-    getFileVersion(os, dir + "plain.ocx", major, release);
+    EXPECT_NE(getFileVersion(os, dir + "plain.ocx", major, release), 0);
     EXPECT_EQ(major, -5);
     EXPECT_EQ(release, -5);
 }

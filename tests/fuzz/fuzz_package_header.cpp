@@ -38,6 +38,7 @@ struct SilentReporter : Reporter {
     void showStatus(const std::string&) override {}
     void stepProgress() override {}
     void showInstallError(Result, const std::string&) override {}
+    BoxAnswer showBox(BoxKind, BoxButtons, const std::string&) override { return BoxAnswer::Abort; }
     bool stopRequested() const override { return false; }
 };
 

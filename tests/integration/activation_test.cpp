@@ -17,6 +17,7 @@ struct Activation : ::testing::Test {
     FakeOs os;
     InstallerDirs dirs{"C:\\WINDOWS\\", "C:\\WINDOWS\\SYSTEM\\", "C:\\TEMP\\QDX1\\"};
     ReplacedSaver replaced{dirs.scratchDir};
+    BoxReporter reporter{os};  // the overwrite question goes through it to the double's boxes
     const std::string sysScr = dirs.systemDir + "Night Sky.scr", sysDir = dirs.systemDir + "Night Sky dir\\";
     const std::string winScr = dirs.windowsDir + "Night Sky.scr", winDir = dirs.windowsDir + "Night Sky dir\\";
     const std::string entry = std::string(kUninstallKey) + "Night Sky";
@@ -32,7 +33,9 @@ struct Activation : ::testing::Test {
                os.readFile(dir + "Night Sky dir\\saver.dat") == "old data in " + dir &&
                os.readFile(dir + "Night Sky dir\\images\\a.jpg") == "old image in " + dir;
     }
-    Result prepare(bool ask) { return prepareSaverTarget(os, dirs, "Night Sky", ask, kQuestion, replaced); }
+    Result prepare(bool ask) {
+        return prepareSaverTarget(os, dirs, "Night Sky", ask, kQuestion, replaced, reporter);
+    }
     std::string activeSaver() {
         std::string v;
         return os.profile().readString("system.ini", "boot", "SCRNSAVE.EXE", v) == 0 ? v : "<none>";
@@ -54,7 +57,9 @@ TEST_F(Activation, TheQuestionComesOnlyWhenACopyExistsAndCancelChangesNothing) {
         const std::string w = std::to_string(c.sysFile) + std::to_string(c.winFile) + std::to_string(c.winFolder);
         fresh.answers = {BoxAnswer::Cancel};
         ReplacedSaver r(dirs.scratchDir);
-        const Result result = prepareSaverTarget(fresh, dirs, "Night Sky", c.ask, kQuestion, r);
+        BoxReporter freshReporter(fresh);
+        const Result result =
+            prepareSaverTarget(fresh, dirs, "Night Sky", c.ask, kQuestion, r, freshReporter);
         ASSERT_EQ(fresh.boxes.size(), c.asked ? 1u : 0u) << w;
         if (c.asked) {
             EXPECT_EQ(fresh.boxes[0].kind, BoxKind::Confirm);
@@ -135,7 +140,8 @@ TEST_F(Activation, ASuccessfulInstallationDiscardsTheKeptCopies) {
     other.makeDirs(dirs.scratchDir);
     other.writeFile(sysDir + "saver.dat", "old data");
     ReplacedSaver r(dirs.scratchDir);
-    ASSERT_EQ(prepareSaverTarget(other, dirs, "Night Sky", false, "", r), 0);
+    BoxReporter otherReporter(other);
+    ASSERT_EQ(prepareSaverTarget(other, dirs, "Night Sky", false, "", r, otherReporter), 0);
     ASSERT_EQ(r.items().size(), 1u);
     EXPECT_TRUE(r.items()[0].folder);
     other.writeFile(sysScr, "new");
@@ -182,7 +188,9 @@ TEST_F(Activation, ACopyThatCannotBeKeptStopsWithEverythingInPlace) {
     other.writeFile(sysScr, "old");
     other.failOn(Op::CreateDirectory, "C:\\WINDOWS\\SYSTEM\\Night Sky dir\\", oserr::kAccessDenied);
     ReplacedSaver r(dirs.scratchDir);
-    EXPECT_EQ(prepareSaverTarget(other, dirs, "Night Sky", false, "", r), oserr::kAccessDenied);
+    BoxReporter otherReporter(other);
+    EXPECT_EQ(prepareSaverTarget(other, dirs, "Night Sky", false, "", r, otherReporter),
+              oserr::kAccessDenied);
     EXPECT_EQ(other.readFile(sysScr), "old");
     EXPECT_TRUE(r.empty());
     EXPECT_FALSE(other.exists(r.keepDir()));

@@ -230,8 +230,9 @@ TEST(Replacement, OldCopiesGoAsideComeBackAndALockedOneStays) {
 
     // Moved aside, a new installation fails, the old one comes back.
     installOld();
+    BoxReporter reporter(os);  // asks nothing here: no question is put
     ReplacedSaver failed(dirs.scratchDir);
-    ASSERT_EQ(prepareSaverTarget(os, dirs, kSaver, false, "", failed), 0);
+    ASSERT_EQ(prepareSaverTarget(os, dirs, kSaver, false, "", failed, reporter), 0);
     EXPECT_FALSE(fileThere(scr));
     EXPECT_FALSE(fileThere(winScr));
     EXPECT_FALSE(fileThere(data + "sub"));
@@ -249,7 +250,7 @@ TEST(Replacement, OldCopiesGoAsideComeBackAndALockedOneStays) {
         wintest::HeldFile held(scr);
         ASSERT_TRUE(held.held());
         ReplacedSaver locked(dirs.scratchDir);
-        ASSERT_EQ(prepareSaverTarget(os, dirs, kSaver, false, "", locked), 0);
+        ASSERT_EQ(prepareSaverTarget(os, dirs, kSaver, false, "", locked, reporter), 0);
         for (const ReplacedSaver::Item& item : locked.items())
             EXPECT_EQ(item.stayed, item.original == scr) << item.original;
         EXPECT_EQ(deleteFileRetry(os, scr, 1000), rc::kSaverNotReplaced);
@@ -261,14 +262,14 @@ TEST(Replacement, OldCopiesGoAsideComeBackAndALockedOneStays) {
 
     // A successful installation discards the kept copies.
     ReplacedSaver succeeded(dirs.scratchDir);
-    ASSERT_EQ(prepareSaverTarget(os, dirs, kSaver, false, "", succeeded), 0);
+    ASSERT_EQ(prepareSaverTarget(os, dirs, kSaver, false, "", succeeded, reporter), 0);
     writeFile(scr, "new saver");
     succeeded.discard(os);
     EXPECT_FALSE(fileThere(succeeded.keepDir()));
     EXPECT_EQ(readFile(scr), "new saver");
     EXPECT_FALSE(fileThere(winScr));
     cleanUpInstalledFiles(os, data, dirs.systemDir, "Night Sky.scr", kSaver);
-    deleteDirTree(os, dirs.scratchDir);
+    EXPECT_EQ(deleteDirTree(os, dirs.scratchDir), 0);
 }
 
 // The stand-in player, registered at a file of our choosing.
@@ -325,7 +326,7 @@ TEST(Player, TheCarriedInstallerReplacesAnInstalled7) {
 
     // Player 7 installed where the real one lives.
     const std::string control = dirs.systemDir + kFlashControlFiles[0];
-    createDirPath(os, extractFilePath(control));
+    ASSERT_EQ(createDirPath(os, extractFilePath(control)), 0);
     ASSERT_TRUE(::CopyFileA((gBin + "player7.ocx").c_str(), control.c_str(), FALSE));
     registerPlayer(control);
     FlashVersionCache cache;
@@ -349,7 +350,7 @@ TEST(Player, TheCarriedInstallerReplacesAnInstalled7) {
     EXPECT_EQ(getFlashControlPath(os, path), 0);
     EXPECT_EQ(lowerCase(path), lowerCase(control));
     EXPECT_EQ(cache.major(), 8) << "the wait after the launch asked the new control";
-    deleteDirTree(os, dirs.scratchDir);
+    EXPECT_EQ(deleteDirTree(os, dirs.scratchDir), 0);
 }
 
 TEST(DisplayPanel, OpenedFromTheSystemFolderAndClosedByCancel) {

@@ -23,6 +23,10 @@ struct TestReporter : Reporter {
         errors.emplace_back(code, text);
         if (showBoxes) ssi::showInstallError(os, code, text);
     }
+    // Through the seam, so that the double records the box and gives its scripted answer.
+    BoxAnswer showBox(BoxKind kind, BoxButtons buttons, const std::string& text) override {
+        return os.ui().messageBox(kind, buttons, text);
+    }
     bool stopRequested() const override { return stop; }
 
     std::string status() const { return statuses.empty() ? std::string() : statuses.back(); }

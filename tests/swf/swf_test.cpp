@@ -43,7 +43,7 @@ TEST_F(SwfTest, FormatTypeAcceptsOnlyTheTwoSignatures) {
         EXPECT_EQ(swf.readSWFFileFormatType(), expected) << content;
     }
     os.writeFile(kMovie, cws(7, "x"));
-    swf.readSWFFileFormatType();
+    EXPECT_EQ(swf.readSWFFileFormatType(), 0);
     EXPECT_EQ(swf.signature, "CWS");
 }
 

@@ -579,7 +579,7 @@ TEST(Messages, TimersTickThroughMessageHandlingUntilStopped) {
     unsigned long seenAtStop = 0;
     timer.onTimer = [&] {
         if (timer.ticks() == 3) {
-            timer.setEnabled(false);
+            (void)timer.setEnabled(false);
             seenAtStop = timer.ticks();
             ::PostMessageA(os.ui().applicationWindow(), WM_NULL, 0, 0);
         }
@@ -590,7 +590,7 @@ TEST(Messages, TimersTickThroughMessageHandlingUntilStopped) {
     // A second timer keeps the queue busy; the stopped one gets no more ticks.
     Timer other(os.ui(), "other", 10);
     other.onTimer = [&] {
-        if (other.ticks() == 3) other.setEnabled(false);
+        if (other.ticks() == 3) (void)other.setEnabled(false);
     };
     ASSERT_EQ(other.setEnabled(true), 0);
     while (other.enabled()) os.ui().handleMessage();
@@ -614,7 +614,7 @@ TEST(Messages, TerminateEndsTheMessageLoop) {
     os.ui().runMessageLoop();
     EXPECT_TRUE(os.ui().terminated());
     EXPECT_EQ(timer.ticks(), 1u);
-    timer.setEnabled(false);
+    (void)timer.setEnabled(false);
 }
 
 // Counts the right-button presses a window really gets.
