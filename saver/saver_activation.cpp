@@ -112,7 +112,7 @@ Result copyDocumentFiles(Os& os, const DocumentFiles& docs, bool licenseShown, b
 
 void openReadMe(Os& os, bool showReadMe, const std::string& installDir, const std::string& readMeFile) {
     if (!showReadMe) return;
-    os.shell().shellExecute(0, "", installDir + readMeFile, "", "", showcmd::kShowNormal);
+    os.shell().shellExecute(0, "", installDir + readMeFile, "", installDir, showcmd::kShowNormal);
 }
 
 void cleanUpInstalledFiles(Os& os, const std::string& installDir, const std::string& systemDir,
@@ -134,7 +134,10 @@ void openDisplayControlPanel(Os& os, bool offerDisplayPanel, const std::string& 
     if (!fileExists(os, program))
         program = withTrailingBackslash(os.system().windowsDirectory()) + kDisplayPanelProgram;
     uint32_t exitCode = 0;
-    os.shell().startProcess(program, kDisplayPanelArguments, showcmd::kShowNormal, false, exitCode);
+    // Started in the system folder: the DLL search of older Windows starts in
+    // the working folder, and the installer's own is the download folder.
+    os.shell().startProcess(program, kDisplayPanelArguments, systemDir, showcmd::kShowNormal, false,
+                            exitCode);
     const std::string title = displayPropertiesTitle(os);
     WindowHandle window = 0;
     for (int i = 0; i < kDisplayPanelLookups; ++i)

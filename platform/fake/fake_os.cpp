@@ -416,6 +416,8 @@ public:
         if (Result e = stat(path, a)) return e;
         if (!(a & attr::kDirectory)) return oserr::kNotADirectory;
         if (a & attr::kReadOnly) return oserr::kAccessDenied;
+        if (os_.impl().conflicts(key(path), false, false, true, true, true, true))
+            return oserr::kSharingViolation;
         const std::string host = os_.hostPath(path);
         // A link to a folder goes as a link; what it points to stays.
         if (a & attr::kReparsePoint) {
@@ -548,7 +550,40 @@ public:
         return 0;
     }
 
+    Result createPrivateDirectory(const std::string& path) override {
+        if (os_.version.platformId == platformid::kWindows) return oserr::kNotSupported;
+        if (Result e = createDirectory(path)) return e;
+        os_.privateDirectories.insert(lowerCase(path));
+        return 0;
+    }
+
+    Result openDirectory(const std::string& path, uint32_t& attributes,
+                         std::unique_ptr<HeldDirectory>& out) override {
+        attributes = attr::kInvalid;
+        out.reset();
+        if (Result e = os_.injected(Op::OpenDirectory, path)) return e;
+        if (Result e = stat(path, attributes)) return e;
+        if (!(attributes & attr::kDirectory)) return oserr::kNotADirectory;
+        // The link itself is opened, never what it points to.
+        FakeOs::Impl::Handle h;
+        h.key = key(path);
+        h.read = h.shareRead = h.shareWrite = true;
+        if (os_.impl().conflicts(h.key, true, false, false, true, true, false))
+            return oserr::kSharingViolation;
+        out = std::make_unique<FakeHeldDirectory>(os_, os_.impl().open(h));
+        return 0;
+    }
+
 private:
+    class FakeHeldDirectory : public HeldDirectory {
+    public:
+        FakeHeldDirectory(FakeOs& os, int handle) : os_(os), handle_(handle) {}
+        ~FakeHeldDirectory() override { os_.impl().handles.erase(handle_); }
+
+    private:
+        FakeOs& os_;
+        int handle_;
+    };
     std::string key(const std::string& path) const { return os_.impl().key(path); }
     static std::string parentOf(const std::string& host) {
         const size_t cut = host.rfind('/');
@@ -825,6 +860,13 @@ public:
         os_.sleptMs += milliseconds;
         if (os_.onSleep) os_.onSleep(milliseconds);
     }
+    Result elevation(bool& elevated) override {
+        elevated = false;
+        if (Result e = os_.injected(Op::Elevation, "")) return e;
+        if (os_.version.platformId == platformid::kWindows) return oserr::kCallNotImplemented;
+        elevated = os_.elevated;
+        return 0;
+    }
 
 private:
     FakeOs& os_;
@@ -843,10 +885,10 @@ public:
         if (os_.onShellExecute) return os_.onShellExecute(r);
         return os_.exists(file) ? 0 : oserr::kFileNotFound;
     }
-    Result startProcess(const std::string& program, const std::string& arguments, int show, bool wait,
-                        uint32_t& exitCode) override {
+    Result startProcess(const std::string& program, const std::string& arguments,
+                        const std::string& directory, int show, bool wait, uint32_t& exitCode) override {
         exitCode = 0;
-        ProcessRequest r{program, arguments, show, wait};
+        ProcessRequest r{program, arguments, show, wait, directory};
         os_.processes.push_back(r);
         if (Result e = os_.injected(Op::StartProcess, program)) return e;
         if (os_.onStartProcess) return os_.onStartProcess(r, exitCode);
@@ -1317,6 +1359,14 @@ void FakeOs::lock(const std::string& windowsPath) {
 bool FakeOs::othersMayWrite(const std::string& windowsPath) const {
     if (memory_) return memory_->othersMayWrite(windowsPath);
     return !impl_->conflicts(impl_->key(windowsPath), false, true, false, true, true, true);
+}
+
+bool FakeOs::replaceWithLink(const std::string& windowsPath, const std::string& hostTarget) {
+    const std::string k = impl_->key(windowsPath);
+    if (impl_->conflicts(k, false, false, true, true, true, true)) return false;
+    const std::string host = hostPath(windowsPath);
+    if (::rename(host.c_str(), (host + ".moved-away").c_str()) != 0) return false;
+    return ::symlink(hostTarget.c_str(), host.c_str()) == 0;
 }
 
 void FakeOs::unlock(const std::string& windowsPath) {

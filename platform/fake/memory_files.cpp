@@ -274,7 +274,41 @@ Result MemoryFiles::removeDirectory(const std::string& path) {
     if (node->bits & attr::kReadOnly) return oserr::kAccessDenied;
     const std::string key = keyOf(path);
     if (hasChildren(key)) return oserr::kDirNotEmpty;
+    if (conflicts(key, kDelete, kRead | kWrite | kDelete)) return oserr::kSharingViolation;
     erase(nodes_.find(key));
+    return 0;
+}
+
+Result MemoryFiles::createPrivateDirectory(const std::string& path) {
+    if (os_.version.platformId == platformid::kWindows) return oserr::kNotSupported;
+    if (Result e = createDirectory(path)) return e;
+    os_.privateDirectories.insert(lowerCase(path));
+    return 0;
+}
+
+// A folder held open: read and write sharing, no delete sharing.
+class MemoryFiles::HeldFolder : public HeldDirectory {
+public:
+    HeldFolder(MemoryFiles& files, int handle) : files_(files), handle_(handle) {}
+    ~HeldFolder() override { files_.handles_.erase(handle_); }
+
+private:
+    MemoryFiles& files_;
+    int handle_;
+};
+
+Result MemoryFiles::openDirectory(const std::string& path, uint32_t& attributes,
+                                  std::unique_ptr<HeldDirectory>& out) {
+    attributes = attr::kInvalid;
+    out.reset();
+    if (Result e = os_.injected(Op::OpenDirectory, path)) return e;
+    Node* node = nullptr;
+    if (Result e = status(path, node)) return e;
+    if (!node->directory) return oserr::kNotADirectory;
+    const std::string key = keyOf(path);
+    if (conflicts(key, kRead, kRead | kWrite)) return oserr::kSharingViolation;
+    attributes = attributesOf(*node);
+    out = std::make_unique<HeldFolder>(*this, open(key, kRead, kRead | kWrite));
     return 0;
 }
 

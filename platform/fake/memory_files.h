@@ -49,6 +49,9 @@ public:
     Result openFile(const std::string& path, FileAccess access, std::unique_ptr<File>& out) override;
     Result fileVersion(const std::string& path, FileVersion& out) override;
     Result shortPathName(const std::string& path, std::string& out) override;
+    Result createPrivateDirectory(const std::string& path) override;
+    Result openDirectory(const std::string& path, uint32_t& attributes,
+                         std::unique_ptr<HeldDirectory>& out) override;
 
     // ---- set-up and inspection for tests: no injection, no share modes ----------
     // Writes a file, creating its folders; its attributes stay as they were.
@@ -85,6 +88,8 @@ private:
     struct Handle;
     class OpenFile;
     friend class OpenFile;
+    class HeldFolder;
+    friend class HeldFolder;
 
     // Access and share bits of an open handle.
     static constexpr unsigned kRead = 1, kWrite = 2, kDelete = 4;
