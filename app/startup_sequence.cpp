@@ -16,6 +16,7 @@
 #include "core/trace.h"
 #include "core/strings.h"
 #include "flash/player_detection.h"
+#include "package/codec_library.h"
 #include "platform/messages.h"
 #include "saver/saver_activation.h"
 
@@ -49,7 +50,9 @@ void TInstallerForm::initializeInstaller() {
     if (result == rc::kOk) {
         preparePaths(os_, package);
         result = copyInstaller(os_, package, *this);
+        if (result == rc::kOk) result = holdStagedFile(package.installerCopyPath);
         if (result == rc::kOk) result = loadPackageHeader(os_, package, *this);
+        if (result == rc::kOk) result = holdStagedFile(package.dirs.scratchDir + kLibraryFileName);
     }
     const PackageHeader& header = package.header;
 
@@ -95,6 +98,8 @@ void TInstallerForm::initializeInstaller() {
     if (result == rc::kOk && header.carriesFlashInstaller) {
         logMessage("carrying Flash PlugIn = true");
         result = extractFlashInstaller(os_, package, *this);
+        if (result == rc::kOk)
+            result = holdStagedFile(package.dirs.scratchDir + package.entry(slot::kFlashInstaller).name());
     }
     // 12. An update the package cannot make leaves the installed player alone.
     if (result == rc::kOk) {
@@ -179,6 +184,17 @@ void TInstallerForm::initializeInstaller() {
         if (!quietByCommandLine) openDisplayControlPanel(os_, header.offerDisplayPanel != 0, package.dirs.systemDir);
         closeAndTerminate();
     }
+}
+
+Result TInstallerForm::holdStagedFile(const std::string& path) {
+    if (!fileExists(os_, path)) return rc::kOk;
+    std::unique_ptr<File> held;
+    if (Result error = os_.files().openFile(path, FileAccess::ReadDenyWrite, held)) {
+        showInstallError(error, path);
+        return error;
+    }
+    stagedFiles.push_back(std::move(held));
+    return rc::kOk;
 }
 
 void TInstallerForm::showPicturePreview() {

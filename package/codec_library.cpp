@@ -11,7 +11,7 @@ namespace ssi {
 
 namespace {
 
-constexpr const char* kLibraryName = "impborl.dll";
+constexpr const char* kLibraryName = kLibraryFileName;
 constexpr Result kMissingLibraryFile = 5;  // logged only
 constexpr Result kMissingEntryPoint = 6;   // logged only
 

@@ -32,6 +32,9 @@
 
 namespace ssi {
 
+// The library's file name in the folder it is loaded from.
+constexpr const char* kLibraryFileName = "impborl.dll";
+
 // The work area handed to "_explode" on every call: the size the library asks for.
 constexpr std::size_t kCompressorWorkSize = 12596;
 
