@@ -10,8 +10,10 @@
 //
 // `--hold FILE READY RELEASE` makes the program the helper process that keeps
 // a file open (wintest::HeldFile).
+#include <aclapi.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "flash/player_detection.h"
@@ -85,6 +87,47 @@ std::string envValue(const char* name) {
     return n && n <= MAX_PATH ? value : "";
 }
 
+// A fresh file that the stand-ins started from now on write their working
+// folder into (STANDIN_FOLDER_LOG, inherited by what this process starts).
+std::string startedFolderLog() {
+    const std::string path = exeDir() + "started-folders.log";
+    ::DeleteFileA(path.c_str());
+    ::SetEnvironmentVariableA("STANDIN_FOLDER_LOG", path.c_str());
+    return path;
+}
+
+// The explicit entries of a folder's DACL as "NAME MODE ACCESS INHERITANCE",
+// sorted by the account name, or the error that prevented reading them.
+std::vector<std::string> daclEntries(const std::string& folder) {
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const DWORD got = ::GetNamedSecurityInfoA(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                                              nullptr, nullptr, &dacl, nullptr, &descriptor);
+    if (got != ERROR_SUCCESS) return {"GetNamedSecurityInfo " + std::to_string(got)};
+    std::vector<std::string> out;
+    ULONG count = 0;
+    EXPLICIT_ACCESS_A* entries = nullptr;
+    if (dacl && ::GetExplicitEntriesFromAclA(dacl, &count, &entries) == ERROR_SUCCESS) {
+        for (ULONG i = 0; i < count; ++i) {
+            char name[256] = "?", domain[256] = "";
+            DWORD nameSize = sizeof name, domainSize = sizeof domain;
+            SID_NAME_USE use;
+            if (entries[i].Trustee.TrusteeForm == TRUSTEE_IS_SID)
+                ::LookupAccountSidA(nullptr, entries[i].Trustee.ptstrName, name, &nameSize, domain,
+                                    &domainSize, &use);
+            char access[16];
+            std::snprintf(access, sizeof access, "%08lx",
+                          static_cast<unsigned long>(entries[i].grfAccessPermissions));
+            out.push_back(std::string(name) + " " + std::to_string(entries[i].grfAccessMode) + " " + access +
+                          " " + std::to_string(entries[i].grfInheritance));
+        }
+        ::LocalFree(entries);
+    }
+    ::LocalFree(descriptor);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
 // ---- per Windows version ---------------------------------------------------------
 
 struct Expected {
@@ -112,6 +155,33 @@ TEST(PerVersion, IdentificationAndThePlayer8Refusal) {
     EXPECT_EQ(getWindowsVersionCode(os), expected->code);
     EXPECT_EQ(verifyFlashAXInstallerCanRunOnThisMachine(os, 8), gWindows == "nt40" ? rc::kNotCompatibleWithNT : 0);
     EXPECT_EQ(verifyFlashAXInstallerCanRunOnThisMachine(os, 7), 0);
+}
+
+// Wine's token is an administrator's, elevated: on NT versions the scratch
+// folder admits Administrators and SYSTEM alone, with full control that
+// everything inside inherits; on 95, 98 and ME it is an ordinary folder and
+// nothing fails. What is written into it stays ours to write and delete.
+TEST(PerVersion, TheScratchFolderIsTheAdministratorsAlone) {
+    const bool family9x = gWindows == "win95" || gWindows == "win98" || gWindows == "winme";
+    win32::Win32Os os;
+    bool elevated = false;
+    EXPECT_EQ(os.system().elevation(elevated), family9x ? oserr::kCallNotImplemented : 0);
+    EXPECT_EQ(elevated, !family9x);
+    InstallerDirs dirs;
+    ASSERT_EQ(initInstallerPaths(os, dirs), 0);
+    std::string self = dirs.scratchDir;
+    self.pop_back();
+    if (!family9x) {
+        // GENERIC_ALL as the system shows full control; 3: inherited by files and folders.
+        const std::vector<std::string> entries = daclEntries(self);
+        ASSERT_EQ(entries.size(), 2u) << (entries.empty() ? "no entries" : entries[0]);
+        EXPECT_EQ(entries[0], "Administrators 1 001f01ff 3");
+        EXPECT_EQ(entries[1], "SYSTEM 1 001f01ff 3");
+    }
+    writeFile(dirs.scratchDir + "temp.dat", "staged");
+    EXPECT_EQ(readFile(dirs.scratchDir + "temp.dat"), "staged");
+    EXPECT_EQ(deleteDirTree(os, dirs.scratchDir), 0);
+    EXPECT_EQ(::GetFileAttributesA(self.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST(PerVersion, UninstallEntryInTheRealRegistry) {
@@ -339,9 +409,13 @@ TEST(Player, TheCarriedInstallerReplacesAnInstalled7) {
     EXPECT_FALSE(fileThere(control));
 
     ASSERT_TRUE(::CopyFileA((gBin + "flashax8.exe").c_str(), (dirs.scratchDir + "flashax8.exe").c_str(), FALSE));
+    const std::string folders = startedFolderLog();
     EXPECT_EQ(runFlashInstaller(os, cache, dirs.scratchDir, "flashax8.exe", 0), 0);
     EXPECT_TRUE(waitFor([&] { return countLines(readFile(log), "setup exit 0") == 1; }, 60000)) << readFile(log);
     EXPECT_NE(readFile(log).find("setup /Q\n"), std::string::npos);
+    EXPECT_EQ(lowerCase(readFile(folders)),
+              lowerCase("setup " + dirs.scratchDir.substr(0, dirs.scratchDir.size() - 1) + "\n"))
+        << "started in the scratch folder";
     int32_t major = 0, revision = 0;
     getFlashPlugInVersionInfoFromFileProperties(os, major, revision);
     EXPECT_EQ(major * 100 + revision, 822);
@@ -358,6 +432,7 @@ TEST(DisplayPanel, OpenedFromTheSystemFolderAndClosedByCancel) {
     const std::string mark = exeDir() + "planted-ran.txt";
     ASSERT_TRUE(fileThere(exeDir() + "rundll32.exe")) << "the planted program beside this one";
     win32::Win32Os os;
+    const std::string folders = startedFolderLog();
     openDisplayControlPanel(os, true, getSystemDir(os));
     // Open as a user has it: on the screen (a dialog still being made is not
     // what the installer meets).
@@ -371,6 +446,10 @@ TEST(DisplayPanel, OpenedFromTheSystemFolderAndClosedByCancel) {
     EXPECT_TRUE(waitFor([&] { return readFile(log).find("cancelled") != std::string::npos; }, 10000))
         << readFile(log);
     EXPECT_EQ(readFile(log), "opened\nparams 1\ncancelled\n");
+    const std::string system = getSystemDir(os);
+    EXPECT_EQ(lowerCase(readFile(folders)),
+              lowerCase("display " + system.substr(0, system.size() - 1) + "\n"))
+        << "started in the system folder";
 
     // The planting is real: a search by bare name would have run it.
     STARTUPINFOA si{};
