@@ -187,7 +187,8 @@ TEST(PerVersion, TheScratchFolderIsTheAdministratorsAlone) {
     if (!family9x) {
         auto admitsTheWorld = [](const std::vector<std::string>& list) {
             for (const std::string& e : list)
-                for (const char* sid : {"S-1-1-0 ", "S-1-5-32-545 ", "S-1-5-11 "})  // everyone, users, signed in
+                // everyone, users, anyone signed in
+                for (const char* sid : {"S-1-1-0 ", "S-1-5-32-545 ", "S-1-5-11 "})
                     if (e.rfind(sid, 0) == 0 && e.find(" 0 ") != std::string::npos) return true;
             return false;
         };
