@@ -205,6 +205,7 @@ void TInstallerForm::FormClose() {
     // The scratch directory is the folder of the installer copy; before it
     // exists there is nothing of ours to delete.
     const std::string scratch = extractFilePath(package.installerCopyPath);
+    stagedFiles.clear();  // closed before their folder goes
     // Kept copies of a replaced screen saver that could not go back are the
     // only ones left: the folder stays rather than lose them.
     if (keptCopiesStranded) return;

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/result_codes.h"
 #include "core/roles.h"
@@ -58,6 +59,12 @@ public:
     // Replaced screen-saver copies that could not be put back after a failed
     // installation: they stay in the scratch folder rather than be lost with it.
     bool keptCopiesStranded = false;
+    // What the installer staged in the scratch folder and uses again later
+    // (its own copy, the decompression library, the carried player
+    // installer): held open, reading shared and nothing else, so that no
+    // other program changes, replaces or deletes them until the scratch
+    // folder goes.
+    std::vector<std::unique_ptr<File>> stagedFiles;
     int32_t exitCode = 0;        // the process exit code
 
     // The player the package needs, and what has to happen about it.
@@ -84,6 +91,9 @@ public:
     void initializeInstaller();
     // Loads the preview picture of picture modes (1 BMP, 8 JPEG) into bmpPanel.
     void showPicturePreview();
+    // Holds a staged file (see stagedFiles): 0, or the error of opening it,
+    // reported with its path. A file that is not there is not held (0).
+    [[nodiscard]] Result holdStagedFile(const std::string& path);
 
     // ---- installation (app/install_sequence.cpp) ----------------------------
     [[nodiscard]] Result installScreenSaver();

@@ -19,6 +19,7 @@
 #include "core/trace.h"
 #include "core/strings.h"
 #include "flash/player_detection.h"
+#include "package/codec_library.h"
 #include "platform/messages.h"
 #include "saver/saver_activation.h"
 
@@ -135,7 +136,9 @@ Result StartupSequence::makeDirectories() {
 Result StartupSequence::copyInstallerAndReadHeader() {
     preparePaths(os_, package_);
     if (Result e = copyInstaller(os_, package_, form_)) return e;
-    return loadPackageHeader(os_, package_, form_);
+    if (Result e = form_.holdStagedFile(package_.installerCopyPath)) return e;
+    if (Result e = loadPackageHeader(os_, package_, form_)) return e;
+    return form_.holdStagedFile(package_.dirs.scratchDir + codec::kLibraryFileName);
 }
 
 // Every parameter is looked at; "/q" in any case makes it quiet, as does a
@@ -192,7 +195,8 @@ Result StartupSequence::checkSystemCanTakePlayer() {
 Result StartupSequence::extractPlayerInstaller() {
     if (!header().carriesFlashInstaller) return rc::kOk;
     logMessage("carrying Flash PlugIn = true");
-    return extractFlashInstaller(os_, package_, form_);
+    if (Result e = extractFlashInstaller(os_, package_, form_)) return e;
+    return form_.holdStagedFile(package_.dirs.scratchDir + package_.entry(slot::kFlashInstaller).name());
 }
 
 // An update the package cannot make leaves the installed player alone.
@@ -310,6 +314,17 @@ void StartupSequence::end(Result result) {
 }  // namespace
 
 void TInstallerForm::initializeInstaller() { StartupSequence(*this).run(); }
+
+Result TInstallerForm::holdStagedFile(const std::string& path) {
+    if (!fileExists(os_, path)) return rc::kOk;
+    std::unique_ptr<File> held;
+    if (Result error = os_.files().openFile(path, FileAccess::ReadDenyWrite, held)) {
+        showInstallError(error, path);
+        return error;
+    }
+    stagedFiles.push_back(std::move(held));
+    return rc::kOk;
+}
 
 void TInstallerForm::showPicturePreview() {
     moviePanel1.setVisible(false);

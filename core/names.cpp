@@ -48,8 +48,11 @@ bool isDeviceName(const std::string& name) {
     static const char* const kDevices[] = {"con", "prn", "aux", "nul", "clock$", "conin$", "conout$"};
     for (const char* device : kDevices)
         if (base == device) return true;
-    return base.size() == 4 && (base.compare(0, 3, "com") == 0 || base.compare(0, 3, "lpt") == 0) &&
-           base[3] >= '0' && base[3] <= '9';
+    if (base.size() != 4 || (base.compare(0, 3, "com") != 0 && base.compare(0, 3, "lpt") != 0)) return false;
+    // The digits, and the superscript one, two and three of code page 1252,
+    // which some Windows versions open as the ports COM1 to COM3, LPT1 to LPT3.
+    const unsigned char digit = static_cast<unsigned char>(base[3]);
+    return (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
 }
 
 bool isPlainFileName(const std::string& name) {

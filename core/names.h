@@ -24,7 +24,8 @@ bool containsText(const std::string& text, const std::string& word);
 
 // ---- names from packages and data files ----------------------------------
 // Whether a name is one of the devices Windows maps whatever the extension
-// and folder (CON, PRN, AUX, NUL, COM0..9, LPT0..9, CLOCK$, CONIN$, CONOUT$).
+// and folder (CON, PRN, AUX, NUL, COM0..9, LPT0..9, CLOCK$, CONIN$, CONOUT$),
+// COM and LPT also with a superscript 1, 2 or 3 (bytes 0xB9, 0xB2, 0xB3).
 bool isDeviceName(const std::string& name);
 // A name that can only name a file inside the folder it is appended to: not
 // empty, no folder separator, drive or character Windows forbids

@@ -139,7 +139,10 @@ Result launchFlashInstaller(Os& os, const std::string& scratchDir, const std::st
                             WindowHandle owner) {
     const std::string path = scratchDir + installerFile;
     if (!fileExists(os, path)) return rc::kFlashInstallerMissing;
-    const Result started = os.shell().shellExecute(owner, "", path, kFlashInstallerSwitch, "", showcmd::kHide);
+    // Its working folder is the scratch folder, never the installer's own
+    // (the download folder), where older Windows would look for DLLs first.
+    const Result started =
+        os.shell().shellExecute(owner, "", path, kFlashInstallerSwitch, scratchDir, showcmd::kHide);
     os.ui().bringApplicationToFront();
     // The shell's answer 0 (out of memory or resources) arrives as 14.
     return started == oserr::kOutOfMemory ? rc::kOutOfMemory : started;

@@ -40,10 +40,33 @@ Result initInstallerPaths(Os& os, InstallerDirs& dirs) {
     return makeUniqueTempDir(os, "QDX", dirs.scratchDir);
 }
 
+bool runsElevated(Os& os) {
+    WindowsVersion version;
+    if (os.system().windowsVersion(version) == rc::kOk && version.platformId == platformid::kWindows)
+        return false;
+    bool elevated = false;
+    return os.system().elevation(elevated) == rc::kOk && elevated;
+}
+
+// A folder only administrators can write to, where the system can make one;
+// otherwise an ordinary one, as on 95, 98 and ME.
+[[nodiscard]] static Result createScratchDirectory(Os& os, const std::string& path, bool privately) {
+    if (!privately) return os.files().createDirectory(path);
+    const Result created = os.files().createPrivateDirectory(path);
+    if (created == oserr::kNotSupported || created == oserr::kCallNotImplemented ||
+        created == oserr::kProcNotFound)
+        return os.files().createDirectory(path);
+    return created;
+}
+
 Result makeUniqueTempDir(Os& os, const std::string& prefix, std::string& out) {
     // Nothing is handed out on failure: a caller that deletes "its" folder
     // later must not be given a name that other folders start with.
     out.clear();
+    // An elevated installer loads a library from its scratch folder, runs a
+    // program from it and copies from it into the system folder: no program
+    // without elevation, the same user's included, may write there.
+    const bool privately = runsElevated(os);
     // Without TEMP, the system's temporary folder; never the current directory.
     std::string temp = os.system().environment("TEMP");
     if (temp.empty()) temp = os.system().tempDirectory();
@@ -52,7 +75,7 @@ Result makeUniqueTempDir(Os& os, const std::string& prefix, std::string& out) {
         const std::string candidate = base + std::to_string(n);
         // A name that is taken (by a folder or a file) is skipped, never reused.
         if (pathExists(os, candidate)) continue;
-        const Result created = os.files().createDirectory(candidate);
+        const Result created = createScratchDirectory(os, candidate, privately);
         if (created == rc::kOk) {
             out = candidate + "\\";
             return rc::kOk;
@@ -102,6 +125,19 @@ Result deleteDirTree(Os& os, const std::string& dir) {
     if (selfAttributes & attr::kReparsePoint)
         return os.files().removeDirectory(self) == rc::kOk ? rc::kOk : rc::kNotRemoved;
 
+    // Held open while its entries go, so that nobody can rename it and put a
+    // link in its place meanwhile; the attributes read through the handle
+    // tell a link that took its place since the look above.
+    std::unique_ptr<HeldDirectory> held;
+    uint32_t heldAttributes = attr::kInvalid;
+    const Result opened = os.files().openDirectory(self, heldAttributes, held);
+    if (opened == oserr::kFileNotFound || opened == oserr::kPathNotFound) return rc::kOk;  // gone meanwhile
+    if (opened != rc::kOk) return rc::kNotRemoved;
+    if (heldAttributes & attr::kReparsePoint) {
+        held.reset();
+        return os.files().removeDirectory(self) == rc::kOk ? rc::kOk : rc::kNotRemoved;
+    }
+
     Result result = rc::kOk;
     std::vector<FindEntry> entries;
     if (os.files().findFiles(dir + "*.*", entries) == rc::kOk) {
@@ -122,6 +158,7 @@ Result deleteDirTree(Os& os, const std::string& dir) {
             }
         }
     }
+    held.reset();  // let go before the folder itself is removed
     if (result != rc::kOk) return result;
     if (!pathExists(os, self)) return rc::kOk;
     ignoreResult(os.files().setAttributes(self, attr::kNormal), "the removal below reports what stays");

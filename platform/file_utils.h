@@ -20,9 +20,13 @@ struct InstallerDirs {
 // Windows, system and scratch directories ("QDX" prefix); the result of the
 // scratch directory's creation.
 [[nodiscard]] Result initInstallerPaths(Os& os, InstallerDirs& dirs);
-// Creates TEMP\<prefix><n>\ for the first free n of 1..1000. On failure
-// `out` is empty and the result is the system's refusal, or 183 (already
-// exists) when all 1,000 names are taken.
+// Whether the process runs elevated (never on 95, 98 and ME).
+bool runsElevated(Os& os);
+// Creates TEMP\<prefix><n>\ for the first free n of 1..1000; when the process
+// runs elevated, as a private directory (administrators and SYSTEM only), or
+// an ordinary one where the system cannot make that. On failure `out` is
+// empty and the result is the system's refusal, or 183 (already exists) when
+// all 1,000 names are taken.
 [[nodiscard]] Result makeUniqueTempDir(Os& os, const std::string& prefix, std::string& out);
 std::string getWindowsDir(Os& os);
 std::string getSystemDir(Os& os);
@@ -34,7 +38,9 @@ bool pathExists(Os& os, const std::string& path);
 [[nodiscard]] Result deleteFileRetry(Os& os, const std::string& path, int attempts);
 // Deletes a folder (named with its trailing backslash) and everything in
 // it. Junctions and links inside it, or the folder itself when it is one,
-// are removed as links: what they point to is never touched.
+// are removed as links: what they point to is never touched. Each folder is
+// held open while its entries go and looked at through that handle, so a
+// link swapped in for it after a look is met as a link too.
 [[nodiscard]] Result deleteDirTree(Os& os, const std::string& dir);
 // Copies over a read-only target: 0 or the system's error.
 [[nodiscard]] Result copyFileForced(Os& os, const std::string& from, const std::string& to,

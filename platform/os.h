@@ -59,6 +59,7 @@ constexpr Result kNotSupported = 50;
 constexpr Result kFileExists = 80;
 constexpr Result kInvalidParameter = 87;
 constexpr Result kDiskFull = 112;
+constexpr Result kCallNotImplemented = 120;
 constexpr Result kModNotFound = 126;
 constexpr Result kProcNotFound = 127;
 constexpr Result kNegativeSeek = 131;
@@ -112,6 +113,15 @@ struct FileVersion {
     uint32_t versionLS = 0;
 };
 
+// A directory held open by FileSystem::openDirectory. Destroying it lets go.
+class HeldDirectory {
+public:
+    virtual ~HeldDirectory() = default;
+    HeldDirectory() = default;
+    HeldDirectory(const HeldDirectory&) = delete;
+    HeldDirectory& operator=(const HeldDirectory&) = delete;
+};
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -135,6 +145,21 @@ public:
     [[nodiscard]] virtual Result fileVersion(const std::string& path, FileVersion& out) = 0;
     // The short (8.3) form of an existing path.
     [[nodiscard]] virtual Result shortPathName(const std::string& path, std::string& out) = 0;
+    // Creates a directory that only the Administrators group and SYSTEM may
+    // open: full control for both, inherited by everything made inside it,
+    // and nothing inherited from its parent, so that no program running
+    // without elevation, the same user's included, can write into it. 50
+    // (not supported) where the system has no access control (95, 98, ME).
+    [[nodiscard]] virtual Result createPrivateDirectory(const std::string& path) = 0;
+    // Opens a directory, or the link itself when the path is a junction or a
+    // directory link, and holds it: while `out` lives nobody can delete or
+    // rename it, so it cannot be swapped for a link, and what is found inside
+    // it stays inside it. `attributes` are read through the open handle: a
+    // link put in the directory's place before the opening shows as a
+    // reparse point. Where the system has no links (95, 98, ME) nothing is
+    // held and the attributes are the path's.
+    [[nodiscard]] virtual Result openDirectory(const std::string& path, uint32_t& attributes,
+                                               std::unique_ptr<HeldDirectory>& out) = 0;
 };
 
 // ---- registry -----------------------------------------------------------------
@@ -252,6 +277,11 @@ public:
     virtual std::string errorText(Result code) = 0;
     // Blocks the thread; no window message is handled meanwhile.
     virtual void sleep(uint32_t milliseconds) = 0;
+    // Whether the process runs with an administrator's full rights: the
+    // token's elevation from Vista on, an enabled membership of the
+    // Administrators group on older NT. 120 (not implemented) on 95, 98 and
+    // ME, which know no such thing.
+    [[nodiscard]] virtual Result elevation(bool& elevated) = 0;
 };
 
 // ---- shell, processes and other programs' windows -------------------------------------
@@ -290,10 +320,14 @@ public:
                                               const std::string& file, const std::string& parameters,
                                               const std::string& directory, int show) = 0;
     // Starts `program` (a full path, never searched for) with the command
-    // line `arguments` (the program's own name is put in front). With `wait`
-    // it waits for the program to end and gives its exit code.
+    // line `arguments` (the program's own name is put in front), in the
+    // working folder `directory` ("": the installer's own, which older
+    // Windows searches for DLLs first: name one for any program started on
+    // the user's behalf). With `wait` it waits for the program to end and
+    // gives its exit code.
     [[nodiscard]] virtual Result startProcess(const std::string& program, const std::string& arguments,
-                                              int show, bool wait, uint32_t& exitCode) = 0;
+                                              const std::string& directory, int show, bool wait,
+                                              uint32_t& exitCode) = 0;
     // A top-level window with exactly this title (2 when there is none).
     [[nodiscard]] virtual Result findWindow(const std::string& title, WindowHandle& out) = 0;
     // Clicks the button with this control id in another program's dialog,

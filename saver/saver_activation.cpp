@@ -114,7 +114,7 @@ Result copyDocumentFiles(Os& os, const DocumentFiles& docs, bool licenseShown, b
 
 void openReadMe(Os& os, bool showReadMe, const std::string& installDir, const std::string& readMeFile) {
     if (!showReadMe) return;
-    ignoreResult(os.shell().shellExecute(0, "", installDir + readMeFile, "", "", showcmd::kShowNormal),
+    ignoreResult(os.shell().shellExecute(0, "", installDir + readMeFile, "", installDir, showcmd::kShowNormal),
                  "a read-me that cannot be opened is still installed");
 }
 
@@ -138,9 +138,11 @@ void openDisplayControlPanel(Os& os, bool offerDisplayPanel, const std::string& 
     if (!fileExists(os, program))
         program = withTrailingBackslash(os.system().windowsDirectory()) + kDisplayPanelProgram;
     uint32_t exitCode = 0;
-    ignoreResult(
-        os.shell().startProcess(program, kDisplayPanelArguments, showcmd::kShowNormal, false, exitCode),
-        "the screen saver is installed whether or not the panel opens");
+    // Started in the system folder: the DLL search of older Windows starts in
+    // the working folder, and the installer's own is the download folder.
+    ignoreResult(os.shell().startProcess(program, kDisplayPanelArguments, systemDir, showcmd::kShowNormal, false,
+                                         exitCode),
+                 "the screen saver is installed whether or not the panel opens");
     const std::string title = displayPropertiesTitle(os);
     WindowHandle window = 0;
     for (int i = 0; i < kDisplayPanelLookups; ++i)

@@ -124,6 +124,11 @@ bool FakeOs::othersMayWrite(const std::string& windowsPath) const {
     return files_->othersMayWrite(windowsPath);
 }
 
+bool FakeOs::replaceWithLink(const std::string& windowsPath, const std::string& hostTarget) {
+    if (!host_) throw std::logic_error("the double's files are in memory: no link at " + windowsPath);
+    return host_->replaceWithLink(windowsPath, hostTarget);
+}
+
 // ---- registry ----------------------------------------------------------------------------
 
 bool FakeOs::hasKey(Hive hive, const std::string& path) const {

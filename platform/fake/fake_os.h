@@ -54,6 +54,9 @@ enum class Op {
     Realize, LoadPicture, StartTimer,
     // embedded controls (the subject: the class id; for DoVerb the verb's number)
     CreateControl, DoVerb, FocusControl,
+    // holding a directory, the process's elevation (a private directory's
+    // creation consults CreateDirectory)
+    OpenDirectory, Elevation,
 };
 
 // Thrown when the code under test would wait for a message that can never come.
@@ -117,6 +120,13 @@ public:
     // Whether another program could open the file for writing now (sharing
     // everything itself): false while an open file's sharing denies writers.
     bool othersMayWrite(const std::string& windowsPath) const;
+    // Another program renames a folder away and puts a link to a host path
+    // in its place, as a junction swapped in: false (nothing changed) while
+    // the folder is held open without delete sharing, as Windows refuses the
+    // rename then. Host folder only.
+    bool replaceWithLink(const std::string& windowsPath, const std::string& hostTarget);
+    // Directories made by createPrivateDirectory, by lower-case path.
+    std::set<std::string> privateDirectories;
     std::map<std::string, FileVersion> versions;  // version resources, by path (any case)
     const std::string& root() const { return root_; }
 
@@ -128,6 +138,9 @@ public:
     std::string module = "C:\\Downloads\\setup.exe";
     std::vector<std::string> parameters;
     WindowsVersion version{2, 5, 1, 2600, "Service Pack 2"};  // XP unless a test says otherwise
+    // An administrator's process (the installer asks for that); the answer
+    // of elevation() unless the version is 95, 98 or ME (120).
+    bool elevated = true;
     int screenSaveActiveCalls = 0;
     bool screenSaveActive = false;
     uint64_t sleptMs = 0;

@@ -14,10 +14,10 @@ Result FakeShell::shellExecute(WindowHandle owner, const std::string& verb, cons
     return os_.exists(file) ? 0 : oserr::kFileNotFound;
 }
 
-Result FakeShell::startProcess(const std::string& program, const std::string& arguments, int show, bool wait,
-                               uint32_t& exitCode) {
+Result FakeShell::startProcess(const std::string& program, const std::string& arguments,
+                               const std::string& directory, int show, bool wait, uint32_t& exitCode) {
     exitCode = 0;
-    ProcessRequest r{program, arguments, show, wait};
+    ProcessRequest r{program, arguments, show, wait, directory};
     os_.processes.push_back(r);
     if (Result e = os_.injected(Op::StartProcess, program)) return e;
     if (os_.onStartProcess) return os_.onStartProcess(r, exitCode);

@@ -23,6 +23,7 @@ struct ProcessRequest {
     std::string program, arguments;
     int show = 0;
     bool wait = false;
+    std::string directory;  // the working folder it was started in
 };
 
 class FakeShell : public Shell {
@@ -32,8 +33,8 @@ public:
     // translated: 0 when started, else a Windows error (2 for a missing file).
     Result shellExecute(WindowHandle owner, const std::string& verb, const std::string& file,
                         const std::string& parameters, const std::string& directory, int show) override;
-    Result startProcess(const std::string& program, const std::string& arguments, int show, bool wait,
-                        uint32_t& exitCode) override;
+    Result startProcess(const std::string& program, const std::string& arguments,
+                        const std::string& directory, int show, bool wait, uint32_t& exitCode) override;
     Result findWindow(const std::string& title, WindowHandle& out) override;
     Result clickButton(WindowHandle window, int controlId) override;
 

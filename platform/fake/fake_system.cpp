@@ -90,4 +90,12 @@ void FakeSystem::sleep(uint32_t milliseconds) {
     if (os_.onSleep) os_.onSleep(milliseconds);
 }
 
+Result FakeSystem::elevation(bool& elevated) {
+    elevated = false;
+    if (Result e = os_.injected(Op::Elevation, "")) return e;
+    if (os_.version.platformId == platformid::kWindows) return oserr::kCallNotImplemented;
+    elevated = os_.elevated;
+    return 0;
+}
+
 }  // namespace ssi

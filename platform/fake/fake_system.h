@@ -30,6 +30,8 @@ public:
     std::string loadString(uint32_t id) override;
     std::string errorText(Result code) override;
     void sleep(uint32_t milliseconds) override;
+    // FakeOs::elevated; 120 on 95, 98 and ME.
+    Result elevation(bool& elevated) override;
 
 private:
     FakeOs& os_;

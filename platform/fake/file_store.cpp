@@ -216,6 +216,8 @@ Result FileStore::removeDirectory(const std::string& path) {
     if (Result e = status(path, stored, entry)) return e;
     if (!entry.directory) return oserr::kNotADirectory;
     if (bitsOf(stored) & attr::kReadOnly) return oserr::kAccessDenied;
+    // The folder is opened for deletion before its entries are looked at.
+    if (conflicts(stored, kDelete, kRead | kWrite | kDelete)) return oserr::kSharingViolation;
     // A link to a folder goes as a link; what it points to stays.
     if (!entry.link && !backing_->names(stored).empty()) return oserr::kDirNotEmpty;
     if (Result e = backing_->removeFolder(stored)) return e;
@@ -342,6 +344,39 @@ Result FileStore::shortPathName(const std::string& path, std::string& out) {
     return 0;
 }
 
+Result FileStore::createPrivateDirectory(const std::string& path) {
+    if (os_.version.platformId == platformid::kWindows) return oserr::kNotSupported;
+    if (Result e = createDirectory(path)) return e;
+    os_.privateDirectories.insert(lowerCase(path));
+    return 0;
+}
+
+// A folder held open: read and write sharing, no delete sharing.
+class FileStore::HeldFolder : public HeldDirectory {
+public:
+    HeldFolder(FileStore& store, int handle) : store_(store), handle_(handle) {}
+    ~HeldFolder() override { store_.handles_.erase(handle_); }
+
+private:
+    FileStore& store_;
+    int handle_;
+};
+
+Result FileStore::openDirectory(const std::string& path, uint32_t& attributes, std::unique_ptr<HeldDirectory>& out) {
+    attributes = attr::kInvalid;
+    out.reset();
+    if (Result e = os_.injected(Op::OpenDirectory, path)) return e;
+    std::string stored;
+    StoredEntry entry;
+    if (Result e = status(path, stored, entry)) return e;
+    if (!entry.directory) return oserr::kNotADirectory;
+    // The link itself is opened, never what it points to.
+    if (conflicts(stored, kRead, kRead | kWrite)) return oserr::kSharingViolation;
+    attributes = attributesOf(stored, entry);
+    out = std::make_unique<HeldFolder>(*this, open(stored, kRead, kRead | kWrite));
+    return 0;
+}
+
 // ---- set-up and inspection ------------------------------------------------------------------
 
 void FileStore::makeDirs(const std::string& path) {
@@ -451,6 +486,10 @@ void FileStore::release(const std::string& path) {
 
 bool FileStore::othersMayWrite(const std::string& path) const {
     return !conflicts(resolve(path), kWrite, kRead | kWrite | kDelete);
+}
+
+bool FileStore::othersMayRename(const std::string& path) const {
+    return !conflicts(resolve(path), kDelete, kRead | kWrite | kDelete);
 }
 
 }  // namespace ssi

@@ -98,6 +98,13 @@ public:
     Result openFile(const std::string& path, FileAccess access, std::unique_ptr<File>& out) override;
     Result fileVersion(const std::string& path, FileVersion& out) override;
     Result shortPathName(const std::string& path, std::string& out) override;
+    // A folder made as createDirectory makes one, and listed in
+    // FakeOs::privateDirectories; 50 on 95, 98 and ME.
+    Result createPrivateDirectory(const std::string& path) override;
+    // Holds a folder, or a link to one, with read and write sharing and no
+    // delete sharing: while held it can be neither removed nor renamed (32).
+    Result openDirectory(const std::string& path, uint32_t& attributes,
+                         std::unique_ptr<HeldDirectory>& out) override;
 
     // ---- set-up and inspection for tests: no injection, no share modes ----------
     // Writes a file, creating its folders; its attributes stay as they were.
@@ -121,6 +128,9 @@ public:
     void release(const std::string& path);
     // Whether another program could open the file for writing now.
     bool othersMayWrite(const std::string& path) const;
+    // Whether another program could delete or rename the entry now: false
+    // while it is open without delete sharing (a held folder).
+    bool othersMayRename(const std::string& path) const;
     // The stored path a Windows path names, however it is spelt (letter case,
     // 8.3 aliases of existing entries); the missing part as given.
     std::string resolve(const std::string& path) const;
@@ -131,6 +141,8 @@ protected:
 private:
     class OpenFile;
     friend class OpenFile;
+    class HeldFolder;
+    friend class HeldFolder;
     struct Handle {
         std::string key;
         unsigned access = 0;

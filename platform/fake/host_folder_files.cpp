@@ -217,4 +217,11 @@ void HostFolderFiles::makeLink(const std::string& windowsPath, const std::string
     if (::symlink(hostTarget.c_str(), host.c_str()) != 0) throw std::runtime_error("cannot make a link at " + host);
 }
 
+bool HostFolderFiles::replaceWithLink(const std::string& windowsPath, const std::string& hostTarget) {
+    if (!othersMayRename(windowsPath)) return false;
+    const std::string host = hostPath(windowsPath);
+    if (::rename(host.c_str(), (host + ".moved-away").c_str()) != 0) return false;
+    return ::symlink(hostTarget.c_str(), host.c_str()) == 0;
+}
+
 }  // namespace ssi

@@ -24,6 +24,11 @@ public:
     std::string hostPath(const std::string& windowsPath) const;
     // A link at `windowsPath` (a reparse point to Windows) to a host path.
     void makeLink(const std::string& windowsPath, const std::string& hostTarget);
+    // Another program renames a folder away and puts a link to a host path
+    // in its place, as a junction swapped in: false (nothing changed) while
+    // the folder is held open without delete sharing, as Windows refuses the
+    // rename then.
+    bool replaceWithLink(const std::string& windowsPath, const std::string& hostTarget);
     const std::string& root() const;
 
 private:

@@ -166,6 +166,132 @@ Result Win32FileSystem::fileVersion(const std::string& path, FileVersion& out) {
     return 0;
 }
 
+namespace {
+
+// The two well-known groups a private directory admits.
+struct WellKnownSid {
+    BYTE count;
+    DWORD first, second;
+};
+constexpr WellKnownSid kAdministrators{2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS};
+constexpr WellKnownSid kLocalSystem{1, SECURITY_LOCAL_SYSTEM_RID, 0};
+
+// A SID made by AllocateAndInitializeSid, freed once.
+class OwnedSid {
+public:
+    OwnedSid() = default;
+    ~OwnedSid() {
+        using FreeSidFn = PVOID(WINAPI*)(PSID);
+        if (sid_)
+            if (auto freeSid = reinterpret_cast<FreeSidFn>(advapiProc("FreeSid"))) freeSid(sid_);
+    }
+    OwnedSid(const OwnedSid&) = delete;
+    OwnedSid& operator=(const OwnedSid&) = delete;
+    PSID* out() { return &sid_; }
+    PSID get() const { return sid_; }
+
+private:
+    PSID sid_ = nullptr;
+};
+
+}  // namespace
+
+// Every security function comes from advapi32.dll at run time (see
+// advapiProc); inheritance flags are set on the ACEs directly, as NT 4.0
+// has no AddAccessAllowedAceEx.
+Result Win32FileSystem::createPrivateDirectory(const std::string& path) {
+    if (windows9x()) return oserr::kNotSupported;
+    using AllocateSidFn = BOOL(WINAPI*)(PSID_IDENTIFIER_AUTHORITY, BYTE, DWORD, DWORD, DWORD, DWORD, DWORD,
+                                        DWORD, DWORD, DWORD, PSID*);
+    using LengthSidFn = DWORD(WINAPI*)(PSID);
+    using InitAclFn = BOOL(WINAPI*)(PACL, DWORD, DWORD);
+    using AddAceFn = BOOL(WINAPI*)(PACL, DWORD, DWORD, PSID);
+    using GetAceFn = BOOL(WINAPI*)(PACL, DWORD, LPVOID*);
+    using InitSdFn = BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, DWORD);
+    using SetDaclFn = BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, BOOL, PACL, BOOL);
+    using SetControlFn =
+        BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, SECURITY_DESCRIPTOR_CONTROL, SECURITY_DESCRIPTOR_CONTROL);
+    auto allocateSid = reinterpret_cast<AllocateSidFn>(advapiProc("AllocateAndInitializeSid"));
+    auto lengthSid = reinterpret_cast<LengthSidFn>(advapiProc("GetLengthSid"));
+    auto initAcl = reinterpret_cast<InitAclFn>(advapiProc("InitializeAcl"));
+    auto addAce = reinterpret_cast<AddAceFn>(advapiProc("AddAccessAllowedAce"));
+    auto getAce = reinterpret_cast<GetAceFn>(advapiProc("GetAce"));
+    auto initSd = reinterpret_cast<InitSdFn>(advapiProc("InitializeSecurityDescriptor"));
+    auto setDacl = reinterpret_cast<SetDaclFn>(advapiProc("SetSecurityDescriptorDacl"));
+    // From Windows 2000 on: without it the parent's inheritable entries
+    // would be added to ours. NT 4.0 adds none.
+    auto setControl = reinterpret_cast<SetControlFn>(advapiProc("SetSecurityDescriptorControl"));
+    if (!allocateSid || !lengthSid || !initAcl || !addAce || !getAce || !initSd || !setDacl)
+        return oserr::kProcNotFound;
+
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    OwnedSid sids[2];
+    const WellKnownSid* wanted[2] = {&kAdministrators, &kLocalSystem};
+    DWORD aclSize = sizeof(ACL);
+    for (int i = 0; i < 2; ++i) {
+        if (!allocateSid(&nt, wanted[i]->count, wanted[i]->first, wanted[i]->second, 0, 0, 0, 0, 0, 0,
+                         sids[i].out()))
+            return systemError();
+        aclSize += sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD) + lengthSid(sids[i].get());
+    }
+    std::vector<DWORD> acl(aclSize / sizeof(DWORD) + 1);
+    auto* list = reinterpret_cast<PACL>(acl.data());
+    if (!initAcl(list, DWORD(acl.size() * sizeof(DWORD)), ACL_REVISION)) return systemError();
+    for (int i = 0; i < 2; ++i) {
+        if (!addAce(list, ACL_REVISION, FILE_ALL_ACCESS, sids[i].get())) return systemError();
+        void* ace = nullptr;
+        if (!getAce(list, DWORD(i), &ace)) return systemError();
+        static_cast<ACE_HEADER*>(ace)->AceFlags |= OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+    }
+    SECURITY_DESCRIPTOR descriptor;
+    if (!initSd(&descriptor, SECURITY_DESCRIPTOR_REVISION) || !setDacl(&descriptor, TRUE, list, FALSE))
+        return systemError();
+    if (setControl && !setControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED)) return systemError();
+    SECURITY_ATTRIBUTES security{sizeof security, &descriptor, FALSE};
+    return check(::CreateDirectoryA(path.c_str(), &security));
+}
+
+namespace {
+
+class Win32HeldDirectory : public HeldDirectory {
+public:
+    explicit Win32HeldDirectory(FileHandle handle) : handle_(std::move(handle)) {}
+
+private:
+    FileHandle handle_;  // none on 95, 98 and ME
+};
+
+}  // namespace
+
+Result Win32FileSystem::openDirectory(const std::string& path, uint32_t& attributes,
+                                      std::unique_ptr<HeldDirectory>& out) {
+    attributes = attr::kInvalid;
+    out.reset();
+    if (windows9x()) {
+        // No links to be swapped in, and no directory handles to hold.
+        if (Result e = this->attributes(path, attributes)) return e;
+        if (!(attributes & attr::kDirectory)) return oserr::kNotADirectory;
+        out = std::make_unique<Win32HeldDirectory>(FileHandle());
+        return 0;
+    }
+    // Others may read and write inside it, never delete or rename it.
+    constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    constexpr DWORD kReadAttributes = 0x0080;  // FILE_READ_ATTRIBUTES
+    FileHandle h(::CreateFileA(path.c_str(), kReadAttributes, kShare, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    // NT 4.0 knows no reparse points and may refuse the flag.
+    if (!h && ::GetLastError() == ERROR_INVALID_PARAMETER)
+        h.reset(::CreateFileA(path.c_str(), kReadAttributes, kShare, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!h) return systemError();
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(h.get(), &info)) return systemError();
+    attributes = info.dwFileAttributes;
+    if (!(attributes & attr::kDirectory)) return oserr::kNotADirectory;
+    out = std::make_unique<Win32HeldDirectory>(std::move(h));
+    return 0;
+}
+
 Result Win32FileSystem::shortPathName(const std::string& path, std::string& out) {
     out.clear();
     ::SetLastError(0);

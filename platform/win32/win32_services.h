@@ -29,6 +29,9 @@ public:
                                   std::unique_ptr<File>& out) override;
     [[nodiscard]] Result fileVersion(const std::string& path, FileVersion& out) override;
     [[nodiscard]] Result shortPathName(const std::string& path, std::string& out) override;
+    [[nodiscard]] Result createPrivateDirectory(const std::string& path) override;
+    [[nodiscard]] Result openDirectory(const std::string& path, uint32_t& attributes,
+                                       std::unique_ptr<HeldDirectory>& out) override;
 
 private:
     Module version_;  // version.dll, loaded at first use
@@ -65,6 +68,7 @@ public:
     std::string loadString(uint32_t id) override;
     std::string errorText(Result code) override;
     void sleep(uint32_t milliseconds) override;
+    [[nodiscard]] Result elevation(bool& elevated) override;
 };
 
 class Win32Shell : public Shell {
@@ -72,8 +76,9 @@ public:
     [[nodiscard]] Result shellExecute(WindowHandle owner, const std::string& verb, const std::string& file,
                                       const std::string& parameters, const std::string& directory,
                                       int show) override;
-    [[nodiscard]] Result startProcess(const std::string& program, const std::string& arguments, int show,
-                                      bool wait, uint32_t& exitCode) override;
+    [[nodiscard]] Result startProcess(const std::string& program, const std::string& arguments,
+                                      const std::string& directory, int show, bool wait,
+                                      uint32_t& exitCode) override;
     [[nodiscard]] Result findWindow(const std::string& title, WindowHandle& out) override;
     [[nodiscard]] Result clickButton(WindowHandle window, int controlId) override;
 };
@@ -88,6 +93,14 @@ public:
 private:
     bool initialized_ = false;  // this object's CoInitialize succeeded and is undone on destruction
 };
+
+// Windows 95, 98 or ME: no access control, no links, no tokens.
+bool windows9x();
+
+// The address of an advapi32.dll export, or nullptr: the security functions
+// are resolved at run time, as Windows 95's advapi32.dll lacks most of them
+// and the program must still start there.
+void* advapiProc(const char* name);
 
 // COM's answer as the system number nearest to it (see Com in os.h).
 [[nodiscard]] Result comError(HRESULT hr);

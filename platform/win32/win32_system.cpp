@@ -139,6 +139,77 @@ void Win32System::sleep(uint32_t milliseconds) {
     ::Sleep(milliseconds);
 }
 
+bool windows9x() {
+    return (::GetVersion() & 0x80000000u) != 0;
+}
+
+void* advapiProc(const char* name) {
+    HMODULE advapi = ::GetModuleHandleA("advapi32.dll");  // imported for the registry: always loaded
+    return advapi ? reinterpret_cast<void*>(::GetProcAddress(advapi, name)) : nullptr;
+}
+
+namespace {
+
+// Whether the token holds the Administrators group enabled (a group that a
+// filtered token holds for denying only does not count).
+[[nodiscard]] Result administratorsEnabled(HANDLE token, bool& enabled) {
+    using GetInfoFn = BOOL(WINAPI*)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD);
+    using AllocateSidFn = BOOL(WINAPI*)(PSID_IDENTIFIER_AUTHORITY, BYTE, DWORD, DWORD, DWORD, DWORD, DWORD,
+                                        DWORD, DWORD, DWORD, PSID*);
+    using FreeSidFn = PVOID(WINAPI*)(PSID);
+    using EqualSidFn = BOOL(WINAPI*)(PSID, PSID);
+    auto getInfo = reinterpret_cast<GetInfoFn>(advapiProc("GetTokenInformation"));
+    auto allocateSid = reinterpret_cast<AllocateSidFn>(advapiProc("AllocateAndInitializeSid"));
+    auto freeSid = reinterpret_cast<FreeSidFn>(advapiProc("FreeSid"));
+    auto equalSid = reinterpret_cast<EqualSidFn>(advapiProc("EqualSid"));
+    if (!getInfo || !allocateSid || !freeSid || !equalSid) return oserr::kProcNotFound;
+    DWORD size = 0;
+    getInfo(token, TokenGroups, nullptr, 0, &size);
+    if (size == 0) return systemError();
+    std::vector<DWORD> buffer(size / sizeof(DWORD) + 1);
+    if (!getInfo(token, TokenGroups, buffer.data(), DWORD(buffer.size() * sizeof(DWORD)), &size))
+        return systemError();
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID administrators = nullptr;
+    if (!allocateSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                     &administrators))
+        return systemError();
+    const auto* groups = reinterpret_cast<const TOKEN_GROUPS*>(buffer.data());
+    enabled = false;
+    for (DWORD i = 0; i < groups->GroupCount; ++i) {
+        const DWORD a = groups->Groups[i].Attributes;
+        if (equalSid(groups->Groups[i].Sid, administrators) && (a & SE_GROUP_ENABLED) &&
+            !(a & SE_GROUP_USE_FOR_DENY_ONLY))
+            enabled = true;
+    }
+    freeSid(administrators);
+    return 0;
+}
+
+}  // namespace
+
+Result Win32System::elevation(bool& elevated) {
+    elevated = false;
+    if (windows9x()) return oserr::kCallNotImplemented;
+    using OpenTokenFn = BOOL(WINAPI*)(HANDLE, DWORD, PHANDLE);
+    using GetInfoFn = BOOL(WINAPI*)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD);
+    auto openToken = reinterpret_cast<OpenTokenFn>(advapiProc("OpenProcessToken"));
+    auto getInfo = reinterpret_cast<GetInfoFn>(advapiProc("GetTokenInformation"));
+    if (!openToken || !getInfo) return oserr::kProcNotFound;
+    HANDLE raw = nullptr;
+    if (!openToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) return systemError();
+    KernelHandle token(raw);
+    // TokenElevation (20) from Vista on; older NT refuses the class, and
+    // there an administrator's token is all the rights there are.
+    constexpr TOKEN_INFORMATION_CLASS kTokenElevation = TOKEN_INFORMATION_CLASS(20);
+    DWORD value = 0, size = 0;
+    if (getInfo(token.get(), kTokenElevation, &value, sizeof value, &size)) {
+        elevated = value != 0;
+        return 0;
+    }
+    return administratorsEnabled(token.get(), elevated);
+}
+
 // ---- shell and processes -------------------------------------------------------------
 
 Result Win32Shell::shellExecute(WindowHandle owner, const std::string& verb, const std::string& file,
@@ -150,8 +221,8 @@ Result Win32Shell::shellExecute(WindowHandle owner, const std::string& verb, con
     return shellAnswerResult(answer);
 }
 
-Result Win32Shell::startProcess(const std::string& program, const std::string& arguments, int show, bool wait,
-                                uint32_t& exitCode) {
+Result Win32Shell::startProcess(const std::string& program, const std::string& arguments,
+                                const std::string& directory, int show, bool wait, uint32_t& exitCode) {
     exitCode = 0;
     // The program is named in full as the application, so nothing is searched
     // for; the command line it sees starts with its own quoted name.
@@ -162,8 +233,8 @@ Result Win32Shell::startProcess(const std::string& program, const std::string& a
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = WORD(show);
     PROCESS_INFORMATION info{};
-    if (!::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &startup, &info))
+    if (!::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          directory.empty() ? nullptr : directory.c_str(), &startup, &info))
         return systemError();
     KernelHandle process(info.hProcess), thread(info.hThread);
     if (!wait) return 0;

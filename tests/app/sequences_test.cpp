@@ -147,6 +147,8 @@ TEST_F(Sequences, InteractiveSuccessInstallsEverythingAndEndsCleanly) {
                                                    "Would you like to open the screen saver control panel?"});
     ASSERT_EQ(os.processes.size(), 1u);
     EXPECT_EQ(os.processes[0].program, kSystem + "rundll32.exe");
+    EXPECT_EQ(os.processes[0].directory, kSystem) << "started in the system folder, not the download folder";
+    EXPECT_EQ(os.shellRequests[0].directory, kInstallDir);
     EXPECT_EQ(os.minimized, 1);
     EXPECT_FALSE(os.exists("C:\\TEMP\\QDX1")) << "no scratch folder is left";
     EXPECT_EQ(os.currentCursor, 1u);
@@ -484,11 +486,23 @@ TEST_F(Sequences, APlayerUpdateRunsTheCarriedInstaller) {
         Installer t;
         installPlayer(t.os, c.major, c.revision);
         t.moves.push_back([&] { t.os.userClose(t.form()); });
+        // What another program could do to the carried installer as it starts.
+        bool othersMayWriteIt = true;
+        Result othersDelete = 0;
+        t.os.onShellExecute = [&](const ShellRequest& r) {
+            othersMayWriteIt = t.os.othersMayWrite(r.file);
+            othersDelete = t.os.files().deleteFile(r.file);
+            return t.os.exists(r.file) ? 0 : oserr::kFileNotFound;
+        };
         t.run();
         const bool launched = !t.os.shellRequests.empty() && t.os.shellRequests[0].parameters == "/Q";
         EXPECT_EQ(launched, c.update);
         if (c.update) {
             EXPECT_FALSE(t.os.exists(kPlayerFile)) << "the old control file goes first";
+            EXPECT_EQ(t.os.shellRequests[0].directory, "C:\\TEMP\\QDX1\\") << "started in the scratch folder";
+            EXPECT_FALSE(othersMayWriteIt) << "the installer holds what it starts";
+            EXPECT_EQ(othersDelete, oserr::kSharingViolation);
+            EXPECT_FALSE(t.os.exists("C:\\TEMP\\QDX1")) << "let go, and the scratch folder went";
         }
     }
 }

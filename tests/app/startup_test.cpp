@@ -62,6 +62,36 @@ TEST_F(StartupWithPackage, APicturePackageLeavesTheCentredInstallerWindowWaiting
     EXPECT_FALSE(os.exists("C:\\TEMP\\QDX1")) << "closing the window removes the scratch folder";
 }
 
+TEST_F(StartupWithPackage, WhatItStagedIsHeldInAPrivateFolderUntilTheWindowCloses) {
+    install();
+    struct Staged {
+        const char* path;
+        bool othersMayWrite = true;
+        Result othersDelete = 0, othersReplace = 0, othersRead = -1;
+    };
+    Staged staged[] = {{"C:\\TEMP\\QDX1\\temp.dat"}, {"C:\\TEMP\\QDX1\\impborl.dll"}};
+    os.onIdle = [&] {
+        for (Staged& s : staged) {
+            s.othersMayWrite = os.othersMayWrite(s.path);
+            s.othersDelete = os.files().deleteFile(s.path);
+            std::unique_ptr<File> f;
+            s.othersReplace = os.files().openFile(s.path, FileAccess::Create, f);
+            s.othersRead = os.files().openFile(s.path, FileAccess::Read, f);
+        }
+        os.userClose(*window("InstallerForm"));
+    };
+    EXPECT_EQ(runInstaller(os), 0);
+    for (const Staged& s : staged) {
+        SCOPED_TRACE(s.path);
+        EXPECT_FALSE(s.othersMayWrite);
+        EXPECT_EQ(s.othersDelete, oserr::kSharingViolation);
+        EXPECT_EQ(s.othersReplace, oserr::kSharingViolation);
+        EXPECT_EQ(s.othersRead, 0) << "reading stays allowed";
+    }
+    EXPECT_EQ(os.privateDirectories, std::set<std::string>{"c:\\temp\\qdx1"});
+    EXPECT_FALSE(os.exists("C:\\TEMP\\QDX1")) << "let go before the folder is deleted";
+}
+
 TEST_F(StartupWithPackage, TheInstallerWindowIsShownCentredOnlyAfterItsCreation) {
     install();
     TpreparingInstallWnd preparing(os);

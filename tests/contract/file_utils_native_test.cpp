@@ -68,6 +68,49 @@ TEST_F(FileUtilsFailures, ScratchFolderRefusalsEndTheSearchWithNothingHandedOut)
     }
 }
 
+TEST_F(FileUtilsFailures, TheScratchFolderIsPrivateExactlyForAnElevatedProcessOnNt) {
+    struct Case {
+        const char* what;
+        uint32_t platform;
+        bool elevated;
+        Result elevationQuery, privateRefusal;  // injected
+        bool privateFolder;
+    };
+    const Case cases[] = {
+        {"XP, administrator", platformid::kNt, true, 0, 0, true},
+        {"Vista, not elevated", platformid::kNt, false, 0, 0, false},
+        {"98: no access control, never asked", platformid::kWindows, true, 0, 0, false},
+        {"the elevation cannot be told", platformid::kNt, true, oserr::kAccessDenied, 0, false},
+        {"no security functions: an ordinary folder", platformid::kNt, true, 0, oserr::kProcNotFound, false},
+        {"no access control on NT's file system", platformid::kNt, true, 0, oserr::kNotSupported, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeOs fresh;
+        fresh.version.platformId = c.platform;
+        fresh.elevated = c.elevated;
+        int elevationQueries = 0, creations = 0;
+        fresh.inject = [&](Op op, const std::string&) -> Result {
+            if (op == Op::Elevation) return ++elevationQueries, c.elevationQuery;
+            // The first creation is the private one when it is asked for.
+            if (op == Op::CreateDirectory && creations++ == 0) return c.privateRefusal;
+            return 0;
+        };
+        std::string dir;
+        ASSERT_EQ(makeUniqueTempDir(fresh, "QDX", dir), rc::kOk);
+        EXPECT_EQ(dir, "C:\\TEMP\\QDX1\\");
+        EXPECT_TRUE(directoryExists(fresh, dir));
+        EXPECT_EQ(fresh.privateDirectories.count("c:\\temp\\qdx1"), c.privateFolder ? 1u : 0u);
+        EXPECT_EQ(elevationQueries, c.platform == platformid::kNt ? 1 : 0);
+    }
+    // A refusal other than "cannot be done here" is the folder's refusal.
+    FakeOs denied;
+    denied.failOn(Op::CreateDirectory, "", oserr::kAccessDenied);
+    std::string dir;
+    EXPECT_EQ(makeUniqueTempDir(denied, "QDX", dir), oserr::kAccessDenied);
+    EXPECT_TRUE(denied.privateDirectories.empty());
+}
+
 TEST_F(FileUtilsFailures, DirectoriesComeFromTheSystemWhenTheEnvironmentHasNone) {
     os.env["WINDIR"] = "";
     os.windowsDir = "D:\\WINNT";
@@ -126,6 +169,63 @@ TEST_F(Junctions, TreeDeletionNeverFollowsThem) {
     EXPECT_EQ(deleteDirTree(os, "C:\\TEMP\\QDX2\\"), rc::kOk) << "a folder that is itself a link";
     EXPECT_FALSE(os.exists("C:\\TEMP\\QDX2"));
     EXPECT_EQ(os.readFile("C:\\Data\\keep.txt"), "not ours");
+}
+
+// Another program renames a folder of the tree away and puts a link to
+// C:\Data in its place, at one moment of the deletion: what the link points to
+// is never touched. Once the folder is held, the rename is refused.
+TEST_F(Junctions, ALinkSwappedInDuringTheDeletionIsRemovedAsALink) {
+    struct Case {
+        const char* moment;
+        Op op;
+        const char* subject;
+        bool swapped, treeGone;
+    };
+    const Case cases[] = {
+        {"before the tree is listed", Op::FindFiles, "C:\\TEMP\\QDX1\\*.*", true, true},
+        {"at the first look at the folder", Op::Attributes, "C:\\TEMP\\QDX1\\sub", true, false},
+        {"after that look, as it is opened", Op::OpenDirectory, "C:\\TEMP\\QDX1\\sub", true, false},
+        {"while its entries are listed", Op::FindFiles, "C:\\TEMP\\QDX1\\sub\\*.*", false, true},
+        {"as its file is deleted", Op::DeleteFile, "C:\\TEMP\\QDX1\\sub\\own.txt", false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.moment);
+        FakeOs fresh;
+        fresh.writeFile("C:\\Data\\own.txt", "not ours");
+        fresh.writeFile("C:\\TEMP\\QDX1\\sub\\own.txt", "ours");
+        bool tried = false, swapped = false;
+        fresh.inject = [&](Op op, const std::string& subject) -> Result {
+            if (!tried && op == c.op && lowerCase(subject) == lowerCase(c.subject)) {
+                tried = true;
+                swapped = fresh.replaceWithLink("C:\\TEMP\\QDX1\\sub", fresh.hostPath("C:\\Data"));
+            }
+            return 0;
+        };
+        const Result result = deleteDirTree(fresh, "C:\\TEMP\\QDX1\\");
+        EXPECT_TRUE(tried);
+        EXPECT_EQ(swapped, c.swapped) << "a held folder cannot be renamed";
+        EXPECT_EQ(fresh.readFile("C:\\Data\\own.txt"), "not ours");
+        // A folder moved aside after the listing is not ours to find: it stays.
+        EXPECT_EQ(result == rc::kOk && !fresh.exists("C:\\TEMP\\QDX1"), c.treeGone);
+        if (c.swapped) {
+            EXPECT_FALSE(fresh.exists("C:\\TEMP\\QDX1\\sub")) << "the link itself went";
+        }
+    }
+}
+
+TEST_F(Junctions, AHeldFolderCanBeNeitherRemovedNorRenamed) {
+    std::unique_ptr<HeldDirectory> held;
+    uint32_t a = 0;
+    ASSERT_EQ(os.files().openDirectory("C:\\TEMP\\QDX1", a, held), 0);
+    EXPECT_EQ(a & (attr::kDirectory | attr::kReparsePoint), attr::kDirectory);
+    EXPECT_EQ(os.files().removeDirectory("C:\\TEMP\\QDX1"), oserr::kSharingViolation);
+    EXPECT_FALSE(os.replaceWithLink("C:\\TEMP\\QDX1", os.hostPath("C:\\Data")));
+    held.reset();
+    EXPECT_EQ(os.files().removeDirectory("C:\\TEMP\\QDX1"), 0);
+    os.makeLink("C:\\TEMP\\link", os.hostPath("C:\\Data"));
+    ASSERT_EQ(os.files().openDirectory("C:\\TEMP\\link", a, held), 0) << "the link itself";
+    EXPECT_EQ(a & (attr::kDirectory | attr::kReparsePoint), attr::kDirectory | attr::kReparsePoint);
+    EXPECT_EQ(os.files().openDirectory("C:\\Data\\keep.txt", a, held), oserr::kNotADirectory);
 }
 
 // ---- names -----------------------------------------------------------------------

@@ -19,6 +19,11 @@
 //       short path of the system folder's NAME.scr, empty when it is
 //       missing) and, for HKLM then HKCU, "uninstall HIVE DISPLAYNAME|COMMAND"
 //       or "uninstall HIVE none".
+//   e2e_helper try-write FILE...
+//       What another program of the user meets when it opens each FILE for
+//       writing (sharing everything): one "NAME CODE" line per file, NAME its
+//       file name, CODE 0 or the system's error (32 while someone holds it
+//       without write sharing). Nothing is written.
 //   e2e_helper --hold FILE READY RELEASE
 //       The holding process that `run --hold` starts (tests/wine).
 //
@@ -39,7 +44,9 @@
 namespace {
 
 int usage() {
-    std::fprintf(stderr, "usage: e2e_helper run [--hold FILE] [--no-watch] PROGRAM [ARGS...] | state NAME\n");
+    std::fprintf(stderr,
+                 "usage: e2e_helper run [--hold FILE] [--no-watch] PROGRAM [ARGS...] | state NAME | "
+                 "try-write FILE...\n");
     return 2;
 }
 
@@ -213,6 +220,18 @@ int state(const char* name) {
     return 0;
 }
 
+int tryWrite(int count, char** files) {
+    for (int i = 0; i < count; ++i) {
+        HANDLE h =
+            ::CreateFileA(files[i], GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        const DWORD code = h == INVALID_HANDLE_VALUE ? ::GetLastError() : 0;
+        if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
+        std::printf("%s %lu\n", baseName(files[i]).c_str(), static_cast<unsigned long>(code));
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -221,5 +240,6 @@ int main(int argc, char** argv) {
         return ssi::wintest::holdFile(argv[2], argv[3], argv[4]);
     if (argc >= 3 && std::strcmp(argv[1], "run") == 0) return run(argc - 2, argv + 2);
     if (argc == 3 && std::strcmp(argv[1], "state") == 0) return state(argv[2]);
+    if (argc >= 3 && std::strcmp(argv[1], "try-write") == 0) return tryWrite(argc - 2, argv + 2);
     return usage();
 }

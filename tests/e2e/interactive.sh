@@ -3,7 +3,8 @@
 # player stand-in installed first; a package with a licence and a JPEG
 # preview, started three times:
 #   1. Cancel before Install: the installer ends at once, exit code 0, and its
-#      scratch folder (there while the window was up) is gone.
+#      scratch folder (there while the window was up, its temp.dat and
+#      impborl.dll refused to another program's writing) is gone.
 #   2. Install clicked twice in a row, then the close box while it installs;
 #      the control-panel question answered with No. One installation runs
 #      (one question), the window outlives the close box, and the screen
@@ -25,6 +26,14 @@ e2e_start "$out/cancel" "$E2E_WIN\\Setup.exe"
 drv "$out/ready" wait-shown "$CAPTION" 120000 -- controls "$CAPTION"
 check "window shown" 0 $?
 check "scratch folder while the window is up" 1 "$(scratch_folders | wc -l)"
+# What the installer staged cannot be written by another program while it runs.
+scratch="$(scratch_folders | head -n1)"
+timeout 120 "$WINE" "$BIN/e2e_helper.exe" try-write "$(standins_winpath "$scratch/temp.dat")" \
+    "$(standins_winpath "$scratch/impborl.dll")" >"$out/staged.raw" 2>/dev/null
+keep_output "$out/staged"
+for f in temp.dat impborl.dll; do
+    check "$f refused to another writer (sharing violation)" 32 "$(field "$out/staged" "$f")"
+done
 check "licence box shown" 1 "$(grep -c "^control .*Edit 1 .*NIGHT SKY SCREEN SAVER - LICENCE" "$out/ready")"
 drv "$out/cancel-click" click "$CAPTION" Cancel
 e2e_finish "$out/cancel"

@@ -12,12 +12,20 @@
 #      own files in place and made its saver the active one; the old .scr,
 #      the old install folder, the old system.ini line and the old uninstall
 #      entry are back.
+#   4. The clean package again, as Windows 95, 98 and NT 4.0 (Wine's version
+#      for copies of it): those systems ignore the manifest that asks for
+#      administrator rights, and the installation runs as usual (exit code 0).
 # After each: no QDX folder in TEMP, nothing of ours running.
 #   run by scripts/wine-run --script: quiet.sh WIN32_BIN SAVERPACK
 set -uo pipefail
 BIN="$1"
 SAVERPACK="$2"
 source "$SSI_REPO/tests/e2e/e2e.sh"
+# Each copy's Windows version, written before any Wine program starts.
+old_versions=(win95 win98 nt40)
+for v in "${old_versions[@]}"; do
+    printf '\n[Software\\\\Wine\\\\AppDefaults\\\\Setup_%s.exe] 0\n"Version"="%s"\n' "$v" "$v"
+done >>"$WINEPREFIX/user.reg"
 e2e_begin
 # The failing package: another .scr, and a data file with a folder ReadMe.txt.
 printf 'a newer screen saver' >"$SSI_RUN_DIR/other.scr"
@@ -81,5 +89,15 @@ check "the old uninstall entry is back" "HKLM Night Sky Screen Saver|C:\\windows
     "$(grep '^uninstall HKLM' "$out/state2" | cut -d' ' -f2-)"
 check "no copy kept in the system folder" "" \
     "$(find "$SYS32" -maxdepth 1 -iname '*night*' ! -name 'Night Sky.scr' ! -name 'Night Sky dir' | paste -sd'|')"
+
+for v in "${old_versions[@]}"; do
+    echo "== /Q as $v"
+    cp "$E2E_DIR/Setup.exe" "$E2E_DIR/Setup_$v.exe"
+    e2e_start "$out/$v" "$E2E_WIN\\Setup_$v.exe" /Q
+    e2e_finish "$out/$v"
+    check "$v: exit code" 0 "$(field "$out/$v" exit-code)"
+    check_ending "$out/$v"
+    check "$v: the screen saver in place" "$(md5sum <"$BIN/Night Sky.scr")" "$(md5sum <"$SAVER" 2>/dev/null)"
+done
 
 exit $((failures > 0))

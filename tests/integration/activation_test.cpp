@@ -271,7 +271,8 @@ TEST_F(Activation, ReadMeCleanUpAndClosingTheDialog) {
     const ShellRequest& r = os.shellRequests[0];
     EXPECT_EQ(r.owner, 0u);
     EXPECT_EQ(r.verb + "|" + r.file + "|" + r.parameters + "|" + r.directory,
-              "|C:\\WINDOWS\\SYSTEM\\Night Sky dir\\ReadMe.txt||");
+              "|C:\\WINDOWS\\SYSTEM\\Night Sky dir\\ReadMe.txt||C:\\WINDOWS\\SYSTEM\\Night Sky dir\\")
+        << "opened in the install folder, not the installer's working folder";
     EXPECT_EQ(r.show, showcmd::kShowNormal);
 
     os.writeFile(sysScr, "new");

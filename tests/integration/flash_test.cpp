@@ -215,7 +215,8 @@ TEST(FlashInstaller, LaunchMapsTheShellsAnswer) {
     const ShellRequest& r = os.shellRequests.back();
     EXPECT_EQ(r.owner, 42u);
     EXPECT_EQ(r.verb + "|" + r.file + "|" + r.parameters + "|" + r.directory,
-              "|C:\\TEMP\\QDX1\\flashax7.exe|/Q|");
+              "|C:\\TEMP\\QDX1\\flashax7.exe|/Q|C:\\TEMP\\QDX1\\")
+        << "started in the scratch folder, not the installer's working folder";
     EXPECT_EQ(r.show, showcmd::kHide);
     EXPECT_EQ(os.broughtToFront, 6);
 

@@ -10,8 +10,11 @@
 //
 // `--hold FILE READY RELEASE` makes the program the helper process that keeps
 // a file open (wintest::HeldFile).
+#include <aclapi.h>
 #include <gtest/gtest.h>
+#include <sddl.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "flash/player_detection.h"
@@ -85,6 +88,54 @@ std::string envValue(const char* name) {
     return n && n <= MAX_PATH ? value : "";
 }
 
+bool underWine() {
+    return ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+// A fresh file that the stand-ins started from now on write their working
+// folder into (STANDIN_FOLDER_LOG, inherited by what this process starts).
+std::string startedFolderLog() {
+    const std::string path = exeDir() + "started-folders.log";
+    ::DeleteFileA(path.c_str());
+    ::SetEnvironmentVariableA("STANDIN_FOLDER_LOG", path.c_str());
+    return path;
+}
+
+// The entries of a folder's DACL as "SID TYPE MASK FLAGS" (type 0: access
+// allowed; flags 3: inherited by files and folders), sorted, or the error
+// that prevented reading them.
+std::vector<std::string> daclEntries(const std::string& folder) {
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const DWORD got = ::GetNamedSecurityInfoA(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                                              nullptr, nullptr, &dacl, nullptr, &descriptor);
+    if (got != ERROR_SUCCESS) return {"GetNamedSecurityInfo " + std::to_string(got)};
+    std::vector<std::string> out;
+    if (!dacl) out.push_back("no DACL (everyone has full access)");
+    for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
+        ACE_HEADER* ace = nullptr;
+        if (!::GetAce(dacl, i, reinterpret_cast<void**>(&ace))) continue;
+        std::string name = "?";
+        char line[64];
+        if (ace->AceType == ACCESS_ALLOWED_ACE_TYPE || ace->AceType == ACCESS_DENIED_ACE_TYPE) {
+            auto* allowed = reinterpret_cast<ACCESS_ALLOWED_ACE*>(ace);
+            char* text = nullptr;
+            if (::ConvertSidToStringSidA(&allowed->SidStart, &text)) {
+                name = text;
+                ::LocalFree(text);
+            }
+            std::snprintf(line, sizeof line, " %u %08lx %u", unsigned(ace->AceType),
+                          static_cast<unsigned long>(allowed->Mask), unsigned(ace->AceFlags));
+        } else {
+            std::snprintf(line, sizeof line, " %u", unsigned(ace->AceType));
+        }
+        out.push_back(name + line);
+    }
+    ::LocalFree(descriptor);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
 // ---- per Windows version ---------------------------------------------------------
 
 struct Expected {
@@ -112,6 +163,54 @@ TEST(PerVersion, IdentificationAndThePlayer8Refusal) {
     EXPECT_EQ(getWindowsVersionCode(os), expected->code);
     EXPECT_EQ(verifyFlashAXInstallerCanRunOnThisMachine(os, 8), gWindows == "nt40" ? rc::kNotCompatibleWithNT : 0);
     EXPECT_EQ(verifyFlashAXInstallerCanRunOnThisMachine(os, 7), 0);
+}
+
+// Wine's token is an administrator's, elevated: on NT versions the scratch
+// folder admits Administrators and SYSTEM alone, with full control that
+// everything inside inherits; on 95, 98 and ME it is an ordinary folder and
+// nothing fails. What is written into it stays ours to write and delete.
+// Wine 8.0 keeps no access control list on a file: it turns the list into
+// the Unix mode and shows that back as entries for the owner and SYSTEM,
+// and for everyone (S-1-1-0) only where the mode admits the world. So under
+// Wine the check is that the world is not admitted, where an ordinary folder
+// beside it is; on Windows the list is exactly Administrators and SYSTEM.
+TEST(PerVersion, TheScratchFolderIsTheAdministratorsAlone) {
+    const bool family9x = gWindows == "win95" || gWindows == "win98" || gWindows == "winme";
+    win32::Win32Os os;
+    bool elevated = false;
+    EXPECT_EQ(os.system().elevation(elevated), family9x ? oserr::kCallNotImplemented : 0);
+    EXPECT_EQ(elevated, !family9x);
+    InstallerDirs dirs;
+    ASSERT_EQ(initInstallerPaths(os, dirs), 0);
+    std::string self = dirs.scratchDir;
+    self.pop_back();
+    if (!family9x) {
+        auto admitsTheWorld = [](const std::vector<std::string>& list) {
+            for (const std::string& e : list)
+                // everyone, users, anyone signed in
+                for (const char* sid : {"S-1-1-0 ", "S-1-5-32-545 ", "S-1-5-11 "})
+                    if (e.rfind(sid, 0) == 0 && e.find(" 0 ") != std::string::npos) return true;
+            return false;
+        };
+        const std::vector<std::string> entries = daclEntries(self);
+        std::string listed;
+        for (const std::string& e : entries) listed += e + "; ";
+        std::printf("scratch folder's DACL: %s\n", listed.c_str());
+        EXPECT_FALSE(admitsTheWorld(entries)) << listed;
+        ASSERT_FALSE(entries.empty());
+        EXPECT_EQ(entries[0], "S-1-5-18 0 001f01ff 3") << "SYSTEM, full control, inherited";
+        if (!underWine()) {
+            EXPECT_EQ(entries, (std::vector<std::string>{"S-1-5-18 0 001f01ff 3", "S-1-5-32-544 0 001f01ff 3"}));
+        }
+        const std::string ordinary = self + "-ordinary";
+        ASSERT_TRUE(::CreateDirectoryA(ordinary.c_str(), nullptr));
+        EXPECT_TRUE(admitsTheWorld(daclEntries(ordinary))) << "the check can tell";
+        ::RemoveDirectoryA(ordinary.c_str());
+    }
+    writeFile(dirs.scratchDir + "temp.dat", "staged");
+    EXPECT_EQ(readFile(dirs.scratchDir + "temp.dat"), "staged");
+    EXPECT_EQ(deleteDirTree(os, dirs.scratchDir), 0);
+    EXPECT_EQ(::GetFileAttributesA(self.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST(PerVersion, UninstallEntryInTheRealRegistry) {
@@ -340,9 +439,13 @@ TEST(Player, TheCarriedInstallerReplacesAnInstalled7) {
     EXPECT_FALSE(fileThere(control));
 
     ASSERT_TRUE(::CopyFileA((gBin + "flashax8.exe").c_str(), (dirs.scratchDir + "flashax8.exe").c_str(), FALSE));
+    const std::string folders = startedFolderLog();
     EXPECT_EQ(runFlashInstaller(os, cache, dirs.scratchDir, "flashax8.exe", 0), 0);
     EXPECT_TRUE(waitFor([&] { return countLines(readFile(log), "setup exit 0") == 1; }, 60000)) << readFile(log);
     EXPECT_NE(readFile(log).find("setup /Q\n"), std::string::npos);
+    EXPECT_EQ(lowerCase(readFile(folders)),
+              lowerCase("setup " + dirs.scratchDir.substr(0, dirs.scratchDir.size() - 1) + "\n"))
+        << "started in the scratch folder";
     int32_t major = 0, revision = 0;
     getFlashPlugInVersionInfoFromFileProperties(os, major, revision);
     EXPECT_EQ(major * 100 + revision, 822);
@@ -359,6 +462,7 @@ TEST(DisplayPanel, OpenedFromTheSystemFolderAndClosedByCancel) {
     const std::string mark = exeDir() + "planted-ran.txt";
     ASSERT_TRUE(fileThere(exeDir() + "rundll32.exe")) << "the planted program beside this one";
     win32::Win32Os os;
+    const std::string folders = startedFolderLog();
     openDisplayControlPanel(os, true, getSystemDir(os));
     // Open as a user has it: on the screen (a dialog still being made is not
     // what the installer meets).
@@ -372,6 +476,10 @@ TEST(DisplayPanel, OpenedFromTheSystemFolderAndClosedByCancel) {
     EXPECT_TRUE(waitFor([&] { return readFile(log).find("cancelled") != std::string::npos; }, 10000))
         << readFile(log);
     EXPECT_EQ(readFile(log), "opened\nparams 1\ncancelled\n");
+    const std::string system = getSystemDir(os);
+    EXPECT_EQ(lowerCase(readFile(folders)),
+              lowerCase("display " + system.substr(0, system.size() - 1) + "\n"))
+        << "started in the system folder";
 
     // The planting is real: a search by bare name would have run it.
     STARTUPINFOA si{};

@@ -7,7 +7,9 @@
 # Sources for Windows only are checked against the mingw-w64 headers when
 # MINGW_CXX_INCLUDE names its C++ headers (MINGW_DEPS_INCLUDE: libjpeg's). The planted caller
 # tests/lint/dropped_result.cpp must be refused, and accepted once it says why.
-set(flags -std=c++17 -fsyntax-only -Wno-everything -Werror=unused-result -I${SOURCE_DIR} -I${BINARY_DIR}/generated)
+# The tree writes its generated headers (core/build_constants.h) below BINARY_DIR/generated.
+set(flags -std=c++17 -fsyntax-only -Wno-everything -Werror=unused-result -I${SOURCE_DIR} -I${BINARY_DIR}
+          -I${BINARY_DIR}/generated)
 
 file(GLOB portable ${SOURCE_DIR}/core/*.cpp ${SOURCE_DIR}/platform/*.cpp ${SOURCE_DIR}/platform/fake/*.cpp
      ${SOURCE_DIR}/saver/*.cpp ${SOURCE_DIR}/flash/*.cpp ${SOURCE_DIR}/app/*.cpp ${SOURCE_DIR}/package/*.cpp

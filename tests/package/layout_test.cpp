@@ -9,12 +9,14 @@ namespace {
 
 TEST(PackageLayout, OnlyPlainFileNamesAreSafe) {
     for (const char* name : {"Night Sky.scr", "a", "saver1.dll", "x.y.z", "caf\xe9.txt", "icon.txt",
-                             "console", "COM10", ".hidden"})
+                             "console", "COM10", ".hidden", "COM\xb4", "LPT\xbc.dll", "com\2711", "\271com"})
         EXPECT_TRUE(isSafeFileName(name)) << name;
     for (const char* name :
-         {"",     ".",    "..",      "..\\x", "a\\b",    "a/b",   "C:x",      "x:",      "a<b",
-          "a>b",  "a\"b", "a|b",     "a?b",   "a*b",     "a\x1f", "\x01",     "x..y",    "end.",
-          "end ", "CON",  "con.txt", "Nul",   "aux.dll", "COM1",  "lpt9.scr", "PRN .txt"})
+         {"", ".", "..", "..\\x", "a\\b", "a/b", "C:x", "x:", "a<b", "a>b", "a\"b", "a|b", "a?b", "a*b",
+          "a\x1f", "\x01", "x..y", "end.", "end ", "CON", "con.txt", "Nul", "aux.dll", "COM1", "lpt9.scr",
+          "PRN .txt",
+          // the superscript digits of code page 1252 name the same ports
+          "COM\xb9", "com\xb2.txt", "Com\xb3 .scr", "LPT\xb9", "lpt\xb2.dll", "LpT\xb3.x.y"})
         EXPECT_FALSE(isSafeFileName(name)) << name;
 }
 

@@ -45,6 +45,7 @@ public:
     std::string loadString(uint32_t id) override { return real_.loadString(id); }
     std::string errorText(Result code) override { return real_.errorText(code); }
     void sleep(uint32_t milliseconds) override { real_.sleep(milliseconds); }
+    Result elevation(bool& elevated) override { return real_.elevation(elevated); }
     std::vector<std::string> loads;
 
 private:

@@ -119,7 +119,9 @@ TEST(SaverItemNames, OnlyPlainRelativePathsAreSafe) {
                             "NUL.txt",
                             "media\\com1",
                             "lpt9.swf",
-                            "aux "})
+                            "aux ",
+                            "media\\COM\xb9.swf",
+                            "lpt\xb3"})
         EXPECT_FALSE(isSafeItemName(bad)) << bad;
     EXPECT_TRUE(isSafeItemName("console.swf"));
     EXPECT_TRUE(isSafeItemName("com10"));

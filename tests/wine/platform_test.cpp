@@ -133,20 +133,23 @@ TEST(Processes, StartedByFullPathWithTheirNameInFrontAndWaitedFor) {
     ASSERT_TRUE(::CopyFileA(selfPath().c_str(), program.c_str(), FALSE));
 
     uint32_t exitCode = 99;
-    EXPECT_EQ(os.shell().startProcess(program, "--exit 7", showcmd::kHide, true, exitCode), 0);
+    EXPECT_EQ(os.shell().startProcess(program, "--exit 7", "", showcmd::kHide, true, exitCode), 0);
     EXPECT_EQ(exitCode, 7u);
 
     EXPECT_EQ(
-        os.shell().startProcess(program, "--echo \"" + echo + "\"", showcmd::kShowNormal, true, exitCode), 0);
+        os.shell().startProcess(program, "--echo \"" + echo + "\"", "", showcmd::kShowNormal, true, exitCode),
+        0);
     EXPECT_EQ(readFile(echo), "\"" + program + "\" --echo \"" + echo + "\"|1|1");
-    EXPECT_EQ(os.shell().startProcess(program, "--echo \"" + echo + "\"", showcmd::kHide, true, exitCode), 0);
+    EXPECT_EQ(os.shell().startProcess(program, "--echo \"" + echo + "\"", "", showcmd::kHide, true, exitCode),
+              0);
     EXPECT_EQ(readFile(echo), "\"" + program + "\" --echo \"" + echo + "\"|1|0");
 
-    EXPECT_EQ(os.shell().startProcess(program, "--exit 3", showcmd::kHide, false, exitCode), 0);
+    EXPECT_EQ(os.shell().startProcess(program, "--exit 3", "", showcmd::kHide, false, exitCode), 0);
     EXPECT_EQ(exitCode, 0u) << "not waited for: no exit code";
-    EXPECT_EQ(os.shell().startProcess(dir + "absent.exe", "", showcmd::kHide, true, exitCode),
+    EXPECT_EQ(os.shell().startProcess(dir + "absent.exe", "", "", showcmd::kHide, true, exitCode),
               oserr::kFileNotFound);
-    EXPECT_EQ(os.shell().startProcess("helper.exe", "", showcmd::kHide, true, exitCode), oserr::kFileNotFound)
+    EXPECT_EQ(os.shell().startProcess("helper.exe", "", "", showcmd::kHide, true, exitCode),
+              oserr::kFileNotFound)
         << "a bare name is not searched for";
 }
 

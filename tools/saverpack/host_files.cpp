@@ -169,4 +169,14 @@ Result HostFiles::shortPathName(const std::string& path, std::string& out) {
     return rc::kOk;
 }
 
+Result HostFiles::createPrivateDirectory(const std::string&) {
+    return oserr::kNotSupported;
+}
+
+Result HostFiles::openDirectory(const std::string&, uint32_t& attributes, std::unique_ptr<HeldDirectory>& out) {
+    attributes = attr::kInvalid;
+    out.reset();
+    return oserr::kNotSupported;
+}
+
 }  // namespace ssi::tool

@@ -44,6 +44,10 @@ public:
     [[nodiscard]] Result openFile(const std::string& path, FileAccess access, std::unique_ptr<File>& out) override;
     [[nodiscard]] Result fileVersion(const std::string& path, FileVersion& out) override;
     [[nodiscard]] Result shortPathName(const std::string& path, std::string& out) override;
+    // Neither is used by the tool: 50 (not supported).
+    [[nodiscard]] Result createPrivateDirectory(const std::string& path) override;
+    [[nodiscard]] Result openDirectory(const std::string& path, uint32_t& attributes,
+                                       std::unique_ptr<HeldDirectory>& out) override;
 
     // The host's spelling of a path written in either form.
     static std::string hostPath(const std::string& path);
