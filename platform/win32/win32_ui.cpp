@@ -178,7 +178,7 @@ bool Win32Ui::applicationActive() {
     return process == ::GetCurrentProcessId();
 }
 
-BoxAnswer Win32Ui::messageBox(BoxKind kind, BoxButtons buttons, const std::string& text) {
+BoxAnswer Win32Ui::showBox(BoxKind kind, BoxButtons buttons, const std::string& text) {
     return showMessageBox(system_, appWindow_.get(), kind, buttons, text, filter_);
 }
 

@@ -12,6 +12,8 @@
 #      own files in place and made its saver the active one; the old .scr,
 #      the old install folder, the old system.ini line and the old uninstall
 #      entry are back.
+#   4. "/q" with no player installed and none carried: ends by itself within
+#      seconds with -402, no window or box ever on the screen.
 # After each: no QDX folder in TEMP, nothing of ours running.
 #   run by scripts/wine-run --script: quiet.sh WIN32_BIN SAVERPACK
 set -uo pipefail
@@ -81,5 +83,19 @@ check "the old uninstall entry is back" "HKLM Night Sky Screen Saver|C:\\windows
     "$(grep '^uninstall HKLM' "$out/state2" | cut -d' ' -f2-)"
 check "no copy kept in the system folder" "" \
     "$(find "$SYS32" -maxdepth 1 -iname '*night*' ! -name 'Night Sky.scr' ! -name 'Night Sky dir' | paste -sd'|')"
+
+echo "== /q with no player installed and none carried"
+# Nobody is there: no box may wait for a click. The run ends by itself, at
+# once, with -402 (not 0: nothing was installed).
+standins_uninstall_player || fail "the player stand-in could not be removed"
+e2e_start "$out/noplayer" "$E2E_WIN\\Setup.exe" /q
+e2e_finish "$out/noplayer"
+check "exit code" -402 "$(field "$out/noplayer" exit-code)"
+ms="$(field "$out/noplayer" elapsed-ms)"
+check "it ended by itself within seconds" yes "$([[ "$ms" =~ ^[0-9]+$ ]] && ((ms < 15000)) && echo yes || echo "no: '$ms' ms")"
+check "no window or box on the screen" "" "$(grep '^on-screen' "$out/noplayer" | paste -sd'|')"
+check_ending "$out/noplayer"
+check "the installed saver untouched" "$saver_before" "$(md5sum <"$SAVER" 2>/dev/null)"
+standins_install_player 7 || fail "the player stand-in could not be put back"
 
 exit $((failures > 0))
