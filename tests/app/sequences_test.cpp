@@ -555,6 +555,47 @@ TEST_F(Sequences, UnattendedInstallationFailuresShowNoBox) {
     }
 }
 
+// An installer window that cannot be made (or no application window at all)
+// ends the program with the system's error, interactive or quiet, instead of
+// a message loop with nothing to wait for; the preparing window is a
+// courtesy the run goes on without. A pause timer that cannot start only
+// shortens the pauses: the run ends.
+TEST_F(Sequences, AWindowOrTimerThatCannotBeMadeEndsTheRun) {
+    struct Case {
+        const char* what;
+        Op op;
+        const char* subject;
+        bool quiet;
+        Result exitCode;
+        bool installs;
+    } cases[] = {
+        {"no preparing window, Install pressed", Op::Realize, "preparingInstallWnd", false, rc::kOk, true},
+        {"no preparing window, /q", Op::Realize, "preparingInstallWnd", true, rc::kOk, true},
+        {"no installer window", Op::Realize, "InstallerForm", false, oserr::kInvalidWindowHandle, false},
+        {"no installer window, /q", Op::Realize, "InstallerForm", true, oserr::kInvalidWindowHandle, false},
+        {"no window at all", Op::Realize, "", false, oserr::kInvalidWindowHandle, false},
+        {"no pause timer, Install pressed", Op::StartTimer, "", false, rc::kOk, true},
+        {"no pause timer, /q", Op::StartTimer, "", true, rc::kOk, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Installer t;
+        t.os.failOn(c.op, c.subject, oserr::kInvalidWindowHandle);
+        if (c.quiet)
+            t.os.parameters = {"/q"};
+        else if (c.installs)
+            t.moves.push_back([&] { t.form().installBtn.click(); });
+        t.run();  // a loop that nothing could end throws instead of hanging
+        EXPECT_EQ(t.exitCode, c.exitCode);
+        EXPECT_EQ(t.installed(), c.installs);
+        if (!c.installs) {
+            // One box when a person is there; none under "/q".
+            EXPECT_EQ(t.os.boxes.size(), c.quiet ? 0u : 1u);
+            EXPECT_FALSE(t.os.exists("C:\\TEMP\\QDX1")) << "nothing was unpacked";
+        }
+    }
+}
+
 TEST_F(Sequences, AMovieThatCannotPlayInstallsWithoutTheWindow) {
     input.installerMode = mode::kMoviePreview;
     // A movie newer than any player the package knows.
