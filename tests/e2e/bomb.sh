@@ -11,7 +11,7 @@ SAVERPACK="$2"
 source "$SSI_REPO/tests/e2e/e2e.sh"
 e2e_begin
 
-bomb="$SSI_RUN_DIR/bomb/installer.swf"
+bomb="$SSI_RUN_DIR/movie-bomb/installer.swf"
 mkdir -p "$(dirname "$bomb")"
 python3 - "$bomb" <<'PY'
 import struct, sys, zlib
