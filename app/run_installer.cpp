@@ -2,6 +2,7 @@
 
 #include "app/installer_window.h"
 #include "app/preparing_window.h"
+#include "core/names.h"
 #include "platform/file_utils.h"
 #include "platform/messages.h"
 
@@ -31,11 +32,15 @@ int runInstaller(Os& os) {
     TInstallerForm installer(os);
     installer.preparingWnd = &preparing;
     installer.setVisible(false);
-    // Without its window the installer could only wait for a user who sees
-    // nothing: the failure is shown as the initialisation's, and it ends.
+    // Without its window (or the hidden application window that owns it)
+    // the installer could only wait for a user who sees nothing: the failure
+    // is shown as the initialisation's (logged only under "/q", where nobody
+    // is there), and the program ends with the system's error.
+    for (const std::string& parameter : os.system().commandLineParameters())
+        if (lowerCase(parameter) == "/q") os.ui().setUnattended(true);
     if (Result e = os.ui().realize(installer)) {
         showInitFailure(os, e);
-        return installer.exitCode;
+        return e;
     }
     installer.FormCreate();
     if (!os.ui().terminated()) installer.setVisible(true);

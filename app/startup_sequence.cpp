@@ -127,6 +127,11 @@ void StartupSequence::resetState() {
     form_.readMeIncluded = false;
     form_.flashUpdateNeeded = false;
     form_.oldFlashFilesLocked = false;
+    // "/q" from the command line: nobody is there to answer a box, from the
+    // first step on; what a box would say goes to the log.
+    for (const std::string& parameter : os_.system().commandLineParameters())
+        if (lowerCase(parameter) == kQuietSwitch) quietByCommandLine_ = true;
+    os_.ui().setUnattended(quietByCommandLine_);
 }
 
 Result StartupSequence::makeDirectories() {
@@ -300,6 +305,9 @@ Result StartupSequence::installQuietly() {
 void StartupSequence::end(Result result) {
     if (result != rc::kOk) {
         showInitFailure(os_, result);
+        // A quiet run ends with the failure's code, so that the script that
+        // started it sees that nothing was installed.
+        if (quiet_ || quietByCommandLine_) form_.exitCode = result;
         form_.closeAndTerminate();
     } else if (installedWithoutWindow_) {
         form_.askToOpenControlPanel();

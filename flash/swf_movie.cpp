@@ -61,7 +61,7 @@ Result swfUncompressedVerdict(const uint8_t* header, uint32_t got, uint8_t& vers
     return rc::kOk;
 }
 
-Result inflateSwfBody(SwfInflateIo& io, uint64_t& produced) {
+Result inflateSwfBody(SwfInflateIo& io, uint64_t& produced, uint64_t writeLimit, uint64_t inflateLimit) {
     produced = 0;
     Inflater inflater;
     if (!inflater.ready) return rc::kSwfInflateFailed;
@@ -81,9 +81,12 @@ Result inflateSwfBody(SwfInflateIo& io, uint64_t& produced) {
         const int status = inflate(&z, Z_NO_FLUSH);
         if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR) return rc::kSwfInflateFailed;
         const uint32_t have = uint32_t(sizeof(block) - z.avail_out);
-        if (have > 0 && !io.write(block, have)) return rc::kSwfTempFileFailed;
+        const uint64_t room = produced < writeLimit ? writeLimit - produced : 0;
+        const uint32_t keep = have < room ? have : uint32_t(room);
+        if (keep > 0 && !io.write(block, keep)) return rc::kSwfTempFileFailed;
         produced += have;
         if (status == Z_STREAM_END) return rc::kOk;
+        if (produced > inflateLimit) return rc::kOk;
         if (status == Z_BUF_ERROR && z.avail_in != 0) return rc::kSwfInflateFailed;
     }
 }
@@ -150,9 +153,16 @@ Result SwfInspector::inflateSegment(const uint8_t (&header)[kSwfHeaderSize]) {
     std::memcpy(head + 3, header + 3, kSwfHeaderSize - 3);
     if (writeExact(*out, head, kSwfHeaderSize) != rc::kOk) return rc::kSwfTempFileFailed;
 
+    // The body the header announces, and never more than the cap: the
+    // inspection reads the header only.
+    const uint32_t declared = swfDeclaredLength(header);
+    const uint64_t announced = declared > kSwfHeaderSize ? declared - kSwfHeaderSize : 0;
+    const uint64_t writeLimit = announced < kSwfInflatedCap ? announced : kSwfInflatedCap;
     FileInflateIo io(*segment, *out);
     uint64_t produced = 0;
-    if (Result e = inflateSwfBody(io, produced)) return e;
+    if (Result e = inflateSwfBody(io, produced, writeLimit, kSwfInflatedCap)) return e;
+    if (produced > writeLimit)
+        logMessage("inflated body beyond " + std::to_string(writeLimit) + " bytes ignored");
     if (out->close() != rc::kOk) return rc::kSwfTempFileFailed;
     ignoreResult(segment->close(), "the segment was only read");
     inflatedBodySize = produced;

@@ -14,6 +14,9 @@
 //   unCompressedSWF.swf       "FWS", the movie's version and FileLength bytes,
 //                             then the inflated body
 // Files are copied and inflated in 2,048-byte blocks; nothing is held whole.
+// The inflated copy is bounded: at most FileLength - 8 bytes of body, and
+// never more than kSwfInflatedCap; what the stream holds beyond that is
+// logged and ignored (the header alone decides what the movie is).
 //
 // The inspection trusts nothing: a movie shorter than its header, a zlib
 // stream that is damaged or cut short, or a temporary file that cannot be read
@@ -60,10 +63,19 @@ struct SwfInflateIo {
     // All `size` bytes, or false.
     virtual bool write(const uint8_t* buffer, uint32_t size) = 0;
 };
+// The most of an inflated body the inspection ever writes or inflates: the
+// check needs the header only, and a small compressed movie can claim to
+// inflate to gigabytes.
+constexpr uint64_t kSwfInflatedCap = 16ull << 20;
+constexpr uint64_t kSwfNoLimit = ~uint64_t(0);
+
 // Inflates one zlib stream in 2,048-byte blocks: 0 once the stream has ended,
 // kSwfInflateFailed for a damaged or cut-short stream, kSwfTempFileFailed for
-// a read or write that failed. `produced` counts the bytes written.
-[[nodiscard]] Result inflateSwfBody(SwfInflateIo& io, uint64_t& produced);
+// a read or write that failed. `produced` counts the bytes inflated. Only the
+// first `writeLimit` of them are written; once more than `inflateLimit` have
+// come out, the rest of the stream is left unread and the result is 0.
+[[nodiscard]] Result inflateSwfBody(SwfInflateIo& io, uint64_t& produced, uint64_t writeLimit = kSwfNoLimit,
+                                    uint64_t inflateLimit = kSwfNoLimit);
 
 // The panel's inspection state and operations; the Flash panel owns one.
 class SwfInspector {
@@ -80,9 +92,9 @@ public:
     uint8_t swfVersion = 0;
     // The temporary folder, ending with a backslash; empty until first needed.
     std::string tempFolder;
-    // Bytes the last successful inflation produced after the header, and the
-    // FileLength field of the movie it came from (for diagnostics; the
-    // inspection does not judge them).
+    // Bytes the last successful inflation produced after the header (up to
+    // just past kSwfInflatedCap), and the FileLength field of the movie it
+    // came from (for diagnostics; the inspection does not judge them).
     uint64_t inflatedBodySize = 0;
     uint32_t declaredFileLength = 0;
 

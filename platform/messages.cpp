@@ -15,6 +15,18 @@ constexpr const char* kInstallationCancelled = "Installation Cancelled";
 
 std::string decimal(Result code) { return std::to_string(code); }
 
+BoxAnswer Ui::messageBox(BoxKind kind, BoxButtons buttons, const std::string& text) {
+    if (!unattended_) return showBox(kind, buttons, text);
+    logMessage("not shown (unattended): " + text);
+    switch (buttons) {
+        case BoxButtons::Abort: return BoxAnswer::Abort;
+        case BoxButtons::Ok: return BoxAnswer::Ok;
+        case BoxButtons::YesNo: return BoxAnswer::No;
+        case BoxButtons::OkCancel: return BoxAnswer::Cancel;
+    }
+    return BoxAnswer::Cancel;
+}
+
 std::string installErrorText(Os& os, Result code, const std::string& text) {
     std::string out = os.system().loadString(kStrInstallationError);
     switch (code) {

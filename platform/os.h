@@ -433,8 +433,14 @@ class Timer;
 class Ui {
 public:
     virtual ~Ui() = default;
-    // Modal, owned by the application; returns the button pressed.
-    virtual BoxAnswer messageBox(BoxKind kind, BoxButtons buttons, const std::string& text) = 0;
+    // Modal, owned by the application; returns the button pressed. In an
+    // unattended run nobody could press one: the box is not shown, its text
+    // goes to the log, and the answer is the one that changes nothing (Abort
+    // for Abort, Ok for Ok, No for Yes/No, Cancel for OK/Cancel).
+    BoxAnswer messageBox(BoxKind kind, BoxButtons buttons, const std::string& text);
+    // Set once the command line asks for an installation without a person ("/q").
+    void setUnattended(bool unattended) { unattended_ = unattended; }
+    bool unattended() const { return unattended_; }
     // Cursors are opaque handles; hourglassCursor() is the system's wait cursor.
     virtual uintptr_t cursor() = 0;
     virtual void setCursor(uintptr_t cursor) = 0;
@@ -479,6 +485,13 @@ public:
     virtual void bringApplicationToFront() = 0;
     virtual void minimizeApplication() = 0;
     virtual bool applicationActive() = 0;
+
+protected:
+    // Shows a box (messageBox decides whether one may be shown at all).
+    virtual BoxAnswer showBox(BoxKind kind, BoxButtons buttons, const std::string& text) = 0;
+
+private:
+    bool unattended_ = false;
 };
 
 // ---- the seam ---------------------------------------------------------------------------

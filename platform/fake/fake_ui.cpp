@@ -129,7 +129,7 @@ Result FakeUi::createControl(Control& host, const std::string& classId, int widt
 
 // ---- message boxes and the cursor ---------------------------------------------------------------
 
-BoxAnswer FakeUi::messageBox(BoxKind kind, BoxButtons buttons, const std::string& text) {
+BoxAnswer FakeUi::showBox(BoxKind kind, BoxButtons buttons, const std::string& text) {
     os_.boxes.push_back({kind, buttons, text});
     if (os_.onBox) {
         RecordedBox box = os_.boxes.back();

@@ -41,7 +41,7 @@ class FakeUi : public Ui {
 public:
     explicit FakeUi(FakeOs& os) : os_(os), peer_(os) {}
 
-    BoxAnswer messageBox(BoxKind kind, BoxButtons buttons, const std::string& text) override;
+    BoxAnswer showBox(BoxKind kind, BoxButtons buttons, const std::string& text) override;
     uintptr_t cursor() override;
     void setCursor(uintptr_t c) override;
     uintptr_t hourglassCursor() override { return 2; }

@@ -29,9 +29,11 @@ void onError(j_common_ptr info) {
 
 void onMessage(j_common_ptr) {}  // warnings: a GUI program has nowhere to print them
 
+unsigned scaledSide(unsigned side, int scale) { return (side + unsigned(scale) - 1) / unsigned(scale); }
+
 // Only plain C objects live in this frame, so the long jump skips no destructor.
 bool decodeInto(jpeg_decompress_struct* info, ErrorManager* manager, const uint8_t* data, size_t size,
-                Picture& out) {
+                SIZE cover, Picture& out) {
     if (setjmp(manager->jump)) return false;
     jpeg_create_decompress(info);
     jpeg_mem_src(info, data, static_cast<unsigned long>(size));
@@ -47,14 +49,39 @@ bool decodeInto(jpeg_decompress_struct* info, ErrorManager* manager, const uint8
                     unsigned(info->image_height));
         return false;
     }
+    const int scale = jpegScaleToCover(info->image_width, info->image_height, cover);
+    if (size_t(scaledSide(info->image_width, scale)) * scaledSide(info->image_height, scale) > kMaxDecodedPixels) {
+        ::wsprintfA(manager->message, "picture size %ux%u too large to show unscaled", unsigned(info->image_width),
+                    unsigned(info->image_height));
+        return false;
+    }
     info->out_color_space = JCS_EXT_BGR;
+#ifdef IDCT_SCALING_SUPPORTED
+    // The library scales while it decodes.
+    info->scale_num = 1;
+    info->scale_denom = unsigned(scale);
+    const int step = 1;
+#else
+    // The library is built without its scaled decoding (it keeps the program
+    // image small): every scale-th pixel of every scale-th row is kept, which
+    // gives the same size, and only one full row is ever held besides.
+    const int step = scale;
+#endif
     jpeg_start_decompress(info);
-    out.width = int(info->output_width);
-    out.height = int(info->output_height);
+    out.width = int(scaledSide(info->output_width, step));
+    out.height = int(scaledSide(info->output_height, step));
     out.bgr.assign(out.stride() * size_t(out.height), 0);
+    // The full row lives in the library's own pool, freed with it.
+    JSAMPROW full = step == 1 ? nullptr
+                              : (*info->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(info), JPOOL_IMAGE,
+                                                           info->output_width * 3, 1)[0];
     while (info->output_scanline < info->output_height) {
-        JSAMPROW row = out.bgr.data() + out.stride() * info->output_scanline;
+        const JDIMENSION y = info->output_scanline;
+        JSAMPROW target = out.bgr.data() + out.stride() * (y / unsigned(step));
+        JSAMPROW row = step == 1 ? target : full;
         jpeg_read_scanlines(info, &row, 1);
+        if (step == 1 || y % unsigned(step) != 0) continue;
+        for (int x = 0; x < out.width; ++x) std::memcpy(target + size_t(x) * 3, full + size_t(x) * size_t(step) * 3, 3);
     }
     jpeg_finish_decompress(info);
     return true;
@@ -62,7 +89,16 @@ bool decodeInto(jpeg_decompress_struct* info, ErrorManager* manager, const uint8
 
 }  // namespace
 
-bool decodeJpeg(const uint8_t* data, size_t size, Picture& out, std::string& error) {
+int jpegScaleToCover(unsigned width, unsigned height, SIZE cover) {
+    if (cover.cx <= 0 && cover.cy <= 0) return 1;
+    for (int scale : {8, 4, 2})
+        if (scaledSide(width, scale) >= unsigned(cover.cx > 0 ? cover.cx : 0) &&
+            scaledSide(height, scale) >= unsigned(cover.cy > 0 ? cover.cy : 0))
+            return scale;
+    return 1;
+}
+
+bool decodeJpeg(const uint8_t* data, size_t size, Picture& out, std::string& error, SIZE cover) {
     if (!data || size < 4) {
         error = "not a JPEG image";
         return false;
@@ -74,7 +110,7 @@ bool decodeJpeg(const uint8_t* data, size_t size, Picture& out, std::string& err
     info.err = jpeg_std_error(&manager.pub);
     manager.pub.error_exit = onError;
     manager.pub.output_message = onMessage;
-    const bool decoded = decodeInto(&info, &manager, data, size, out);
+    const bool decoded = decodeInto(&info, &manager, data, size, cover, out);
     jpeg_destroy_decompress(&info);
     if (!decoded) {
         error = manager.message[0] ? manager.message : "damaged JPEG image";
@@ -124,13 +160,13 @@ bool isJpegName(const std::string& path) {
 }
 }  // namespace
 
-Result loadPictureFile(const std::string& path, GdiObject& bitmap, SIZE& size) {
+Result loadPictureFile(const std::string& path, GdiObject& bitmap, SIZE& size, SIZE cover) {
     if (isJpegName(path)) {
         std::vector<uint8_t> bytes;
         if (Result e = readWholeFile(path, bytes)) return e;
         Picture picture;
         std::string error;
-        if (!decodeJpeg(bytes.data(), bytes.size(), picture, error)) return oserr::kInvalidData;
+        if (!decodeJpeg(bytes.data(), bytes.size(), picture, error, cover)) return oserr::kInvalidData;
         GdiObject made = pictureToBitmap(picture);
         if (!made) return oserr::kNotEnoughMemory;
         bitmap = std::move(made);

@@ -23,12 +23,22 @@ struct Picture {
     size_t stride() const { return (size_t(width) * 3 + 3) & ~size_t(3); }
 };
 
-// Largest side accepted, so that a damaged header cannot ask for gigabytes.
+// Largest side accepted, so that a damaged or hostile header cannot ask for
+// gigabytes, and the most pixels a decoded picture may hold (48 MB of rows).
 constexpr int kMaxPictureSide = 8192;
+constexpr size_t kMaxDecodedPixels = size_t(16) << 20;
 
-// Decodes a JPEG stream; false with a reason in `error` when it is not one
-// or is damaged (libjpeg's own message).
-bool decodeJpeg(const uint8_t* data, size_t size, Picture& out, std::string& error);
+// The scale (1, 2, 4 or 8: the picture's sides divided by it, rounded up) at
+// which a width x height picture still covers cover.cx x cover.cy; 1 when
+// nothing is to be covered (cover of 0 x 0).
+int jpegScaleToCover(unsigned width, unsigned height, SIZE cover);
+
+// Decodes a JPEG stream; false with a reason in `error` when it is not one,
+// is damaged (libjpeg's own message) or is larger than the caps above. With
+// a cover size, the picture is decoded at the smallest size that still
+// covers it (libjpeg's scaled decoding), as for a picture stretched to a
+// control of that size.
+bool decodeJpeg(const uint8_t* data, size_t size, Picture& out, std::string& error, SIZE cover = SIZE{0, 0});
 
 // A 24-bit top-down DIB section holding the picture.
 GdiObject pictureToBitmap(const Picture& picture);
@@ -36,6 +46,7 @@ GdiObject pictureToBitmap(const Picture& picture);
 // Loads ".jpg"/".jpeg" (any case) through decodeJpeg, anything else as a
 // Windows bitmap file: 0, the system's error for a file that cannot be read,
 // 13 (invalid data) for one that is no picture, 8 when no bitmap can be made.
-[[nodiscard]] Result loadPictureFile(const std::string& path, GdiObject& bitmap, SIZE& size);
+// A JPEG is decoded for `cover` (see decodeJpeg); a bitmap is loaded as it is.
+[[nodiscard]] Result loadPictureFile(const std::string& path, GdiObject& bitmap, SIZE& size, SIZE cover = SIZE{0, 0});
 
 }  // namespace ssi::win32

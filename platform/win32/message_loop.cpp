@@ -74,6 +74,10 @@ void Win32Ui::terminate() {
 Result Win32Ui::startTimer(Timer& timer) {
     for (auto& entry : timers_)
         if (entry.second.timer == &timer) return 0;
+    // A timer of no window gets an identifier of the system's choosing, and
+    // its ticks would never reach the timer: without the application window
+    // there is no timer.
+    if (!appWindow_) return oserr::kInvalidWindowHandle;
     const UINT_PTR id = nextTimerId_++;
     ::SetLastError(0);
     if (!::SetTimer(appWindow_.get(), id, timer.interval() ? timer.interval() : 1, nullptr))

@@ -93,7 +93,13 @@ Result Win32Ui::loadPicture(Control& image, const std::string& path) {
     if (!target || !target->hwnd()) return oserr::kInvalidWindowHandle;
     GdiObject bitmap;
     SIZE size{0, 0};
-    if (Result e = loadPictureFile(path, bitmap, size)) return e;
+    // A stretched picture needs no more pixels than its control shows (the
+    // stretch wins over centring, as in the painting); one that is not
+    // stretched is shown as it is.
+    SIZE cover{0, 0};
+    if (image.kind() == ControlKind::Image && static_cast<Image&>(image).stretched)
+        cover = SIZE{image.width(), image.height()};
+    if (Result e = loadPictureFile(path, bitmap, size, cover)) return e;
     target->setPicture(std::move(bitmap), size);
     return 0;
 }
@@ -178,7 +184,7 @@ bool Win32Ui::applicationActive() {
     return process == ::GetCurrentProcessId();
 }
 
-BoxAnswer Win32Ui::messageBox(BoxKind kind, BoxButtons buttons, const std::string& text) {
+BoxAnswer Win32Ui::showBox(BoxKind kind, BoxButtons buttons, const std::string& text) {
     return showMessageBox(system_, appWindow_.get(), kind, buttons, text, filter_);
 }
 

@@ -35,7 +35,7 @@ public:
     Win32Ui(const Win32Ui&) = delete;
     Win32Ui& operator=(const Win32Ui&) = delete;
 
-    BoxAnswer messageBox(BoxKind kind, BoxButtons buttons, const std::string& text) override;
+    BoxAnswer showBox(BoxKind kind, BoxButtons buttons, const std::string& text) override;
     uintptr_t cursor() override { return screenCursor_; }
     void setCursor(uintptr_t cursor) override;
     uintptr_t hourglassCursor() override;

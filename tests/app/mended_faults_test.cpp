@@ -55,7 +55,7 @@ TEST(MendedFaults, APauseWhoseTimerCannotStartReturns) {
 TEST(MendedFaults, AnInstallerWindowThatCannotBeMadeEndsWithItsFailureBox) {
     FakeOs os;
     os.failOn(Op::Realize, "InstallerForm", oserr::kNotEnoughMemory);
-    EXPECT_EQ(runInstaller(os), 0);
+    EXPECT_EQ(runInstaller(os), oserr::kNotEnoughMemory) << "the program ends with the error, not with success";
     ASSERT_EQ(os.boxes.size(), 1u);
     EXPECT_EQ(os.boxes[0].kind, BoxKind::Error);
     EXPECT_NE(os.boxes[0].text.find("Error: 8."), std::string::npos) << os.boxes[0].text;

@@ -4,13 +4,16 @@
 // loop waits (onIdle) or while a step pauses (onProcessMessages).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 
 #include "app/installer_window.h"
 #include "app/preparing_window.h"
 #include "app/run_installer.h"
 #include "core/names.h"
+#include "core/trace.h"
 #include "platform/fake/fake_os.h"
+#include "platform/messages.h"
 #include "tests/package/package_fixture.h"
 #include "tests/ssd/ssd_test_util.h"
 #include "tests/support/fake_player.h"
@@ -450,6 +453,148 @@ TEST_F(Sequences, InitialisationFailuresEndWithTheirBox) {
         EXPECT_EQ(t.os.shownForms, std::vector<std::string>{"preparingInstallWnd"}) << "the window is never shown";
         EXPECT_FALSE(t.os.exists("C:\\TEMP\\QDX1"));
         (void)c.code;
+    }
+}
+
+std::vector<std::string>& traced() {
+    static std::vector<std::string> lines;
+    return lines;
+}
+void traceInto(const LogLine& line) {
+    if (std::string(line.operation) == "message") traced().push_back(line.name);
+}
+
+// "/q" from the command line: nobody is there. Each initialisation failure
+// ends at once, shows no box, and is the process's exit code; the trace
+// names it. The same package without the switch, in header mode 4, keeps its
+// box for the person who is there.
+TEST_F(Sequences, UnattendedInitialisationFailuresEndAtOnceWithTheirCode) {
+    struct Case {
+        const char* what;
+        std::function<void(Installer&)> arrange;
+        Result code;
+    } cases[] = {
+        {"no player and no carried installer",
+         [](Installer& t) {
+             removePlayer(t.os);
+             t.input.carriesFlashInstaller = false;
+             t.input.slots[slot::kFlashInstaller].reset();
+         },
+         rc::kFlashNotInstallable},
+        {"player 8 needed on NT 4.0",
+         [](Installer& t) {
+             t.os.version = WindowsVersion{2, 4, 0, 1381, "Service Pack 6a"};
+             t.input.flashVersionIndex = 1;
+             installPlayer(t.os, 8, 22);
+         },
+         rc::kNotCompatibleWithNT},
+        {"a header that cannot be valid", [](Installer& t) { t.patch = [](PackageHeader& h) { h.flashVersionIndex = 2; }; },
+         rc::kCorruptPackage},
+        {"no scratch folder (before the header is read)",
+         [](Installer& t) { t.os.failOn(Op::CreateDirectory, "", oserr::kAccessDenied); }, oserr::kAccessDenied},
+    };
+    for (const char* how : {"/q", "/Q", "header mode 4"}) {
+        for (Case& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + ", " + how);
+            const bool byHeader = std::string(how) == "header mode 4";
+            // Before a sound header is read, the package's mode is not known.
+            if (byHeader && (c.code == oserr::kAccessDenied || c.code == rc::kCorruptPackage)) continue;
+            Installer t;
+            c.arrange(t);
+            if (byHeader)
+                t.input.installerMode = mode::kQuiet;
+            else
+                t.os.parameters = {how};
+            traced().clear();
+            logSink() = traceInto;
+            t.run();  // a box left waiting, or a loop that never ends, throws
+            logSink() = nullptr;
+            EXPECT_EQ(t.exitCode, c.code);
+            EXPECT_TRUE(t.os.isTerminated);
+            EXPECT_EQ(t.os.shownForms, std::vector<std::string>{"preparingInstallWnd"});
+            EXPECT_NE(std::find(traced().begin(), traced().end(), "install error: " + decimal(c.code)), traced().end());
+            if (byHeader) {
+                EXPECT_EQ(t.os.boxes.size(), 1u) << "a person is there";
+            } else {
+                EXPECT_TRUE(t.os.boxes.empty()) << t.os.boxes.front().text;
+                EXPECT_TRUE(t.os.processes.empty()) << "no control panel either";
+            }
+            EXPECT_FALSE(t.os.exists("C:\\TEMP\\QDX1"));
+        }
+    }
+}
+
+// The boxes of the steps a quiet run goes through (the codec library's
+// extraction, the data file's reader) go to the trace under "/q"; the failure is the exit code.
+TEST_F(Sequences, UnattendedInstallationFailuresShowNoBox) {
+    struct Case {
+        const char* what;
+        std::function<void(Installer&)> arrange;
+    } cases[] = {
+        {"a damaged data file",
+         [](Installer& t) {
+             t.input.slots[slot::kDataFile] = slotOf("Night Sky.ssd", kind::kScratchLibrary, false, "not a data file");
+         }},
+        {"the codec library cannot be written",
+         [](Installer& t) { t.os.failOn(Op::Write, kScratch + "impborl.dll", oserr::kAccessDenied); }},
+    };
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Installer t;
+        c.arrange(t);
+        t.os.parameters = {"/q"};
+        traced().clear();
+        logSink() = traceInto;
+        t.run();
+        logSink() = nullptr;
+        EXPECT_NE(t.exitCode, 0);
+        EXPECT_TRUE(t.os.boxes.empty()) << t.os.boxes.front().text;
+        EXPECT_TRUE(t.os.isTerminated);
+        const bool boxTraced = std::any_of(traced().begin(), traced().end(), [](const std::string& line) {
+            return line.rfind("not shown (unattended): ", 0) == 0;
+        });
+        EXPECT_TRUE(boxTraced) << "what the box would have said is in the trace";
+    }
+}
+
+// An installer window that cannot be made (or no application window at all)
+// ends the program with the system's error, interactive or quiet, instead of
+// a message loop with nothing to wait for; the preparing window is a
+// courtesy the run goes on without. A pause timer that cannot start only
+// shortens the pauses: the run ends.
+TEST_F(Sequences, AWindowOrTimerThatCannotBeMadeEndsTheRun) {
+    struct Case {
+        const char* what;
+        Op op;
+        const char* subject;
+        bool quiet;
+        Result exitCode;
+        bool installs;
+    } cases[] = {
+        {"no preparing window, Install pressed", Op::Realize, "preparingInstallWnd", false, rc::kOk, true},
+        {"no preparing window, /q", Op::Realize, "preparingInstallWnd", true, rc::kOk, true},
+        {"no installer window", Op::Realize, "InstallerForm", false, oserr::kInvalidWindowHandle, false},
+        {"no installer window, /q", Op::Realize, "InstallerForm", true, oserr::kInvalidWindowHandle, false},
+        {"no window at all", Op::Realize, "", false, oserr::kInvalidWindowHandle, false},
+        {"no pause timer, Install pressed", Op::StartTimer, "", false, rc::kOk, true},
+        {"no pause timer, /q", Op::StartTimer, "", true, rc::kOk, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Installer t;
+        t.os.failOn(c.op, c.subject, oserr::kInvalidWindowHandle);
+        if (c.quiet)
+            t.os.parameters = {"/q"};
+        else if (c.installs)
+            t.moves.push_back([&] { t.form().installBtn.click(); });
+        t.run();  // a loop that nothing could end throws instead of hanging
+        EXPECT_EQ(t.exitCode, c.exitCode);
+        EXPECT_EQ(t.installed(), c.installs);
+        if (!c.installs) {
+            // One box when a person is there; none under "/q".
+            EXPECT_EQ(t.os.boxes.size(), c.quiet ? 0u : 1u);
+            EXPECT_FALSE(t.os.exists("C:\\TEMP\\QDX1")) << "nothing was unpacked";
+        }
     }
 }
 

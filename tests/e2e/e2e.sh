@@ -6,6 +6,7 @@
 #                                    the demo's shape; keys: mode license readme
 #                                    scr (a file to carry as the screen saver)
 #                                    data (the folder the data file is made of)
+#                                    preview (a file to carry in slot 3)
 #   e2e_start OUT PROGRAM [ARGS...]  starts `e2e_helper run` in the background,
 #                                    its report into OUT; E2E_PID is its process
 #   e2e_finish OUT                   waits for that report (120 s at most)
@@ -54,6 +55,7 @@ e2e_package() {
     local name="$1"
     shift
     local mode=8 license=false readme=false scr="$BIN/Night Sky.scr" data="$SSI_REPO/fixtures/demo/data" kv
+    local preview="$SSI_REPO/fixtures/demo/installer.jpg"
     for kv in "$@"; do
         case "$kv" in
             mode=*) mode="${kv#*=}" ;;
@@ -61,13 +63,14 @@ e2e_package() {
             readme=*) readme="${kv#*=}" ;;
             scr=*) scr="${kv#*=}" ;;
             data=*) data="${kv#*=}" ;;
+            preview=*) preview="${kv#*=}" ;;
             *) echo "e2e_package: unknown key $kv" >&2; return 2 ;;
         esac
     done
     local pkg="$SSI_RUN_DIR/pkg-$name"
     rm -rf "$pkg"
     mkdir -p "$pkg"
-    cp "$SSI_REPO/fixtures/demo/installer.jpg" "$pkg/"
+    cp "$preview" "$pkg/"
     cp "$SSI_REPO/fixtures/demo/License.txt" "$SSI_REPO/fixtures/demo/ReadMe.txt" \
         "$SSI_REPO/fixtures/demo/nightsky.scf" "$BIN/saver1.dll" "$BIN/saver2.dll" "$pkg/"
     cp "$scr" "$pkg/Night Sky.scr"
@@ -81,7 +84,7 @@ license = $license
 readme = $readme
 display_panel = true
 [slots.3]
-file = "installer.jpg"
+file = "$(basename "$preview")"
 [slots.4]
 file = "License.txt"
 [slots.5]

@@ -15,6 +15,8 @@
 #   4. The clean package again, as Windows 95, 98 and NT 4.0 (Wine's version
 #      for copies of it): those systems ignore the manifest that asks for
 #      administrator rights, and the installation runs as usual (exit code 0).
+#   5. "/q" with no player installed and none carried: ends by itself within
+#      seconds with -402, no window or box ever on the screen.
 # After each: no QDX folder in TEMP, nothing of ours running.
 #   run by scripts/wine-run --script: quiet.sh WIN32_BIN SAVERPACK
 set -uo pipefail
@@ -99,5 +101,21 @@ for v in "${old_versions[@]}"; do
     check_ending "$out/$v"
     check "$v: the screen saver in place" "$(md5sum <"$BIN/Night Sky.scr")" "$(md5sum <"$SAVER" 2>/dev/null)"
 done
+
+echo "== /q with no player installed and none carried"
+# Nobody is there: no box may wait for a click. The run ends by itself, at
+# once, with -402 (not 0: nothing was installed).
+standins_uninstall_player || fail "the player stand-in could not be removed"
+e2e_start "$out/noplayer" "$E2E_WIN\\Setup.exe" /q
+e2e_finish "$out/noplayer"
+check "exit code" -402 "$(field "$out/noplayer" exit-code)"
+ms="$(field "$out/noplayer" elapsed-ms)"
+# The look for a player takes its 20 half-second attempts (a player being
+# installed in the background gets that time); then the run ends at once.
+check "it ended by itself within seconds" yes "$([[ "$ms" =~ ^[0-9]+$ ]] && ((ms < 30000)) && echo yes || echo "no: '$ms' ms")"
+check "no window or box on the screen" "" "$(grep '^on-screen' "$out/noplayer" | paste -sd'|')"
+check_ending "$out/noplayer"
+check "the installed saver untouched" "$saver_before" "$(md5sum <"$SAVER" 2>/dev/null)"
+standins_install_player 7 || fail "the player stand-in could not be put back"
 
 exit $((failures > 0))

@@ -186,4 +186,66 @@ TEST_F(SwfTest, TemporaryFileFailuresHaveTheirOwnCode) {
     EXPECT_EQ(swf.inflateSWFFileToTempFile(), 0);
 }
 
+// A compressed movie whose body is `size` zero bytes, deflated as a stream
+// (never held whole), with the FileLength field it claims.
+std::string zeroBomb(uint8_t version, uint64_t size, uint32_t fileLength) {
+    z_stream z{};
+    deflateInit(&z, Z_BEST_COMPRESSION);
+    const std::string zeros(1 << 20, '\0');
+    std::string out;
+    char buffer[1 << 16];
+    for (uint64_t left = size;;) {
+        const uint64_t chunk = left < zeros.size() ? left : zeros.size();
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(zeros.data()));
+        z.avail_in = uInt(chunk);
+        left -= chunk;
+        const int flush = left == 0 ? Z_FINISH : Z_NO_FLUSH;
+        int status = Z_OK;
+        do {
+            z.next_out = reinterpret_cast<Bytef*>(buffer);
+            z.avail_out = sizeof(buffer);
+            status = deflate(&z, flush);
+            out.append(buffer, sizeof(buffer) - z.avail_out);
+        } while (z.avail_out == 0);
+        if (status == Z_STREAM_END) break;
+    }
+    deflateEnd(&z);
+    return "CWS" + std::string(1, char(version)) + le32(fileLength) + out;
+}
+
+// A small movie that inflates to far more than the inspection needs: the
+// copy holds what FileLength announces and never more than the cap; the
+// movie is still judged by its header.
+TEST_F(SwfTest, ABombInflatesNoFurtherThanItsBound) {
+    const uint64_t big = 100ull << 20;
+    struct Case {
+        const char* what;
+        uint8_t version;
+        uint64_t body;
+        uint32_t fileLength;
+        uint64_t copiedBody;
+        Result verdict;
+    } cases[] = {
+        {"honest FileLength beyond the cap", 7, big, uint32_t(8 + big), kSwfInflatedCap, 0},
+        {"FileLength far below the stream", 6, big, 1000, 992, 0},
+        {"FileLength under the header", 8, big, 3, 0, 0},
+        {"FileLength at its largest, a small body", 5, 5000, 0xFFFFFFFFu, 5000, 0},
+        {"a bomb of a version too new", 9, big, 500, 492, rc::kSwfTooNew},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string movie = zeroBomb(c.version, c.body, c.fileLength);
+        ASSERT_LT(movie.size(), 200000u) << "a bomb, not a big movie";
+        os.writeFile(kMovie, movie);
+        ASSERT_EQ(swf.inflateSWFFileToTempFile(), 0);
+        const std::string copy = os.readFile(swf.inflatedPath());
+        EXPECT_EQ(copy.size(), kSwfHeaderSize + c.copiedBody);
+        EXPECT_EQ(copy.substr(0, 8), "FWS" + movie.substr(3, 5));
+        EXPECT_EQ(copy.find_first_not_of('\0', 8), std::string::npos);
+        EXPECT_LE(swf.inflatedBodySize, c.body);
+        EXPECT_EQ(swf.declaredFileLength, c.fileLength);
+        EXPECT_EQ(swf.inspectMovie(), c.verdict);
+    }
+}
+
 }  // namespace

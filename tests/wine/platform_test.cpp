@@ -372,6 +372,71 @@ TEST(Pictures, DamagedJpegsFailWithAReason) {
     }
 }
 
+// A picture stretched to the 350 x 150 panel is decoded at the smallest
+// libjpeg scale that still covers the panel; one not stretched (no cover)
+// at full size; sides beyond the cap are refused before any pixel is made.
+TEST(Pictures, LargeJpegsAreDecodedAtTheScaleThatCoversThePanel) {
+    const std::string large = readFile(exeDir() + "fixtures\\large_2800x1200.jpg");
+    ASSERT_FALSE(large.empty()) << "made at build time by ImageMagick";
+    const struct {
+        SIZE cover;
+        int width, height;
+    } cases[] = {
+        {{350, 150}, 350, 150},    // 1/8
+        {{351, 150}, 700, 300},    // 1/4: 1/8 would be one column short
+        {{350, 151}, 700, 300},    // 1/4
+        {{701, 150}, 1400, 600},   // 1/2
+        {{1401, 601}, 2800, 1200}, // full size
+        {{0, 0}, 2800, 1200},      // not stretched: full size
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.cover.cx) + "x" + std::to_string(c.cover.cy));
+        win32::Picture p;
+        std::string error;
+        ASSERT_TRUE(win32::decodeJpeg(reinterpret_cast<const uint8_t*>(large.data()), large.size(), p, error, c.cover))
+            << error;
+        EXPECT_EQ(p.width, c.width);
+        EXPECT_EQ(p.height, c.height);
+        EXPECT_EQ(p.bgr.size(), p.stride() * size_t(p.height));
+        expectNear(p.bgr.data() + p.stride() * size_t(p.height / 2) + size_t(p.width / 4) * 3, 255, 0, 0);
+        expectNear(p.bgr.data() + p.stride() * size_t(p.height / 2) + size_t(p.width * 3 / 4) * 3, 0, 0, 255);
+    }
+
+    // The same picture claiming other sides in its frame header (SOF0:
+    // FF C0, length, precision, height, width).
+    const size_t sof = large.find("\xFF\xC0");
+    ASSERT_NE(sof, std::string::npos);
+    auto withSides = [&](unsigned width, unsigned height) {
+        std::string bytes = large;
+        bytes[sof + 5] = char(height >> 8);
+        bytes[sof + 6] = char(height);
+        bytes[sof + 7] = char(width >> 8);
+        bytes[sof + 8] = char(width);
+        return bytes;
+    };
+    for (const auto& sides : {std::pair<unsigned, unsigned>{16000, 16000}, {8193, 100}, {100, 8193}, {8192, 8192}}) {
+        SCOPED_TRACE(std::to_string(sides.first) + "x" + std::to_string(sides.second));
+        const std::string bytes = withSides(sides.first, sides.second);
+        win32::Picture p;
+        std::string error;
+        // Not stretched: refused for its sides, or for the pixels it would take.
+        EXPECT_FALSE(win32::decodeJpeg(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), p, error));
+        EXPECT_FALSE(error.empty());
+        EXPECT_TRUE(p.bgr.empty());
+    }
+    // Within the cap and stretched, a huge picture takes the panel's pixels only.
+    const std::string huge = withSides(8000, 8000);
+    win32::Picture p;
+    std::string error;
+    const DWORD started = ::GetTickCount();
+    win32::decodeJpeg(reinterpret_cast<const uint8_t*>(huge.data()), huge.size(), p, error, SIZE{350, 150});
+    EXPECT_LT(::GetTickCount() - started, 15000u) << "the window does not stall (a loaded machine included)";
+    EXPECT_LE(p.bgr.size(), size_t(1000) * 1000 * 3) << "decoded at 1/8 (or refused as damaged)";
+    EXPECT_EQ(win32::jpegScaleToCover(16000, 16000, SIZE{350, 150}), 8);
+    EXPECT_EQ(win32::jpegScaleToCover(350, 150, SIZE{350, 150}), 1);
+    EXPECT_EQ(win32::jpegScaleToCover(100, 40, SIZE{350, 150}), 1) << "a small picture is never scaled down";
+}
+
 // The colour at a point of a painted window, against an expected one.
 void expectPixel(HDC dc, int x, int y, COLORREF expected) {
     SCOPED_TRACE(std::to_string(x) + "," + std::to_string(y));
