@@ -19,8 +19,12 @@ Result TInstallerForm::installScreenSaver() {
     const bool quiet = activeMode == mode::kQuiet;
     auto running = [&](Result r) { return r == rc::kOk && !cancelRequested; };
     bool cleanedUp = false;
+    Result restored = rc::kOk;
+    ReplacedSaver replaced;
+    // The new files go, and the old screen saver comes back at once.
     auto cleanUp = [&] {
         cleanUpInstalledFiles(os_, package.installDir, package.dirs.systemDir, saverFile, package.saverName);
+        if (!cleanedUp) restored = replaced.restore(os_);
         cleanedUp = true;
     };
 
@@ -30,7 +34,6 @@ Result TInstallerForm::installScreenSaver() {
     setupFormForInstallation();
 
     Result result = rc::kOk, activation = rc::kOk;
-    ReplacedSaver replaced(package.dirs.scratchDir);
     // Whether the target was prepared: a failed preparation has put the old
     // copies back itself, and nothing new is in place to remove.
     bool prepared = false;
@@ -45,7 +48,8 @@ Result TInstallerForm::installScreenSaver() {
         prepared = result == rc::kOk;
         if (preparingWnd) preparingWnd->repaint();
     }
-    // 5 to 8.
+    // 5 to 8. A system file that a slot replaces is kept aside as the screen saver is.
+    package.keepReplacedFile = [&](const std::string& path) { return replaced.keepFile(os_, path); };
     if (running(result)) result = extractInstallEntries(os_, package, package.installerCopyPath, readMeIncluded, *this);
     if (running(result)) result = readSaverRecord(os_, package, saverData, *this);
     if (running(result)) result = expandDataFile(os_, package, saverData, *this);
@@ -69,8 +73,12 @@ Result TInstallerForm::installScreenSaver() {
     deleteFileForced(os_, package.dataFilePath);
     // 14.
     if (result != rc::kOk && result != rc::kUserDeclined && prepared) cleanUp();
-    // 15. The installed files stay when only the activation failed.
-    if (!cancelRequested && activation != rc::kOk) result = activation;
+    // 15. The installed files stay when only the activation failed; a later
+    // failure, which caused the clean-up, is the one reported.
+    if (!cancelRequested && activation != rc::kOk && result == rc::kOk) result = activation;
+    // A failed preparation has put back what it could (before anything
+    // waits on the user); this tells whether everything went.
+    if (!prepared) restored = replaced.restore(os_);
     // 16.
     if (!cancelRequested) {
         setupFormForInstallationComplete(result);
@@ -79,17 +87,29 @@ Result TInstallerForm::installScreenSaver() {
         if (result != rc::kUserDeclined && prepared) cleanUp();
         resetFormAfterAbort();
     }
-    // The older copy: back in its place when the new one was removed, else let go.
-    if (cleanedUp) {
-        if (replaced.restore(os_) != rc::kOk) {
-            keptCopiesStranded = true;
-            logMessage("the replaced screen saver stays in " + replaced.keepDir());
-        }
-    } else
-        replaced.discard(os_);
+    // The older copy is let go once the new one stays; what could not go
+    // back stays kept and is reported.
+    if (prepared && !cleanedUp) {
+        if (Result e = replaced.discard(os_)) logMessage("kept copies stay beside the new screen saver: " + decimal(e));
+    }
+    if (restored != rc::kOk) {
+        reportStrandedCopies(replaced.stranded());
+        if (result == rc::kOk || result == rc::kUserDeclined) result = restored;
+    }
+    lastInstallResult = result;
+    package.keepReplacedFile = nullptr;  // the record ends here
     // 17.
     os_.ui().setCursor(savedCursor);
     return result;
+}
+
+void TInstallerForm::reportStrandedCopies(const std::vector<std::string>& kept) {
+    keptCopiesStranded = !kept.empty();
+    std::string where;
+    for (const std::string& path : kept) where += path + "\r\n";
+    logMessage("the replaced screen saver or its settings could not be put back; kept: " + where);
+    if (kept.empty() || activeMode == mode::kQuiet) return;
+    os_.ui().messageBox(BoxKind::Error, BoxButtons::Ok, os_.system().loadString(kStrReplacedSaverKept) + where);
 }
 
 void TInstallerForm::setupFormForInstallation() {

@@ -205,9 +205,8 @@ void TInstallerForm::FormClose() {
     // The scratch directory is the folder of the installer copy; before it
     // exists there is nothing of ours to delete.
     const std::string scratch = extractFilePath(package.installerCopyPath);
-    // Kept copies of a replaced screen saver that could not go back are the
-    // only ones left: the folder stays rather than lose them.
-    if (keptCopiesStranded) return;
+    // Kept copies of a replaced screen saver live beside their places, never
+    // here: the folder always goes.
     if (!package.dirs.scratchDir.empty() && scratch == package.dirs.scratchDir) deleteDirTree(os_, scratch);
 }
 

@@ -170,13 +170,17 @@ void TInstallerForm::initializeInstaller() {
 
     // 21.
     if (result != rc::kOk) {
+        // A quiet run that could not start tells its caller too.
+        if (quiet) exitCode = result;
         showInitFailure(os_, result);
         closeAndTerminate();
     } else if (installedWithoutWindow) {
         askToOpenControlPanel();
         closeAndTerminate();
     } else if (quiet) {
-        if (!quietByCommandLine) openDisplayControlPanel(os_, header.offerDisplayPanel != 0, package.dirs.systemDir);
+        // Only after an installation that succeeded.
+        if (!quietByCommandLine && exitCode == rc::kOk)
+            openDisplayControlPanel(os_, header.offerDisplayPanel != 0, package.dirs.systemDir);
         closeAndTerminate();
     }
 }

@@ -9,14 +9,19 @@ namespace {
 
 // The settings every new control gets before a movie: the whole movie shown
 // inside the control, the movie's Align variable, opaque drawing, no player
-// menu. 0, or the first refusal.
-Result configureControl(HostedControl& control) {
-    if (Result e = control.put("ScaleMode", Variant::ofInt(0))) return e;
+// menu. Each is tried whatever became of the one before: a control that
+// lacks a member, or refuses a value, plays with what it has.
+void configureControl(HostedControl& control) {
     Variant ignored;
-    if (Result e = control.call("SetVariable", {Variant::ofString("Align"), Variant::ofString("AlClient")}, ignored))
-        return e;
-    if (Result e = control.put("WMode", Variant::ofString("Opaque"))) return e;
-    return control.put("Menu", Variant::ofBool(false));
+    const std::pair<const char*, Result> steps[] = {
+        {"ScaleMode", control.put("ScaleMode", Variant::ofInt(0))},
+        {"SetVariable", control.call("SetVariable", {Variant::ofString("Align"), Variant::ofString("AlClient")}, ignored)},
+        {"WMode", control.put("WMode", Variant::ofString("Opaque"))},
+        {"Menu", control.put("Menu", Variant::ofBool(false))},
+    };
+    for (const auto& step : steps)
+        if (step.second != rc::kOk) logMessage(std::string("control setting ") + step.first + " failed with " +
+                                               std::to_string(step.second));
 }
 
 }  // namespace
@@ -76,10 +81,8 @@ Result TFlashPanel::createFlashControl() {
         // attempts: making it again would fail the same way.
         if (made == rc::kControlNotSited) break;
         if (made != rc::kOk) continue;
-        const Result configured = configureControl(*created);
-        // A control without the player's members is no player: the panel
-        // stays empty. One that refused a value is kept as it is.
-        if (configured != oserr::kProcNotFound) control_ = std::move(created);
+        configureControl(*created);
+        control_ = std::move(created);
         break;
     }
     return control_ ? rc::kOk : rc::kFlashControlNotCreated;

@@ -9,7 +9,8 @@
 //      destination (rc::kNoDestination), stored bytes that are not inside the
 //      package (-30, also for a stored size below 1 byte);
 //   4. seek to firstByte; with progress: one progress step;
-//   5. remove an older file: a ".dll" (exactly) with one forced delete, any
+//   5. an older system-folder file is kept aside when the caller asks
+//      (SlotFolders::keepAside; held open: as busy below); then remove an older file: a ".dll" (exactly) with one forced delete, any
 //      other with 1,000 attempts; a busy file (-32) is kept and the slot counts
 //      as done (0), a busy screen saver gives -38;
 //   6. compressed: the stored bytes into a block (-7 without memory), the
@@ -118,6 +119,19 @@ Result extractSlot(Os& os, File& package, const PackageEntry& slot, const SlotFo
     if (Result e = package.seek(entry.firstByte)) return ioError(e);
     if (showProgress) reporter.stepProgress();
 
+    // An older system file (kinds 2 and 3) is kept aside first; one that
+    // cannot be (held open) stays as it is, as a busy file does below.
+    const bool systemFile = entry.targetKind == kind::kSystemDir ||
+                            (entry.targetKind == kind::kSystemLibrary &&
+                             dest.compare(0, folders.systemDir.size(), folders.systemDir) == 0);
+    if (folders.keepAside && systemFile) {
+        if (Result kept = folders.keepAside(dest)) {
+            logMessage("cannot keep aside: " + dest);
+            if (kept == oserr::kSharingViolation)
+                return extractFileExt(dest) == ".scr" ? rc::kSaverNotReplaced : rc::kOk;
+            return report(kept);
+        }
+    }
     // Remove an older file at the destination.
     Result result = isDll ? deleteFileForced(os, dest) : deleteFileRetry(os, dest, kReplaceAttempts);
     if (result != rc::kOk) {

@@ -54,8 +54,10 @@ constexpr Result kInvalidData = 13;
 constexpr Result kOutOfMemory = 14;
 constexpr Result kGenFailure = 31;
 constexpr Result kSharingViolation = 32;
+constexpr Result kNotSameDevice = 17;
 constexpr Result kHandleEof = 38;
 constexpr Result kNotSupported = 50;
+constexpr Result kCallNotImplemented = 120;
 constexpr Result kFileExists = 80;
 constexpr Result kInvalidParameter = 87;
 constexpr Result kDiskFull = 112;
@@ -125,6 +127,11 @@ public:
     // junction or directory link (never what it points to).
     virtual Result removeDirectory(const std::string& path) = 0;
     virtual Result copyFile(const std::string& from, const std::string& to, bool failIfExists) = 0;
+    // Renames a file or a folder (with everything in it) on the same volume;
+    // the new name must not exist yet (183). The rename reaches the disk
+    // before the call returns where the system can promise that, so that a
+    // power loss afterwards finds the entry under one of its two names.
+    virtual Result moveFile(const std::string& from, const std::string& to) = 0;
     // Entries matching a pattern such as "C:\\dir\\*.*" ("." and ".." included
     // where the system lists them); 2 when nothing matches.
     virtual Result findFiles(const std::string& pattern, std::vector<FindEntry>& out) = 0;

@@ -24,6 +24,7 @@ public:
     Result createDirectory(const std::string& path) override;
     Result removeDirectory(const std::string& path) override;
     Result copyFile(const std::string& from, const std::string& to, bool failIfExists) override;
+    Result moveFile(const std::string& from, const std::string& to) override;
     Result findFiles(const std::string& pattern, std::vector<FindEntry>& out) override;
     Result openFile(const std::string& path, FileAccess access, std::unique_ptr<File>& out) override;
     Result fileVersion(const std::string& path, FileVersion& out) override;

@@ -15,89 +15,12 @@
 #include "tests/ssd/ssd_test_util.h"
 #include "tests/support/fake_player.h"
 #include "tests/support/swf_movies.h"
+#include "tests/app/installer_rig.h"
 
 using namespace ssi;
 using namespace ssi::test;
 
 namespace {
-
-const std::string kSystem = "C:\\WINDOWS\\SYSTEM\\";
-const std::string kScratch = "C:\\TEMP\\QDX1\\";
-const std::string kInstallDir = kSystem + "Night Sky dir\\";
-const std::string kSaver = kSystem + "Night Sky.scr";
-const std::string kUninstall = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Night Sky";
-
-std::string source(const tool::PackageInput& in, int slot) {
-    return std::string(in.slots[slot]->data.begin(), in.slots[slot]->data.end());
-}
-
-// One run of the installer: its computer, its package and its user.
-struct Installer {
-    FakeOs os;
-    tool::PackageInput input = standardInput();
-    std::deque<std::function<void()>> moves;  // the user's moves, one each time the loop waits
-    int exitCode = -1;
-
-    Installer() {
-        processFlashVersionCache() = FlashVersionCache();
-        registerCodec(os);
-        installPlayer(os, 7, 19);
-        os.module = "C:\\Downloads\\NightSkySetup.exe";
-        os.writeFile(kSystem + "rundll32.exe", "MZ");  // where NT keeps it
-        // A real data file: two items, one of them in a sub-folder.
-        const std::string data = makeDataFile({{"intro.swf", "movie"}, {"media\\stars.txt", "stars"}}, 8);
-        input.slots[slot::kDataFile] = slotOf("Night Sky.ssd", kind::kScratchLibrary, false, data);
-        input.slots[slot::kPreview] = slotOf("installer.jpeg", kind::kScratch, false, std::string("\xFF\xD8", 2) + "jpeg");
-        input.showLicense = false;
-    }
-    std::function<void(PackageHeader&)> patch;  // changes the built header (what the builder refuses)
-    void run() {
-        std::vector<uint8_t> image = buildImage(input);
-        if (patch) {
-            PackageHeader h = headerOf(image);
-            patch(h);
-            storeHeader(image, h);
-        }
-        os.writeFile(os.module, std::string(image.begin(), image.end()));
-        os.onIdle = [this] { nextMove(); };
-        exitCode = runInstaller(os);
-    }
-    void nextMove() {
-        if (moves.empty()) return;  // nothing more: the double reports a loop that never ends
-        auto move = std::move(moves.front());
-        moves.pop_front();
-        os.onIdle = [this] { nextMove(); };
-        move();
-    }
-    TInstallerForm& form() {
-        for (Form* f : os.realized)
-            if (f->name() == "InstallerForm") return *static_cast<TInstallerForm*>(f);
-        throw std::logic_error("no installer window");
-    }
-    TpreparingInstallWnd& preparing() {
-        for (Form* f : os.realized)
-            if (f->name() == "preparingInstallWnd") return *static_cast<TpreparingInstallWnd*>(f);
-        throw std::logic_error("no preparing window");
-    }
-    std::vector<std::string> boxTexts() const {
-        std::vector<std::string> texts;
-        for (const RecordedBox& b : os.boxes) texts.push_back(b.text);
-        return texts;
-    }
-    bool installed() const { return os.exists(kSaver) && os.exists(kInstallDir + "saver.dat"); }
-    // An older Night Sky in place, active in system.ini and registered.
-    void oldSaverInstalled() {
-        os.writeFile(kSaver, "the old saver");
-        os.writeFile(kInstallDir + "old.txt", "its data");
-        os.writeFile("C:\\WINDOWS\\system.ini", "[boot]\r\nSCRNSAVE.EXE=C:\\WINDOWS\\SYSTEM\\NIGHTS~1.SCR\r\n");
-        os.setRegString(Hive::LocalMachine, kUninstall, "DisplayName", "Night Sky Screen Saver");
-    }
-    std::string activeSaver() {
-        std::string value;
-        os.profile().readString("system.ini", "boot", "SCRNSAVE.EXE", value);
-        return value;
-    }
-};
 
 struct Sequences : ::testing::Test, Installer {};
 
