@@ -170,8 +170,12 @@ void TInstallerForm::initializeInstaller() {
 
     // 21.
     if (result != rc::kOk) {
-        // A quiet run that could not start tells its caller too.
-        if (quiet) exitCode = result;
+        // A quiet run that could not start tells its caller too (the switch
+        // is known even when the header could not be read).
+        bool quietSwitch = quiet;
+        for (const std::string& parameter : os_.system().commandLineParameters())
+            quietSwitch = quietSwitch || lowerCase(parameter) == kQuietSwitch;
+        if (quietSwitch) exitCode = result;
         showInitFailure(os_, result);
         closeAndTerminate();
     } else if (installedWithoutWindow) {

@@ -9,19 +9,16 @@ namespace {
 
 // The settings every new control gets before a movie: the whole movie shown
 // inside the control, the movie's Align variable, opaque drawing, no player
-// menu. Each is tried whatever became of the one before: a control that
-// lacks a member, or refuses a value, plays with what it has.
+// menu. The first refusal ends them (logged): a control that lacks a member,
+// or refuses a value, stays and plays with what it has.
 void configureControl(HostedControl& control) {
     Variant ignored;
-    const std::pair<const char*, Result> steps[] = {
-        {"ScaleMode", control.put("ScaleMode", Variant::ofInt(0))},
-        {"SetVariable", control.call("SetVariable", {Variant::ofString("Align"), Variant::ofString("AlClient")}, ignored)},
-        {"WMode", control.put("WMode", Variant::ofString("Opaque"))},
-        {"Menu", control.put("Menu", Variant::ofBool(false))},
-    };
-    for (const auto& step : steps)
-        if (step.second != rc::kOk) logMessage(std::string("control setting ") + step.first + " failed with " +
-                                               std::to_string(step.second));
+    Result result = control.put("ScaleMode", Variant::ofInt(0));
+    if (result == rc::kOk)
+        result = control.call("SetVariable", {Variant::ofString("Align"), Variant::ofString("AlClient")}, ignored);
+    if (result == rc::kOk) result = control.put("WMode", Variant::ofString("Opaque"));
+    if (result == rc::kOk) result = control.put("Menu", Variant::ofBool(false));
+    if (result != rc::kOk) logMessage("a control setting failed with " + std::to_string(result));
 }
 
 }  // namespace

@@ -52,6 +52,19 @@ struct Installer {
         input.showLicense = false;
     }
     std::function<void(PackageHeader&)> patch;  // changes the built header (what the builder refuses)
+    // What the installation clicked by clickInstall() gave, read while the
+    // window still lives.
+    bool installRan = false;
+    Result installResult = 0;
+    bool stranded = false;
+    std::function<void()> clickInstall() {
+        return [this] {
+            form().installBtn.click();
+            installRan = true;
+            installResult = form().lastInstallResult;
+            stranded = form().keptCopiesStranded;
+        };
+    }
     std::vector<uint8_t> builtImage;  // when set, run() uses it instead of building one
     void run() {
         std::vector<uint8_t> image = builtImage.empty() ? buildImage(input) : builtImage;

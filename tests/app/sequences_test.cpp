@@ -129,7 +129,7 @@ TEST_F(Sequences, ALaterFailurePutsTheOldSaverAndItsSystemIniLineBack) {
     EXPECT_FALSE(os.exists("C:\\TEMP\\QDX1")) << "nothing of the kept copies is left";
 }
 
-TEST_F(Sequences, KeptCopiesThatCannotGoBackStayInTheScratchFolder) {
+TEST_F(Sequences, KeptCopiesThatCannotGoBackStayBesideTheirPlace) {
     oldSaverInstalled();
     bool failed = false;
     os.inject = [&](Op op, const std::string& subject) -> Result {
@@ -137,17 +137,18 @@ TEST_F(Sequences, KeptCopiesThatCannotGoBackStayInTheScratchFolder) {
             failed = true;
             return oserr::kAccessDenied;
         }
-        // After the failure the old screen saver cannot be written back.
-        return failed && op == Op::CopyFile && lowerCase(subject) == lowerCase(kSaver) ? oserr::kAccessDenied : 0;
+        // After the failure the old screen saver can neither be renamed nor written back.
+        return failed && ((op == Op::CopyFile && lowerCase(subject) == lowerCase(kSaver)) ||
+                          (op == Op::MoveFile && lowerCase(subject) == lowerCase(kSaver + ".kept")))
+                   ? oserr::kAccessDenied
+                   : 0;
     };
     moves.push_back([&] { form().installBtn.click(); });
     moves.push_back([&] { form().cancelBtn.click(); });
     run();
     EXPECT_FALSE(os.exists(kSaver) && os.readFile(kSaver) == "the old saver");
-    std::vector<FindEntry> kept;
-    ASSERT_EQ(os.files().findFiles(kScratch + "replaced\\system\\*.scr", kept), 0) << "the only copy is kept";
-    ASSERT_EQ(kept.size(), 1u);
-    EXPECT_EQ(os.readFile(kScratch + "replaced\\system\\" + kept[0].name), "the old saver");
+    EXPECT_EQ(os.readFile(kSaver + ".kept"), "the old saver") << "the only copy is kept";
+    EXPECT_FALSE(os.exists(kScratch)) << "it lives beside its place, not in the scratch folder";
 }
 
 TEST_F(Sequences, ADeclinedOverwriteChangesNothingAndLeavesTheWindowReady) {

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "core/trace.h"
 #include "saver/replaced_saver.h"
 #include "saver/uninstall_entry.h"
 #include "tests/app/installer_rig.h"
@@ -88,6 +89,17 @@ bool sameSettings(const Settings& a, const Settings& b) {
            (!a.hasUser || sameKey(a.user, b.user));
 }
 
+// Whether the trace named a kept copy since the run began.
+bool& keptNamed() {
+    static bool named = false;
+    return named;
+}
+void watchTrace(const LogLine& line) {
+    if (line.name.find(".kept") != std::string::npos && line.name.find("could not") != std::string::npos)
+        keptNamed() = true;
+}
+bool keptLogged() { return keptNamed(); }
+
 struct Scenario {
     const char* name;
     bool quiet;
@@ -115,7 +127,7 @@ struct SweepRun : Installer {
         }
         os.answers = {BoxAnswer::Ok};  // overwrite: yes; every later box its first button
         if (!s.quiet) {
-            moves.push_back([this] { form().installBtn.click(); });
+            moves.push_back(clickInstall());
             moves.push_back([this] { form().cancelBtn.click(); });  // after a failure, the window closes
         }
     }
@@ -125,6 +137,9 @@ struct SweepRun : Installer {
 uint64_t sweepOnce(const Scenario& s, const std::vector<uint8_t>& image, uint64_t k, Tally& tally,
                    const std::string& newSaver) {
     SweepRun t(s, image);
+    keptNamed() = false;
+    const LogSink savedSink = logSink();
+    logSink() = watchTrace;
     const Settings before = readSettings(t.os);
     t.os.counted = swept;
     t.os.failWith = windowsError;
@@ -135,6 +150,7 @@ uint64_t sweepOnce(const Scenario& s, const std::vector<uint8_t>& image, uint64_
     } catch (const FakeOsStuck&) {
         ended = false;
     }
+    logSink() = savedSink;
     const uint64_t calls = t.os.calls;
     t.os.failCall = 0;
     t.os.counted = nullptr;
@@ -148,10 +164,7 @@ uint64_t sweepOnce(const Scenario& s, const std::vector<uint8_t>& image, uint64_
     check(ended, "the run ends");
     if (!ended) return calls;
 
-    TInstallerForm* form = nullptr;
-    for (Form* f : t.os.realized)
-        if (f->name() == "InstallerForm") form = static_cast<TInstallerForm*>(f);
-    const Result result = s.quiet ? t.exitCode : (form ? form->lastInstallResult : 0);
+    const Result result = s.quiet ? t.exitCode : t.installResult;
     const Settings after = readSettings(t.os);
     const bool complete = t.os.readFile(kSaver) == newSaver && t.os.exists(kInstallDir + "saver.dat") &&
                           t.os.readFile(kInstallDir + "media\\stars.txt") == "stars";
@@ -163,10 +176,11 @@ uint64_t sweepOnce(const Scenario& s, const std::vector<uint8_t>& image, uint64_
     const bool nothingNew = !t.os.exists(kSaver) && !t.os.exists(kInstallDir + "saver.dat");
     const bool keptOld = t.os.readFile(kSaver + ".kept") == "the old saver" ||
                          t.os.readFile(kSystem + "Night Sky dir.kept\\old.txt") == "its data";
-    const bool told = form && form->keptCopiesStranded &&
-                      (s.quiet || std::any_of(t.os.boxes.begin(), t.os.boxes.end(), [](const RecordedBox& b) {
-                           return b.text.find(".kept") != std::string::npos;
-                       }));
+    const bool told = s.quiet ? result != 0 && keptLogged()
+                              : t.stranded && std::any_of(t.os.boxes.begin(), t.os.boxes.end(),
+                                                          [](const RecordedBox& b) {
+                                                              return b.text.find(".kept") != std::string::npos;
+                                                          });
     const bool errorBox = std::any_of(t.os.boxes.begin(), t.os.boxes.end(),
                                       [](const RecordedBox& b) { return b.kind == BoxKind::Error; });
 
