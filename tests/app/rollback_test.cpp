@@ -139,7 +139,7 @@ TEST_F(Rollback, QuietStrandedCopiesAreLoggedAndTheExitCodeIsNotZero) {
     run();
     EXPECT_NE(exitCode, 0);
     EXPECT_FALSE(keptBox()) << "quiet: no box about the kept copy";
-    EXPECT_TRUE(logged(kKeptSaver))
+    EXPECT_TRUE(logged(kKeptSaver));
     EXPECT_EQ(os.readFile(kKeptSaver), "the old saver");
     EXPECT_TRUE(os.processes.empty()) << "no Display control panel after a failed installation";
 }
