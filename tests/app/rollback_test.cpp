@@ -217,7 +217,8 @@ TEST_F(Rollback, ASystemFileASlotReplacesIsKeptAndPutBack) {
     // A slot of kind 3 writes "saver1.dll" into the system folder over an older one.
     input.slots[9] = slotOf("saver1.dll", kind::kSystemLibrary, true, "new engine");
     os.writeFile(kSystem + "saver1.dll", "the system's own engine");
-    failAfterTheSaverIsInPlace();
+    // A late step fails: the read-me cannot be copied.
+    os.failOn(Op::CopyFile, kInstallDir + "ReadMe.txt", oserr::kDiskFull);
     clickInstallThenClose();
     run();
     EXPECT_EQ(os.readFile(kSystem + "saver1.dll"), "the system's own engine");
