@@ -24,7 +24,6 @@ public:
         : form_(form),
           os_(form.os()),
           package_(form.package),
-          replaced_(form.package.dirs.scratchDir),
           saverFile_(form.package.entry(slot::kSaver).name()),
           quiet_(form.activeMode == mode::kQuiet) {}
     Result run();
@@ -61,6 +60,7 @@ private:
     uintptr_t savedCursor_ = 0;
     Result result_ = rc::kOk;
     Result activation_ = rc::kOk;  // kept apart: the chain goes on when the activation fails
+    Result restored_ = rc::kOk;    // what putting the older copy back gave
     // Whether the target was prepared: a failed preparation has put the old
     // copies back itself, and nothing new is in place to remove.
     bool prepared_ = false;
@@ -78,16 +78,24 @@ Result InstallationRun::run() {
     begin();
     if (!form_.cancelRequested) closeDisplayProperties(os_);  // 3
     if (!form_.cancelRequested) prepareTarget();
+    // A system file that a slot replaces is kept aside as the screen saver is.
+    package_.keepReplacedFile = [this](const std::string& path) { return replaced_.keepFile(os_, path); };
     for (const Step& step : kChain)
         if (running()) result_ = (this->*step.run)();
     deleteScratchDataFile();
     // 14.
     if (result_ != rc::kOk && result_ != rc::kUserDeclined && prepared_) cleanUp();
-    // 15. The installed files stay when only the activation failed.
-    if (!form_.cancelRequested && activation_ != rc::kOk) result_ = activation_;
+    // 15. The installed files stay when only the activation failed; a later
+    // failure, which caused the clean-up, is the one reported.
+    if (!form_.cancelRequested && activation_ != rc::kOk && result_ == rc::kOk) result_ = activation_;
+    // A failed preparation has put back what it could (before anything
+    // waits on the user); this tells whether everything went.
+    if (!prepared_) restored_ = replaced_.restore(os_);
     finish();
     settleReplacedSaver();
-    os_.ui().setCursor(savedCursor_);  // 17
+    form_.lastInstallResult = result_;
+    package_.keepReplacedFile = nullptr;  // the record ends here
+    os_.ui().setCursor(savedCursor_);     // 17
     return result_;
 }
 
@@ -161,24 +169,24 @@ void InstallationRun::finish() {
     form_.resetFormAfterAbort();
 }
 
-// The older copy: back in its place when the new one was removed, else let go.
-// Copies that cannot go back stay in the scratch folder rather than be lost.
+// The older copy is let go once the new one stays; what could not go back
+// stays kept beside its place and is reported.
 void InstallationRun::settleReplacedSaver() {
-    bool stranded = false;
-    if (cleanedUp_)
-        stranded = replaced_.restore(os_) != rc::kOk;
-    else if (!prepared_ && !replaced_.empty())
-        stranded = true;  // a failed preparation could not put them all back
-    else
-        replaced_.discard(os_);
-    if (stranded) {
-        form_.keptCopiesStranded = true;
-        logMessage("the replaced screen saver stays in " + replaced_.keepDir());
+    if (prepared_ && !cleanedUp_) {
+        if (Result e = replaced_.discard(os_))
+            logMessage("kept copies stay beside the new screen saver: " + decimal(e));
+    }
+    if (restored_ != rc::kOk) {
+        form_.reportStrandedCopies(replaced_.stranded());
+        if (result_ == rc::kOk || result_ == rc::kUserDeclined) result_ = restored_;
     }
 }
 
+// The new files go, and the old screen saver comes back at once, before
+// anything waits on the user.
 void InstallationRun::cleanUp() {
     cleanUpInstalledFiles(os_, package_.installDir, package_.dirs.systemDir, saverFile_, package_.saverName);
+    if (!cleanedUp_) restored_ = replaced_.restore(os_);
     cleanedUp_ = true;
 }
 
@@ -186,6 +194,15 @@ void InstallationRun::cleanUp() {
 
 Result TInstallerForm::installScreenSaver() {
     return InstallationRun(*this).run();
+}
+
+void TInstallerForm::reportStrandedCopies(const std::vector<std::string>& kept) {
+    keptCopiesStranded = !kept.empty();
+    std::string where;
+    for (const std::string& path : kept) where += path + "\r\n";
+    logMessage("the replaced screen saver or its settings could not be put back; kept: " + where);
+    if (kept.empty() || activeMode == mode::kQuiet) return;
+    showBox(BoxKind::Error, BoxButtons::Ok, os_.system().loadString(kStrReplacedSaverKept) + where);
 }
 
 void TInstallerForm::setupFormForInstallation() {

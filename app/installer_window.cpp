@@ -206,9 +206,8 @@ void TInstallerForm::FormClose() {
     // exists there is nothing of ours to delete.
     const std::string scratch = extractFilePath(package.installerCopyPath);
     stagedFiles.clear();  // closed before their folder goes
-    // Kept copies of a replaced screen saver that could not go back are the
-    // only ones left: the folder stays rather than lose them.
-    if (keptCopiesStranded) return;
+    // Kept copies of a replaced screen saver live beside their places, never
+    // here: the folder always goes.
     if (!package.dirs.scratchDir.empty() && scratch == package.dirs.scratchDir)
         ignoreResult(deleteDirTree(os_, scratch),
                      "what cannot go now stays in the system's temporary folder");

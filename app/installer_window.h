@@ -57,7 +57,7 @@ public:
     bool installing = false;
     bool cancelRequested = false;  // set by Cancel during an installation
     // Replaced screen-saver copies that could not be put back after a failed
-    // installation: they stay in the scratch folder rather than be lost with it.
+    // installation: they stay beside their places, under their kept names.
     bool keptCopiesStranded = false;
     // What the installer staged in the scratch folder and uses again later
     // (its own copy, the decompression library, the carried player
@@ -65,6 +65,8 @@ public:
     // other program changes, replaces or deletes them until the scratch
     // folder goes.
     std::vector<std::unique_ptr<File>> stagedFiles;
+    // What the last installation gave (also when the window's exit code stays 0).
+    Result lastInstallResult = 0;
     int32_t exitCode = 0;        // the process exit code
 
     // The player the package needs, and what has to happen about it.
@@ -100,6 +102,9 @@ public:
     void setupFormForInstallation();
     void setupFormForInstallationComplete(Result result);
     void resetFormAfterAbort();
+    // Tells where the kept copies of a replaced screen saver stay when they
+    // could not go back: a box (interactive) naming each, and the log.
+    void reportStrandedCopies(const std::vector<std::string>& kept);
     [[nodiscard]] Result installWithoutInstallerWindow();
     void installQuietly();
     void installBtnClick();

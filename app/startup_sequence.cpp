@@ -306,14 +306,16 @@ void StartupSequence::end(Result result) {
     if (result != rc::kOk) {
         showInitFailure(os_, result);
         // A quiet run ends with the failure's code, so that the script that
-        // started it sees that nothing was installed.
+        // started it sees that nothing was installed (the switch is known
+        // even when the header could not be read).
         if (quiet_ || quietByCommandLine_) form_.exitCode = result;
         form_.closeAndTerminate();
     } else if (installedWithoutWindow_) {
         form_.askToOpenControlPanel();
         form_.closeAndTerminate();
     } else if (quiet_) {
-        if (!quietByCommandLine_)
+        // Only after an installation that succeeded.
+        if (!quietByCommandLine_ && form_.exitCode == rc::kOk)
             openDisplayControlPanel(os_, header().offerDisplayPanel != 0, package_.dirs.systemDir);
         form_.closeAndTerminate();
     }

@@ -9,14 +9,16 @@ namespace {
 
 // The settings every new control gets before a movie: the whole movie shown
 // inside the control, the movie's Align variable, opaque drawing, no player
-// menu. 0, or the first refusal.
-[[nodiscard]] Result configureControl(HostedControl& control) {
-    if (Result e = control.put("ScaleMode", Variant::ofInt(0))) return e;
+// menu. The first refusal ends them (logged): a control that lacks a member,
+// or refuses a value, stays and plays with what it has.
+void configureControl(HostedControl& control) {
     Variant ignored;
-    if (Result e = control.call("SetVariable", {Variant::ofString("Align"), Variant::ofString("AlClient")}, ignored))
-        return e;
-    if (Result e = control.put("WMode", Variant::ofString("Opaque"))) return e;
-    return control.put("Menu", Variant::ofBool(false));
+    Result result = control.put("ScaleMode", Variant::ofInt(0));
+    if (result == rc::kOk)
+        result = control.call("SetVariable", {Variant::ofString("Align"), Variant::ofString("AlClient")}, ignored);
+    if (result == rc::kOk) result = control.put("WMode", Variant::ofString("Opaque"));
+    if (result == rc::kOk) result = control.put("Menu", Variant::ofBool(false));
+    if (result != rc::kOk) logMessage("a control setting failed with " + std::to_string(result));
 }
 
 }  // namespace
@@ -78,10 +80,8 @@ Result TFlashPanel::createFlashControl() {
         // attempts: making it again would fail the same way.
         if (made == rc::kControlNotSited) break;
         if (made != rc::kOk) continue;
-        const Result configured = configureControl(*created);
-        // A control without the player's members is no player: the panel
-        // stays empty. One that refused a value is kept as it is.
-        if (configured != oserr::kProcNotFound) control_ = std::move(created);
+        configureControl(*created);
+        control_ = std::move(created);
         break;
     }
     return control_ ? rc::kOk : rc::kFlashControlNotCreated;

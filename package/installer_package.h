@@ -8,6 +8,8 @@
 // Reporter they are given.
 #pragma once
 
+#include <functional>
+
 #include <string>
 
 #include "core/result_codes.h"
@@ -31,8 +33,13 @@ struct InstallerPackage {
     std::string installDir;         // system directory + saverName + " dir\"
     std::string dataFilePath;       // scratch directory + slot 8's name
 
+    // Set by the installation: keeps aside a system file a slot replaces.
+    std::function<Result(const std::string& path)> keepReplacedFile;
+
     // The folders a slot can go to.
-    SlotFolders folders() const { return {dirs.systemDir, dirs.scratchDir, installDir, header.name()}; }
+    SlotFolders folders() const {
+        return {dirs.systemDir, dirs.scratchDir, installDir, header.name(), keepReplacedFile};
+    }
     const PackageEntry& entry(int slot) const { return header.entries[slot]; }
 };
 

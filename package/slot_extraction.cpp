@@ -9,9 +9,11 @@
 //      destination (rc::kNoDestination), stored bytes that are not inside the
 //      package (-30, also for a stored size below 1 byte);
 //   4. seek to firstByte; with progress: one progress step;
-//   5. remove an older file: a ".dll" (exactly) with one forced delete, any
-//      other with 1,000 attempts; a busy file (-32) is kept and the slot counts
-//      as done (0), a busy screen saver gives -38;
+//   5. an older system-folder file (kinds 2 and 3) is kept aside when the
+//      caller asks (SlotFolders::keepAside; one held open counts as busy, as
+//      below); then remove an older file: a ".dll" (exactly) with one
+//      forced delete, any other with 1,000 attempts; a busy file (-32) is
+//      kept and the slot counts as done (0), a busy screen saver gives -38;
 //   6. compressed: the library bound to the scratch folder (-35), the stored
 //      bytes into a block (-7 without memory, -30 for a short read),
 //      expansion (capped at expandedSize + 1 bytes), then -16 when no file
@@ -181,7 +183,23 @@ Result seekToSlot(const SlotJob& job) {
     return rc::kOk;
 }
 
-// 5. Removes an older file at the destination: rc::kFileBusy when a busy
+// 5. An older system file (kinds 2 and 3) is kept aside first, when the
+// caller asks: rc::kFileBusy when one that cannot be (held open) stays as it
+// is, as a busy file does below; a busy screen saver gives -38.
+Result keepOlderSystemFile(const SlotJob& job) {
+    const bool systemFile = job.entry.targetKind == kind::kSystemDir ||
+                            (job.entry.targetKind == kind::kSystemLibrary &&
+                             job.dest.compare(0, job.folders.systemDir.size(), job.folders.systemDir) == 0);
+    if (!job.folders.keepAside || !systemFile) return rc::kOk;
+    const Result kept = job.folders.keepAside(job.dest);
+    if (kept == rc::kOk) return rc::kOk;
+    logMessage("cannot keep aside: " + job.dest);
+    if (kept == oserr::kSharingViolation)
+        return extractFileExt(job.dest) == ".scr" ? rc::kSaverNotReplaced : rc::kFileBusy;
+    return job.report(kept);
+}
+
+// 5. Then removes an older file at the destination: rc::kFileBusy when a busy
 // file other than a screen saver stays as it is (nothing is written and the
 // installation carries on).
 Result removeOlderFile(const SlotJob& job) {
@@ -235,6 +253,8 @@ Result extractSlot(Os& os, File& package, const PackageEntry& slot, const SlotFo
     if (Result e = checkSlotName(job)) return e;             // 2
     if (Result e = checkBeforeWriting(job)) return e;        // 3
     if (Result e = seekToSlot(job)) return e;                // 4
+    if (Result e = keepOlderSystemFile(job))                 // 5
+        return e == rc::kFileBusy ? rc::kOk : e;
     if (Result e = removeOlderFile(job))                     // 5
         return e == rc::kFileBusy ? rc::kOk : e;
     return job.entry.compressed ? expandCompressedSlot(job)  // 6, reporting as 7 says

@@ -3,6 +3,7 @@
 // same code.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "core/buffer.h"
@@ -19,6 +20,10 @@ struct SlotFolders {
     std::string scratchDir;
     std::string installDir;  // system directory + saver name + " dir\"
     std::string saverName;   // checked before the install directory is used
+    // Keeps aside an existing system-folder file that a slot of kind 2 or 3
+    // replaces, so that a failed installation can put it back (empty: the
+    // file is replaced without a copy).
+    std::function<Result(const std::string& path)> keepAside = nullptr;
 };
 
 // The destination path of a slot by its targetKind, "" when there is none:

@@ -54,6 +54,7 @@ constexpr Result kInvalidData = 13;
 constexpr Result kOutOfMemory = 14;
 constexpr Result kGenFailure = 31;
 constexpr Result kSharingViolation = 32;
+constexpr Result kNotSameDevice = 17;
 constexpr Result kHandleEof = 38;
 constexpr Result kNotSupported = 50;
 constexpr Result kFileExists = 80;
@@ -136,6 +137,11 @@ public:
     [[nodiscard]] virtual Result removeDirectory(const std::string& path) = 0;
     [[nodiscard]] virtual Result copyFile(const std::string& from, const std::string& to,
                                           bool failIfExists) = 0;
+    // Renames a file or a folder (with everything in it) on the same volume;
+    // the new name must not exist yet (183). The rename reaches the disk
+    // before the call returns where the system can promise that, so that a
+    // power loss afterwards finds the entry under one of its two names.
+    [[nodiscard]] virtual Result moveFile(const std::string& from, const std::string& to) = 0;
     // Entries matching a pattern such as "C:\\dir\\*.*" ("." and ".." included
     // where the system lists them); 2 when nothing matches.
     [[nodiscard]] virtual Result findFiles(const std::string& pattern, std::vector<FindEntry>& out) = 0;

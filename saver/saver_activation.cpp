@@ -65,6 +65,9 @@ Result createSaverDataDir(Os& os, const std::string& dir, const std::string& nam
 Result prepareSaverTarget(Os& os, const InstallerDirs& dirs, const std::string& name, bool ask,
                           const std::string& question, ReplacedSaver& replaced, Reporter& reporter) {
     logEnterWith("prepareSaverTarget", name);
+    // What a killed run left beside the screen saver comes back first.
+    for (const std::string& dir : {dirs.windowsDir, dirs.systemDir})
+        if (Result e = recoverKeptSavers(os, dir, name)) logMessage("a kept copy stays: " + std::to_string(e));
     const bool inSystem = saverExists(os, dirs.systemDir, name);
     const bool inWindows = saverExists(os, dirs.windowsDir, name);
     if ((inSystem || inWindows) && ask &&
@@ -72,15 +75,15 @@ Result prepareSaverTarget(Os& os, const InstallerDirs& dirs, const std::string& 
         logMessage("user abort");
         return rc::kUserDeclined;
     }
-    replaced.rememberSettings(os, name);
-    Result result = rc::kOk;
-    if (inWindows) result = replaced.moveAside(os, dirs.windowsDir, name, "windows");
-    if (result == rc::kOk && inSystem) result = replaced.moveAside(os, dirs.systemDir, name, "system");
+    Result result = replaced.rememberSettings(os, name);
+    if (result == rc::kOk && inWindows) result = replaced.moveAside(os, dirs.windowsDir, name);
+    if (result == rc::kOk && inSystem) result = replaced.moveAside(os, dirs.systemDir, name);
     if (result == rc::kOk) result = createSaverDataDir(os, dirs.systemDir, name);
     // A step that failed leaves everything as it was: nothing new is in place.
-    // Copies that cannot go back stay in `replaced` for the caller to keep.
-    if (result != rc::kOk && replaced.restore(os) != rc::kOk)
-        logMessage("the replaced screen saver stays in " + replaced.keepDir());
+    // What cannot go back stays kept (the caller reports it), never deleted.
+    if (result != rc::kOk) {
+        if (Result back = replaced.restore(os)) logMessage("not everything went back: " + std::to_string(back));
+    }
     logLeaveWith("prepareSaverTarget", result);
     return result;
 }

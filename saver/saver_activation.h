@@ -46,12 +46,14 @@ bool saverExists(Os& os, const std::string& dir, const std::string& name);
 // kUserDeclined with nothing changed. Otherwise moves the existing copies
 // aside into `replaced` (the Windows folder's first), remembers system.ini's
 // screen saver and the uninstall entry there, and makes the data folder.
-// Any other failure (a copy that cannot be kept aside, the system's refusal
-// to make the data folder) is the system's error, with everything put back:
-// nothing of the new screen saver is in place then, so there is nothing to
-// clean up (cleanUpInstalledFiles would remove the old copy instead). Copies
-// that cannot be put back stay recorded in `replaced` (it is not empty then),
-// and the caller must keep them rather than discard them.
+// Any other failure (a copy that cannot be kept aside, settings that cannot
+// be read, the system's refusal to make the data folder) is the system's
+// error, with everything put back that could go back: nothing of the new
+// screen saver is in place then, so there is nothing to clean up
+// (cleanUpInstalledFiles would remove the old copy instead). What could not
+// go back stays in `replaced` (its stranded() paths), for the caller to
+// report. Before anything, kept copies that a killed run left beside the
+// screen saver are put back or removed (recoverKeptSavers).
 [[nodiscard]] Result prepareSaverTarget(Os& os, const InstallerDirs& dirs, const std::string& name, bool ask,
                                         const std::string& question, ReplacedSaver& replaced,
                                         Reporter& reporter);

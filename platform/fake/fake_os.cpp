@@ -72,7 +72,13 @@ Ui& FakeOs::ui() {
 // ---- failure injection -------------------------------------------------------------------
 
 Result FakeOs::injected(Op op, const std::string& subject) {
-    return inject ? inject(op, subject) : 0;
+    if (Result e = inject ? inject(op, subject) : 0) return e;
+    if (counted && !counted(op)) return 0;
+    if (++calls != failCall || failCall == 0) return 0;
+    const Result error = failWith ? failWith(op, subject) : oserr::kGenFailure;
+    hasFailed = true;
+    failed = CountedCall{op, subject, error};
+    return error;
 }
 
 void FakeOs::failOn(Op op, const std::string& subject, Result code) {

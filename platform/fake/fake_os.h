@@ -37,7 +37,7 @@ namespace ssi {
 // Every call of the double, for failure injection.
 enum class Op {
     // files
-    Attributes, SetAttributes, DeleteFile, CreateDirectory, RemoveDirectory, CopyFile, FindFiles, OpenFile,
+    Attributes, SetAttributes, DeleteFile, CreateDirectory, RemoveDirectory, CopyFile, MoveFile, FindFiles, OpenFile,
     Read, Write, Seek, Size, Close, FileVersion, ShortPathName,
     // registry
     RegOpenKey, RegCreateKey, RegDeleteKey, RegSetValue, RegQueryValue, RegDeleteValue, RegSubKeyNames,
@@ -98,6 +98,24 @@ public:
     // Convenience: `op` on a subject equal to `subject` (any letter case; ""
     // for every subject) fails with `code`.
     void failOn(Op op, const std::string& subject, Result code);
+
+    // ---- counting calls and failing the k-th one -------------------------------
+    // Every call of the double that `counted` accepts (default: all) is
+    // numbered from 1 in `calls`, after `inject` has let it run. When
+    // `failCall` is set, the call with that number fails with what
+    // `failWith` gives for it (default: 31), once; `failed` then tells
+    // which call it was.
+    struct CountedCall {
+        Op op = Op::Attributes;
+        std::string subject;
+        Result error = 0;
+    };
+    std::function<bool(Op op)> counted;
+    std::function<Result(Op op, const std::string& subject)> failWith;
+    uint64_t calls = 0;
+    uint64_t failCall = 0;
+    bool hasFailed = false;
+    CountedCall failed;
 
     // ---- files: set-up and inspection ----------------------------------------
     // The one file store, over whichever backing the double was made with.

@@ -254,6 +254,38 @@ Result FileStore::copyFile(const std::string& from, const std::string& to, bool 
     return 0;
 }
 
+Result FileStore::moveFile(const std::string& from, const std::string& to) {
+    if (Result e = os_.injected(Op::MoveFile, from)) return e;
+    std::string source;
+    StoredEntry sourceEntry;
+    if (Result e = status(from, source, sourceEntry)) return e;
+    const std::string target = resolve(to);
+    StoredEntry targetEntry;
+    if (backing_->entry(target, targetEntry)) return oserr::kAlreadyExists;
+    if (!parentIsFolder(target)) return oserr::kPathNotFound;
+    const std::string sourceKey = keyOf(source), targetKey = keyOf(target);
+    if (sourceKey.substr(0, sourceKey.find('\\')) != targetKey.substr(0, targetKey.find('\\')))
+        return oserr::kNotSameDevice;
+    if (conflicts(source, kDelete, kRead | kWrite | kDelete)) return oserr::kSharingViolation;
+    if (sourceEntry.directory && !sourceEntry.link)
+        for (const auto& open : handles_)
+            if (open.second.key.compare(0, sourceKey.size() + 1, sourceKey + "\\") == 0) return oserr::kAccessDenied;
+    if (Result e = backing_->rename(source, target)) return e;
+    // Attributes travel with the entry and everything below it.
+    std::map<std::string, uint32_t> moved;
+    for (auto it = bits_.begin(); it != bits_.end();) {
+        const std::string& key = it->first;
+        if (key == sourceKey || key.compare(0, sourceKey.size() + 1, sourceKey + "\\") == 0) {
+            moved[targetKey + key.substr(sourceKey.size())] = it->second;
+            it = bits_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    bits_.insert(moved.begin(), moved.end());
+    return 0;
+}
+
 Result FileStore::findFiles(const std::string& pattern, std::vector<FindEntry>& out) {
     out.clear();
     if (Result e = os_.injected(Op::FindFiles, pattern)) return e;

@@ -20,6 +20,9 @@
 //   one's sharing refuses, or that would refuse the first, gets 32; an open
 //   file cannot be deleted; a file opened only for reading refuses writes
 //   (and the reverse) with 5;
+// - a rename needs the new name free (183) and its folder present (3), stays
+//   on its drive (17), and is refused for an open file (32) or a folder
+//   holding one (5);
 // - every call can be made to fail through FakeOs::inject (Op and the path
 //   as the caller gave it).
 #pragma once
@@ -79,6 +82,9 @@ public:
     // Gives `to` (made when missing, in an existing folder) the bytes of
     // `from`; nothing is made when there is no room.
     virtual Result copyBytes(const std::string& from, const std::string& to) = 0;
+    // Renames an entry (a folder with everything below it) to a name that
+    // does not exist, in an existing folder.
+    virtual Result rename(const std::string& from, const std::string& to) = 0;
 };
 
 class FileStore : public FileSystem {
@@ -94,6 +100,7 @@ public:
     Result createDirectory(const std::string& path) override;
     Result removeDirectory(const std::string& path) override;
     Result copyFile(const std::string& from, const std::string& to, bool failIfExists) override;
+    Result moveFile(const std::string& from, const std::string& to) override;
     Result findFiles(const std::string& pattern, std::vector<FindEntry>& out) override;
     Result openFile(const std::string& path, FileAccess access, std::unique_ptr<File>& out) override;
     Result fileVersion(const std::string& path, FileVersion& out) override;

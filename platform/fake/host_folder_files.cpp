@@ -187,6 +187,9 @@ public:
         if (in.peek() != std::ifstream::traits_type::eof()) out << in.rdbuf();
         return out ? 0 : oserr::kDiskFull;
     }
+    Result rename(const std::string& from, const std::string& to) override {
+        return ::rename(hostOf(from).c_str(), hostOf(to).c_str()) == 0 ? 0 : errnoToWin32(errno);
+    }
 
 private:
     std::string root_;

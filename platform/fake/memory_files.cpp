@@ -82,6 +82,24 @@ public:
         target->blob->bytes = bytes->bytes;
         return 0;
     }
+    Result rename(const std::string& from, const std::string& to) override {
+        const std::string oldKey = lowerCase(from), newKey = lowerCase(to);
+        std::vector<std::pair<std::string, Node>> moving;
+        for (auto it = nodes_.begin(); it != nodes_.end();) {
+            const std::string& key = it->first;
+            if (key == oldKey || key.compare(0, oldKey.size() + 1, oldKey + "\\") == 0) {
+                Node node = std::move(it->second);
+                node.path = to + node.path.substr(from.size());
+                moving.emplace_back(newKey + key.substr(oldKey.size()), std::move(node));
+                it = nodes_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        if (moving.empty()) return oserr::kFileNotFound;
+        for (auto& m : moving) nodes_[m.first] = std::move(m.second);
+        return 0;
+    }
 
     // Resizes a stored file's bytes, counting them against the capacity.
     Result resize(Blob& blob, uint64_t size) {

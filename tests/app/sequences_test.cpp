@@ -18,89 +18,12 @@
 #include "tests/ssd/ssd_test_util.h"
 #include "tests/support/fake_player.h"
 #include "tests/support/swf_movies.h"
+#include "tests/app/installer_rig.h"
 
 using namespace ssi;
 using namespace ssi::test;
 
 namespace {
-
-const std::string kSystem = "C:\\WINDOWS\\SYSTEM\\";
-const std::string kScratch = "C:\\TEMP\\QDX1\\";
-const std::string kInstallDir = kSystem + "Night Sky dir\\";
-const std::string kSaver = kSystem + "Night Sky.scr";
-const std::string kUninstall = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Night Sky";
-
-std::string source(const tool::PackageInput& in, int slot) {
-    return std::string(in.slots[slot]->data.begin(), in.slots[slot]->data.end());
-}
-
-// One run of the installer: its computer, its package and its user.
-struct Installer {
-    FakeOs os;
-    tool::PackageInput input = standardInput();
-    std::deque<std::function<void()>> moves;  // the user's moves, one each time the loop waits
-    int exitCode = -1;
-
-    Installer() {
-        processFlashVersionCache() = FlashVersionCache();
-        registerCodec(os);
-        installPlayer(os, 7, 19);
-        os.module = "C:\\Downloads\\NightSkySetup.exe";
-        os.writeFile(kSystem + "rundll32.exe", "MZ");  // where NT keeps it
-        // A real data file: two items, one of them in a sub-folder.
-        const std::string data = makeDataFile({{"intro.swf", "movie"}, {"media\\stars.txt", "stars"}}, 8);
-        input.slots[slot::kDataFile] = slotOf("Night Sky.ssd", kind::kScratchLibrary, false, data);
-        input.slots[slot::kPreview] = slotOf("installer.jpeg", kind::kScratch, false, std::string("\xFF\xD8", 2) + "jpeg");
-        input.showLicense = false;
-    }
-    std::function<void(PackageHeader&)> patch;  // changes the built header (what the builder refuses)
-    void run() {
-        std::vector<uint8_t> image = buildImage(input);
-        if (patch) {
-            PackageHeader h = headerOf(image);
-            patch(h);
-            storeHeader(image, h);
-        }
-        os.writeFile(os.module, std::string(image.begin(), image.end()));
-        os.onIdle = [this] { nextMove(); };
-        exitCode = runInstaller(os);
-    }
-    void nextMove() {
-        if (moves.empty()) return;  // nothing more: the double reports a loop that never ends
-        auto move = std::move(moves.front());
-        moves.pop_front();
-        os.onIdle = [this] { nextMove(); };
-        move();
-    }
-    TInstallerForm& form() {
-        for (Form* f : os.realized)
-            if (f->name() == "InstallerForm") return *static_cast<TInstallerForm*>(f);
-        throw std::logic_error("no installer window");
-    }
-    TpreparingInstallWnd& preparing() {
-        for (Form* f : os.realized)
-            if (f->name() == "preparingInstallWnd") return *static_cast<TpreparingInstallWnd*>(f);
-        throw std::logic_error("no preparing window");
-    }
-    std::vector<std::string> boxTexts() const {
-        std::vector<std::string> texts;
-        for (const RecordedBox& b : os.boxes) texts.push_back(b.text);
-        return texts;
-    }
-    bool installed() const { return os.exists(kSaver) && os.exists(kInstallDir + "saver.dat"); }
-    // An older Night Sky in place, active in system.ini and registered.
-    void oldSaverInstalled() {
-        os.writeFile(kSaver, "the old saver");
-        os.writeFile(kInstallDir + "old.txt", "its data");
-        os.writeFile("C:\\WINDOWS\\system.ini", "[boot]\r\nSCRNSAVE.EXE=C:\\WINDOWS\\SYSTEM\\NIGHTS~1.SCR\r\n");
-        os.setRegString(Hive::LocalMachine, kUninstall, "DisplayName", "Night Sky Screen Saver");
-    }
-    std::string activeSaver() {
-        std::string value;
-        (void)os.profile().readString("system.ini", "boot", "SCRNSAVE.EXE", value);
-        return value;
-    }
-};
 
 struct Sequences : ::testing::Test, Installer {};
 
@@ -211,7 +134,7 @@ TEST_F(Sequences, ALaterFailurePutsTheOldSaverAndItsSystemIniLineBack) {
     EXPECT_FALSE(os.exists("C:\\TEMP\\QDX1")) << "nothing of the kept copies is left";
 }
 
-TEST_F(Sequences, KeptCopiesThatCannotGoBackStayInTheScratchFolder) {
+TEST_F(Sequences, KeptCopiesThatCannotGoBackStayBesideTheirPlace) {
     oldSaverInstalled();
     bool failed = false;
     os.inject = [&](Op op, const std::string& subject) -> Result {
@@ -219,38 +142,39 @@ TEST_F(Sequences, KeptCopiesThatCannotGoBackStayInTheScratchFolder) {
             failed = true;
             return oserr::kAccessDenied;
         }
-        // After the failure the old screen saver cannot be written back.
-        return failed && op == Op::CopyFile && lowerCase(subject) == lowerCase(kSaver) ? oserr::kAccessDenied : 0;
+        // After the failure the old screen saver can neither be renamed nor written back.
+        return failed && ((op == Op::CopyFile && lowerCase(subject) == lowerCase(kSaver)) ||
+                          (op == Op::MoveFile && lowerCase(subject) == lowerCase(kSaver + ".kept")))
+                   ? oserr::kAccessDenied
+                   : 0;
     };
     moves.push_back([&] { form().installBtn.click(); });
     moves.push_back([&] { form().cancelBtn.click(); });
     run();
     EXPECT_FALSE(os.exists(kSaver) && os.readFile(kSaver) == "the old saver");
-    std::vector<FindEntry> kept;
-    ASSERT_EQ(os.files().findFiles(kScratch + "replaced\\system\\*.scr", kept), 0) << "the only copy is kept";
-    ASSERT_EQ(kept.size(), 1u);
-    EXPECT_EQ(os.readFile(kScratch + "replaced\\system\\" + kept[0].name), "the old saver");
+    EXPECT_EQ(os.readFile(kSaver + ".kept"), "the old saver") << "the only copy is kept";
+    EXPECT_FALSE(os.exists(kScratch)) << "it lives beside its place, not in the scratch folder";
 }
 
 // The preparation moves the old copy aside, fails to make the data folder,
-// and cannot write the old copy back either: the kept copy is then the only
+// and cannot put the old copy back either: the kept copy is then the only
 // one, and neither the end of the installation nor closing may delete it.
-TEST_F(Sequences, CopiesAFailedPreparationCannotPutBackStayInTheScratchFolder) {
+TEST_F(Sequences, CopiesAFailedPreparationCannotPutBackStayKept) {
     oldSaverInstalled();
     os.inject = [&](Op op, const std::string& subject) -> Result {
         const std::string s = lowerCase(subject);
         if (op == Op::CreateDirectory && s == lowerCase(kInstallDir)) return oserr::kAccessDenied;
+        if (op == Op::MoveFile && s == lowerCase(kSaver + ".kept")) return oserr::kAccessDenied;
         return op == Op::CopyFile && s == lowerCase(kSaver) ? oserr::kAccessDenied : 0;
     };
-    moves.push_back([&] { form().installBtn.click(); });
+    moves.push_back(clickInstall());
     moves.push_back([&] { form().cancelBtn.click(); });
     run();
     EXPECT_FALSE(os.exists(kSaver));
-    std::vector<FindEntry> kept;
-    ASSERT_EQ(os.files().findFiles(kScratch + "replaced\\system\\*.scr", kept), 0) << "the only copy is kept";
-    ASSERT_EQ(kept.size(), 1u);
-    EXPECT_EQ(os.readFile(kScratch + "replaced\\system\\" + kept[0].name), "the old saver");
+    EXPECT_EQ(os.readFile(kSaver + ".kept"), "the old saver") << "the only copy is kept";
+    EXPECT_TRUE(stranded);
     EXPECT_EQ(os.readFile(kInstallDir + "old.txt"), "its data") << "the data folder went back";
+    EXPECT_FALSE(os.exists(kScratch)) << "it lives beside its place, not in the scratch folder";
 }
 
 TEST_F(Sequences, ADeclinedOverwriteChangesNothingAndLeavesTheWindowReady) {

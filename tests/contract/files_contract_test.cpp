@@ -182,6 +182,37 @@ TEST_F(ContractFiles, DirectoriesAreCreatedOnceAndRemovedWhenEmpty) {
     EXPECT_EQ(fs.attributes(dir + "Sub", a), oserr::kFileNotFound);
 }
 
+// A rename beside itself: files and folders (with what is in them) take the
+// new name; a taken name, a missing source or a missing folder refuse.
+TEST_F(ContractFiles, RenamesMoveFilesAndFoldersOnlyToFreeNames) {
+    ASSERT_EQ(writeText(os, dir + "Night Sky.scr", "saver"), 0);
+    ASSERT_EQ(fs.createDirectory(dir + "Night Sky dir"), 0);
+    ASSERT_EQ(fs.createDirectory(dir + "Night Sky dir\\deep"), 0);
+    ASSERT_EQ(writeText(os, dir + "Night Sky dir\\deep\\item.dat", "item"), 0);
+    ASSERT_EQ(writeText(os, dir + "taken.txt", "taken"), 0);
+    struct Case {
+        const char* what;
+        std::string from, to;
+        Result expected;
+    };
+    const Case cases[] = {
+        {"a file", dir + "Night Sky.scr", dir + "Night Sky.scr.kept", 0},
+        {"a folder and everything in it", dir + "Night Sky dir", dir + "Night Sky dir.kept", 0},
+        {"onto a taken name", dir + "Night Sky.scr.kept", dir + "taken.txt", oserr::kAlreadyExists},
+        {"a missing file", dir + "absent.txt", dir + "other.txt", oserr::kFileNotFound},
+        {"into a missing folder", dir + "taken.txt", dir + "absent\\taken.txt", oserr::kPathNotFound},
+    };
+    for (const Case& c : cases) EXPECT_EQ(fs.moveFile(c.from, c.to), c.expected) << c.what;
+    EXPECT_EQ(readText(os, dir + "Night Sky.scr.kept"), "saver");
+    EXPECT_FALSE(exists(os, dir + "Night Sky.scr"));
+    EXPECT_EQ(readText(os, dir + "Night Sky dir.kept\\deep\\item.dat"), "item");
+    EXPECT_FALSE(exists(os, dir + "Night Sky dir"));
+    EXPECT_EQ(readText(os, dir + "taken.txt"), "taken") << "a refused rename changes nothing";
+    // And back: the kept name gives the original its place again.
+    EXPECT_EQ(fs.moveFile(dir + "Night Sky.scr.kept", dir + "Night Sky.scr"), 0);
+    EXPECT_EQ(readText(os, dir + "Night Sky.scr"), "saver");
+}
+
 TEST_F(ContractFiles, ListingsMatchPatternsAndIncludeTheDotEntries) {
     ASSERT_EQ(writeText(os, dir + "a.txt", "aaa"), 0);
     ASSERT_EQ(writeText(os, dir + "b.scr", "b"), 0);

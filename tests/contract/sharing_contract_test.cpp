@@ -99,6 +99,8 @@ TEST_F(ContractSharing, FileHeldByAnotherProcessCannotBeDeletedOrReplaced) {
         EXPECT_EQ(fs.openFile(path, FileAccess::ReadDenyWrite, file), 0) << "the holder only reads";
         file.reset();
         EXPECT_EQ(readText(os, path), "held");
+        EXPECT_EQ(fs.moveFile(path, path + ".kept"), oserr::kSharingViolation) << "nor renamed";
+        EXPECT_TRUE(exists(os, path));
     }
     EXPECT_EQ(fs.deleteFile(path), 0) << "released";
 }

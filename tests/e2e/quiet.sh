@@ -17,6 +17,8 @@
 #      administrator rights, and the installation runs as usual (exit code 0).
 #   5. "/q" with no player installed and none carried: ends by itself within
 #      seconds with -402, no window or box ever on the screen.
+#   6. After a run killed while the old saver was aside (its kept names
+#      beside its places): the next run puts it back, then installs.
 # After each: no QDX folder in TEMP, nothing of ours running.
 #   run by scripts/wine-run --script: quiet.sh WIN32_BIN SAVERPACK
 set -uo pipefail
@@ -117,5 +119,18 @@ check "no window or box on the screen" "" "$(grep '^on-screen' "$out/noplayer" |
 check_ending "$out/noplayer"
 check "the installed saver untouched" "$saver_before" "$(md5sum <"$SAVER" 2>/dev/null)"
 standins_install_player 7 || fail "the player stand-in could not be put back"
+echo "== /Q after a run that was killed while the old saver was aside"
+# What a killed run leaves: the saver and its folder under their kept names
+# beside their places, nothing under their own. The next run puts them back
+# before it replaces them, and ends with the new saver complete.
+mv "$SAVER" "$SAVER.kept" && mv "$INSTALL_DIR" "$INSTALL_DIR.kept"
+check "the leftover is in place" yes "$([[ -f "$SAVER.kept" && ! -e "$SAVER" ]] && echo yes || echo no)"
+e2e_start "$out/recover" "$E2E_WIN\\Setup.exe" /Q
+e2e_finish "$out/recover"
+check "exit code" 0 "$(field "$out/recover" exit-code)"
+check_ending "$out/recover"
+check "the saver is in place" "$(md5sum <"$BIN/Night Sky.scr")" "$(md5sum <"$SAVER" 2>/dev/null)"
+check "its install folder is complete" yes "$([[ -f "$INSTALL_DIR/saver.dat" ]] && echo yes || echo no)"
+check "no kept copy is left" "" "$(find "$SYS32" -maxdepth 1 -iname '*.kept' | paste -sd'|')"
 
 exit $((failures > 0))

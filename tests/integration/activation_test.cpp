@@ -16,7 +16,7 @@ const std::string kQuestion = " screen saver already exists. Overwrite?";
 struct Activation : ::testing::Test {
     FakeOs os;
     InstallerDirs dirs{"C:\\WINDOWS\\", "C:\\WINDOWS\\SYSTEM\\", "C:\\TEMP\\QDX1\\"};
-    ReplacedSaver replaced{dirs.scratchDir};
+    ReplacedSaver replaced;
     BoxReporter reporter{os};  // the overwrite question goes through it to the double's boxes
     const std::string sysScr = dirs.systemDir + "Night Sky.scr", sysDir = dirs.systemDir + "Night Sky dir\\";
     const std::string winScr = dirs.windowsDir + "Night Sky.scr", winDir = dirs.windowsDir + "Night Sky dir\\";
@@ -56,7 +56,7 @@ TEST_F(Activation, TheQuestionComesOnlyWhenACopyExistsAndCancelChangesNothing) {
         if (c.winFolder) fresh.makeDirs(winDir);
         const std::string w = std::to_string(c.sysFile) + std::to_string(c.winFile) + std::to_string(c.winFolder);
         fresh.answers = {BoxAnswer::Cancel};
-        ReplacedSaver r(dirs.scratchDir);
+        ReplacedSaver r;
         BoxReporter freshReporter(fresh);
         const Result result =
             prepareSaverTarget(fresh, dirs, "Night Sky", c.ask, kQuestion, r, freshReporter);
@@ -81,7 +81,7 @@ TEST_F(Activation, TheQuestionComesOnlyWhenACopyExistsAndCancelChangesNothing) {
     EXPECT_TRUE(oldSaverStillIn(dirs.systemDir));
     EXPECT_TRUE(oldSaverStillIn(dirs.windowsDir));
     EXPECT_TRUE(replaced.empty());
-    EXPECT_FALSE(os.exists(replaced.keepDir()));
+    EXPECT_FALSE(os.exists(keptPathOf(sysScr)));
 }
 
 TEST_F(Activation, AFailedInstallationPutsTheOldSaverBack) {
@@ -99,8 +99,9 @@ TEST_F(Activation, AFailedInstallationPutsTheOldSaverBack) {
     EXPECT_FALSE(os.exists(sysScr));
     EXPECT_TRUE(os.exists(sysDir)) << "a fresh, empty data folder";
     EXPECT_FALSE(os.exists(sysDir + "saver.dat"));
-    EXPECT_EQ(os.readFile(replaced.keepDir() + "system\\Night Sky dir\\images\\a.jpg"),
-              "old image in " + dirs.systemDir);
+    EXPECT_EQ(os.readFile(dirs.systemDir + "Night Sky dir.kept\\images\\a.jpg"), "old image in " + dirs.systemDir)
+        << "kept beside itself, renamed";
+    EXPECT_EQ(os.readFile(winScr + ".kept"), "old saver in " + dirs.windowsDir);
 
     // The new one is installed and activated, then a later step fails.
     os.writeFile(sysScr, "new saver");
@@ -116,7 +117,8 @@ TEST_F(Activation, AFailedInstallationPutsTheOldSaverBack) {
     EXPECT_EQ(activeSaver(), "C:\\WINDOWS\\SYSTEM\\NIGHTS~1.SCR");
     EXPECT_EQ(os.stringValue(Hive::LocalMachine, entry, "DisplayName"), "Night Sky (old)");
     EXPECT_EQ(os.stringValue(Hive::LocalMachine, entry, "UninstallString"), "old /u");
-    EXPECT_FALSE(os.exists(replaced.keepDir()));
+    for (const std::string& kept : {keptPathOf(sysScr), keptPathOf(sysDir), keptPathOf(winScr), keptPathOf(winDir)})
+        EXPECT_FALSE(os.exists(kept)) << kept;
     EXPECT_TRUE(replaced.empty());
 }
 
@@ -128,8 +130,8 @@ TEST_F(Activation, ASuccessfulInstallationDiscardsTheKeptCopies) {
     EXPECT_FALSE(os.exists(winScr));
     os.writeFile(sysScr, "new saver");
     ASSERT_EQ(activateScreenSaver(os, dirs.systemDir, "Night Sky.scr"), 0);
-    replaced.discard(os);
-    EXPECT_FALSE(os.exists(replaced.keepDir()));
+    EXPECT_EQ(replaced.discard(os), 0);
+    EXPECT_FALSE(os.exists(keptPathOf(winScr)));
     EXPECT_FALSE(os.exists(winScr));
     EXPECT_EQ(os.readFile(sysScr), "new saver");
     EXPECT_EQ(activeSaver(), "C:\\WINDOWS\\SYSTEM\\NIGHTS~1.SCR");
@@ -139,7 +141,7 @@ TEST_F(Activation, ASuccessfulInstallationDiscardsTheKeptCopies) {
     FakeOs other;
     other.makeDirs(dirs.scratchDir);
     other.writeFile(sysDir + "saver.dat", "old data");
-    ReplacedSaver r(dirs.scratchDir);
+    ReplacedSaver r;
     BoxReporter otherReporter(other);
     ASSERT_EQ(prepareSaverTarget(other, dirs, "Night Sky", false, "", r, otherReporter), 0);
     ASSERT_EQ(r.items().size(), 1u);
@@ -165,35 +167,39 @@ TEST_F(Activation, ALockedOldSaverStaysAndTheExtractionMeetsIt) {
     cleanUpInstalledFiles(os, sysDir, dirs.systemDir, "Night Sky.scr", "Night Sky");
     EXPECT_EQ(replaced.restore(os), 0) << "the locked file is the old one, still in its place";
     EXPECT_TRUE(oldSaverStillIn(dirs.systemDir));
-    EXPECT_FALSE(os.exists(replaced.keepDir()));
+    EXPECT_FALSE(os.exists(keptPathOf(sysScr)));
 }
 
 TEST_F(Activation, ACopyThatCannotBeKeptStopsWithEverythingInPlace) {
     oldSaverIn(dirs.systemDir);
     oldSaverIn(dirs.windowsDir);
     os.inject = [&](Op op, const std::string& subject) -> Result {
-        return op == Op::CopyFile && subject.find("a.jpg") != std::string::npos &&
-                       subject.find("QDX1") != std::string::npos
+        // The system folder's data folder can be neither renamed nor copied.
+        return (op == Op::MoveFile && subject == sysDir.substr(0, sysDir.size() - 1)) ||
+                       (op == Op::CopyFile && subject.find("a.jpg") != std::string::npos &&
+                        subject.find(".kept") != std::string::npos)
                    ? oserr::kDiskFull
                    : 0;
     };
     EXPECT_EQ(prepare(false), oserr::kDiskFull);
     EXPECT_TRUE(oldSaverStillIn(dirs.systemDir));
     EXPECT_TRUE(oldSaverStillIn(dirs.windowsDir));
-    EXPECT_FALSE(os.exists(replaced.keepDir()));
+    EXPECT_FALSE(os.exists(keptPathOf(sysDir)));
+    EXPECT_FALSE(os.exists(keptPathOf(sysScr)));
+    EXPECT_TRUE(replaced.empty());
 
     // The data folder cannot be made: the system's error, the old copy back in place.
     FakeOs other;
     other.makeDirs(dirs.scratchDir);
     other.writeFile(sysScr, "old");
     other.failOn(Op::CreateDirectory, "C:\\WINDOWS\\SYSTEM\\Night Sky dir\\", oserr::kAccessDenied);
-    ReplacedSaver r(dirs.scratchDir);
+    ReplacedSaver r;
     BoxReporter otherReporter(other);
     EXPECT_EQ(prepareSaverTarget(other, dirs, "Night Sky", false, "", r, otherReporter),
               oserr::kAccessDenied);
     EXPECT_EQ(other.readFile(sysScr), "old");
     EXPECT_TRUE(r.empty());
-    EXPECT_FALSE(other.exists(r.keepDir()));
+    EXPECT_FALSE(other.exists(keptPathOf(sysScr)));
     // An existing folder, or 183 from the system, counts as made.
     other.makeDirs(sysDir);
     EXPECT_EQ(createSaverDataDir(other, dirs.systemDir, "Night Sky"), 0);

@@ -330,25 +330,27 @@ TEST(Replacement, OldCopiesGoAsideComeBackAndALockedOneStays) {
     // Moved aside, a new installation fails, the old one comes back.
     installOld();
     BoxReporter reporter(os);  // asks nothing here: no question is put
-    ReplacedSaver failed(dirs.scratchDir);
+    ReplacedSaver failed;
     ASSERT_EQ(prepareSaverTarget(os, dirs, kSaver, false, "", failed, reporter), 0);
     EXPECT_FALSE(fileThere(scr));
     EXPECT_FALSE(fileThere(winScr));
     EXPECT_FALSE(fileThere(data + "sub"));
-    EXPECT_EQ(readFile(failed.keepDir() + "system\\Night Sky dir\\sub\\item.dat"), "old item");
+    EXPECT_EQ(readFile(dirs.systemDir + "Night Sky dir.kept\\sub\\item.dat"), "old item") << "renamed beside itself";
+    EXPECT_EQ(readFile(keptPathOf(scr)), "old saver");
     writeFile(scr, "new saver");
     cleanUpInstalledFiles(os, data, dirs.systemDir, "Night Sky.scr", kSaver);
     EXPECT_EQ(failed.restore(os), 0);
     EXPECT_EQ(readFile(scr), "old saver");
     EXPECT_EQ(readFile(data + "sub\\item.dat"), "old item");
     EXPECT_EQ(readFile(winScr), "old copy");
-    EXPECT_FALSE(fileThere(failed.keepDir()));
+    EXPECT_FALSE(fileThere(keptPathOf(scr)));
+    EXPECT_FALSE(fileThere(keptPathOf(winScr)));
 
     // Held open elsewhere: it stays, and the extraction's replacement reports -38.
     {
         wintest::HeldFile held(scr);
         ASSERT_TRUE(held.held());
-        ReplacedSaver locked(dirs.scratchDir);
+        ReplacedSaver locked;
         ASSERT_EQ(prepareSaverTarget(os, dirs, kSaver, false, "", locked, reporter), 0);
         for (const ReplacedSaver::Item& item : locked.items())
             EXPECT_EQ(item.stayed, item.original == scr) << item.original;
@@ -360,11 +362,11 @@ TEST(Replacement, OldCopiesGoAsideComeBackAndALockedOneStays) {
     EXPECT_EQ(readFile(winScr), "old copy");
 
     // A successful installation discards the kept copies.
-    ReplacedSaver succeeded(dirs.scratchDir);
+    ReplacedSaver succeeded;
     ASSERT_EQ(prepareSaverTarget(os, dirs, kSaver, false, "", succeeded, reporter), 0);
     writeFile(scr, "new saver");
-    succeeded.discard(os);
-    EXPECT_FALSE(fileThere(succeeded.keepDir()));
+    EXPECT_EQ(succeeded.discard(os), 0);
+    EXPECT_FALSE(fileThere(keptPathOf(scr)));
     EXPECT_EQ(readFile(scr), "new saver");
     EXPECT_FALSE(fileThere(winScr));
     cleanUpInstalledFiles(os, data, dirs.systemDir, "Night Sky.scr", kSaver);

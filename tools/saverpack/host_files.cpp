@@ -135,6 +135,13 @@ Result HostFiles::copyFile(const std::string& from, const std::string& to, bool 
     return rc::kOk;
 }
 
+Result HostFiles::moveFile(const std::string& from, const std::string& to) {
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(hostPath(to), ec))) return oserr::kAlreadyExists;
+    fs::rename(hostPath(from), hostPath(to), ec);
+    return ec ? fromErrorCode(ec) : rc::kOk;
+}
+
 Result HostFiles::findFiles(const std::string& pattern, std::vector<FindEntry>& out) {
     out.clear();
     std::error_code ec;

@@ -39,6 +39,8 @@ public:
     [[nodiscard]] Result createDirectory(const std::string& path) override;
     [[nodiscard]] Result removeDirectory(const std::string& path) override;
     [[nodiscard]] Result copyFile(const std::string& from, const std::string& to, bool failIfExists) override;
+    // A rename; 183 when the new name is taken.
+    [[nodiscard]] Result moveFile(const std::string& from, const std::string& to) override;
     // Only an exact path: its entry, or 2.
     [[nodiscard]] Result findFiles(const std::string& pattern, std::vector<FindEntry>& out) override;
     [[nodiscard]] Result openFile(const std::string& path, FileAccess access, std::unique_ptr<File>& out) override;
