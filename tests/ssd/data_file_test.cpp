@@ -478,6 +478,8 @@ TEST(DataFileBoxes, GoThroughTheReporterItIsGiven) {
         ASSERT_EQ(reporter.boxes.size(), 1u) << c.what;
         EXPECT_EQ(reporter.boxes[0].rfind(c.start, 0), 0u) << c.what << ": " << reporter.boxes[0];
         EXPECT_EQ(os.boxes.size(), 1u) << c.what << ": shown once, by the reporter";
-        if (data.isOpen()) EXPECT_EQ(data.closeDataFile(), rc::kOk);
+        if (data.isOpen()) {
+            EXPECT_EQ(data.closeDataFile(), rc::kOk);
+        }
     }
 }
