@@ -19,7 +19,16 @@ alignas(16) char gWorkArea[codec::kExplodeWorkSize];
 
 }  // namespace
 
-TCompressor::TCompressor(Os& os, const std::string& libraryDir) : os_(os) {
+TCompressor::TCompressor(Os& os, const std::string& libraryDir, Reporter& reporter) : os_(os), reporter_(reporter) {
+    load(libraryDir);
+}
+
+TCompressor::TCompressor(Os& os, const std::string& libraryDir)
+    : os_(os), ownReporter_(std::make_unique<BoxReporter>(os)), reporter_(*ownReporter_) {
+    load(libraryDir);
+}
+
+void TCompressor::load(const std::string& libraryDir) {
     logEnterWith("TCompressor.Create", libraryDir);
     loaded = false;
     Result error = 0;
@@ -96,8 +105,8 @@ Result TCompressor::ExpandToFile(const std::string& destPath, const void* block,
     }
 
     if (result != 0) {
-        os_.ui().messageBox(BoxKind::Error, BoxButtons::Abort,
-                            os_.system().loadString(kStrZipError) + "\r\n\r\n" + os_.system().errorText(result));
+        (void)reporter_.showBox(BoxKind::Error, BoxButtons::Abort,
+                                os_.system().loadString(kStrZipError) + "\r\n\r\n" + os_.system().errorText(result));
     }
 
     // 6. Both streams are released in every case.

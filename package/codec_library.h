@@ -24,6 +24,7 @@
 #include "core/buffer.h"
 #include "core/result_codes.h"
 #include "platform/os.h"
+#include "platform/reporter.h"
 
 namespace ssi {
 
@@ -32,6 +33,9 @@ public:
     // Loads libraryDir + "impborl.dll" (a folder ending with "\"), or the bare
     // name through the system's search when libraryDir is empty, and resolves
     // the three entry points. Never fails by raising: see `loaded`.
+    // Its boxes (the "Zip Error: ..." box) go through `reporter`; without one,
+    // straight to the seam's message boxes.
+    TCompressor(Os& os, const std::string& libraryDir, Reporter& reporter);
     TCompressor(Os& os, const std::string& libraryDir);
     // Unloads the library.
     ~TCompressor();
@@ -61,7 +65,11 @@ public:
     bool loaded = false;
 
 private:
+    void load(const std::string& libraryDir);
+
     Os& os_;
+    std::unique_ptr<BoxReporter> ownReporter_;  // when no reporter was given
+    Reporter& reporter_;
     void* implodeEntry_ = nullptr;  // required, never called
     codec::ExplodeFn explodeEntry_ = nullptr;
     void* crc32Entry_ = nullptr;    // required, not needed for expansion

@@ -118,14 +118,21 @@ void createItemFolder(Os& os, const std::string& target) {
 
 // ---- SaverDataFile -----------------------------------------------------------
 
+SaverDataFile::SaverDataFile(Os& os, SaverRecord& record, std::string libraryDir, Reporter& reporter)
+    : os_(os), reporter_(reporter), record_(record), libraryDir_(std::move(libraryDir)) {}
+
 SaverDataFile::SaverDataFile(Os& os, SaverRecord& record, std::string libraryDir)
-    : os_(os), record_(record), libraryDir_(std::move(libraryDir)) {}
+    : os_(os),
+      ownReporter_(std::make_unique<BoxReporter>(os)),
+      reporter_(*ownReporter_),
+      record_(record),
+      libraryDir_(std::move(libraryDir)) {}
 
 SaverDataFile::~SaverDataFile() = default;
 
 Result SaverDataFile::openDataFile(const std::string& path, bool showMessage, bool& read) {
     if (isOpen()) {
-        os_.ui().messageBox(BoxKind::Information, BoxButtons::Abort,
+        (void)reporter_.showBox(BoxKind::Information, BoxButtons::Abort,
                        os_.system().loadString(kStrQuillonError) + os_.system().loadString(kStrDataFileInUse));
         read = read_;
         return rc::kOk;
@@ -145,7 +152,7 @@ Result SaverDataFile::openDataFile(const std::string& path, bool showMessage, bo
     if (result != rc::kOk) {
         items_.fill(DataItem{});
         if (showMessage)
-            os_.ui().messageBox(BoxKind::Error, BoxButtons::Abort,
+            (void)reporter_.showBox(BoxKind::Error, BoxButtons::Abort,
                            os_.system().loadString(kStrProblemOpeningDataFile) + path + kEmptyLine + decimal(result));
         return result;
     }
@@ -162,7 +169,7 @@ Result SaverDataFile::openDataFile(const std::string& path, bool showMessage, bo
 void SaverDataFile::showReadError(Result code) {
     // The system's text for its own codes; ours are named by number.
     const std::string reason = code > 0 ? os_.system().errorText(code) : decimal(code);
-    os_.ui().messageBox(BoxKind::Error, BoxButtons::Abort,
+    (void)reporter_.showBox(BoxKind::Error, BoxButtons::Abort,
                    os_.system().loadString(kStrQuillonError) + os_.system().loadString(kStrProblemReadingDataFile) + reason);
 }
 
@@ -180,7 +187,7 @@ Result SaverDataFile::extract(const std::string& target, const DataItem& item, D
     if (chunk.compressed) {
         if (!block.allocate(size_t(chunk.storedSize))) return rc::kOutOfMemory;
         if (Result e = readExact(*file_, block.data(), uint32_t(block.size()))) return e;
-        TCompressor compressor(os_, libraryDir_);
+        TCompressor compressor(os_, libraryDir_, reporter_);
         if (!compressor.loaded) return rc::kLibraryNotLoaded;
         // The expansion's own result is not consulted: a damaged stream shows
         // up as a file of the wrong size, or none. One byte beyond the
@@ -245,7 +252,7 @@ Result SaverDataFile::closeDataFile() {
     Result result = file_->close();
     file_.reset();
     if (result != rc::kOk)
-        os_.ui().messageBox(BoxKind::Error, BoxButtons::Abort,
+        (void)reporter_.showBox(BoxKind::Error, BoxButtons::Abort,
                        os_.system().loadString(kStrProblemClosingFile) + path_ + kLineBreak + os_.system().errorText(result));
     return result;
 }

@@ -88,6 +88,9 @@ public:
     // `record` receives the container's SaverRecord on every successful open;
     // `libraryDir` is where the decompression library lives (the scratch
     // directory, ending with a backslash).
+    // Its boxes go through `reporter`; without one, straight to the seam's
+    // message boxes.
+    SaverDataFile(Os& os, SaverRecord& record, std::string libraryDir, Reporter& reporter);
     SaverDataFile(Os& os, SaverRecord& record, std::string libraryDir);
     ~SaverDataFile();
     SaverDataFile(const SaverDataFile&) = delete;
@@ -121,6 +124,8 @@ private:
     void showReadError(Result code);
 
     Os& os_;
+    std::unique_ptr<BoxReporter> ownReporter_;  // when no reporter was given
+    Reporter& reporter_;
     SaverRecord& record_;
     std::string libraryDir_;
     std::unique_ptr<File> file_;

@@ -50,7 +50,7 @@ Result writeSaverRecord(Os& os, const InstallerPackage& package, const SaverData
 
 Result expandDataFile(Os& os, const InstallerPackage& package, SaverData& data, Reporter& reporter) {
     reporter.showStatus(os.system().loadString(kStrExpandingFiles));
-    if (!data.file) data.file = std::make_unique<SaverDataFile>(os, data.record, package.dirs.scratchDir);
+    if (!data.file) data.file = std::make_unique<SaverDataFile>(os, data.record, package.dirs.scratchDir, reporter);
     SaverDataFile& container = *data.file;
     const std::string& installDir = package.installDir;
 

@@ -213,7 +213,7 @@ Result removeOlderFile(const SlotJob& job) {
 // 6a. A compressed slot, expanded through the library into the destination.
 Result expandCompressedSlot(const SlotJob& job) {
     {
-        TCompressor compressor(job.os, job.folders.scratchDir);
+        TCompressor compressor(job.os, job.folders.scratchDir, job.reporter);
         if (!compressor.loaded) return job.report(rc::kLibraryNotLoaded);
         ByteBuffer block;
         if (Result e = readSlotBlock(job.package, job.storedSize, block)) return job.fail(e);

@@ -448,3 +448,38 @@ TEST_F(InstallStepsTest, SaverRecordFailuresShowTheInstallError) {
 }
 
 }  // namespace
+
+// The container's boxes go through the Reporter it is given, as every step's
+// do, so that the window that shows them (or a quiet run that logs them)
+// decides; the texts are those the seam shows without one.
+TEST(DataFileBoxes, GoThroughTheReporterItIsGiven) {
+    struct Case {
+        const char* what;
+        bool twice;         // open an open container again ("already in use")
+        bool missing;       // open a container that is not there
+        const char* start;  // the box's text begins with this
+    };
+    for (const Case c : {Case{"missing", false, true, "Problem opening screen saver data file."},
+                         Case{"in use", true, false, "Quillon Error: Screen saver data file already in use."}}) {
+        FakeOs os;
+        SaverRecord record{};
+        TestReporter reporter(os);
+        SaverDataFile data(os, record, kScratch, reporter);
+        os.writeFile(kContainer, makeDataFile({}, 8));
+        bool read = false;
+        const std::string path = c.missing ? kScratch + "missing.ssd" : kContainer;
+        const Result first = data.openDataFile(path, true, read);
+        if (c.twice) {
+            EXPECT_EQ(first, rc::kOk) << c.what;
+            EXPECT_EQ(data.openDataFile(path, true, read), rc::kOk) << c.what;
+        } else {
+            EXPECT_NE(first, rc::kOk) << c.what;
+        }
+        ASSERT_EQ(reporter.boxes.size(), 1u) << c.what;
+        EXPECT_EQ(reporter.boxes[0].rfind(c.start, 0), 0u) << c.what << ": " << reporter.boxes[0];
+        EXPECT_EQ(os.boxes.size(), 1u) << c.what << ": shown once, by the reporter";
+        if (data.isOpen()) {
+            EXPECT_EQ(data.closeDataFile(), rc::kOk);
+        }
+    }
+}

@@ -25,6 +25,7 @@ struct TestReporter : Reporter {
     }
     // Through the seam, so that the double records the box and gives its scripted answer.
     BoxAnswer showBox(BoxKind kind, BoxButtons buttons, const std::string& text) override {
+        boxes.push_back(text);
         return os.ui().messageBox(kind, buttons, text);
     }
     bool stopRequested() const override { return stop; }
@@ -36,6 +37,7 @@ struct TestReporter : Reporter {
     int steps = 0;
     bool stop = false;
     std::vector<std::pair<Result, std::string>> errors;  // every error box asked for: code, text
+    std::vector<std::string> boxes;                      // every other box asked for: its text
     bool showBoxes = true;                               // false: record them without showing
     std::function<void()> onStep;  // runs in every progress step, as Cancel would
 };

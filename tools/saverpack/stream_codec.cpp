@@ -72,9 +72,9 @@ void writePacked(char* buffer, unsigned int* size, void* param) {
 
 }  // namespace
 
-ExplodeOutcome explodeStream(std::FILE* in, uint64_t inputSize, std::FILE* out, int64_t outputLimit,
-                             bool& writeFailed) {
-    ExplodeState state{in, inputSize, out, outputLimit};
+namespace {
+// Runs the decoder over a prepared source (a file or a block in memory).
+ExplodeOutcome runExplode(ExplodeState& state, bool& writeFailed) {
     auto work = std::make_unique<char[]>(codec::kExplodeWorkSize);
     ExplodeOutcome outcome;
     outcome.code = codec::explode(readInput, writeOutput, work.get(), &state);
@@ -83,18 +83,19 @@ ExplodeOutcome explodeStream(std::FILE* in, uint64_t inputSize, std::FILE* out, 
     writeFailed = state.writeFailed;
     return outcome;
 }
+}  // namespace
+
+ExplodeOutcome explodeStream(std::FILE* in, uint64_t inputSize, std::FILE* out, int64_t outputLimit,
+                             bool& writeFailed) {
+    ExplodeState state{in, inputSize, out, outputLimit};
+    return runExplode(state, writeFailed);
+}
 
 ExplodeOutcome explodeBlock(const uint8_t* block, size_t size, std::FILE* out, int64_t outputLimit,
                            bool& writeFailed) {
     ExplodeState state{nullptr, size, out, outputLimit};
     state.block = block;
-    auto work = std::make_unique<char[]>(codec::kExplodeWorkSize);
-    ExplodeOutcome outcome;
-    outcome.code = codec::explode(readInput, writeOutput, work.get(), &state);
-    outcome.produced = state.produced;
-    outcome.overLimit = state.overLimit;
-    writeFailed = state.writeFailed;
-    return outcome;
+    return runExplode(state, writeFailed);
 }
 
 unsigned implodeStream(std::FILE* in, std::FILE* out, unsigned literalMode, unsigned dictSize,
