@@ -166,6 +166,9 @@ public:
     // held and the attributes are the path's.
     [[nodiscard]] virtual Result openDirectory(const std::string& path, uint32_t& attributes,
                                                std::unique_ptr<HeldDirectory>& out) = 0;
+    // The bytes free to the caller on the volume that holds `path` (an
+    // existing folder, ending with a backslash or not).
+    [[nodiscard]] virtual Result freeSpace(const std::string& path, uint64_t& bytes) = 0;
 };
 
 // ---- registry -----------------------------------------------------------------

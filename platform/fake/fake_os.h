@@ -38,7 +38,7 @@ namespace ssi {
 enum class Op {
     // files
     Attributes, SetAttributes, DeleteFile, CreateDirectory, RemoveDirectory, CopyFile, MoveFile, FindFiles, OpenFile,
-    Read, Write, Seek, Size, Close, FileVersion, ShortPathName,
+    Read, Write, Seek, Size, Close, FileVersion, ShortPathName, FreeSpace,
     // registry
     RegOpenKey, RegCreateKey, RegDeleteKey, RegSetValue, RegQueryValue, RegDeleteValue, RegSubKeyNames,
     RegValueNames,
@@ -146,6 +146,10 @@ public:
     // Directories made by createPrivateDirectory, by lower-case path.
     std::set<std::string> privateDirectories;
     std::map<std::string, FileVersion> versions;  // version resources, by path (any case)
+    uint64_t freeBytes = uint64_t(1) << 40;        // what freeSpace reports for every volume
+    // The largest single read and write request any open file was given, and
+    // the number of writes, since the last reset: how a copy was cut.
+    uint32_t largestRead = 0, largestWrite = 0, writeCalls = 0;
     const std::string& root() const { return root_; }
 
     // ---- system -----------------------------------------------------------------

@@ -26,6 +26,7 @@ public:
         got = 0;
         if (!handle_) return oserr::kInvalidHandle;
         if (Result e = store_.os_.injected(Op::Read, path_)) return e;
+        store_.os_.largestRead = std::max(store_.os_.largestRead, size);
         if (!(access_ & kRead)) return oserr::kAccessDenied;
         if (Result e = bytes_->readAt(position_, buffer, size, got)) return e;
         position_ += got;
@@ -35,6 +36,8 @@ public:
         put = 0;
         if (!handle_) return oserr::kInvalidHandle;
         if (Result e = store_.os_.injected(Op::Write, path_)) return e;
+        store_.os_.largestWrite = std::max(store_.os_.largestWrite, size);
+        ++store_.os_.writeCalls;
         if (!(access_ & kWrite)) return oserr::kAccessDenied;
         if (Result e = bytes_->writeAt(position_, buffer, size)) return e;
         position_ += size;
@@ -355,6 +358,18 @@ Result FileStore::fileVersion(const std::string& path, FileVersion& out) {
             return 0;
         }
     return oserr::kResourceTypeNotFound;
+}
+
+Result FileStore::freeSpace(const std::string& path, uint64_t& bytes) {
+    bytes = 0;
+    if (Result e = os_.injected(Op::FreeSpace, path)) return e;
+    std::string folder = path;
+    while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+    std::string stored;
+    StoredEntry entry;
+    if (Result e = status(folder, stored, entry)) return e == oserr::kFileNotFound ? oserr::kPathNotFound : e;
+    bytes = os_.freeBytes;
+    return 0;
 }
 
 Result FileStore::shortPathName(const std::string& path, std::string& out) {

@@ -112,6 +112,8 @@ public:
     // delete sharing: while held it can be neither removed nor renamed (32).
     Result openDirectory(const std::string& path, uint32_t& attributes,
                          std::unique_ptr<HeldDirectory>& out) override;
+    // FakeOs::freeBytes, for any existing folder.
+    [[nodiscard]] Result freeSpace(const std::string& path, uint64_t& bytes) override;
 
     // ---- set-up and inspection for tests: no injection, no share modes ----------
     // Writes a file, creating its folders; its attributes stay as they were.

@@ -312,4 +312,29 @@ Result Win32FileSystem::shortPathName(const std::string& path, std::string& out)
     return 0;
 }
 
+Result Win32FileSystem::freeSpace(const std::string& path, uint64_t& bytes) {
+    bytes = 0;
+    std::string folder = path;
+    if (!folder.empty() && folder.back() != '\\') folder += '\\';
+    // GetDiskFreeSpaceExA came with Windows 95 OSR2; the first Windows 95 has
+    // only GetDiskFreeSpaceA, whose counts stop at 2 GiB there.
+    using FreeSpaceExFn = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
+    HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+    auto freeSpaceEx =
+        kernel ? reinterpret_cast<FreeSpaceExFn>(::GetProcAddress(kernel, "GetDiskFreeSpaceExA")) : nullptr;
+    if (freeSpaceEx) {
+        ULARGE_INTEGER available{}, total{}, free{};
+        if (!freeSpaceEx(folder.c_str(), &available, &total, &free)) return systemError();
+        bytes = available.QuadPart;
+        return 0;
+    }
+    // The older call wants the root of the volume.
+    std::string root = folder.size() >= 3 && folder[1] == ':' ? folder.substr(0, 3) : folder;
+    DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
+    if (!::GetDiskFreeSpaceA(root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
+        return systemError();
+    bytes = uint64_t(sectorsPerCluster) * bytesPerSector * freeClusters;
+    return 0;
+}
+
 }  // namespace ssi::win32

@@ -33,6 +33,7 @@ public:
     [[nodiscard]] Result createPrivateDirectory(const std::string& path) override;
     [[nodiscard]] Result openDirectory(const std::string& path, uint32_t& attributes,
                                        std::unique_ptr<HeldDirectory>& out) override;
+    [[nodiscard]] Result freeSpace(const std::string& path, uint64_t& bytes) override;
 
 private:
     Module version_;  // version.dll, loaded at first use

@@ -186,4 +186,11 @@ Result HostFiles::openDirectory(const std::string&, uint32_t& attributes, std::u
     return oserr::kNotSupported;
 }
 
+Result HostFiles::freeSpace(const std::string& path, uint64_t& bytes) {
+    std::error_code error;
+    const std::filesystem::space_info info = std::filesystem::space(path.empty() ? "." : path, error);
+    bytes = error ? 0 : uint64_t(info.available);
+    return error ? oserr::kNotSupported : rc::kOk;
+}
+
 }  // namespace ssi::tool

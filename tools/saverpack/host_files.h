@@ -50,6 +50,7 @@ public:
     [[nodiscard]] Result createPrivateDirectory(const std::string& path) override;
     [[nodiscard]] Result openDirectory(const std::string& path, uint32_t& attributes,
                                        std::unique_ptr<HeldDirectory>& out) override;
+    [[nodiscard]] Result freeSpace(const std::string& path, uint64_t& bytes) override;
 
     // The host's spelling of a path written in either form.
     static std::string hostPath(const std::string& path);
