@@ -64,6 +64,9 @@ constexpr Result kSwfTempFileFailed = -409;   // a temporary copy could not be r
 // right to write the Windows folder): the screen saver is installed but not
 // made the active one, and screen saving is left as it was.
 constexpr Result kProfileNotWritten = -544;
+// The data file's items need more room than the install folder's volume has
+// free: nothing of them is written.
+constexpr Result kNotEnoughDiskSpace = -545;
 
 // Uninstall entry.
 constexpr Result kUninstallNotWritten = -2201;  // neither hive took the entry

@@ -53,6 +53,14 @@ public:
     [[nodiscard]] Result ExpandToFile(const std::string& destPath, const void* block, int32_t size,
                         int64_t outputLimit = -1);
 
+    // As ExpandToFile, with the `size` compressed bytes read from `input`'s
+    // position in blocks as the expansion asks for them: nothing is held
+    // whole. readError receives the first error of the input (the OS error,
+    // or rc::kShortRead when the file ends before `size` bytes), which ends
+    // the expansion; the result is the output's, as for ExpandToFile.
+    [[nodiscard]] Result ExpandFromFile(const std::string& destPath, File& input, uint32_t size,
+                                        int64_t outputLimit, Result& readError);
+
     // Unloads the library if it is loaded; calling it again does nothing.
     void Destroy();
 
@@ -73,9 +81,22 @@ private:
     void* implodeEntry_ = nullptr;  // required, never called
     codec::ExplodeFn explodeEntry_ = nullptr;
     void* crc32Entry_ = nullptr;    // required, not needed for expansion
+    // One expansion's streams: input from memory (the caller's block, not
+    // copied) or from a file in blocks; output gathered into large writes.
+    [[nodiscard]] Result expand(const std::string& destPath);
+    [[nodiscard]] std::size_t take(char* buffer, std::size_t wanted);
+    void put(const char* buffer, uint32_t count);
+    void flushOutput();
+
     std::unique_ptr<File> output_;  // owned during one expansion
-    ByteBuffer input_;              // the memory stream, owned during one expansion
-    std::size_t inputPosition_ = 0;
+    ByteBuffer outputBuffer_;       // gathered output, written when full and at the end
+    std::size_t outputUsed_ = 0;
+    const uint8_t* memoryInput_ = nullptr;
+    File* fileInput_ = nullptr;
+    ByteBuffer inputBuffer_;        // one block of the file input
+    std::size_t inputUsed_ = 0, inputFilled_ = 0;
+    uint64_t inputLeft_ = 0;        // bytes of the input not yet taken
+    Result inputError_ = 0;
     std::unique_ptr<Library> library_;
     int64_t written_ = 0;
     int64_t outputLimit_ = -1;

@@ -11,6 +11,7 @@
 #include "core/strings.h"
 #include "package/data_file.h"
 #include "package/codec_library.h"
+#include "package/slot_extraction.h"
 #include "platform/file_utils.h"
 
 namespace ssi {
@@ -130,20 +131,30 @@ SaverDataFile::SaverDataFile(Os& os, SaverRecord& record, std::string libraryDir
 
 SaverDataFile::~SaverDataFile() = default;
 
+bool SaverDataFile::refuseWhileOpen(bool& read) {
+    if (!isOpen()) return false;
+    (void)reporter_.showBox(BoxKind::Information, BoxButtons::Abort,
+                            os_.system().loadString(kStrQuillonError) + os_.system().loadString(kStrDataFileInUse));
+    read = read_;
+    return true;
+}
+
 Result SaverDataFile::openDataFile(const std::string& path, bool showMessage, bool& read) {
-    if (isOpen()) {
-        (void)reporter_.showBox(BoxKind::Information, BoxButtons::Abort,
-                       os_.system().loadString(kStrQuillonError) + os_.system().loadString(kStrDataFileInUse));
-        read = read_;
-        return rc::kOk;
-    }
+    if (refuseWhileOpen(read)) return rc::kOk;
+    std::unique_ptr<File> file;
+    const Result opened = os_.files().openFile(path, FileAccess::Read, file);
+    return openDataFileFrom(opened, std::move(file), path, showMessage, read);
+}
+
+Result SaverDataFile::openDataFileFrom(Result opened, std::unique_ptr<File> file, const std::string& path,
+                                       bool showMessage, bool& read) {
+    if (refuseWhileOpen(read)) return rc::kOk;
     read = false;
     read_ = false;
     itemCount_ = 0;
     items_.fill(DataItem{});
 
-    std::unique_ptr<File> file;
-    Result result = os_.files().openFile(path, FileAccess::Read, file);
+    Result result = opened == rc::kOk && !file ? oserr::kInvalidHandle : opened;
     DataFileTable table;
     DataFileFault fault = DataFileFault::None;
     if (result == rc::kOk) result = readDataFileTable(*file, table, fault);
@@ -183,21 +194,21 @@ Result SaverDataFile::extract(const std::string& target, const DataItem& item, D
 
     createItemFolder(os_, target);
 
-    ByteBuffer block;
     if (chunk.compressed) {
-        if (!block.allocate(size_t(chunk.storedSize))) return rc::kOutOfMemory;
-        if (Result e = readExact(*file_, block.data(), uint32_t(block.size()))) return e;
         TCompressor compressor(os_, libraryDir_, reporter_);
         if (!compressor.loaded) return rc::kLibraryNotLoaded;
+        // The stored bytes are read in blocks as the expansion asks for them.
         // The expansion's own result is not consulted: a damaged stream shows
         // up as a file of the wrong size, or none. One byte beyond the
         // expected size is enough to tell an overlong stream.
-        ignoreResult(
-            compressor.ExpandToFile(target, block.data(), chunk.storedSize, int64_t(chunk.expandedSize) + 1),
-            "the size of the file written decides");
+        Result readError = rc::kOk;
+        ignoreResult(compressor.ExpandFromFile(target, *file_, uint32_t(chunk.storedSize),
+                                               int64_t(chunk.expandedSize) + 1, readError),
+                     "the size of the file written decides");
         compressor.Destroy();
-        if (!fileExists(os_, target)) return rc::kExpandedFileMissing;
+        if (!fileExists(os_, target)) return readError != rc::kOk ? readError : rc::kExpandedFileMissing;
         produced = true;
+        if (readError != rc::kOk) return readError;
         std::unique_ptr<File> check;
         if (Result error = os_.files().openFile(target, FileAccess::Read, check)) return error;
         int64_t size = 0;
@@ -209,9 +220,10 @@ Result SaverDataFile::extract(const std::string& target, const DataItem& item, D
 
     if (Result error = os_.files().openFile(target, FileAccess::Create, out)) return error;
     produced = true;
-    if (!block.allocate(size_t(chunk.expandedSize))) return rc::kOutOfMemory;
-    if (Result e = readExact(*file_, block.data(), uint32_t(block.size()))) return e;
-    if (Result e = writeExact(*out, block.data(), uint32_t(block.size()))) return e;
+    // Copied through one block-sized buffer: an item is never held whole.
+    uint64_t copied = 0;
+    if (Result e = copyFileBytes(*file_, *out, uint64_t(chunk.expandedSize), copied)) return e;
+    if (copied != uint64_t(chunk.expandedSize)) return rc::kShortRead;
     Result closed = out->close();
     out.reset();
     return closed;
@@ -244,6 +256,18 @@ Result SaverDataFile::extractDataItem(const std::string& targetFolder, int32_t i
         return result;
     }
     if (!skipClass) itemClass = uint8_t(chunk.itemClass);
+    return rc::kOk;
+}
+
+Result SaverDataFile::itemExpandedSize(int32_t index, uint64_t& bytes) {
+    bytes = 0;
+    if (index > itemCount_ || index < 1) return rc::kItemIndexTooHigh;
+    if (!isOpen()) return rc::kDataFileNotOpen;
+    DataChunk chunk{};
+    DataFileFault fault = DataFileFault::None;
+    const Result result = readItemChunk(*file_, fileSize_, items_[size_t(index)], chunk, fault);
+    if (result > 0) return result;
+    if (result == rc::kOk && chunk.expandedSize > 0) bytes = uint64_t(chunk.expandedSize);
     return rc::kOk;
 }
 

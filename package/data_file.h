@@ -102,6 +102,15 @@ public:
     // A failure shows "Problem opening screen saver data file." when
     // `showMessage` is set; the container is then closed.
     [[nodiscard]] Result openDataFile(const std::string& path, bool showMessage, bool& read);
+    // As openDataFile, over a file the caller opened (`opened` is the result
+    // of that opening; `file` is used only when it is 0). `path` names the
+    // container in messages.
+    [[nodiscard]] Result openDataFileFrom(Result opened, std::unique_ptr<File> file, const std::string& path,
+                                          bool showMessage, bool& read);
+    // The bytes item `index` (1-based) expands to; 0 for an item that
+    // produces no file or whose chunk cannot be used (its extraction refuses
+    // it). 0, or the OS error of reading its chunk.
+    [[nodiscard]] Result itemExpandedSize(int32_t index, uint64_t& bytes);
     // Writes item `index` (1-based) to targetFolder + its name, creating
     // missing sub-folders. itemClass receives the chunk's class unless
     // skipClass is set. A failure removes the partly written target.
@@ -121,6 +130,7 @@ public:
 private:
     [[nodiscard]] Result extract(const std::string& target, const DataItem& item, DataChunk& chunk, bool& produced,
                    std::unique_ptr<File>& out);
+    bool refuseWhileOpen(bool& read);
     void showReadError(Result code);
 
     Os& os_;
@@ -147,7 +157,11 @@ struct SaverData {
 // Reads the settings record from the data file in the scratch directory.
 [[nodiscard]] Result readSaverRecord(Os& os, const InstallerPackage& package, SaverData& data, Reporter& reporter);
 // Writes every item of the data file below the install directory (a kind-3
-// item is a copy of the preview movie), then one progress step.
+// item is a copy of the preview movie), then one progress step. Before the
+// first item, the total of the items' expanded sizes is checked against the
+// free space of the install directory's volume: rc::kNotEnoughDiskSpace, with
+// its box and nothing written, when it does not fit. A data file that was
+// written to the data file path is deleted once its items are placed.
 [[nodiscard]] Result expandDataFile(Os& os, const InstallerPackage& package, SaverData& data, Reporter& reporter);
 // Writes the settings record as "saver.dat" into the install directory.
 [[nodiscard]] Result writeSaverRecord(Os& os, const InstallerPackage& package, const SaverData& data, Reporter& reporter);

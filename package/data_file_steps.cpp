@@ -4,6 +4,7 @@
 #include "package/data_file.h"
 
 #include "core/strings.h"
+#include "core/trace.h"
 #include "platform/file_utils.h"
 
 namespace ssi {
@@ -13,12 +14,42 @@ constexpr const char* kSaverDatName = "saver.dat";
 constexpr const char* kPreviewMovieName = "installer.swf";
 constexpr int32_t kMovieItemKind = 3;      // an item that is a copy of the preview movie
 constexpr int32_t kMovieReuseMode = 3;     // the saver's mode that reuses the installer's movie as item 1
+
+// The items written out (every one but the copies of the movie) against the
+// free space of the install directory's volume. A volume whose free space
+// cannot be read is not refused: the writes themselves will tell.
+Result checkFreeSpace(Os& os, const InstallerPackage& package, SaverDataFile& container, Reporter& reporter) {
+    uint64_t needed = 0;
+    for (int32_t i = 1; i <= container.itemCount(); ++i) {
+        const DataItem& item = container.item(i);
+        if (item.itemName().empty() || item.kind == kMovieItemKind) continue;
+        uint64_t bytes = 0;
+        if (Result e = container.itemExpandedSize(i, bytes)) {
+            // The item's own extraction meets the same error and reports it.
+            logMessage("data item size not read: " + std::to_string(e));
+            continue;
+        }
+        needed += bytes;
+    }
+    if (needed == 0) return rc::kOk;
+    uint64_t available = 0;
+    if (Result e = os.files().freeSpace(package.installDir, available)) {
+        logMessage("free space not known: " + std::to_string(e));
+        return rc::kOk;
+    }
+    if (needed <= available) return rc::kOk;
+    logMessage("data items need " + std::to_string(needed) + " bytes, " + std::to_string(available) + " free");
+    reporter.showInstallError(rc::kNotEnoughDiskSpace,
+                              os.system().loadString(kStrNotEnoughDiskSpace) + package.installDir);
+    return rc::kNotEnoughDiskSpace;
+}
+
 }  // namespace
 
 Result readSaverRecord(Os& os, const InstallerPackage& package, SaverData& data, Reporter& reporter) {
     const std::string& path = package.dataFilePath;
     std::unique_ptr<File> file;
-    Result result = os.files().openFile(path, FileAccess::Read, file);
+    Result result = openDataFileSource(os, package, file);
     if (result == rc::kOk) {
         SaverRecord record{};
         result = readExact(*file, record.bytes, kSaverRecordSize);
@@ -55,12 +86,20 @@ Result expandDataFile(Os& os, const InstallerPackage& package, SaverData& data, 
     const std::string& installDir = package.installDir;
 
     bool read = false;
-    Result result = container.openDataFile(package.dataFilePath, true, read);
+    std::unique_ptr<File> source;
+    const Result opened = openDataFileSource(os, package, source);
+    Result result = container.openDataFileFrom(opened, std::move(source), package.dataFilePath, true, read);
     if (result != rc::kOk) return result;
 
     // The mode that reuses the movie: item 1 is the preview the installer carries.
     if (data.record.presentationMode() == kMovieReuseMode) container.item(1).kind = kMovieItemKind;
     const std::string movieName = container.item(1).itemName();
+
+    result = checkFreeSpace(os, package, container, reporter);
+    if (result != rc::kOk) {
+        ignoreResult(container.closeDataFile(), "the step's own failure is the one reported");
+        return result;
+    }
 
     for (int32_t i = 1; i <= container.itemCount() && result == rc::kOk; ++i) {
         const DataItem& item = container.item(i);
@@ -92,6 +131,9 @@ Result expandDataFile(Os& os, const InstallerPackage& package, SaverData& data, 
         // The scratch copy is deleted after the installation: let it go now.
         ignoreResult(container.closeDataFile(), "the step's own failure is the one reported");
     }
+    // A data file written out to the scratch folder has served: its room is
+    // given back before the installation goes on.
+    if (!dataFileReadInPlace(package)) deleteFileForced(os, package.dataFilePath);
 
     const std::string movie = installDir + movieName;
     uint32_t attributes = 0;

@@ -56,7 +56,16 @@ void preparePaths(Os& os, InstallerPackage& package);
 void deriveInstallPaths(Os& os, InstallerPackage& package);
 
 // ---- slots ------------------------------------------------------------------------
-// Extracts one slot from the open installer copy (see slot_extraction.h).
+// Whether the data file (slot 8) is read where it lies in the installer copy
+// rather than written to the data file path first: it is stored, not
+// compressed, and the data file path is where it would be written.
+bool dataFileReadInPlace(const InstallerPackage& package);
+// Opens the data file for reading: a window on the installer copy when it is
+// read in place, else the file at the data file path. 0 or the OS error
+// (rc::kShortRead when the installer copy is shorter than the slot).
+[[nodiscard]] Result openDataFileSource(Os& os, const InstallerPackage& package, std::unique_ptr<File>& out);
+// Extracts one slot from the open installer copy (see slot_extraction.h); a
+// data file read in place is only checked (checkSlotInPlace).
 [[nodiscard]] Result extractEntry(Os& os, File& packageFile, const InstallerPackage& package, int slot, Reporter& reporter,
                     bool showProgress);
 // The single-slot steps: each opens its own stream on the installer copy;

@@ -14,11 +14,12 @@
 //      below); then remove an older file: a ".dll" (exactly) with one
 //      forced delete, any other with 1,000 attempts; a busy file (-32) is
 //      kept and the slot counts as done (0), a busy screen saver gives -38;
-//   6. compressed: the library bound to the scratch folder (-35), the stored
-//      bytes into a block (-7 without memory, -30 for a short read),
-//      expansion (capped at expandedSize + 1 bytes), then -16 when no file
-//      came out and -13 when its size is not expandedSize; stored: copied in
-//      64 KiB chunks, -30 when fewer bytes arrive;
+//   6. compressed: the library bound to the scratch folder (-35), the
+//      expansion fed from the package in blocks (capped at expandedSize + 1
+//      bytes; a read error or a package that ends first gives its code, -30,
+//      and removes what was written), then -16 when no file came out and -13
+//      when its size is not expandedSize; stored: copied in blocks of 256 KiB
+//      through one buffer, -30 when fewer bytes arrive;
 //   7. reports: an I/O error at once, with the destination; other failures
 //      only for a ".dll" destination (the others went through the retried
 //      delete and leave the report to the caller); -32 and -38 never.
@@ -39,7 +40,6 @@ namespace ssi {
 namespace {
 
 constexpr int kReplaceAttempts = 1000;
-constexpr uint32_t kCopyChunk = 64 * 1024;
 
 }  // namespace
 
@@ -89,19 +89,56 @@ Result readSlotBlock(File& package, uint32_t storedSize, ByteBuffer& block) {
 }
 
 Result copySlotBytes(File& package, File& out, uint32_t storedSize, uint32_t& copied) {
-    copied = 0;
-    ByteBuffer buffer;
-    if (!buffer.allocate(kCopyChunk)) return rc::kOutOfMemory;
-    while (copied < storedSize) {
-        const uint32_t want = storedSize - copied < kCopyChunk ? storedSize - copied : kCopyChunk;
-        uint32_t got = 0;
-        if (Result e = readUpTo(package, reinterpret_cast<char*>(buffer.data()), want, got)) return e;
-        if (got == 0) break;
-        if (Result e = writeExact(out, buffer.data(), got)) return e;
-        copied += got;
-        if (got < want) break;
+    uint64_t total = 0;
+    const Result result = copyFileBytes(package, out, storedSize, total);
+    copied = uint32_t(total);
+    return result;
+}
+
+// ---- FileWindow ---------------------------------------------------------------------
+
+FileWindow::FileWindow(std::unique_ptr<File> base, int64_t offset, int64_t length)
+    : base_(std::move(base)), offset_(offset), length_(length < 0 ? 0 : length) {}
+
+Result FileWindow::read(void* buffer, uint32_t size, uint32_t& got) {
+    got = 0;
+    if (!base_) return oserr::kInvalidHandle;
+    if (!placed_) {
+        if (Result e = base_->seek(offset_ + position_)) return e;
+        placed_ = true;
     }
+    const int64_t left = position_ < length_ ? length_ - position_ : 0;
+    const uint32_t want = int64_t(size) < left ? size : uint32_t(left);
+    if (want == 0) return rc::kOk;
+    const Result result = base_->read(buffer, want, got);
+    position_ += got;
+    return result;
+}
+
+Result FileWindow::write(const void*, uint32_t, uint32_t& put) {
+    put = 0;
+    return oserr::kAccessDenied;
+}
+
+Result FileWindow::seek(int64_t position) {
+    if (!base_) return oserr::kInvalidHandle;
+    if (position < 0) return oserr::kNegativeSeek;
+    if (Result e = base_->seek(offset_ + position)) return e;
+    position_ = position;
+    placed_ = true;
     return rc::kOk;
+}
+
+Result FileWindow::size(int64_t& out) {
+    out = base_ ? length_ : 0;
+    return base_ ? rc::kOk : oserr::kInvalidHandle;
+}
+
+Result FileWindow::close() {
+    if (!base_) return oserr::kInvalidHandle;
+    const Result result = base_->close();
+    base_.reset();
+    return result;
 }
 
 // ---- extractSlot, step by step ----------------------------------------------------
@@ -215,14 +252,20 @@ Result expandCompressedSlot(const SlotJob& job) {
     {
         TCompressor compressor(job.os, job.folders.scratchDir, job.reporter);
         if (!compressor.loaded) return job.report(rc::kLibraryNotLoaded);
-        ByteBuffer block;
-        if (Result e = readSlotBlock(job.package, job.storedSize, block)) return job.fail(e);
-        // Its own result is not consulted: the size check below decides.
-        // The cap keeps a damaged stream from filling the disk.
-        ignoreResult(compressor.ExpandToFile(job.dest, block.data(), int32_t(job.storedSize),
-                                             expansionLimit(job.entry)),
+        // The stored bytes are read from the package in blocks as the
+        // expansion asks for them. Its own result is not consulted: the size
+        // check below decides. The cap keeps a damaged stream from filling
+        // the disk.
+        Result readError = rc::kOk;
+        ignoreResult(compressor.ExpandFromFile(job.dest, job.package, job.storedSize, expansionLimit(job.entry),
+                                               readError),
                      "the size of the file written decides");
         compressor.Destroy();
+        if (readError != rc::kOk) {
+            // A slot that could not be read whole leaves no part of itself.
+            deleteFileForced(job.os, job.dest);
+            return job.fail(readError);
+        }
     }
     std::vector<FindEntry> found;
     if (job.os.files().findFiles(job.dest, found) != rc::kOk || found.empty())
@@ -259,6 +302,15 @@ Result extractSlot(Os& os, File& package, const PackageEntry& slot, const SlotFo
         return e == rc::kFileBusy ? rc::kOk : e;
     return job.entry.compressed ? expandCompressedSlot(job)  // 6, reporting as 7 says
                                 : copyStoredSlot(job);
+}
+
+Result checkSlotInPlace(Os& os, File& package, const PackageEntry& slot, const SlotFolders& folders,
+                        Reporter& reporter, bool showProgress) {
+    SlotJob job(os, package, slot, folders, reporter, showProgress);
+    announceWriting(job);                                    // 1
+    if (Result e = checkSlotName(job)) return e;             // 2
+    if (Result e = checkBeforeWriting(job)) return e;        // 3
+    return seekToSlot(job);                                  // 4
 }
 
 Result readPackageHeaderBytes(File& file, PackageHeader& out) {

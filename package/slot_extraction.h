@@ -37,6 +37,33 @@ std::string slotDestination(const PackageEntry& entry, const SlotFolders& folder
 [[nodiscard]] Result extractSlot(Os& os, File& package, const PackageEntry& entry, const SlotFolders& folders,
                    Reporter& reporter, bool showProgress);
 
+// Runs extractSlot's checks of a slot that is read where it lies in the
+// package instead of being written out (the status line, the name, the
+// destination, the byte range, the seek and its progress step), with the
+// same results and boxes; nothing is deleted or written.
+[[nodiscard]] Result checkSlotInPlace(Os& os, File& package, const PackageEntry& entry, const SlotFolders& folders,
+                                      Reporter& reporter, bool showProgress);
+
+// A read-only view of `length` bytes of another file from `offset`: its
+// positions count from `offset`, its size is `length` and reads stop at its
+// end. Writes are refused. The view owns the file it looks into.
+class FileWindow : public File {
+public:
+    FileWindow(std::unique_ptr<File> base, int64_t offset, int64_t length);
+    Result read(void* buffer, uint32_t size, uint32_t& got) override;
+    Result write(const void* buffer, uint32_t size, uint32_t& put) override;
+    Result seek(int64_t position) override;
+    Result size(int64_t& out) override;
+    Result close() override;
+
+private:
+    std::unique_ptr<File> base_;
+    int64_t offset_;
+    int64_t length_;
+    int64_t position_ = 0;
+    bool placed_ = false;  // whether the base file stands at offset_ + position_
+};
+
 // Reads and decodes the header at the package offset of an open installer
 // file, unchecked: 0, the OS error, or rc::kShortHeader when the file ends first.
 [[nodiscard]] Result readPackageHeaderBytes(File& file, PackageHeader& out);
@@ -60,8 +87,8 @@ bool expandedSizeMatches(const PackageEntry& entry, uint64_t size);
 // 0, rc::kOutOfMemory, the OS error, or rc::kShortRead.
 [[nodiscard]] Result readSlotBlock(File& package, uint32_t storedSize, ByteBuffer& block);
 // Copies up to `storedSize` bytes from the package's position to `out` in
-// 64 KiB chunks; `copied` says how many (fewer when the package ends first).
-// 0, rc::kOutOfMemory or the OS error.
+// blocks (copyFileBytes); `copied` says how many (fewer when the package
+// ends first). 0, rc::kOutOfMemory or the OS error.
 [[nodiscard]] Result copySlotBytes(File& package, File& out, uint32_t storedSize, uint32_t& copied);
 
 }  // namespace ssi

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <vector>
 
+#include "core/buffer.h"
+
 namespace ssi {
 
 bool fileExists(Os& os, const std::string& path) {
@@ -222,6 +224,22 @@ Result writeExact(File& file, const void* buffer, uint32_t size) {
         if (put == 0) return oserr::kDiskFull;
         p += put;
         size -= put;
+    }
+    return rc::kOk;
+}
+
+Result copyFileBytes(File& in, File& out, uint64_t length, uint64_t& copied) {
+    copied = 0;
+    ByteBuffer buffer;
+    if (!buffer.allocate(size_t(length < kCopyBlock ? length : kCopyBlock))) return rc::kOutOfMemory;
+    while (copied < length) {
+        const uint32_t want = uint32_t(length - copied < kCopyBlock ? length - copied : kCopyBlock);
+        uint32_t got = 0;
+        if (Result e = readUpTo(in, buffer.data(), want, got)) return e;
+        if (got == 0) break;
+        if (Result e = writeExact(out, buffer.data(), got)) return e;
+        copied += got;
+        if (got < want) break;
     }
     return rc::kOk;
 }

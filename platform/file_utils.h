@@ -60,5 +60,11 @@ bool pathExists(Os& os, const std::string& path);
 [[nodiscard]] Result readExact(File& file, void* buffer, uint32_t size);
 // Writes exactly `size` bytes: 0, the OS error, or "disk full" for a short write.
 [[nodiscard]] Result writeExact(File& file, const void* buffer, uint32_t size);
+// The block size of copyFileBytes: one buffer of it is reused for a whole copy.
+constexpr uint32_t kCopyBlock = 256 * 1024;
+// Copies up to `length` bytes from `in`'s position to `out` through one
+// buffer of kCopyBlock bytes; `copied` says how many (fewer when `in` ends
+// first). 0, rc::kOutOfMemory or the OS error.
+[[nodiscard]] Result copyFileBytes(File& in, File& out, uint64_t length, uint64_t& copied);
 
 }  // namespace ssi

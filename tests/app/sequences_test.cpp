@@ -115,9 +115,9 @@ TEST_F(Sequences, ALockedScreenSaverFailsWith38AndTheOldOneIsBack) {
 
 TEST_F(Sequences, ALaterFailurePutsTheOldSaverAndItsSystemIniLineBack) {
     oldSaverInstalled();
-    // The data file cannot be read: the installation fails after the new
-    // screen saver file is in place.
-    os.failOn(Op::OpenFile, kScratch + "Night Sky.ssd", oserr::kAccessDenied);
+    // The settings file cannot be written: the installation fails after the
+    // new screen saver file is in place.
+    os.failOn(Op::OpenFile, kInstallDir + "setwnd.scf", oserr::kAccessDenied);
     moves.push_back([&] { form().installBtn.click(); });
     std::string status;
     moves.push_back([&] {
@@ -136,6 +136,7 @@ TEST_F(Sequences, ALaterFailurePutsTheOldSaverAndItsSystemIniLineBack) {
 
 TEST_F(Sequences, KeptCopiesThatCannotGoBackStayBesideTheirPlace) {
     oldSaverInstalled();
+    input.slots[slot::kDataFile]->compress = true;  // written out to the scratch folder, then read
     bool failed = false;
     os.inject = [&](Op op, const std::string& subject) -> Result {
         if (op == Op::OpenFile && lowerCase(subject) == lowerCase(kScratch + "Night Sky.ssd")) {
@@ -306,6 +307,22 @@ TEST_F(Sequences, AQuietInstallationThatFailsShowsNoBoxAndEndsWithItsCode) {
     EXPECT_EQ(os.readFile(kSaver), "the old saver");
     EXPECT_FALSE(os.exists("C:\\TEMP\\QDX1"));
     EXPECT_EQ(os.appTitle, "Preparing installation...");
+}
+
+TEST_F(Sequences, AQuietInstallationWithoutRoomForTheDataItemsEndsWith545) {
+    for (const bool oldSaver : {false, true}) {
+        SCOPED_TRACE(oldSaver ? "over an older saver" : "fresh");
+        Installer t;
+        if (oldSaver) t.oldSaverInstalled();
+        t.os.freeBytes = 9;  // the two items need 10 bytes
+        t.os.parameters = {"/q"};
+        t.run();
+        EXPECT_EQ(t.exitCode, rc::kNotEnoughDiskSpace);
+        EXPECT_FALSE(t.os.exists(kInstallDir + "intro.swf") || t.os.exists(kInstallDir + "media\\stars.txt"));
+        EXPECT_FALSE(t.os.exists(kInstallDir + "saver.dat"));
+        EXPECT_EQ(t.os.readFile(kSaver), oldSaver ? "the old saver" : "");
+        EXPECT_FALSE(t.os.exists("C:\\TEMP\\QDX1"));
+    }
 }
 
 TEST_F(Sequences, HeaderModeFourOpensTheControlPanelOnlyWithoutTheSwitch) {

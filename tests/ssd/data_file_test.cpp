@@ -483,3 +483,99 @@ TEST(DataFileBoxes, GoThroughTheReporterItIsGiven) {
         }
     }
 }
+
+// ---- room on the target volume, and the size of each write --------------------------
+
+namespace {
+
+// Bytes that the codec cannot fold into nothing, so an expansion writes as much as it reads.
+std::string mixedBytes(size_t size) {
+    std::string s(size, '\0');
+    uint32_t x = 0x12345678;
+    for (size_t i = 0; i < size; ++i) {
+        x = x * 1103515245u + 12345u;
+        s[i] = char(i % 3 == 0 ? 'a' + (x >> 24) % 8 : 'a' + (i / 64) % 26);
+    }
+    return s;
+}
+
+}  // namespace
+
+TEST_F(InstallStepsTest, ItemsThatDoNotFitTheFreeSpaceAreRefusedBeforeAnyIsWritten) {
+    const std::string big(5000, 'b'), small(1000, 's');
+    os.writeFile(kScratch + "installer.swf", "preview");
+    // 5,000 stored + 1,000 expanded are written; the movie copy and an unnamed item are not counted.
+    const std::vector<TestItem> items = {
+        {"big.bin", big}, {"media\\small.txt", small, true}, {"copy.swf", "", false, 3}, {"", "not written"}};
+    struct Case {
+        const char* what;
+        uint64_t free;
+        Result freeSpaceError;
+        Result expected;
+    } cases[] = {
+        {"one byte short", 5999, 0, rc::kNotEnoughDiskSpace},
+        {"nothing free", 0, 0, rc::kNotEnoughDiskSpace},
+        {"exactly enough", 6000, 0, rc::kOk},
+        {"free space unknown: the writes decide", 0, 21 /* not ready */, rc::kOk},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(deleteDirTree(os, kInstall), 0);
+        os.makeDirs(kInstall);
+        os.boxes.clear();
+        os.freeBytes = c.free;
+        os.inject = [&c](Op op, const std::string& path) -> Result {
+            return op == Op::FreeSpace && path == kInstall ? c.freeSpaceError : 0;
+        };
+        EXPECT_EQ(expand(items), c.expected);
+        const bool written = c.expected == rc::kOk;
+        EXPECT_EQ(exists(kInstall + "big.bin"), written);
+        EXPECT_EQ(exists(kInstall + "media\\small.txt"), written);
+        EXPECT_EQ(exists(kInstall + "copy.swf"), written);
+        EXPECT_FALSE(saverData.file->isOpen());
+        if (written) {
+            EXPECT_TRUE(os.boxes.empty());
+            continue;
+        }
+        ASSERT_EQ(os.boxes.size(), 1u);
+        EXPECT_NE(os.boxes[0].text.find("Not enough free disk space"), std::string::npos);
+        EXPECT_NE(os.boxes[0].text.find(kInstall), std::string::npos);
+        EXPECT_EQ(reporter.steps, 0) << "no progress step for a refused data file";
+    }
+    os.inject = nullptr;
+
+    // A damaged item counts for nothing: it is refused by its own extraction, as before.
+    EXPECT_EQ(deleteDirTree(os, kInstall), 0);
+    os.makeDirs(kInstall);
+    os.boxes.clear();
+    os.freeBytes = 5000;
+    EXPECT_EQ(expand({{"big.bin", big}, TestItem("bad.txt", "x").at(0x7FFFFFF0)}), rc::kShortRead);
+    EXPECT_EQ(os.readFile(kInstall + "big.bin"), big);
+    EXPECT_FALSE(exists(kInstall + "bad.txt"));
+}
+
+TEST_F(InstallStepsTest, LargeItemsAreWrittenInBoundedBlocksNeverWhole) {
+    struct Case {
+        const char* name;
+        size_t size;
+        bool compressed;
+    } cases[] = {
+        {"video.bin", 3 * 1024 * 1024 + 7, false},
+        {"media\\photo.bin", 1024 * 1024 + 3, true},
+        {"exact.bin", kCopyBlock, false},
+        {"tiny.txt", 10, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string content = mixedBytes(c.size);
+        os.writeFile(kContainer, makeDataFile({TestItem(c.name, content, c.compressed)}));
+        os.largestRead = os.largestWrite = os.writeCalls = 0;
+        ASSERT_EQ(expandDataFile(os, package, saverData, reporter), 0);
+        EXPECT_TRUE(os.readFile(kInstall + c.name) == content) << "content differs";
+        EXPECT_LE(os.largestRead, kCopyBlock);
+        EXPECT_LE(os.largestWrite, kCopyBlock);
+        // Stored items in whole blocks; expanded output gathered into writes of at least 64 KiB.
+        const size_t gathered = c.compressed ? 64 * 1024 : kCopyBlock;
+        EXPECT_LE(os.writeCalls, c.size / gathered + 1);
+    }
+}
