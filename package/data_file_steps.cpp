@@ -133,7 +133,8 @@ Result expandDataFile(Os& os, const InstallerPackage& package, SaverData& data, 
     }
     // A data file written out to the scratch folder has served: its room is
     // given back before the installation goes on.
-    if (!dataFileReadInPlace(package)) deleteFileForced(os, package.dataFilePath);
+    if (!dataFileReadInPlace(package))
+        ignoreResult(deleteFileForced(os, package.dataFilePath), "the scratch folder goes at the end in any case");
 
     const std::string movie = installDir + movieName;
     uint32_t attributes = 0;

@@ -263,7 +263,7 @@ Result expandCompressedSlot(const SlotJob& job) {
         compressor.Destroy();
         if (readError != rc::kOk) {
             // A slot that could not be read whole leaves no part of itself.
-            deleteFileForced(job.os, job.dest);
+            ignoreResult(deleteFileForced(job.os, job.dest), "the read error is the one reported");
             return job.fail(readError);
         }
     }

@@ -34,15 +34,16 @@ struct RollbackRig : Installer {
         logSink() = keepLine;
     }
     ~RollbackRig() { logSink() = saved; }
-    // The data file cannot be read: the installation fails after the new
-    // screen saver file is in place.
+    // The data file's items cannot be read (it is read in place, from the
+    // installer's copy in the scratch folder, once the room for its items is
+    // known): the installation fails after the new screen saver file is in
+    // place.
     bool failed = false;
     void failAfterTheSaverIsInPlace(std::function<Result(Op, const std::string&)> afterwards = nullptr) {
         os.inject = [this, afterwards](Op op, const std::string& subject) -> Result {
-            if (op == Op::OpenFile && lowerCase(subject) == lowerCase(kScratch + "Night Sky.ssd")) {
-                failed = true;
+            if (op == Op::FreeSpace) failed = true;
+            if (failed && op == Op::Read && lowerCase(subject).rfind(lowerCase(kScratch), 0) == 0)
                 return oserr::kAccessDenied;
-            }
             return failed && afterwards ? afterwards(op, subject) : 0;
         };
     }
