@@ -26,7 +26,7 @@ public:
           package_(form.package),
           saverFile_(form.package.entry(slot::kSaver).name()),
           quiet_(form.activeMode == mode::kQuiet) {}
-    Result run();
+    [[nodiscard]] Result run();
 
 private:
     struct Step {
@@ -36,14 +36,14 @@ private:
 
     void begin();                   // 1, 2
     void prepareTarget();           // 4
-    Result extractEntries();        // 5
-    Result readRecord();            // 6
-    Result expandData();            // 7
-    Result writeRecord();           // 8
-    Result activate();              // 9
-    Result copyDocuments();         // 10
-    Result openReadMe();            // 11
-    Result registerForUninstall();  // 12
+    [[nodiscard]] Result extractEntries();        // 5
+    [[nodiscard]] Result readRecord();            // 6
+    [[nodiscard]] Result expandData();            // 7
+    [[nodiscard]] Result writeRecord();           // 8
+    [[nodiscard]] Result activate();              // 9
+    [[nodiscard]] Result copyDocuments();         // 10
+    [[nodiscard]] Result openReadMe();            // 11
+    [[nodiscard]] Result registerForUninstall();  // 12
     void deleteScratchDataFile();   // 13
     void finish();                  // 16
     void settleReplacedSaver();

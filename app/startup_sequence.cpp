@@ -50,23 +50,23 @@ private:
 
     void showHourglass();                 // 1
     void resetState();                    // 2
-    Result makeDirectories();             // 3
-    Result copyInstallerAndReadHeader();  // 4
-    Result takeModeFromCommandLine();     // 5
-    Result formInstallPaths();            // 6
-    Result extractReadMe();               // 7
-    Result detectInstalledPlayer();       // 8
-    Result lookUpRequiredPlayer();        // 9
-    Result checkSystemCanTakePlayer();    // 10
-    Result extractPlayerInstaller();      // 11
-    Result decidePlayerUpdate();          // 12
-    Result runPlayerInstaller();          // 13
-    Result setCaptionAndTitle();          // 14
-    Result setUpLicence();                // 15
-    Result extractPreview();              // 16
-    Result showPreview();                 // 17
-    Result showInstallerWindow();         // 18
-    Result installQuietly();              // 19
+    [[nodiscard]] Result makeDirectories();             // 3
+    [[nodiscard]] Result copyInstallerAndReadHeader();  // 4
+    [[nodiscard]] Result takeModeFromCommandLine();     // 5
+    [[nodiscard]] Result formInstallPaths();            // 6
+    [[nodiscard]] Result extractReadMe();               // 7
+    [[nodiscard]] Result detectInstalledPlayer();       // 8
+    [[nodiscard]] Result lookUpRequiredPlayer();        // 9
+    [[nodiscard]] Result checkSystemCanTakePlayer();    // 10
+    [[nodiscard]] Result extractPlayerInstaller();      // 11
+    [[nodiscard]] Result decidePlayerUpdate();          // 12
+    [[nodiscard]] Result runPlayerInstaller();          // 13
+    [[nodiscard]] Result setCaptionAndTitle();          // 14
+    [[nodiscard]] Result setUpLicence();                // 15
+    [[nodiscard]] Result extractPreview();              // 16
+    [[nodiscard]] Result showPreview();                 // 17
+    [[nodiscard]] Result showInstallerWindow();         // 18
+    [[nodiscard]] Result installQuietly();              // 19
     void end(Result result);              // 21
 
     bool belongs(Runs runs) const { return runs == Runs::Always || (runs == Runs::Quiet) == quiet_; }

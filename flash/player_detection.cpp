@@ -121,9 +121,10 @@ int getWindowsVersionCode(Os& os) {
 }
 
 Result verifyFlashAXInstallerCanRunOnThisMachine(Os& os, int32_t requiredMajor) {
-    const int code = getWindowsVersionCode(os);
-    logMessage("version: " + std::to_string(code));
-    return code == 4 && requiredMajor >= 8 ? rc::kNotCompatibleWithNT : rc::kOk;
+    const WindowsRelease release = identifyWindowsRelease(os);
+    logMessage("version: " + std::to_string(static_cast<int>(release)));
+    // The player's installers from version 8 on do not run on NT 4.0.
+    return release == WindowsRelease::NT4 && requiredMajor >= 8 ? rc::kNotCompatibleWithNT : rc::kOk;
 }
 
 bool removeOldFlashControlFiles(Os& os, const std::string& systemDir) {

@@ -131,8 +131,8 @@ Result TCompressor::expand(const std::string& destPath) {
     }
 
     if (result != 0) {
-        (void)reporter_.showBox(BoxKind::Error, BoxButtons::Abort,
-                                os_.system().loadString(kStrZipError) + "\r\n\r\n" + os_.system().errorText(result));
+        reporter_.showBox(BoxKind::Error, BoxButtons::Abort,
+                          os_.system().loadString(kStrZipError) + "\r\n\r\n" + os_.system().errorText(result));
     }
 
     // Both streams are released in every case.

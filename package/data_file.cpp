@@ -133,8 +133,8 @@ SaverDataFile::~SaverDataFile() = default;
 
 bool SaverDataFile::refuseWhileOpen(bool& read) {
     if (!isOpen()) return false;
-    (void)reporter_.showBox(BoxKind::Information, BoxButtons::Abort,
-                            os_.system().loadString(kStrQuillonError) + os_.system().loadString(kStrDataFileInUse));
+    reporter_.showBox(BoxKind::Information, BoxButtons::Abort,
+                      os_.system().loadString(kStrQuillonError) + os_.system().loadString(kStrDataFileInUse));
     read = read_;
     return true;
 }
@@ -163,8 +163,9 @@ Result SaverDataFile::openDataFileFrom(Result opened, std::unique_ptr<File> file
     if (result != rc::kOk) {
         items_.fill(DataItem{});
         if (showMessage)
-            (void)reporter_.showBox(BoxKind::Error, BoxButtons::Abort,
-                           os_.system().loadString(kStrProblemOpeningDataFile) + path + kEmptyLine + decimal(result));
+            reporter_.showBox(
+                BoxKind::Error, BoxButtons::Abort,
+                os_.system().loadString(kStrProblemOpeningDataFile) + path + kEmptyLine + decimal(result));
         return result;
     }
     record_ = table.record;
@@ -180,8 +181,9 @@ Result SaverDataFile::openDataFileFrom(Result opened, std::unique_ptr<File> file
 void SaverDataFile::showReadError(Result code) {
     // The system's text for its own codes; ours are named by number.
     const std::string reason = code > 0 ? os_.system().errorText(code) : decimal(code);
-    (void)reporter_.showBox(BoxKind::Error, BoxButtons::Abort,
-                   os_.system().loadString(kStrQuillonError) + os_.system().loadString(kStrProblemReadingDataFile) + reason);
+    reporter_.showBox(BoxKind::Error, BoxButtons::Abort,
+                      os_.system().loadString(kStrQuillonError) +
+                          os_.system().loadString(kStrProblemReadingDataFile) + reason);
 }
 
 Result SaverDataFile::extract(const std::string& target, const DataItem& item, DataChunk& chunk,
@@ -276,8 +278,9 @@ Result SaverDataFile::closeDataFile() {
     Result result = file_->close();
     file_.reset();
     if (result != rc::kOk)
-        (void)reporter_.showBox(BoxKind::Error, BoxButtons::Abort,
-                       os_.system().loadString(kStrProblemClosingFile) + path_ + kLineBreak + os_.system().errorText(result));
+        reporter_.showBox(BoxKind::Error, BoxButtons::Abort,
+                          os_.system().loadString(kStrProblemClosingFile) + path_ + kLineBreak +
+                              os_.system().errorText(result));
     return result;
 }
 

@@ -9,7 +9,7 @@ namespace ssi {
 namespace {
 
 // Opens its own stream on the installer copy and extracts one slot without progress.
-Result extractSingleSlot(Os& os, const InstallerPackage& package, int index, Reporter& reporter) {
+[[nodiscard]] Result extractSingleSlot(Os& os, const InstallerPackage& package, int index, Reporter& reporter) {
     if (package.entry(index).name().empty()) return rc::kEmptySlotName;
     std::unique_ptr<File> file;
     if (Result error = os.files().openFile(package.installerCopyPath, FileAccess::Read, file)) {

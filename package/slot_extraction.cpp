@@ -81,14 +81,14 @@ bool expandedSizeMatches(const PackageEntry& entry, uint64_t size) {
     return entry.expandedSize >= 0 && size == uint64_t(entry.expandedSize);
 }
 
-Result readSlotBlock(File& package, uint32_t storedSize, ByteBuffer& block) {
+[[nodiscard]] Result readSlotBlock(File& package, uint32_t storedSize, ByteBuffer& block) {
     if (!block.allocate(storedSize)) return rc::kOutOfMemory;
     uint32_t got = 0;
     if (Result e = readUpTo(package, reinterpret_cast<char*>(block.data()), storedSize, got)) return e;
     return got == storedSize ? rc::kOk : rc::kShortRead;
 }
 
-Result copySlotBytes(File& package, File& out, uint32_t storedSize, uint32_t& copied) {
+[[nodiscard]] Result copySlotBytes(File& package, File& out, uint32_t storedSize, uint32_t& copied) {
     uint64_t total = 0;
     const Result result = copyFileBytes(package, out, storedSize, total);
     copied = uint32_t(total);
@@ -163,17 +163,17 @@ struct SlotJob {
 
     // Step 7: destinations that are replaced with repeated attempts leave
     // every report but an I/O error to the caller.
-    Result report(Result code) const {
+    [[nodiscard]] Result report(Result code) const {
         if (code != rc::kOk && code != rc::kFileBusy && code != rc::kSaverNotReplaced && isDll)
             reporter.showInstallError(code, dest);
         return code;
     }
-    Result ioError(Result code) const {
+    [[nodiscard]] Result ioError(Result code) const {
         reporter.showInstallError(code, dest);
         return code;
     }
     // OS errors (positive) are reported at once, the installer's own as above.
-    Result fail(Result code) const { return code > 0 ? ioError(code) : report(code); }
+    [[nodiscard]] Result fail(Result code) const { return code > 0 ? ioError(code) : report(code); }
 };
 
 // 1. With progress: the status line.
@@ -182,7 +182,7 @@ void announceWriting(const SlotJob& job) {
 }
 
 // 2. An empty name is an unused slot.
-Result checkSlotName(const SlotJob& job) {
+[[nodiscard]] Result checkSlotName(const SlotJob& job) {
     if (!job.name.empty()) return rc::kOk;
     job.reporter.showInstallError(rc::kEmptySlotName, std::string());
     return rc::kEmptySlotName;
@@ -191,7 +191,7 @@ Result checkSlotName(const SlotJob& job) {
 // 3. Name, destination and byte range, before anything is allocated, deleted
 // or written. No box for the first two: the caller reports the code (for an
 // initialisation step as a corrupted installer file).
-Result checkBeforeWriting(SlotJob& job) {
+[[nodiscard]] Result checkBeforeWriting(SlotJob& job) {
     if (!isSafeFileName(job.name)) {
         logMessage("unsafe slot name refused: " + job.name);
         return rc::kCorruptPackage;
@@ -214,7 +214,7 @@ Result checkBeforeWriting(SlotJob& job) {
 }
 
 // 4. To the slot's first byte; with progress, one step.
-Result seekToSlot(const SlotJob& job) {
+[[nodiscard]] Result seekToSlot(const SlotJob& job) {
     if (Result e = job.package.seek(job.entry.firstByte)) return job.ioError(e);
     if (job.showProgress) job.reporter.stepProgress();
     return rc::kOk;
@@ -223,7 +223,7 @@ Result seekToSlot(const SlotJob& job) {
 // 5. An older system file (kinds 2 and 3) is kept aside first, when the
 // caller asks: rc::kFileBusy when one that cannot be (held open) stays as it
 // is, as a busy file does below; a busy screen saver gives -38.
-Result keepOlderSystemFile(const SlotJob& job) {
+[[nodiscard]] Result keepOlderSystemFile(const SlotJob& job) {
     const bool systemFile = job.entry.targetKind == kind::kSystemDir ||
                             (job.entry.targetKind == kind::kSystemLibrary &&
                              job.dest.compare(0, job.folders.systemDir.size(), job.folders.systemDir) == 0);
@@ -239,7 +239,7 @@ Result keepOlderSystemFile(const SlotJob& job) {
 // 5. Then removes an older file at the destination: rc::kFileBusy when a busy
 // file other than a screen saver stays as it is (nothing is written and the
 // installation carries on).
-Result removeOlderFile(const SlotJob& job) {
+[[nodiscard]] Result removeOlderFile(const SlotJob& job) {
     const Result result =
         job.isDll ? deleteFileForced(job.os, job.dest) : deleteFileRetry(job.os, job.dest, kReplaceAttempts);
     if (result == rc::kOk) return rc::kOk;
@@ -248,7 +248,7 @@ Result removeOlderFile(const SlotJob& job) {
 }
 
 // 6a. A compressed slot, expanded through the library into the destination.
-Result expandCompressedSlot(const SlotJob& job) {
+[[nodiscard]] Result expandCompressedSlot(const SlotJob& job) {
     {
         TCompressor compressor(job.os, job.folders.scratchDir, job.reporter);
         if (!compressor.loaded) return job.report(rc::kLibraryNotLoaded);
@@ -275,7 +275,7 @@ Result expandCompressedSlot(const SlotJob& job) {
 }
 
 // 6b. A stored slot, copied stream to stream.
-Result copyStoredSlot(const SlotJob& job) {
+[[nodiscard]] Result copyStoredSlot(const SlotJob& job) {
     std::unique_ptr<File> out;
     if (Result error = job.os.files().openFile(job.dest, FileAccess::Create, out)) return job.ioError(error);
     logMessage("file created: " + job.dest);

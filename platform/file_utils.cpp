@@ -43,6 +43,7 @@ Result initInstallerPaths(Os& os, InstallerDirs& dirs) {
 }
 
 bool runsElevated(Os& os) {
+    // The 95 family has no access control and no elevation to ask about.
     WindowsVersion version;
     if (os.system().windowsVersion(version) == rc::kOk && version.platformId == platformid::kWindows)
         return false;

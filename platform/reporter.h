@@ -1,7 +1,7 @@
 // How the subsystems' operations show their progress, failures and questions
 // without knowing the window that shows them: the installer window implements
 // it (status line, progress bar, message boxes, the Cancel button's request);
-// tools and tests use the plain versions below.
+// tools and tests use the plain version below (BoxReporter, in messages.cpp).
 #pragma once
 
 #include <string>

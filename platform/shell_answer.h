@@ -17,6 +17,6 @@ namespace ssi {
 // association (1155), 28 to 30 DDE failure (1156), 32 library not found (1157).
 // The answer is a handle-sized value read without sign, so that no answer can
 // pass for one of the installer's own (negative) codes.
-Result shellAnswerResult(uintptr_t answer);
+[[nodiscard]] Result shellAnswerResult(uintptr_t answer);
 
 }  // namespace ssi

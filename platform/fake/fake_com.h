@@ -25,9 +25,9 @@ public:
     std::map<std::string, Variant> properties;  // by lower-case name; absent: unknown member
     std::vector<std::string>* journal = nullptr;
 
-    Result call(const std::string& member, const std::vector<Variant>& arguments, Variant& result) override;
-    Result get(const std::string& member, Variant& out) override;
-    Result put(const std::string& member, const Variant& value) override;
+    [[nodiscard]] Result call(const std::string& member, const std::vector<Variant>& arguments, Variant& result) override;
+    [[nodiscard]] Result get(const std::string& member, Variant& out) override;
+    [[nodiscard]] Result put(const std::string& member, const Variant& value) override;
 };
 
 // A scripted embedded control: its members answer as a FakeDispatch's do
@@ -46,11 +46,11 @@ public:
     Control* host = nullptr;
     int width = 0, height = 0;
 
-    Result call(const std::string& member, const std::vector<Variant>& arguments, Variant& result) override;
-    Result get(const std::string& member, Variant& out) override;
-    Result put(const std::string& member, const Variant& value) override;
-    Result doVerb(int verb) override;
-    Result focus() override;
+    [[nodiscard]] Result call(const std::string& member, const std::vector<Variant>& arguments, Variant& result) override;
+    [[nodiscard]] Result get(const std::string& member, Variant& out) override;
+    [[nodiscard]] Result put(const std::string& member, const Variant& value) override;
+    [[nodiscard]] Result doVerb(int verb) override;
+    [[nodiscard]] Result focus() override;
 
     // Set by the double when it hands the control out; cleared when the double goes first.
     FakeOs* os = nullptr;
@@ -62,8 +62,8 @@ private:
 class FakeCom : public Com {
 public:
     explicit FakeCom(FakeOs& os) : os_(os) {}
-    Result initialize() override;
-    Result createObject(const std::string& classId, std::unique_ptr<DispatchObject>& out) override;
+    [[nodiscard]] Result initialize() override;
+    [[nodiscard]] Result createObject(const std::string& classId, std::unique_ptr<DispatchObject>& out) override;
 
 private:
     FakeOs& os_;

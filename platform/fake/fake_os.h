@@ -245,7 +245,7 @@ public:
     void userResize(Form& form, int width, int height);
 
     // ---- shared by the services (not for tests) -----------------------------------------
-    Result injected(Op op, const std::string& subject);
+    [[nodiscard]] Result injected(Op op, const std::string& subject);
     FakeUi& fakeUi() { return *ui_; }
 
 private:

@@ -16,9 +16,9 @@ class FakeOs;
 class FakeProfile : public Profile {
 public:
     explicit FakeProfile(FakeOs& os) : os_(os) {}
-    Result writeString(const std::string& file, const std::string& section, const std::string& key,
+    [[nodiscard]] Result writeString(const std::string& file, const std::string& section, const std::string& key,
                        const std::string& value) override;
-    Result readString(const std::string& file, const std::string& section, const std::string& key,
+    [[nodiscard]] Result readString(const std::string& file, const std::string& section, const std::string& key,
                       std::string& out) override;
 
 private:

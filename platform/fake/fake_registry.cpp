@@ -21,7 +21,7 @@ class FakeKey : public RegistryKey {
 public:
     FakeKey(FakeOs& os, FakeRegistry& registry, Hive hive, std::string path, RegAccess access)
         : os_(os), registry_(registry), hive_(hive), path_(std::move(path)), access_(access) {}
-    Result setValue(const std::string& name, uint32_t type, const std::vector<uint8_t>& data) override {
+    [[nodiscard]] Result setValue(const std::string& name, uint32_t type, const std::vector<uint8_t>& data) override {
         if (Result e = os_.injected(Op::RegSetValue, path_ + "\\" + name)) return e;
         if (access_ == RegAccess::Read) return oserr::kAccessDenied;
         RegNode* node = self();
@@ -29,7 +29,7 @@ public:
         node->values[lowerCase(name)] = {name, RegValue{type, data}};
         return 0;
     }
-    Result queryValue(const std::string& name, RegValue& out) override {
+    [[nodiscard]] Result queryValue(const std::string& name, RegValue& out) override {
         out = RegValue{};
         if (Result e = os_.injected(Op::RegQueryValue, path_ + "\\" + name)) return e;
         RegNode* node = self();
@@ -39,14 +39,14 @@ public:
         out = it->second.second;
         return 0;
     }
-    Result deleteValue(const std::string& name) override {
+    [[nodiscard]] Result deleteValue(const std::string& name) override {
         if (Result e = os_.injected(Op::RegDeleteValue, path_ + "\\" + name)) return e;
         if (access_ == RegAccess::Read) return oserr::kAccessDenied;
         RegNode* node = self();
         if (!node) return kKeyDeleted;
         return node->values.erase(lowerCase(name)) ? 0 : oserr::kFileNotFound;
     }
-    Result subKeyNames(std::vector<std::string>& out) override {
+    [[nodiscard]] Result subKeyNames(std::vector<std::string>& out) override {
         out.clear();
         if (Result e = os_.injected(Op::RegSubKeyNames, path_)) return e;
         RegNode* node = self();
@@ -54,7 +54,7 @@ public:
         for (const auto& k : node->keys) out.push_back(k.second.name);
         return 0;
     }
-    Result valueNames(std::vector<std::string>& out) override {
+    [[nodiscard]] Result valueNames(std::vector<std::string>& out) override {
         out.clear();
         if (Result e = os_.injected(Op::RegValueNames, path_)) return e;
         RegNode* node = self();

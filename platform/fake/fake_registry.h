@@ -24,11 +24,11 @@ class FakeRegistry : public Registry {
 public:
     explicit FakeRegistry(FakeOs& os) : os_(os) {}
 
-    Result openKey(Hive hive, const std::string& path, RegAccess access,
+    [[nodiscard]] Result openKey(Hive hive, const std::string& path, RegAccess access,
                    std::unique_ptr<RegistryKey>& out) override;
-    Result createKey(Hive hive, const std::string& path, RegAccess access,
+    [[nodiscard]] Result createKey(Hive hive, const std::string& path, RegAccess access,
                      std::unique_ptr<RegistryKey>& out) override;
-    Result deleteKey(Hive hive, const std::string& path) override;
+    [[nodiscard]] Result deleteKey(Hive hive, const std::string& path) override;
 
     // The key at `path` (backslashes, leading ones ignored), made with its
     // parents when `create`; nullptr when missing.

@@ -31,12 +31,12 @@ public:
     explicit FakeShell(FakeOs& os) : os_(os) {}
     // Answers in the seam's convention, as the real shell's answer is
     // translated: 0 when started, else a Windows error (2 for a missing file).
-    Result shellExecute(WindowHandle owner, const std::string& verb, const std::string& file,
+    [[nodiscard]] Result shellExecute(WindowHandle owner, const std::string& verb, const std::string& file,
                         const std::string& parameters, const std::string& directory, int show) override;
-    Result startProcess(const std::string& program, const std::string& arguments,
+    [[nodiscard]] Result startProcess(const std::string& program, const std::string& arguments,
                         const std::string& directory, int show, bool wait, uint32_t& exitCode) override;
-    Result findWindow(const std::string& title, WindowHandle& out) override;
-    Result clickButton(WindowHandle window, int controlId) override;
+    [[nodiscard]] Result findWindow(const std::string& title, WindowHandle& out) override;
+    [[nodiscard]] Result clickButton(WindowHandle window, int controlId) override;
 
 private:
     FakeOs& os_;

@@ -24,14 +24,14 @@ public:
     std::string tempDirectory() override;
     std::string modulePath() override;
     std::vector<std::string> commandLineParameters() override;
-    Result windowsVersion(WindowsVersion& out) override;
-    Result setScreenSaveActive(bool active) override;
-    Result loadLibrary(const std::string& path, std::unique_ptr<Library>& out) override;
+    [[nodiscard]] Result windowsVersion(WindowsVersion& out) override;
+    [[nodiscard]] Result setScreenSaveActive(bool active) override;
+    [[nodiscard]] Result loadLibrary(const std::string& path, std::unique_ptr<Library>& out) override;
     std::string loadString(uint32_t id) override;
     std::string errorText(Result code) override;
     void sleep(uint32_t milliseconds) override;
     // FakeOs::elevated; 120 on 95, 98 and ME.
-    Result elevation(bool& elevated) override;
+    [[nodiscard]] Result elevation(bool& elevated) override;
 
 private:
     FakeOs& os_;

@@ -52,11 +52,11 @@ public:
     void terminate() override;
     bool terminated() override;
     void setMessageFilter(std::function<bool(InputEvent event)> discard) override { filter_ = std::move(discard); }
-    Result realize(Form& form) override;
-    Result loadPicture(Control& image, const std::string& path) override;
-    Result createControl(Control& host, const std::string& classId, int width, int height,
+    [[nodiscard]] Result realize(Form& form) override;
+    [[nodiscard]] Result loadPicture(Control& image, const std::string& path) override;
+    [[nodiscard]] Result createControl(Control& host, const std::string& classId, int width, int height,
                          std::unique_ptr<HostedControl>& out) override;
-    Result startTimer(Timer& timer) override;
+    [[nodiscard]] Result startTimer(Timer& timer) override;
     void stopTimer(Timer& timer) override;
     int screenWidth() override;
     int screenHeight() override;

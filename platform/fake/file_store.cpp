@@ -22,7 +22,7 @@ public:
         : store_(store), path_(std::move(path)), bytes_(std::move(bytes)), access_(access), handle_(handle) {}
     ~OpenFile() override { release(); }
 
-    Result read(void* buffer, uint32_t size, uint32_t& got) override {
+    [[nodiscard]] Result read(void* buffer, uint32_t size, uint32_t& got) override {
         got = 0;
         if (!handle_) return oserr::kInvalidHandle;
         if (Result e = store_.os_.injected(Op::Read, path_)) return e;
@@ -32,7 +32,7 @@ public:
         position_ += got;
         return 0;
     }
-    Result write(const void* buffer, uint32_t size, uint32_t& put) override {
+    [[nodiscard]] Result write(const void* buffer, uint32_t size, uint32_t& put) override {
         put = 0;
         if (!handle_) return oserr::kInvalidHandle;
         if (Result e = store_.os_.injected(Op::Write, path_)) return e;
@@ -44,14 +44,14 @@ public:
         put = size;
         return 0;
     }
-    Result seek(int64_t position) override {
+    [[nodiscard]] Result seek(int64_t position) override {
         if (!handle_) return oserr::kInvalidHandle;
         if (Result e = store_.os_.injected(Op::Seek, path_)) return e;
         if (position < 0) return oserr::kNegativeSeek;
         position_ = uint64_t(position);
         return 0;
     }
-    Result size(int64_t& out) override {
+    [[nodiscard]] Result size(int64_t& out) override {
         out = 0;
         if (!handle_) return oserr::kInvalidHandle;
         if (Result e = store_.os_.injected(Op::Size, path_)) return e;
@@ -60,7 +60,7 @@ public:
         out = int64_t(n);
         return 0;
     }
-    Result close() override {
+    [[nodiscard]] Result close() override {
         if (!handle_) return oserr::kInvalidHandle;
         const Result e = store_.os_.injected(Op::Close, path_);
         release();

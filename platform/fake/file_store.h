@@ -50,10 +50,10 @@ struct StoredEntry {
 class StoredBytes {
 public:
     virtual ~StoredBytes() = default;
-    virtual Result readAt(uint64_t position, void* buffer, uint32_t size, uint32_t& got) = 0;
+    [[nodiscard]] virtual Result readAt(uint64_t position, void* buffer, uint32_t size, uint32_t& got) = 0;
     // Writes all of `size` bytes at `position`, filling a gap before it with zeros.
-    virtual Result writeAt(uint64_t position, const void* buffer, uint32_t size) = 0;
-    virtual Result size(uint64_t& out) = 0;
+    [[nodiscard]] virtual Result writeAt(uint64_t position, const void* buffer, uint32_t size) = 0;
+    [[nodiscard]] virtual Result size(uint64_t& out) = 0;
 };
 
 // Where the entries and their bytes live. Paths given to a backing are
@@ -72,19 +72,19 @@ public:
     virtual std::vector<std::string> names(const std::string& folder) const = 0;
     // The drives that exist ("C:", ...).
     virtual std::vector<std::string> drives() const = 0;
-    virtual Result makeFolder(const std::string& path) = 0;
+    [[nodiscard]] virtual Result makeFolder(const std::string& path) = 0;
     // Removes an empty folder, or a link to a folder.
-    virtual Result removeFolder(const std::string& path) = 0;
+    [[nodiscard]] virtual Result removeFolder(const std::string& path) = 0;
     // Removes a file; bytes already open stay readable through their handle.
-    virtual Result removeFile(const std::string& path) = 0;
+    [[nodiscard]] virtual Result removeFile(const std::string& path) = 0;
     // Opens a file's bytes; with `create` the file is made or emptied.
-    virtual Result openBytes(const std::string& path, bool create, std::unique_ptr<StoredBytes>& out) = 0;
+    [[nodiscard]] virtual Result openBytes(const std::string& path, bool create, std::unique_ptr<StoredBytes>& out) = 0;
     // Gives `to` (made when missing, in an existing folder) the bytes of
     // `from`; nothing is made when there is no room.
-    virtual Result copyBytes(const std::string& from, const std::string& to) = 0;
+    [[nodiscard]] virtual Result copyBytes(const std::string& from, const std::string& to) = 0;
     // Renames an entry (a folder with everything below it) to a name that
     // does not exist, in an existing folder.
-    virtual Result rename(const std::string& from, const std::string& to) = 0;
+    [[nodiscard]] virtual Result rename(const std::string& from, const std::string& to) = 0;
 };
 
 class FileStore : public FileSystem {
@@ -94,23 +94,23 @@ public:
     FileStore(const FileStore&) = delete;
     FileStore& operator=(const FileStore&) = delete;
 
-    Result attributes(const std::string& path, uint32_t& out) override;
-    Result setAttributes(const std::string& path, uint32_t attributes) override;
-    Result deleteFile(const std::string& path) override;
-    Result createDirectory(const std::string& path) override;
-    Result removeDirectory(const std::string& path) override;
-    Result copyFile(const std::string& from, const std::string& to, bool failIfExists) override;
-    Result moveFile(const std::string& from, const std::string& to) override;
-    Result findFiles(const std::string& pattern, std::vector<FindEntry>& out) override;
-    Result openFile(const std::string& path, FileAccess access, std::unique_ptr<File>& out) override;
-    Result fileVersion(const std::string& path, FileVersion& out) override;
-    Result shortPathName(const std::string& path, std::string& out) override;
+    [[nodiscard]] Result attributes(const std::string& path, uint32_t& out) override;
+    [[nodiscard]] Result setAttributes(const std::string& path, uint32_t attributes) override;
+    [[nodiscard]] Result deleteFile(const std::string& path) override;
+    [[nodiscard]] Result createDirectory(const std::string& path) override;
+    [[nodiscard]] Result removeDirectory(const std::string& path) override;
+    [[nodiscard]] Result copyFile(const std::string& from, const std::string& to, bool failIfExists) override;
+    [[nodiscard]] Result moveFile(const std::string& from, const std::string& to) override;
+    [[nodiscard]] Result findFiles(const std::string& pattern, std::vector<FindEntry>& out) override;
+    [[nodiscard]] Result openFile(const std::string& path, FileAccess access, std::unique_ptr<File>& out) override;
+    [[nodiscard]] Result fileVersion(const std::string& path, FileVersion& out) override;
+    [[nodiscard]] Result shortPathName(const std::string& path, std::string& out) override;
     // A folder made as createDirectory makes one, and listed in
     // FakeOs::privateDirectories; 50 on 95, 98 and ME.
-    Result createPrivateDirectory(const std::string& path) override;
+    [[nodiscard]] Result createPrivateDirectory(const std::string& path) override;
     // Holds a folder, or a link to one, with read and write sharing and no
     // delete sharing: while held it can be neither removed nor renamed (32).
-    Result openDirectory(const std::string& path, uint32_t& attributes,
+    [[nodiscard]] Result openDirectory(const std::string& path, uint32_t& attributes,
                          std::unique_ptr<HeldDirectory>& out) override;
     // FakeOs::freeBytes, for any existing folder.
     [[nodiscard]] Result freeSpace(const std::string& path, uint64_t& bytes) override;
@@ -130,7 +130,7 @@ public:
     std::vector<std::string> filePaths() const;
     // Replaces a file's whole content the way the profile functions write
     // it: 3 when its folder is missing, 5 for a folder, 112 when full.
-    Result store(const std::string& path, const std::string& content);
+    [[nodiscard]] Result store(const std::string& path, const std::string& content);
     // Another program holds the file open for reading and shares reading
     // only (FakeOs::lock).
     void hold(const std::string& path);
@@ -165,15 +165,15 @@ private:
     bool isFolder(const std::string& stored) const;
     bool parentIsFolder(const std::string& stored) const;
     // 2 or 3, as Windows tells a missing file from a missing folder.
-    Result missing(const std::string& stored) const;
+    [[nodiscard]] Result missing(const std::string& stored) const;
     // 0 with the entry a path names, or why it is missing.
-    Result status(const std::string& path, std::string& stored, StoredEntry& entry) const;
+    [[nodiscard]] Result status(const std::string& path, std::string& stored, StoredEntry& entry) const;
     uint32_t attributesOf(const std::string& stored, const StoredEntry& entry) const;
     uint32_t bitsOf(const std::string& stored) const;
     // Whether a new opener with this access and sharing collides with one already open.
     bool conflicts(const std::string& stored, unsigned access, unsigned share) const;
     int open(const std::string& stored, unsigned access, unsigned share);
-    Result writeAll(const std::string& stored, const std::string& content);
+    [[nodiscard]] Result writeAll(const std::string& stored, const std::string& content);
     void removeStored(const std::string& stored);
     void collectFiles(const std::string& folder, std::vector<std::string>& out) const;
 

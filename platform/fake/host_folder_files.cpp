@@ -21,7 +21,7 @@ namespace {
 
 constexpr char kRelative[] = "rel";  // the folder of relative paths, beside the drives
 
-Result errnoToWin32(int e) {
+[[nodiscard]] Result errnoToWin32(int e) {
     switch (e) {
         case ENOENT: return oserr::kFileNotFound;
         case ENOTDIR: return oserr::kPathNotFound;
@@ -66,14 +66,14 @@ public:
     HostBytes(const HostBytes&) = delete;
     HostBytes& operator=(const HostBytes&) = delete;
 
-    Result readAt(uint64_t position, void* buffer, uint32_t size, uint32_t& got) override {
+    [[nodiscard]] Result readAt(uint64_t position, void* buffer, uint32_t size, uint32_t& got) override {
         got = 0;
         const ssize_t n = ::pread(fd_, buffer, size, off_t(position));
         if (n < 0) return errnoToWin32(errno);
         got = uint32_t(n);
         return 0;
     }
-    Result writeAt(uint64_t position, const void* buffer, uint32_t size) override {
+    [[nodiscard]] Result writeAt(uint64_t position, const void* buffer, uint32_t size) override {
         const char* from = static_cast<const char*>(buffer);
         for (uint32_t done = 0; done < size;) {
             const ssize_t n = ::pwrite(fd_, from + done, size - done, off_t(position + done));
@@ -83,7 +83,7 @@ public:
         }
         return 0;
     }
-    Result size(uint64_t& out) override {
+    [[nodiscard]] Result size(uint64_t& out) override {
         out = 0;
         struct stat st;
         if (::fstat(fd_, &st) != 0) return errnoToWin32(errno);
@@ -160,26 +160,26 @@ public:
             if (name.size() == 1) out.push_back(name + ":");
         return out;
     }
-    Result makeFolder(const std::string& path) override {
+    [[nodiscard]] Result makeFolder(const std::string& path) override {
         return ::mkdir(hostOf(path).c_str(), 0755) == 0 ? 0 : errnoToWin32(errno);
     }
-    Result removeFolder(const std::string& path) override {
+    [[nodiscard]] Result removeFolder(const std::string& path) override {
         const std::string host = hostOf(path);
         struct stat st;
         const bool link = ::lstat(host.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
         const int failed = link ? ::unlink(host.c_str()) : ::rmdir(host.c_str());
         return failed ? errnoToWin32(errno) : 0;
     }
-    Result removeFile(const std::string& path) override {
+    [[nodiscard]] Result removeFile(const std::string& path) override {
         return ::unlink(hostOf(path).c_str()) == 0 ? 0 : errnoToWin32(errno);
     }
-    Result openBytes(const std::string& path, bool create, std::unique_ptr<StoredBytes>& out) override {
+    [[nodiscard]] Result openBytes(const std::string& path, bool create, std::unique_ptr<StoredBytes>& out) override {
         const int fd = ::open(hostOf(path).c_str(), create ? O_WRONLY | O_CREAT | O_TRUNC : O_RDONLY, 0644);
         if (fd < 0) return errnoToWin32(errno);
         out = std::make_unique<HostBytes>(fd);
         return 0;
     }
-    Result copyBytes(const std::string& from, const std::string& to) override {
+    [[nodiscard]] Result copyBytes(const std::string& from, const std::string& to) override {
         std::ifstream in(hostOf(from), std::ios::binary);
         std::ofstream out(hostOf(to), std::ios::binary | std::ios::trunc);
         if (!in || !out) return oserr::kAccessDenied;
@@ -187,7 +187,7 @@ public:
         if (in.peek() != std::ifstream::traits_type::eof()) out << in.rdbuf();
         return out ? 0 : oserr::kDiskFull;
     }
-    Result rename(const std::string& from, const std::string& to) override {
+    [[nodiscard]] Result rename(const std::string& from, const std::string& to) override {
         return ::rename(hostOf(from).c_str(), hostOf(to).c_str()) == 0 ? 0 : errnoToWin32(errno);
     }
 

@@ -62,14 +62,14 @@ public:
             if (entry.first.find('\\') == std::string::npos) out.push_back(entry.second.path);
         return out;
     }
-    Result makeFolder(const std::string& path) override {
+    [[nodiscard]] Result makeFolder(const std::string& path) override {
         add(path, true);
         return 0;
     }
-    Result removeFolder(const std::string& path) override { return erase(path); }
-    Result removeFile(const std::string& path) override { return erase(path); }
+    [[nodiscard]] Result removeFolder(const std::string& path) override { return erase(path); }
+    [[nodiscard]] Result removeFile(const std::string& path) override { return erase(path); }
     Result openBytes(const std::string& path, bool create, std::unique_ptr<StoredBytes>& out) override;
-    Result copyBytes(const std::string& from, const std::string& to) override {
+    [[nodiscard]] Result copyBytes(const std::string& from, const std::string& to) override {
         const Node* source = find(from);
         if (!source || !source->blob) return oserr::kFileNotFound;
         const std::shared_ptr<Blob> bytes = source->blob;
@@ -82,7 +82,7 @@ public:
         target->blob->bytes = bytes->bytes;
         return 0;
     }
-    Result rename(const std::string& from, const std::string& to) override {
+    [[nodiscard]] Result rename(const std::string& from, const std::string& to) override {
         const std::string oldKey = lowerCase(from), newKey = lowerCase(to);
         std::vector<std::pair<std::string, Node>> moving;
         for (auto it = nodes_.begin(); it != nodes_.end();) {
@@ -102,7 +102,7 @@ public:
     }
 
     // Resizes a stored file's bytes, counting them against the capacity.
-    Result resize(Blob& blob, uint64_t size) {
+    [[nodiscard]] Result resize(Blob& blob, uint64_t size) {
         const uint64_t now = blob.bytes.size();
         if (blob.linked && size > now && used_ + (size - now) > capacity_) return oserr::kDiskFull;
         blob.bytes.resize(size_t(size));
@@ -148,7 +148,7 @@ namespace {
 class MemoryBytes : public StoredBytes {
 public:
     MemoryBytes(MemoryBacking& backing, std::shared_ptr<Blob> blob) : backing_(backing), blob_(std::move(blob)) {}
-    Result readAt(uint64_t position, void* buffer, uint32_t size, uint32_t& got) override {
+    [[nodiscard]] Result readAt(uint64_t position, void* buffer, uint32_t size, uint32_t& got) override {
         got = 0;
         const std::vector<uint8_t>& bytes = blob_->bytes;
         if (position >= bytes.size()) return 0;
@@ -156,14 +156,14 @@ public:
         std::memcpy(buffer, bytes.data() + position, got);
         return 0;
     }
-    Result writeAt(uint64_t position, const void* buffer, uint32_t size) override {
+    [[nodiscard]] Result writeAt(uint64_t position, const void* buffer, uint32_t size) override {
         const uint64_t end = position + size;
         if (end > blob_->bytes.size())
             if (Result e = backing_.resize(*blob_, end)) return e;
         if (size != 0) std::memcpy(blob_->bytes.data() + position, buffer, size);
         return 0;
     }
-    Result size(uint64_t& out) override {
+    [[nodiscard]] Result size(uint64_t& out) override {
         out = blob_->bytes.size();
         return 0;
     }

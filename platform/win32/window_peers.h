@@ -106,7 +106,7 @@ public:
     FormPeer(const FormPeer&) = delete;
     FormPeer& operator=(const FormPeer&) = delete;
 
-    Result create(HWND owner);
+    [[nodiscard]] Result create(HWND owner);
     // Creates the windows of every control below `parent`, depth first.
     void createChildren(Control& parent, HWND parentWindow, int& nextId);
     // The model learns the size the system gave the window; from here on

@@ -1,4 +1,4 @@
-// The Flash panel over the test double, in the installer window it lives in:
+// The player panel (flash/player_panel) over the test double, in the installer window it lives in:
 // what the control goes through for one movie, every failure of playMovie,
 // replacing and stopping movies, compressed and missing movies, the focus.
 #include <gtest/gtest.h>

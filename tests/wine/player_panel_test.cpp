@@ -1,4 +1,4 @@
-// The Flash panel of the real installer window with the stand-in player
+// The player panel of the real installer window with the stand-in player
 // registered: the control is made, placed, configured, started, stopped and
 // taken down through our own OLE site, and the player's log says what it was
 // asked. The panel's decisions themselves are tested over the test double.

@@ -1,4 +1,6 @@
 // The package tool's commands, callable in-process (main() and the tests).
+// Each verb lives in its own file (build_command.cpp, ssd_build.cpp, ...);
+// commands.cpp reads the command line and dispatches.
 #pragma once
 
 #include <cstdio>

@@ -11,7 +11,7 @@ namespace ssi::tool {
 namespace {
 
 // The Windows number closest to the C library's reason.
-Result fromErrno(int error) {
+[[nodiscard]] Result fromErrno(int error) {
     switch (error) {
         case ENOENT:
             return oserr::kFileNotFound;
@@ -30,7 +30,7 @@ Result fromErrno(int error) {
     }
 }
 
-Result fromErrorCode(const std::error_code& ec) { return ec ? fromErrno(ec.value()) : rc::kOk; }
+[[nodiscard]] Result fromErrorCode(const std::error_code& ec) { return ec ? fromErrno(ec.value()) : rc::kOk; }
 
 }  // namespace
 
