@@ -52,7 +52,55 @@ HWND makeChild(HWND box, const char* cls, const char* caption, DWORD style, int 
     return h;
 }
 
-// Creates the controls and sizes the box to its text, centred on the work area.
+// The box's measures: the text's wrapped size, the icon's, each button's.
+struct BoxMeasures {
+    RECT work;  // the screen's work area
+    int iconW, iconH;
+    int textW = 0, textH = 0;
+    int buttonH = 23;
+    std::vector<int> buttonW;
+    int buttonsW = 0;  // all buttons with the gaps between them
+};
+
+BoxMeasures measure(HWND box, const BoxState& state, HFONT font) {
+    BoxMeasures m;
+    m.work = RECT{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &m.work, 0);
+    m.iconW = ::GetSystemMetrics(SM_CXICON);
+    m.iconH = ::GetSystemMetrics(SM_CYICON);
+    // The text wraps at five eighths of the work area's width.
+    RECT textRect{0, 0, (m.work.right - m.work.left) * 5 / 8, 0};
+    WindowDC dc(box);
+    SelectObjectScope select(dc.get(), font);
+    ::DrawTextA(dc.get(), state.text.c_str(), int(state.text.size()), &textRect,
+                DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+    m.textW = textRect.right - textRect.left;
+    m.textH = textRect.bottom - textRect.top;
+    TEXTMETRICA tm;
+    if (::GetTextMetricsA(dc.get(), &tm) && tm.tmHeight + 10 > m.buttonH) m.buttonH = tm.tmHeight + 10;
+    for (const std::string& caption : state.captions) {
+        SIZE extent{0, 0};
+        ::GetTextExtentPoint32A(dc.get(), caption.c_str(), int(caption.size()), &extent);
+        m.buttonW.push_back(extent.cx + 20 > kMinButtonWidth ? extent.cx + 20 : kMinButtonWidth);
+    }
+    for (int w : m.buttonW) m.buttonsW += w;
+    m.buttonsW += kButtonGap * int(m.buttonW.size() > 0 ? m.buttonW.size() - 1 : 0);
+    return m;
+}
+
+// Sizes the box to its client area and centres it on the work area.
+void centreBox(HWND box, const RECT& work, int clientW, int clientH) {
+    RECT outer{0, 0, clientW, clientH};
+    ::AdjustWindowRectEx(&outer, DWORD(::GetWindowLongA(box, GWL_STYLE)), FALSE,
+                         DWORD(::GetWindowLongA(box, GWL_EXSTYLE)));
+    const int outerW = outer.right - outer.left, outerH = outer.bottom - outer.top;
+    ::SetWindowPos(box, HWND_TOP, work.left + (work.right - work.left - outerW) / 2,
+                   work.top + (work.bottom - work.top - outerH) / 2, outerW, outerH, SWP_NOACTIVATE);
+}
+
+// Creates the controls and sizes the box to its text, centred on the work
+// area: the icon and the text side by side, the buttons centred below them,
+// the first button the default and focused.
 void layOut(HWND box, BoxState& state) {
     NONCLIENTMETRICSA metrics{};
     metrics.cbSize = sizeof metrics;
@@ -60,63 +108,33 @@ void layOut(HWND box, BoxState& state) {
         state.font.reset(::CreateFontIndirectA(&metrics.lfMessageFont));
     HFONT font = state.font ? static_cast<HFONT>(state.font.get())
                             : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
+    const BoxMeasures m = measure(box, state, font);
 
-    RECT work{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
-    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
-    const int iconW = ::GetSystemMetrics(SM_CXICON), iconH = ::GetSystemMetrics(SM_CYICON);
-
-    RECT textRect{0, 0, (work.right - work.left) * 5 / 8, 0};
-    int buttonH = 23;
-    std::vector<int> buttonW;
-    {
-        WindowDC dc(box);
-        SelectObjectScope select(dc.get(), font);
-        ::DrawTextA(dc.get(), state.text.c_str(), int(state.text.size()), &textRect,
-                    DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
-        TEXTMETRICA tm;
-        if (::GetTextMetricsA(dc.get(), &tm) && tm.tmHeight + 10 > buttonH) buttonH = tm.tmHeight + 10;
-        for (const std::string& caption : state.captions) {
-            SIZE extent{0, 0};
-            ::GetTextExtentPoint32A(dc.get(), caption.c_str(), int(caption.size()), &extent);
-            buttonW.push_back(extent.cx + 20 > kMinButtonWidth ? extent.cx + 20 : kMinButtonWidth);
-        }
-    }
-    const int textW = textRect.right - textRect.left, textH = textRect.bottom - textRect.top;
-    const int contentH = textH > iconH ? textH : iconH;
-    const int textX = kMargin + iconW + kIconGap;
-    const int textY = kMargin + (contentH - textH) / 2;
-    int buttonsW = 0;
-    for (int w : buttonW) buttonsW += w;
-    buttonsW += kButtonGap * int(buttonW.size() > 0 ? buttonW.size() - 1 : 0);
-
-    int clientW = textX + textW + kMargin;
-    if (buttonsW + 2 * kMargin > clientW) clientW = buttonsW + 2 * kMargin;
+    const int contentH = m.textH > m.iconH ? m.textH : m.iconH;
+    const int textX = kMargin + m.iconW + kIconGap;
+    const int textY = kMargin + (contentH - m.textH) / 2;
+    int clientW = textX + m.textW + kMargin;
+    if (m.buttonsW + 2 * kMargin > clientW) clientW = m.buttonsW + 2 * kMargin;
     const int buttonY = kMargin + contentH + 14;
-    const int clientH = buttonY + buttonH + kMargin;
+    const int clientH = buttonY + m.buttonH + kMargin;
 
     if (HWND icon = makeChild(box, "STATIC", nullptr, SS_ICON, kIconId, nullptr)) {
         ::SendMessageA(icon, STM_SETICON, reinterpret_cast<WPARAM>(::LoadIconA(nullptr, state.icon)), 0);
-        ::MoveWindow(icon, kMargin, kMargin + (contentH - iconH) / 2, iconW, iconH, FALSE);
+        ::MoveWindow(icon, kMargin, kMargin + (contentH - m.iconH) / 2, m.iconW, m.iconH, FALSE);
     }
     if (HWND label = makeChild(box, "STATIC", state.text.c_str(), SS_LEFT | SS_NOPREFIX, kTextId, font))
-        ::MoveWindow(label, textX, textY, textW, textH, FALSE);
-    int x = (clientW - buttonsW) / 2;
+        ::MoveWindow(label, textX, textY, m.textW, m.textH, FALSE);
+    int x = (clientW - m.buttonsW) / 2;
     for (size_t i = 0; i < state.buttons.size(); ++i) {
         DWORD style = WS_TABSTOP | (i == 0 ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | (i == 0 ? WS_GROUP : 0);
         if (HWND b = makeChild(box, "BUTTON", state.captions[i].c_str(), style, state.buttons[i].id, font)) {
-            ::MoveWindow(b, x, buttonY, buttonW[i], buttonH, FALSE);
+            ::MoveWindow(b, x, buttonY, m.buttonW[i], m.buttonH, FALSE);
             if (i == 0) ::SetFocus(b);
         }
-        x += buttonW[i] + kButtonGap;
+        x += m.buttonW[i] + kButtonGap;
     }
     if (!state.buttons.empty()) ::SendMessageA(box, DM_SETDEFID, WPARAM(state.buttons[0].id), 0);
-
-    RECT outer{0, 0, clientW, clientH};
-    ::AdjustWindowRectEx(&outer, DWORD(::GetWindowLongA(box, GWL_STYLE)), FALSE,
-                         DWORD(::GetWindowLongA(box, GWL_EXSTYLE)));
-    const int outerW = outer.right - outer.left, outerH = outer.bottom - outer.top;
-    ::SetWindowPos(box, HWND_TOP, work.left + (work.right - work.left - outerW) / 2,
-                   work.top + (work.bottom - work.top - outerH) / 2, outerW, outerH, SWP_NOACTIVATE);
+    centreBox(box, m.work, clientW, clientH);
     ::SetWindowTextA(box, state.title.c_str());
 }
 

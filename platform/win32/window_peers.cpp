@@ -496,28 +496,33 @@ LRESULT FormPeer::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
             }
             break;
         case WM_SHOWWINDOW:
-            if (wParam && lParam == 0 && !returning_) {
-                ui_.formShown();
-                if (model_ && model_->onShow) {
-                    // Copied: the handler may replace itself.
-                    std::function<void()> onShow = model_->onShow;
-                    onShow();
-                }
-            }
+            if (wParam && lParam == 0 && !returning_) shown();
             break;
         case WM_CLOSE:
-            if (model_) {
-                if (model_->onCloseQuery) {
-                    std::function<bool()> query = model_->onCloseQuery;
-                    if (!query()) return 0;
-                }
-                if (model_) model_->setVisible(false);
-            }
+            closeRequested();
             return 0;
         default:
             break;
     }
     return ::DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+void FormPeer::shown() {
+    ui_.formShown();
+    if (model_ && model_->onShow) {
+        // Copied: the handler may replace itself.
+        std::function<void()> onShow = model_->onShow;
+        onShow();
+    }
+}
+
+void FormPeer::closeRequested() {
+    if (!model_) return;
+    if (model_->onCloseQuery) {
+        std::function<bool()> query = model_->onCloseQuery;
+        if (!query()) return;
+    }
+    if (model_) model_->setVisible(false);  // the query may have released the form
 }
 
 void FormPeer::released(Control&) {

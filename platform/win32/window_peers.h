@@ -163,6 +163,11 @@ public:
     bool controlMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
 private:
+    // WM_SHOWWINDOW for a new showing: the application counts it and the
+    // form's onShow runs.
+    void shown();
+    // WM_CLOSE: the form's onCloseQuery decides, then the form is hidden.
+    void closeRequested();
     void report();
     void applyStyle();
     void applyClientSize();
