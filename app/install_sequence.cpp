@@ -184,9 +184,12 @@ void InstallationRun::settleReplacedSaver() {
 
 // The new files go, and the old screen saver comes back at once, before
 // anything waits on the user.
+// Once only: a Cancel met by a failing step reaches here twice, and the
+// second pass would delete the old screen saver the first put back.
 void InstallationRun::cleanUp() {
+    if (cleanedUp_) return;
     cleanUpInstalledFiles(os_, package_.installDir, package_.dirs.systemDir, saverFile_, package_.saverName);
-    if (!cleanedUp_) restored_ = replaced_.restore(os_);
+    restored_ = replaced_.restore(os_);
     cleanedUp_ = true;
 }
 

@@ -1,5 +1,9 @@
 #include "saver/replaced_saver.h"
 
+#include <algorithm>
+#include <cstring>
+
+#include "core/buffer.h"
 #include "core/names.h"
 #include "core/trace.h"
 #include "platform/file_utils.h"
@@ -39,18 +43,24 @@ std::string withoutSlash(const std::string& dir) { return isFolderPath(dir) ? di
     return result;
 }
 
-// A whole file's bytes: 0 or the error reading it.
-[[nodiscard]] Result readAll(Os& os, const std::string& path, std::string& out) {
-    out.clear();
-    std::unique_ptr<File> file;
-    if (Result e = os.files().openFile(path, FileAccess::Read, file)) return e;
-    char buffer[16 * 1024];
-    for (;;) {
-        uint32_t got = 0;
-        if (Result e = file->read(buffer, sizeof buffer, got)) return e;
-        if (got == 0) return rc::kOk;
-        out.append(buffer, got);
+// Whether two files hold the same bytes, compared a block at a time so that
+// a saver's folder of large media never has to fit in memory. Any error
+// reading either is "no".
+bool sameBytes(Os& os, const std::string& a, const std::string& b) {
+    std::unique_ptr<File> fa, fb;
+    int64_t sizeA = 0, sizeB = 0;
+    if (os.files().openFile(a, FileAccess::Read, fa) || os.files().openFile(b, FileAccess::Read, fb)) return false;
+    if (fa->size(sizeA) || fb->size(sizeB) || sizeA != sizeB) return false;
+    ByteBuffer bufferA, bufferB;
+    constexpr uint32_t kBlock = 64 * 1024;
+    if (!bufferA.allocate(kBlock) || !bufferB.allocate(kBlock)) return false;
+    for (int64_t left = sizeA; left > 0;) {
+        const uint32_t want = uint32_t(std::min<int64_t>(left, kBlock));
+        if (readExact(*fa, bufferA.data(), want) || readExact(*fb, bufferB.data(), want)) return false;
+        if (std::memcmp(bufferA.data(), bufferB.data(), want) != 0) return false;
+        left -= want;
     }
+    return true;
 }
 
 // Whether `original` holds what `kept` holds: the same bytes, or for a folder
@@ -58,8 +68,7 @@ std::string withoutSlash(const std::string& dir) { return isFolderPath(dir) ? di
 // added does not matter). Any error reading either is "no".
 bool holdsTheSame(Os& os, const std::string& kept, const std::string& original) {
     if (!isFolderPath(kept)) {
-        std::string a, b;
-        return readAll(os, kept, a) == rc::kOk && readAll(os, original, b) == rc::kOk && a == b;
+        return sameBytes(os, kept, original);
     }
     if (!directoryExists(os, original)) return false;
     std::vector<FindEntry> entries;
@@ -88,6 +97,10 @@ bool present(Os& os, const std::string& path) {
 
 std::string keptPathOf(const std::string& original) {
     return isFolderPath(original) ? withoutSlash(original) + kKeptSuffix + "\\" : original + kKeptSuffix;
+}
+
+std::string gonePathOf(const std::string& original) {
+    return isFolderPath(original) ? withoutSlash(original) + kGoneSuffix + "\\" : original + kGoneSuffix;
 }
 
 // ---- registry snapshots ------------------------------------------------------------
@@ -156,21 +169,32 @@ Result writeKeySnapshot(Os& os, Hive hive, const std::string& path, const KeySna
 
 // ---- leftovers of a killed run ------------------------------------------------------------
 
+Result recoverKeptCopy(Os& os, const std::string& original) {
+    Result result = rc::kOk;
+    const std::string let = gonePathOf(original);
+    if (present(os, let)) {
+        result = removePath(os, let);
+        logMessage("a copy an earlier run let go, removed: " + let + " (" + std::to_string(result) + ")");
+    }
+    const std::string kept = keptPathOf(original);
+    if (!present(os, kept)) return result;
+    Result step = rc::kOk;
+    if (present(os, original) && holdsTheSame(os, kept, original)) {
+        step = removePath(os, kept);
+        logMessage("a kept copy left by an earlier run, equal to its original, removed: " + kept + " (" +
+                   std::to_string(step) + ")");
+    } else {
+        step = removePath(os, original);
+        if (step == rc::kOk) step = os.files().moveFile(withoutSlash(kept), withoutSlash(original));
+        logMessage("a kept copy left by an earlier run put back: " + kept + " (" + std::to_string(step) + ")");
+    }
+    return result == rc::kOk ? step : result;
+}
+
 Result recoverKeptSavers(Os& os, const std::string& dir, const std::string& name) {
     Result result = rc::kOk;
     for (const std::string& original : {dir + name + ".scr", dir + name + " dir\\"}) {
-        const std::string kept = keptPathOf(original);
-        if (!present(os, kept)) continue;
-        Result step = rc::kOk;
-        if (present(os, original) && holdsTheSame(os, kept, original)) {
-            step = removePath(os, kept);
-            logMessage("a kept copy left by an earlier run, equal to its original, removed: " + kept + " (" +
-                       std::to_string(step) + ")");
-        } else {
-            step = removePath(os, original);
-            if (step == rc::kOk) step = os.files().moveFile(withoutSlash(kept), withoutSlash(original));
-            logMessage("a kept copy left by an earlier run put back: " + kept + " (" + std::to_string(step) + ")");
-        }
+        const Result step = recoverKeptCopy(os, original);
         if (result == rc::kOk) result = step;
     }
     return result;
@@ -214,6 +238,9 @@ Result ReplacedSaver::moveAside(Os& os, const std::string& dir, const std::strin
 Result ReplacedSaver::keepFile(Os& os, const std::string& path) {
     for (const Item& item : items_)
         if (lowerCase(item.original) == lowerCase(path)) return rc::kOk;
+    // What a killed run left beside this file comes back first, as beside
+    // the screen saver.
+    if (Result e = recoverKeptCopy(os, path)) logMessage("a kept copy stays: " + std::to_string(e));
     if (!fileExists(os, path)) return rc::kOk;
     return keep(os, path, false, true);
 }
@@ -308,9 +335,17 @@ Result ReplacedSaver::restore(Os& os) {
 Result ReplacedSaver::discard(Os& os) {
     Result result = rc::kOk;
     for (const Item& item : items_) {
-        const Result gone = removePath(os, item.kept);
+        // First renamed to its let-go name: a deletion that stops half-way
+        // (a file held open) then leaves something the next run removes,
+        // never a kept copy it would put back over the new screen saver.
+        std::string doomed = item.kept;
+        const std::string let = gonePathOf(item.original);
+        if (!pathExists(os, withoutSlash(let)) &&
+            os.files().moveFile(withoutSlash(item.kept), withoutSlash(let)) == rc::kOk)
+            doomed = let;
+        const Result gone = removePath(os, doomed);
         if (gone != rc::kOk) {
-            logMessage("a kept copy stays beside the new screen saver: " + item.kept);
+            logMessage("an older copy stays beside the new screen saver: " + doomed);
             if (result == rc::kOk) result = gone;
         }
     }

@@ -50,6 +50,11 @@ namespace ssi {
 // ("...\Night Sky dir\") as "...\Night Sky dir.kept\".
 constexpr const char* kKeptSuffix = ".kept";
 std::string keptPathOf(const std::string& original);
+// The name a kept copy takes when the new screen saver stays and the copy is
+// let go: ".gone" in place of ".kept". The next run removes what it finds
+// under it and never puts it back.
+constexpr const char* kGoneSuffix = ".gone";
+std::string gonePathOf(const std::string& original);
 
 // A registry key as it was: its values and its subkeys, by name as written.
 struct KeySnapshot {
@@ -70,6 +75,9 @@ struct KeySnapshot {
 // before it could tell whether the new copy was whole); one equal to what
 // stands there is deleted. Each step is logged. The first failure, or 0.
 [[nodiscard]] Result recoverKeptSavers(Os& os, const std::string& dir, const std::string& name);
+// The same for one file or folder (a folder ends with "\\"); a let-go copy
+// (gonePathOf) beside it is removed first.
+[[nodiscard]] Result recoverKeptCopy(Os& os, const std::string& original);
 
 class ReplacedSaver {
 public:
@@ -101,9 +109,10 @@ public:
     // an item that could not be put back stays, with its kept copy, and its
     // error is the result, as is the first setting that could not be put back.
     [[nodiscard]] Result restore(Os& os);
-    // The new screen saver stays: deletes every kept copy. One that cannot be
-    // deleted stays beside its original (the next run removes it); the first
-    // such failure is the result.
+    // The new screen saver stays: every kept copy is renamed to its let-go
+    // name and deleted. One that cannot be deleted stays under that name (the
+    // next run removes it; one that could not even be renamed stays kept);
+    // the first such failure is the result.
     [[nodiscard]] Result discard(Os& os);
 
     const std::vector<Item>& items() const { return items_; }

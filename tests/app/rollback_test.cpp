@@ -290,4 +290,101 @@ TEST_F(Rollback, TheNextRunPutsBackWhatAKilledRunLeftAside) {
     }
 }
 
+
+// What an earlier run left beside a file or folder, one row each: a kept copy
+// goes back unless it equals what stands there; a let-go copy is removed and
+// never put back. The files are compared a block at a time: a large one that
+// differs only in its last byte is not taken for equal.
+TEST(RollbackLeftovers, AreRecoveredOrRemovedPerRow) {
+    const std::string big(200 * 1024, 'm');
+    const std::string bigChanged = big.substr(0, big.size() - 1) + "n";
+    const std::string dll = kSystem + "saver1.dll";
+    struct Case {
+        const char* what;
+        std::string original;         // the path
+        const char* kept;             // the kept copy's content, or none
+        const char* gone;             // the let-go copy's content, or none
+        const char* standing;         // what stands in the place, or none
+        std::string expected;         // what stands there afterwards
+        bool viaKeepFile = false;     // met by the next run's keepFile (a slot's system file)
+    } cases[] = {
+        {"a let-go copy beside the new saver", kSaver, nullptr, "the old saver", "the new saver", "the new saver"},
+        {"a let-go copy and nothing else", kSaver, nullptr, "the old saver", nullptr, ""},
+        {"a kept copy and a let-go one", kSaver, "the old saver", "an older one", "half a new", "the old saver"},
+        {"a system file kept aside, nothing in its place", dll, "the system's engine", nullptr, nullptr,
+         "the system's engine", true},
+        {"a system file kept aside, the new one in place", dll, "the system's engine", nullptr, "new engine",
+         "the system's engine", true},
+        {"a large file equal but for its last byte", kSaver, "B", nullptr, "b", "B"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeOs os;
+        const auto content = [&](const char* text) { return std::string(text) == "B" ? big : std::string(text); };
+        const std::string standing = c.standing && std::string(c.standing) == "b" ? bigChanged : "";
+        if (c.kept) os.writeFile(keptPathOf(c.original), content(c.kept));
+        if (c.gone) os.writeFile(gonePathOf(c.original), content(c.gone));
+        if (c.standing) os.writeFile(c.original, standing.empty() ? content(c.standing) : standing);
+        if (c.viaKeepFile) {
+            ReplacedSaver replaced;
+            EXPECT_EQ(replaced.keepFile(os, c.original), 0);
+            // What came back is kept aside again for this run, by rename.
+            EXPECT_EQ(os.readFile(keptPathOf(c.original)), c.expected);
+            EXPECT_EQ(replaced.restore(os), 0);
+        } else {
+            EXPECT_EQ(recoverKeptCopy(os, c.original), 0);
+        }
+        const std::string expected = c.expected == "B" ? big : c.expected;
+        EXPECT_EQ(os.exists(c.original) ? os.readFile(c.original) : "", expected);
+        EXPECT_FALSE(os.exists(keptPathOf(c.original)));
+        EXPECT_FALSE(os.exists(gonePathOf(c.original)));
+    }
+}
+
+// A kept copy that cannot be deleted after a successful installation is let
+// go under its let-go name: the next run removes it and leaves the new saver.
+TEST_F(Rollback, ACopyThatCannotBeDeletedAfterSuccessIsNeverPutBack) {
+    oldSaverInstalled();
+    os.failOn(Op::DeleteFile, gonePathOf(kSaver), oserr::kSharingViolation);
+    os.answers = {BoxAnswer::Ok};
+    moves.push_back([&] { form().installBtn.click(); });
+    run();
+    const std::string installed = os.readFile(kSaver);
+    EXPECT_NE(installed, "the old saver");
+    EXPECT_EQ(os.readFile(gonePathOf(kSaver)), "the old saver");
+    EXPECT_FALSE(os.exists(kKeptSaver));
+    os.inject = nullptr;
+    EXPECT_EQ(recoverKeptSavers(os, kSystem, "Night Sky"), 0);
+    EXPECT_EQ(os.readFile(kSaver), installed) << "the new saver stays";
+    EXPECT_FALSE(os.exists(gonePathOf(kSaver)));
+}
+
+// Cancel pressed while a slot is written, and that slot's write then fails:
+// the clean-up runs once, so the old saver it put back stays.
+TEST_F(Rollback, ACancelMetByAFailingWriteLeavesTheOldSaverBack) {
+    oldSaverInstalled();
+    os.answers = {BoxAnswer::Ok, BoxAnswer::Ok, BoxAnswer::Ok};
+    bool clicked = false;
+    moves.push_back([&] {
+        os.onProcessMessages = [&] {
+            if (!clicked && form().progressBar.position() == 1) {
+                clicked = true;
+                os.post([&] { form().cancelBtn.click(); });
+            }
+        };
+        form().installBtn.click();
+    });
+    moves.push_back([&] { form().cancelBtn.click(); });  // the failure leaves the window open
+    os.inject = [&clicked](Op op, const std::string&) -> Result {
+        return clicked && op == Op::Write ? oserr::kDiskFull : 0;
+    };
+    run();
+    EXPECT_TRUE(clicked);
+    os.inject = nullptr;
+    EXPECT_EQ(os.readFile(kSaver), "the old saver");
+    EXPECT_EQ(os.readFile(kInstallDir + "old.txt"), "its data");
+    EXPECT_EQ(os.stringValue(Hive::LocalMachine, kUninstall, "DisplayName"), "Night Sky Screen Saver");
+    EXPECT_FALSE(os.exists(kKeptSaver));
+}
+
 }  // namespace
