@@ -411,7 +411,9 @@ TEST_F(PackageChecks, NamesGoIntoThePackageInCodePage1252AndListShowsThemBack) {
     EXPECT_EQ(columns[0], columns[1]) << out;
     EXPECT_EQ(columns[1], columns[2]) << out;
 
+    // Extracted under the name in UTF-8, as the host's file names are.
     ASSERT_EQ(run({"extract", path("out.exe"), path("x"), "--slot", "9"}), 0) << err;
+    EXPECT_EQ(read("x/\xc3\xa9toiles.dll"), read("files/e1.dll"));
 }
 
 TEST_F(PackageChecks, ACharacterTheCodePageCannotHoldIsRefusedWithItsKey) {
@@ -442,6 +444,8 @@ TEST_F(PackageChecks, DataFileItemNamesGoInCodePage1252AndSsdListShowsThemBack) 
     EXPECT_NE(read("d.ssd").find("m\xe9" "dia\\Stra\xdf" "e \x80.txt"), std::string::npos);
     ASSERT_EQ(ssd({"list", path("d.ssd")}), 0) << err;
     EXPECT_NE(out.find("m\xc3\xa9" "dia\\Stra\xc3\x9f" "e \xe2\x82\xac.txt\n"), std::string::npos) << out;
+    ASSERT_EQ(ssd({"extract", path("d.ssd"), path("back")}), 0) << err;
+    EXPECT_EQ(read("back/m\xc3\xa9" "dia/Stra\xc3\x9f" "e \xe2\x82\xac.txt"), "a street");
 
     write("data/\xc4\x81.txt", "no");
     EXPECT_EQ(ssd({"build", path("data"), "--record", path("record.bin"), path("e.ssd")}), 1);

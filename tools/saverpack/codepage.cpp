@@ -118,6 +118,14 @@ std::string toUtf8(const std::string& bytes, int /*codePage*/) {
     return out;
 }
 
+std::string hostFileName(const std::string& stored) {
+#ifdef _WIN32
+    return stored;
+#else
+    return toUtf8(stored, kDefaultCodePage);
+#endif
+}
+
 size_t displayWidth(const std::string& utf8) {
     size_t width = 0;
     for (unsigned char c : utf8)

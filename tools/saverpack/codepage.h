@@ -25,6 +25,10 @@ bool fromUtf8(const std::string& utf8, int codePage, std::string& out, std::stri
 // becomes U+FFFD).
 std::string toUtf8(const std::string& bytes, int codePage);
 
+// A stored name as a file name of this host: in UTF-8 where file names are
+// UTF-8, as it is on Windows, whose ANSI functions take the code page's bytes.
+std::string hostFileName(const std::string& stored);
+
 // The columns a UTF-8 text takes on a terminal: one a character (every
 // character of code page 1252 is one column wide).
 size_t displayWidth(const std::string& utf8);
