@@ -43,8 +43,12 @@ bool readHeader(jpeg_decompress_struct* info, ErrorManager* manager, const uint8
     return true;
 }
 
-uint32_t le16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
-uint32_t le32(const uint8_t* p) { return le16(p) | le16(p + 2) << 16; }
+uint32_t le16(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8;
+}
+uint32_t le32(const uint8_t* p) {
+    return le16(p) | le16(p + 2) << 16;
+}
 
 PictureCheck refused(const std::string& why) {
     PictureCheck c;
@@ -77,9 +81,12 @@ PictureCheck checkJpeg(const uint8_t* data, size_t size) {
     unsigned width = 0, height = 0;
     const bool read = readHeader(&info, &manager, data, size, width, height);
     jpeg_destroy_decompress(&info);
-    if (!read) return refused(std::string("not a JPEG picture (") + (manager.message[0] ? manager.message : "damaged") + ")");
+    if (!read)
+        return refused(std::string("not a JPEG picture (") +
+                       (manager.message[0] ? manager.message : "damaged") + ")");
     if (!withinCaps(width, height))
-        return refused("JPEG picture of " + sizeText(width, height) + " is outside the sizes the installer decodes");
+        return refused("JPEG picture of " + sizeText(width, height) +
+                       " is outside the sizes the installer decodes");
     PictureCheck c;
     c.ok = true;
     c.width = int(width);
@@ -114,7 +121,9 @@ PictureCheck checkBitmap(const uint8_t* data, size_t size) {
     if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
         return refused("not a Windows bitmap (" + std::to_string(bits) + " bits a pixel)");
     // 0 plain rows, 1 and 2 run-length coded, 3 bit fields.
-    if (compression > 3) return refused("a bitmap compression (" + std::to_string(compression) + ") the installer cannot load");
+    if (compression > 3)
+        return refused("a bitmap compression (" + std::to_string(compression) +
+                       ") the installer cannot load");
     if (!withinCaps(width, height))
         return refused("bitmap of " + sizeText(width, height) + " is outside the sizes the installer shows");
     if (pixelOffset < kFileHeader + infoSize || pixelOffset >= size)
@@ -123,8 +132,9 @@ PictureCheck checkBitmap(const uint8_t* data, size_t size) {
     if (compression == 0 || compression == 3) {
         const uint64_t stride = (uint64_t(width) * bits + 31) / 32 * 4;
         if (stride * uint64_t(height) > size - pixelOffset)
-            return refused("a damaged Windows bitmap (its rows need " + std::to_string(stride * uint64_t(height)) +
-                           " bytes, the file holds " + std::to_string(size - pixelOffset) + ")");
+            return refused("a damaged Windows bitmap (its rows need " +
+                           std::to_string(stride * uint64_t(height)) + " bytes, the file holds " +
+                           std::to_string(size - pixelOffset) + ")");
     }
     PictureCheck c;
     c.ok = true;
@@ -146,7 +156,8 @@ std::string describeContent(const uint8_t* data, size_t size) {
     size_t control = 0;
     const size_t n = size < 4096 ? size : 4096;
     for (size_t i = 0; i < n; ++i)
-        if (data[i] == 0 || (data[i] < 32 && data[i] != '\t' && data[i] != '\n' && data[i] != '\r')) ++control;
+        if (data[i] == 0 || (data[i] < 32 && data[i] != '\t' && data[i] != '\n' && data[i] != '\r'))
+            ++control;
     return control == 0 ? "text" : "";
 }
 

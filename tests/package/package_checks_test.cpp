@@ -23,7 +23,9 @@ using namespace ssi;
 
 namespace {
 
-std::vector<uint8_t> toBytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+std::vector<uint8_t> toBytes(const std::string& s) {
+    return std::vector<uint8_t>(s.begin(), s.end());
+}
 
 // Bytes no compressor shrinks.
 std::string noise(size_t size) {
@@ -138,7 +140,8 @@ struct PackageChecks : ::testing::Test {
         input.slots[1] = library;
         const std::string stub = read("stub.exe");
         std::vector<uint8_t> image;
-        if (!tool::buildInstaller(std::vector<uint8_t>(stub.begin(), stub.end()), input, image, errors)) return false;
+        if (!tool::buildInstaller(std::vector<uint8_t>(stub.begin(), stub.end()), input, image, errors))
+            return false;
         write(outName, std::string(image.begin(), image.end()));
         return true;
     }
@@ -163,41 +166,55 @@ TEST_F(PackageChecks, BuildRefusesAndVerifyReportsWhatTheInstallerWouldBotch) {
         const char* where;    // "m.toml:LINE: KEY: "
         const char* says;
     } rows[] = {
-        {"mode 5", edited("mode = 8", "mode = 5"), nullptr, "", "m.toml:3: settings.mode: ", "installer mode 5 is not one the installer knows"},
-        {"mode 0", edited("mode = 8", "mode = 0"), nullptr, "", "m.toml:3: settings.mode: ", "installer mode 0 is not one"},
-        {"mode 200", edited("mode = 8", "mode = 200"), nullptr, "", "m.toml:3: settings.mode: ", "installer mode 200 is not one"},
-        {"a JPEG for the movie mode 2", edited("mode = 8", "mode = 2"), nullptr, "", "m.toml:11: slots.3.file: ",
+        {"mode 5", edited("mode = 8", "mode = 5"), nullptr, "",
+         "m.toml:3: settings.mode: ", "installer mode 5 is not one the installer knows"},
+        {"mode 0", edited("mode = 8", "mode = 0"), nullptr, "",
+         "m.toml:3: settings.mode: ", "installer mode 0 is not one"},
+        {"mode 200", edited("mode = 8", "mode = 200"), nullptr, "",
+         "m.toml:3: settings.mode: ", "installer mode 200 is not one"},
+        {"a JPEG for the movie mode 2", edited("mode = 8", "mode = 2"), nullptr, "",
+         "m.toml:11: slots.3.file: ",
          "not a movie (-404: no FWS or CWS signature) (the file is a JPEG picture); mode 2 plays a movie"},
-        {"text for the movie mode 3", edited("mode = 8", "mode = 3"), "files/preview.jpg", "a movie, honestly\n",
-         "m.toml:11: slots.3.file: ", "(the file is text); mode 3 plays a movie"},
+        {"text for the movie mode 3", edited("mode = 8", "mode = 3"), "files/preview.jpg",
+         "a movie, honestly\n", "m.toml:11: slots.3.file: ", "(the file is text); mode 3 plays a movie"},
         {"a movie of version 9", edited("mode = 8", "mode = 2"), "files/preview.jpg",
-         std::string("FWS\x09\x20\0\0\0", 8) + std::string(24, '\0'), "m.toml:11: slots.3.file: ", "SWF version above 8 (-405)"},
+         std::string("FWS\x09\x20\0\0\0", 8) + std::string(24, '\0'),
+         "m.toml:11: slots.3.file: ", "SWF version above 8 (-405)"},
         {"text named .jpg", kManifest, "files/preview.jpg", "not a picture\n", "m.toml:11: slots.3.file: ",
          "not a JPEG picture (no JPEG start marker) (the file is text); mode 8 shows a JPEG picture"},
-        {"a PNG named .jpg", kManifest, "files/preview.jpg", std::string("\x89PNG\r\n\x1a\n", 8) + std::string(60, '\0'),
+        {"a PNG named .jpg", kManifest, "files/preview.jpg",
+         std::string("\x89PNG\r\n\x1a\n", 8) + std::string(60, '\0'),
          "m.toml:11: slots.3.file: ", "(the file is a PNG picture)"},
         {"a JPEG cut inside its header", kManifest, "files/preview.jpg", test::jpegPicture().substr(0, 120),
          "m.toml:11: slots.3.file: ", "not a JPEG picture ("},
-        {"a JPEG as the BMP of mode 1", edited("mode = 8", "mode = 1"), nullptr, "", "m.toml:11: slots.3.file: ",
-         "not a Windows bitmap (no \"BM\" file header) (the file is a JPEG picture); mode 1 shows a BMP picture"},
-        {"a bitmap cut short", edited("mode = 8", "mode = 1"), "files/preview.jpg", test::bitmapPicture().substr(0, 5000),
-         "m.toml:11: slots.3.file: ", "a damaged Windows bitmap (its rows need 157800 bytes, the file holds 4946)"},
+        {"a JPEG as the BMP of mode 1", edited("mode = 8", "mode = 1"), nullptr, "",
+         "m.toml:11: slots.3.file: ",
+         "not a Windows bitmap (no \"BM\" file header) (the file is a JPEG picture); mode 1 shows a BMP "
+         "picture"},
+        {"a bitmap cut short", edited("mode = 8", "mode = 1"), "files/preview.jpg",
+         test::bitmapPicture().substr(0, 5000), "m.toml:11: slots.3.file: ",
+         "a damaged Windows bitmap (its rows need 157800 bytes, the file holds 4946)"},
         {"a bitmap of 0 planes", edited("mode = 8", "mode = 1"), "files/preview.jpg",
-         test::bitmapPicture().replace(26, 1, std::string(1, '\0')), "m.toml:11: slots.3.file: ", "(0 planes)"},
-        {"a player installer under another name", edited("name = \"flashax7.exe\"", "name = \"FlashSetup.exe\""), nullptr,
-         "", "m.toml:9: slots.2.name: ",
+         test::bitmapPicture().replace(26, 1, std::string(1, '\0')),
+         "m.toml:11: slots.3.file: ", "(0 planes)"},
+        {"a player installer under another name",
+         edited("name = \"flashax7.exe\"", "name = \"FlashSetup.exe\""), nullptr, "",
+         "m.toml:9: slots.2.name: ",
          "\"FlashSetup.exe\" is not a name the installer recognises as the player's installer"},
-        {"the player installer's name in capitals", edited("name = \"flashax7.exe\"", "name = \"FLASHAX7.EXE\""), nullptr,
-         "", "m.toml:9: slots.2.name: ", "written to the system folder as a DLL"},
-        {"the player installer to the install folder", edited("name = \"flashax7.exe\"", "name = \"flashax7.exe\"\nkind = 1"),
-         nullptr, "", "m.toml:10: slots.2.kind: ", "does not put the player's installer into the scratch folder"},
-        {"a saver not named after the saver", edited("name = \"Night Sky.scr\"", "name = \"saver.scr\""), nullptr, "",
-         "m.toml:18: slots.6.name: ",
+        {"the player installer's name in capitals",
+         edited("name = \"flashax7.exe\"", "name = \"FLASHAX7.EXE\""), nullptr, "",
+         "m.toml:9: slots.2.name: ", "written to the system folder as a DLL"},
+        {"the player installer to the install folder",
+         edited("name = \"flashax7.exe\"", "name = \"flashax7.exe\"\nkind = 1"), nullptr, "",
+         "m.toml:10: slots.2.kind: ", "does not put the player's installer into the scratch folder"},
+        {"a saver not named after the saver", edited("name = \"Night Sky.scr\"", "name = \"saver.scr\""),
+         nullptr, "", "m.toml:18: slots.6.name: ",
          "slot 6 is named \"saver.scr\", but the installer registers the saver as \"Night Sky.scr\""},
-        {"a saver named by its default", edited("name = \"Night Sky.scr\"\n", ""), nullptr, "", "m.toml:16: slots.6.name: ",
-         "slot 6 is named \"saver.scr\""},
-        {"a saver to the install folder", edited("name = \"Night Sky.scr\"", "name = \"Night Sky.scr\"\nkind = 1"), nullptr,
-         "", "m.toml:19: slots.6.kind: ", "does not put the saver into the system folder"},
+        {"a saver named by its default", edited("name = \"Night Sky.scr\"\n", ""), nullptr, "",
+         "m.toml:16: slots.6.name: ", "slot 6 is named \"saver.scr\""},
+        {"a saver to the install folder",
+         edited("name = \"Night Sky.scr\"", "name = \"Night Sky.scr\"\nkind = 1"), nullptr, "",
+         "m.toml:19: slots.6.kind: ", "does not put the saver into the system folder"},
     };
     for (const auto& r : rows) {
         SetUp();
@@ -230,11 +247,14 @@ TEST_F(PackageChecks, WarningsLetTheBuildThroughUnlessWerror) {
         const char* says;
     } rows[] = {
         {"a JPEG of 640 x 480", kManifest, "files/preview.jpg", test::jpegPicture(640, 480),
-         "warning: " "%m.toml:11: slots.3.file: %files/preview.jpg is 640 x 480; the installer stretches it to 350 x 150"},
-        {"a bitmap of 350 x 151", edited("mode = 8", "mode = 1"), "files/preview.jpg", test::bitmapPicture(350, 151),
-         "warning: %m.toml:11: slots.3.file: %files/preview.jpg is 350 x 151"},
+         "warning: "
+         "%m.toml:11: slots.3.file: %files/preview.jpg is 640 x 480; the installer stretches it to 350 x "
+         "150"},
+        {"a bitmap of 350 x 151", edited("mode = 8", "mode = 1"), "files/preview.jpg",
+         test::bitmapPicture(350, 151), "warning: %m.toml:11: slots.3.file: %files/preview.jpg is 350 x 151"},
         {"a licence that is a program", kManifest, "files/License.txt", test::programImage(600),
-         "warning: %m.toml:13: slots.4.file: %files/License.txt is not text (the file is a Windows program); the "
+         "warning: %m.toml:13: slots.4.file: %files/License.txt is not text (the file is a Windows program); "
+         "the "
          "installer shows the licence as text"},
         {"a read-me with NUL bytes", kManifest, "files/ReadMe.txt", std::string("Read\0me", 7),
          "warning: %m.toml:15: slots.5.file: %files/ReadMe.txt is not text"},
@@ -292,23 +312,28 @@ TEST_F(PackageChecks, BuildTakesOnlyTheInstallersProgramImageAsItsStub) {
         std::string stub;
         const char* says;
     } rows[] = {
-        {"a text file", "just some text\n", "the stub is text, not the installer's program image (no MZ signature)"},
+        {"a text file", "just some text\n",
+         "the stub is text, not the installer's program image (no MZ signature)"},
         {"an empty file", "", "the stub is text, not the installer's program image"},
         {"a DLL", test::programImage(30000, true), "the stub is a DLL, not the installer's program image"},
         {"a 64-bit program", x64, "not a 32-bit x86 program"},
         {"MZ without PE", noPe, "starts like a program but has no PE signature"},
         {"another program", test::programImage(30000).replace(0x100, 8, "ANOTHER!"),
-         "is a Windows program, but not the installer's program image (it lacks the mark its build puts into install.exe)"},
+         "is a Windows program, but not the installer's program image (it lacks the mark its build puts into "
+         "install.exe)"},
         {"an installer already built", installer, "it is an installer already built"},
-        {"too large", goodStub + std::string(size_t(kPackageOffset), 'x'), "the stub is 745328 bytes, more than the 675328"},
+        {"too large", goodStub + std::string(size_t(kPackageOffset), 'x'),
+         "the stub is 745328 bytes, more than the 675328"},
     };
     for (const auto& r : rows) {
         write("stub.exe", r.stub);
         std::remove(path("out.exe").c_str());
         EXPECT_EQ(build(), 1) << r.what;
-        EXPECT_NE(err.find("saverpack: " + path("stub.exe") + ": the stub "), std::string::npos) << r.what << ": " << err;
+        EXPECT_NE(err.find("saverpack: " + path("stub.exe") + ": the stub "), std::string::npos)
+            << r.what << ": " << err;
         EXPECT_NE(err.find(r.says), std::string::npos) << r.what << ": " << err;
-        EXPECT_NE(err.find("give the installer's program image, install.exe, first"), std::string::npos) << r.what;
+        EXPECT_NE(err.find("give the installer's program image, install.exe, first"), std::string::npos)
+            << r.what;
         EXPECT_FALSE(exists("out.exe")) << r.what;
     }
     // The manifest first and the stub second.
@@ -321,7 +346,8 @@ TEST_F(PackageChecks, BuildTakesOnlyTheInstallersProgramImageAsItsStub) {
     other.replace(0x100, 8, "ANOTHER!");
     write("other.exe", other);
     EXPECT_EQ(run({"verify", path("other.exe")}), 1);
-    EXPECT_NE(out.find("STUB: the stub is a Windows program, but not the installer's program image"), std::string::npos)
+    EXPECT_NE(out.find("STUB: the stub is a Windows program, but not the installer's program image"),
+              std::string::npos)
         << out;
 }
 
@@ -353,18 +379,28 @@ TEST(CodePage, Utf8To1252AndBack) {
         const char* fault;
     } rows[] = {
         {"Night Sky", "Night Sky", ""},
-        {"Bor\xc3\xa9" "alis", "Bor\xe9" "alis", ""},                              // é
-        {"Stra\xc3\x9f" "e \xc3\xbc" "ber", "Stra\xdf" "e \xfc" "ber", ""},         // ß ü
-        {"5 \xe2\x82\xac", "5 \x80", ""},                                          // € is 0x80
-        {"\xc5\x92\xe2\x80\x9c\xc5\xb8", "\x8c\x93\x9f", ""},                       // Œ “ Ÿ
+        {"Bor\xc3\xa9"
+         "alis",
+         "Bor\xe9"
+         "alis",
+         ""},  // é
+        {"Stra\xc3\x9f"
+         "e \xc3\xbc"
+         "ber",
+         "Stra\xdf"
+         "e \xfc"
+         "ber",
+         ""},                                                  // ß ü
+        {"5 \xe2\x82\xac", "5 \x80", ""},                      // € is 0x80
+        {"\xc5\x92\xe2\x80\x9c\xc5\xb8", "\x8c\x93\x9f", ""},  // Œ “ Ÿ
         {"\xc2\xa0\xc3\xbf", "\xa0\xff", ""},
-        {"\xc4\x81", nullptr, "'\xc4\x81' (U+0101) is not in code page 1252"},     // ā
-        {"a\xe2\x84\xa6", nullptr, "(U+2126) is not in code page 1252"},           // Ω
-        {"\xf0\x9f\x8c\x99", nullptr, "(U+1F319) is not in code page 1252"},        // an emoji
-        {"\xc2\x81", nullptr, "(U+0081)"},                                          // undefined in 1252
+        {"\xc4\x81", nullptr, "'\xc4\x81' (U+0101) is not in code page 1252"},  // ā
+        {"a\xe2\x84\xa6", nullptr, "(U+2126) is not in code page 1252"},        // Ω
+        {"\xf0\x9f\x8c\x99", nullptr, "(U+1F319) is not in code page 1252"},    // an emoji
+        {"\xc2\x81", nullptr, "(U+0081)"},                                      // undefined in 1252
         {"bad\xe9", nullptr, "byte 3 is not UTF-8"},
-        {"\xc0\xaf", nullptr, "byte 0 is not UTF-8"},                              // overlong '/'
-        {"\xed\xa0\x80", nullptr, "byte 0 is not UTF-8"},                          // a surrogate
+        {"\xc0\xaf", nullptr, "byte 0 is not UTF-8"},      // overlong '/'
+        {"\xed\xa0\x80", nullptr, "byte 0 is not UTF-8"},  // a surrogate
     };
     for (const auto& r : rows) {
         std::string out, fault;
@@ -381,19 +417,27 @@ TEST(CodePage, Utf8To1252AndBack) {
     EXPECT_FALSE(tool::fromUtf8("x", 1250, out, fault));
     EXPECT_EQ(fault, "code page 1250 is not supported (1252 is)");
     EXPECT_EQ(tool::toUtf8("\x81", 1252), "\xef\xbf\xbd");
-    EXPECT_EQ(tool::displayWidth("Bor\xc3\xa9" "alis \xe2\x82\xac"), 10u);
+    EXPECT_EQ(tool::displayWidth("Bor\xc3\xa9"
+                                 "alis \xe2\x82\xac"),
+              10u);
 }
 
 TEST_F(PackageChecks, NamesGoIntoThePackageInCodePage1252AndListShowsThemBack) {
-    const std::string name = "Bor\xc3\xa9" "alis \xc3\x9f\xc3\xbc \xe2\x82\xac";  // Boréalis ßü €
+    const std::string name =
+        "Bor\xc3\xa9"
+        "alis \xc3\x9f\xc3\xbc \xe2\x82\xac";  // Boréalis ßü €
     std::string m = kManifest;
     for (size_t at; (at = m.find("Night Sky")) != std::string::npos;) m.replace(at, 9, name);
     m.replace(m.find("name = \"saver1.dll\""), 19, "name = \"\xc3\xa9toiles.dll\"");
     write("m.toml", m);
     ASSERT_EQ(build(), 0) << err;
     const PackageHeader h = test::headerOf(toBytes(read("out.exe")));
-    EXPECT_EQ(h.name(), "Bor\xe9" "alis \xdf\xfc \x80");
-    EXPECT_EQ(h.entries[6].name(), "Bor\xe9" "alis \xdf\xfc \x80.scr");
+    EXPECT_EQ(h.name(),
+              "Bor\xe9"
+              "alis \xdf\xfc \x80");
+    EXPECT_EQ(h.entries[6].name(),
+              "Bor\xe9"
+              "alis \xdf\xfc \x80.scr");
     EXPECT_EQ(h.entries[9].name(), "\xe9toiles.dll");
     ASSERT_EQ(run({"verify", path("out.exe")}), 0) << out;
 
@@ -404,9 +448,11 @@ TEST_F(PackageChecks, NamesGoIntoThePackageInCodePage1252AndListShowsThemBack) {
     std::string line;
     std::vector<size_t> columns;
     while (std::getline(lines, line))
-        if (line.find("678480") != std::string::npos || line.find("\"" + name + ".scr\"") != std::string::npos ||
+        if (line.find("678480") != std::string::npos ||
+            line.find("\"" + name + ".scr\"") != std::string::npos ||
             line.find("\xc3\xa9toiles") != std::string::npos)
-            columns.push_back(tool::displayWidth(line.substr(0, line.find_first_not_of(' ', line.find('"', 7) + 1))));
+            columns.push_back(
+                tool::displayWidth(line.substr(0, line.find_first_not_of(' ', line.find('"', 7) + 1))));
     ASSERT_EQ(columns.size(), 3u) << out;
     EXPECT_EQ(columns[0], columns[1]) << out;
     EXPECT_EQ(columns[1], columns[2]) << out;
@@ -419,8 +465,9 @@ TEST_F(PackageChecks, NamesGoIntoThePackageInCodePage1252AndListShowsThemBack) {
 TEST_F(PackageChecks, ACharacterTheCodePageCannotHoldIsRefusedWithItsKey) {
     write("m.toml", edited("saver_name = \"Night Sky\"", "saver_name = \"Night \xc4\x81\""));
     EXPECT_EQ(build(), 1);
-    EXPECT_NE(err.find(path("m.toml") + ":2: settings.saver_name: '\xc4\x81' (U+0101) is not in code page 1252"),
-              std::string::npos)
+    EXPECT_NE(
+        err.find(path("m.toml") + ":2: settings.saver_name: '\xc4\x81' (U+0101) is not in code page 1252"),
+        std::string::npos)
         << err;
     write("m.toml", edited("name = \"saver2.dll\"", "name = \"\xce\xa9.dll\""));
     EXPECT_EQ(build(), 1);
@@ -436,16 +483,34 @@ TEST_F(PackageChecks, ACharacterTheCodePageCannotHoldIsRefusedWithItsKey) {
 }
 
 TEST_F(PackageChecks, DataFileItemNamesGoInCodePage1252AndSsdListShowsThemBack) {
-    std::system(("mkdir -p '" + path("data/m\xc3\xa9" "dia") + "'").c_str());
-    write("data/m\xc3\xa9" "dia/Stra\xc3\x9f" "e \xe2\x82\xac.txt", "a street");
+    std::system(("mkdir -p '" +
+                 path("data/m\xc3\xa9"
+                      "dia") +
+                 "'")
+                    .c_str());
+    write(
+        "data/m\xc3\xa9"
+        "dia/Stra\xc3\x9f"
+        "e \xe2\x82\xac.txt",
+        "a street");
     write("data/stars.txt", "stars");
     write("record.bin", std::string(kSaverRecordSize, '\0'));
     ASSERT_EQ(ssd({"build", path("data"), "--record", path("record.bin"), path("d.ssd")}), 0) << err;
-    EXPECT_NE(read("d.ssd").find("m\xe9" "dia\\Stra\xdf" "e \x80.txt"), std::string::npos);
+    EXPECT_NE(read("d.ssd").find("m\xe9"
+                                 "dia\\Stra\xdf"
+                                 "e \x80.txt"),
+              std::string::npos);
     ASSERT_EQ(ssd({"list", path("d.ssd")}), 0) << err;
-    EXPECT_NE(out.find("m\xc3\xa9" "dia\\Stra\xc3\x9f" "e \xe2\x82\xac.txt\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("m\xc3\xa9"
+                       "dia\\Stra\xc3\x9f"
+                       "e \xe2\x82\xac.txt\n"),
+              std::string::npos)
+        << out;
     ASSERT_EQ(ssd({"extract", path("d.ssd"), path("back")}), 0) << err;
-    EXPECT_EQ(read("back/m\xc3\xa9" "dia/Stra\xc3\x9f" "e \xe2\x82\xac.txt"), "a street");
+    EXPECT_EQ(read("back/m\xc3\xa9"
+                   "dia/Stra\xc3\x9f"
+                   "e \xe2\x82\xac.txt"),
+              "a street");
 
     write("data/\xc4\x81.txt", "no");
     EXPECT_EQ(ssd({"build", path("data"), "--record", path("record.bin"), path("e.ssd")}), 1);
@@ -469,19 +534,20 @@ TEST(PictureCheck, JpegAndBitmapHeadersAsTheInstallerReadsThem) {
         {"a JPEG's header of 0 x 10", test::jpegPicture(0, 10), true, false, 0, 0, "not a JPEG picture ("},
         {"a bitmap as JPEG", test::bitmapPicture(), true, false, 0, 0, "no JPEG start marker"},
         {"a bitmap", test::bitmapPicture(), false, true, 350, 150, ""},
-        {"a top-down bitmap", test::bitmapPicture().replace(22, 4, std::string("\x6a\xff\xff\xff", 4)), false, true, 350,
-         150, ""},
+        {"a top-down bitmap", test::bitmapPicture().replace(22, 4, std::string("\x6a\xff\xff\xff", 4)), false,
+         true, 350, 150, ""},
         {"a JPEG as bitmap", test::jpegPicture(), false, false, 0, 0, "no \"BM\" file header"},
-        {"a bitmap of 3 bits a pixel", test::bitmapPicture().replace(28, 1, std::string(1, '\x03')), false, false, 0, 0,
-         "(3 bits a pixel)"},
-        {"a bitmap of compression 7", test::bitmapPicture().replace(30, 1, std::string(1, '\x07')), false, false, 0, 0,
-         "compression (7)"},
-        {"a bitmap whose pixels lie past its end", test::bitmapPicture().replace(10, 4, std::string("\xff\xff\xff\x00", 4)),
-         false, false, 0, 0, "its pixels would start at byte 16777215"},
-        {"a bitmap with a 20-byte info header", test::bitmapPicture().replace(14, 1, std::string(1, '\x14')), false, false,
-         0, 0, "info header of 20 bytes"},
-        {"a bitmap of width 0", test::bitmapPicture().replace(18, 4, std::string(4, '\0')), false, false, 0, 0,
-         "0 x 150 is outside"},
+        {"a bitmap of 3 bits a pixel", test::bitmapPicture().replace(28, 1, std::string(1, '\x03')), false,
+         false, 0, 0, "(3 bits a pixel)"},
+        {"a bitmap of compression 7", test::bitmapPicture().replace(30, 1, std::string(1, '\x07')), false,
+         false, 0, 0, "compression (7)"},
+        {"a bitmap whose pixels lie past its end",
+         test::bitmapPicture().replace(10, 4, std::string("\xff\xff\xff\x00", 4)), false, false, 0, 0,
+         "its pixels would start at byte 16777215"},
+        {"a bitmap with a 20-byte info header", test::bitmapPicture().replace(14, 1, std::string(1, '\x14')),
+         false, false, 0, 0, "info header of 20 bytes"},
+        {"a bitmap of width 0", test::bitmapPicture().replace(18, 4, std::string(4, '\0')), false, false, 0,
+         0, "0 x 150 is outside"},
     };
     for (const auto& r : rows) {
         const auto* data = reinterpret_cast<const uint8_t*>(r.bytes.data());

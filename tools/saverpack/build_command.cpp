@@ -16,8 +16,8 @@ namespace {
 bool transcodeNames(PackageInput& input, std::vector<Finding>& findings) {
     std::string fault;
     if (!codePageSupported(input.codePage)) {
-        findings.push_back({false, "settings.code_page", "code page " + std::to_string(input.codePage) +
-                                                             " is not supported (1252 is)"});
+        findings.push_back({false, "settings.code_page",
+                            "code page " + std::to_string(input.codePage) + " is not supported (1252 is)"});
         return false;
     }
     bool ok = true;
@@ -141,7 +141,8 @@ int commandBuild(const std::vector<std::string>& args, std::ostream& out, std::o
         std::copy(image.begin() + kPackageOffset, image.begin() + kFirstSlotOffset, bytes);
         decodePackageHeader(bytes, header);
         printPackageTable(header, int64_t(image.size()), input.codePage, out);
-        out << "\n" << outPath << ": would be " << image.size() << " bytes, " << used
+        out << "\n"
+            << outPath << ": would be " << image.size() << " bytes, " << used
             << " slots (--dry-run: nothing written)\n";
         return kExitOk;
     }

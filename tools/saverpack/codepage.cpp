@@ -78,13 +78,16 @@ uint32_t decodeAt(const std::string& text, size_t i, size_t& length) {
 std::string hex(uint32_t cp) {
     static const char* const kHex = "0123456789ABCDEF";
     std::string digits;
-    for (int shift = cp > 0xFFFFF ? 20 : cp > 0xFFFF ? 16 : 12; shift >= 0; shift -= 4) digits += kHex[(cp >> shift) & 15];
+    for (int shift = cp > 0xFFFFF ? 20 : cp > 0xFFFF ? 16 : 12; shift >= 0; shift -= 4)
+        digits += kHex[(cp >> shift) & 15];
     return "U+" + digits;
 }
 
 }  // namespace
 
-bool codePageSupported(int codePage) { return codePage == 1252; }
+bool codePageSupported(int codePage) {
+    return codePage == 1252;
+}
 
 bool fromUtf8(const std::string& utf8, int codePage, std::string& out, std::string& fault) {
     out.clear();

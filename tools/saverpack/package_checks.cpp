@@ -16,10 +16,14 @@ namespace {
 
 using Findings = std::vector<Finding>;
 
-std::string slotKey(int slot, const char* field) { return "slots." + std::to_string(slot) + "." + field; }
+std::string slotKey(int slot, const char* field) {
+    return "slots." + std::to_string(slot) + "." + field;
+}
 
 // A stored name as the author wrote it (names are held in the code page).
-std::string quotedName(const std::string& name) { return "\"" + toUtf8(name, kDefaultCodePage) + "\""; }
+std::string quotedName(const std::string& name) {
+    return "\"" + toUtf8(name, kDefaultCodePage) + "\"";
+}
 
 std::string lowerAscii(std::string text) {
     for (char& c : text)
@@ -105,7 +109,8 @@ void checkPreview(const PackageView& p, Findings& out) {
     if (mode::isMovie(m)) {
         if (Result verdict = movieVerdict(b))
             out.push_back({false, key,
-                           what + " is " + movieFault(verdict) + contentOf(b) + "; mode " + std::to_string(m) +
+                           what + " is " + movieFault(verdict) + contentOf(b) + "; mode " +
+                               std::to_string(m) +
                                " plays a movie, and one it cannot play makes the installer install at once, "
                                "without its window, the licence or the overwrite question"});
         return;
@@ -115,7 +120,8 @@ void checkPreview(const PackageView& p, Findings& out) {
     if (!c.ok) {
         out.push_back({false, key,
                        what + ": " + c.fault + contentOf(b) + "; mode " + std::to_string(m) + " shows " +
-                           (jpeg ? "a JPEG picture" : "a BMP picture") + " and the installer stops on \"CorruptFile\""});
+                           (jpeg ? "a JPEG picture" : "a BMP picture") +
+                           " and the installer stops on \"CorruptFile\""});
         return;
     }
     if (c.width != kPreviewWidth || c.height != kPreviewHeight)
@@ -137,11 +143,12 @@ void checkPlayerInstaller(const PackageView& p, Findings& out) {
     const std::string dest = slotDestination(e, folders);
     if (dest == folders.scratchDir + s.name) return;
     if (s.kind == kind::kSystemLibrary)
-        out.push_back({false, slotKey(slot::kFlashInstaller, "name"),
-                       quotedName(s.name) +
-                           " is not a name the installer recognises as the player's installer (flashax7.exe or "
-                           "install_flash_player_active_x.msi, exactly): it would be written to the system "
-                           "folder as a DLL, and the player would not be installed"});
+        out.push_back(
+            {false, slotKey(slot::kFlashInstaller, "name"),
+             quotedName(s.name) +
+                 " is not a name the installer recognises as the player's installer (flashax7.exe or "
+                 "install_flash_player_active_x.msi, exactly): it would be written to the system "
+                 "folder as a DLL, and the player would not be installed"});
     else
         out.push_back({false, slotKey(slot::kFlashInstaller, "kind"),
                        "kind " + std::to_string(s.kind) +
@@ -156,16 +163,17 @@ void checkSaverFile(const PackageView& p, Findings& out) {
     if (!s.used || p.saverName.empty()) return;
     const std::string expected = p.saverName + ".scr";
     if (lowerAscii(s.name) != lowerAscii(expected))
-        out.push_back({false, slotKey(slot::kSaver, "name"),
-                       "slot 6 is named " + quotedName(s.name) + ", but the installer registers the saver as " +
-                           quotedName(expected) +
-                           " (the saver name plus .scr): its uninstall entry and the active screen saver would "
-                           "name a file that does not exist"});
+        out.push_back(
+            {false, slotKey(slot::kSaver, "name"),
+             "slot 6 is named " + quotedName(s.name) + ", but the installer registers the saver as " +
+                 quotedName(expected) +
+                 " (the saver name plus .scr): its uninstall entry and the active screen saver would "
+                 "name a file that does not exist"});
     else if (s.kind != kind::kSystemDir)
-        out.push_back({false, slotKey(slot::kSaver, "kind"),
-                       "kind " + std::to_string(s.kind) + " does not put the saver into the system folder (kind " +
-                           std::to_string(kind::kSystemDir) +
-                           "), where the installer registers and uninstalls it"});
+        out.push_back(
+            {false, slotKey(slot::kSaver, "kind"),
+             "kind " + std::to_string(s.kind) + " does not put the saver into the system folder (kind " +
+                 std::to_string(kind::kSystemDir) + "), where the installer registers and uninstalls it"});
 }
 
 void checkDocument(const PackageView& p, int slot, const char* what, Findings& out) {
@@ -184,11 +192,14 @@ bool contains(const std::vector<uint8_t>& haystack, const char* needle) {
     const size_t n = std::strlen(needle);
     if (haystack.size() < n) return false;
     for (size_t i = 0; i + n <= haystack.size(); ++i)
-        if (haystack[i] == uint8_t(needle[0]) && std::memcmp(haystack.data() + i, needle, n) == 0) return true;
+        if (haystack[i] == uint8_t(needle[0]) && std::memcmp(haystack.data() + i, needle, n) == 0)
+            return true;
     return false;
 }
 
-bool startsWithMz(const std::vector<uint8_t>& b) { return b.size() >= 2 && b[0] == 'M' && b[1] == 'Z'; }
+bool startsWithMz(const std::vector<uint8_t>& b) {
+    return b.size() >= 2 && b[0] == 'M' && b[1] == 'Z';
+}
 
 }  // namespace
 
@@ -209,8 +220,10 @@ std::vector<Finding> packageFindings(const PackageView& package) {
     return out;
 }
 
-std::vector<Finding> programImageFindings(const std::vector<uint8_t>& image, const std::vector<uint8_t>& manifest) {
-    const std::string stubHint = "; give the installer's program image, install.exe, first: build STUB MANIFEST OUT";
+std::vector<Finding> programImageFindings(const std::vector<uint8_t>& image,
+                                          const std::vector<uint8_t>& manifest) {
+    const std::string stubHint =
+        "; give the installer's program image, install.exe, first: build STUB MANIFEST OUT";
     auto refusal = [](const std::string& text) { return Findings{{false, "STUB", text}}; };
     if (image.size() > size_t(kPackageOffset)) {
         std::string text = "the stub is " + std::to_string(image.size()) + " bytes, more than the " +
@@ -226,34 +239,46 @@ std::vector<Finding> programImageFindings(const std::vector<uint8_t>& image, con
         return refusal(text + stubHint);
     }
     if (!startsWithMz(image)) {
-        std::string text = std::string("the stub is ") + (looksLikeText(image) ? "text" : "no Windows program") +
+        std::string text = std::string("the stub is ") +
+                           (looksLikeText(image) ? "text" : "no Windows program") +
                            ", not the installer's program image (no MZ signature)";
-        if (startsWithMz(manifest)) text += ": were the stub and the manifest given in the wrong order?";
+        if (startsWithMz(manifest))
+            return refusal(text +
+                           "; were the stub and the manifest given in the wrong order? build takes STUB "
+                           "MANIFEST OUT, the stub being install.exe");
         return refusal(text + stubHint);
     }
     const size_t pe = image.size() >= 0x40 ? le32(image, 0x3C) : image.size();
     if (pe > image.size() || image.size() - pe < 24 || std::memcmp(image.data() + pe, "PE\0\0", 4) != 0)
-        return refusal("the stub starts like a program but has no PE signature: it is not the installer's "
-                       "program image" + stubHint);
+        return refusal(
+            "the stub starts like a program but has no PE signature: it is not the installer's "
+            "program image" +
+            stubHint);
     const uint32_t machine = uint32_t(image[pe + 4]) | uint32_t(image[pe + 5]) << 8;
     const uint32_t characteristics = uint32_t(image[pe + 22]) | uint32_t(image[pe + 23]) << 8;
     constexpr uint32_t kMachineI386 = 0x14C, kImageFileDll = 0x2000;
     if (characteristics & kImageFileDll)
         return refusal("the stub is a DLL, not the installer's program image" + stubHint);
     if (machine != kMachineI386)
-        return refusal("the stub is not a 32-bit x86 program, so not the installer's program image" + stubHint);
+        return refusal("the stub is not a 32-bit x86 program, so not the installer's program image" +
+                       stubHint);
     if (!contains(image, SSI_IMAGE_MARK))
-        return refusal("the stub is a Windows program, but not the installer's program image (it lacks the "
-                       "mark its build puts into install.exe)" + stubHint);
+        return refusal(
+            "the stub is a Windows program, but not the installer's program image (it lacks the "
+            "mark its build puts into install.exe)" +
+            stubHint);
     return {};
 }
 
-std::string findingText(const Finding& f, const std::string& manifestPath, const std::map<std::string, int>& lines) {
+std::string findingText(const Finding& f, const std::string& manifestPath,
+                        const std::map<std::string, int>& lines) {
     // A key the manifest leaves out (a slot's default name) points at its table.
     auto line = lines.find(f.key);
-    if (line == lines.end() && f.key.rfind('.') != std::string::npos) line = lines.find(f.key.substr(0, f.key.rfind('.')));
+    if (line == lines.end() && f.key.rfind('.') != std::string::npos)
+        line = lines.find(f.key.substr(0, f.key.rfind('.')));
     std::string where;
-    if (line != lines.end() && !manifestPath.empty()) where = manifestPath + ":" + std::to_string(line->second) + ": ";
+    if (line != lines.end() && !manifestPath.empty())
+        where = manifestPath + ":" + std::to_string(line->second) + ": ";
     return where + f.key + ": " + f.text;
 }
 

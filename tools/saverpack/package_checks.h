@@ -53,7 +53,8 @@ std::vector<Finding> packageFindings(const PackageView& package);
 // signatures, i386, not a DLL) that carries the build's mark. The findings
 // say what it is instead; `manifest` (may be empty) serves the hint that the
 // stub and the manifest were given in the wrong order.
-std::vector<Finding> programImageFindings(const std::vector<uint8_t>& image, const std::vector<uint8_t>& manifest);
+std::vector<Finding> programImageFindings(const std::vector<uint8_t>& image,
+                                          const std::vector<uint8_t>& manifest);
 
 // Whether a file holds text a person can read in a box or an editor: no NUL
 // and no control character besides tab, line feed, carriage return and form feed.
@@ -61,6 +62,7 @@ bool looksLikeText(const std::vector<uint8_t>& bytes);
 
 // "m.toml:7: settings.mode: TEXT" when the key's line is known, else
 // "settings.mode: TEXT" ("STUB: TEXT" for the program image).
-std::string findingText(const Finding& f, const std::string& manifestPath, const std::map<std::string, int>& lines);
+std::string findingText(const Finding& f, const std::string& manifestPath,
+                        const std::map<std::string, int>& lines);
 
 }  // namespace ssi::tool

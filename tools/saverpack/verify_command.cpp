@@ -41,7 +41,8 @@ std::vector<Finding> installerFindings(Installer& inst) {
     std::vector<Finding> findings;
     if (inst.file->seek(0) == rc::kOk) {
         uint32_t got = 0;
-        if (readUpTo(*inst.file, reinterpret_cast<char*>(image.data()), uint32_t(image.size()), got) == rc::kOk &&
+        if (readUpTo(*inst.file, reinterpret_cast<char*>(image.data()), uint32_t(image.size()), got) ==
+                rc::kOk &&
             got == image.size())
             findings = programImageFindings(image, {});
     }
@@ -92,7 +93,10 @@ int commandVerify(const std::vector<std::string>& args, std::ostream& out, std::
     }
     for (const std::string& f : faults) out << f << "\n";
     if (faults.empty() && (warnings == 0 || !a.options.count("--werror"))) {
-        out << a.positional[0] << ": ok" << (warnings ? " (with " + std::to_string(warnings) + (warnings == 1 ? " warning)" : " warnings)") : "") << "\n";
+        out << a.positional[0] << ": ok"
+            << (warnings ? " (with " + std::to_string(warnings) + (warnings == 1 ? " warning)" : " warnings)")
+                         : "")
+            << "\n";
         return kExitOk;
     }
     const size_t count = faults.size() + (faults.empty() ? warnings : 0);
