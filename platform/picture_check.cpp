@@ -60,12 +60,6 @@ std::string sizeText(int64_t width, int64_t height) {
     return std::to_string(width) + " x " + std::to_string(height);
 }
 
-bool withinCaps(int64_t width, int64_t height) {
-    // The pixel cap applies to the decoded rows, and a preview is decoded at
-    // the scale that still covers its area: within these sides it always fits.
-    return width > 0 && height > 0 && width <= kMaxPictureSide && height <= kMaxPictureSide;
-}
-
 }  // namespace
 
 PictureCheck checkJpeg(const uint8_t* data, size_t size) {
@@ -84,9 +78,9 @@ PictureCheck checkJpeg(const uint8_t* data, size_t size) {
     if (!read)
         return refused(std::string("not a JPEG picture (") +
                        (manager.message[0] ? manager.message : "damaged") + ")");
-    if (!withinCaps(width, height))
+    if (!pictureSidesInRange(width, height))
         return refused("JPEG picture of " + sizeText(width, height) +
-                       " is outside the sizes the installer decodes");
+                       " is outside the sizes a preview may have (1 to 8192 a side)");
     PictureCheck c;
     c.ok = true;
     c.width = int(width);
@@ -124,8 +118,9 @@ PictureCheck checkBitmap(const uint8_t* data, size_t size) {
     if (compression > 3)
         return refused("a bitmap compression (" + std::to_string(compression) +
                        ") the installer cannot load");
-    if (!withinCaps(width, height))
-        return refused("bitmap of " + sizeText(width, height) + " is outside the sizes the installer shows");
+    if (!pictureSidesInRange(width, height))
+        return refused("bitmap of " + sizeText(width, height) +
+                       " is outside the sizes a preview may have (1 to 8192 a side)");
     if (pixelOffset < kFileHeader + infoSize || pixelOffset >= size)
         return refused("not a Windows bitmap (its pixels would start at byte " + std::to_string(pixelOffset) +
                        " of " + std::to_string(size) + ")");

@@ -17,6 +17,13 @@ namespace ssi {
 constexpr int kMaxPictureSide = 8192;
 constexpr size_t kMaxDecodedPixels = size_t(16) << 20;
 
+// Whether a picture of these sides is one the installer decodes. The pixel
+// cap applies to the decoded rows: a preview is decoded at the scale that
+// still covers its area, and within these sides it always fits.
+constexpr bool pictureSidesInRange(int64_t width, int64_t height) {
+    return width > 0 && height > 0 && width <= kMaxPictureSide && height <= kMaxPictureSide;
+}
+
 // The area the installer stretches its preview picture to fill.
 constexpr int kPreviewWidth = 350;
 constexpr int kPreviewHeight = 150;

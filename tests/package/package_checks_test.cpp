@@ -258,6 +258,11 @@ TEST_F(PackageChecks, WarningsLetTheBuildThroughUnlessWerror) {
          "installer shows the licence as text"},
         {"a read-me with NUL bytes", kManifest, "files/ReadMe.txt", std::string("Read\0me", 7),
          "warning: %m.toml:15: slots.5.file: %files/ReadMe.txt is not text"},
+        {"a movie of SWF 8 for player 7", edited("mode = 8", "mode = 2"), "files/preview.jpg",
+         std::string("FWS\x08\x20\0\0\0", 8) + std::string(24, '\0'),
+         "warning: %m.toml:11: slots.3.file: %files/preview.jpg is a movie of SWF version 8, but the package "
+         "asks "
+         "only for player 7 (settings.flash_version_index 0)"},
         {"a saver that grows when compressed", kManifest, "files/saver.scr", noise(5000),
          "warning: %m.toml:19: slots.6.compress: %files/saver.scr compresses to "},
     };
@@ -285,6 +290,22 @@ TEST_F(PackageChecks, WarningsLetTheBuildThroughUnlessWerror) {
     EXPECT_NE(out.find("warning: slots.3.file: \"preview.jpg\" is 640 x 480"), std::string::npos) << out;
     EXPECT_NE(out.find("ok (with 1 warning)"), std::string::npos) << out;
     EXPECT_EQ(run({"verify", path("out.exe"), "--werror"}), 1);
+}
+
+// Windows finds the saver's file whatever the case of its name, accented
+// capitals included.
+TEST_F(PackageChecks, TheSaversFileMatchesItsNameWhateverTheCase) {
+    for (const auto& [saver, file] : {std::pair<std::string, std::string>{"Night Sky", "NIGHT SKY.SCR"},
+                                      {"Bor\xc3\xa9"
+                                       "alis \xc5\x93",
+                                       "BOR\xc3\x89"
+                                       "ALIS \xc5\x92.scr"}}) {
+        std::string m = edited("name = \"Night Sky.scr\"", "name = \"" + file + "\"");
+        m.replace(m.find("Night Sky"), 9, saver);
+        write("m.toml", m);
+        EXPECT_EQ(build(), 0) << saver << ": " << err;
+        EXPECT_EQ(err, "") << saver;
+    }
 }
 
 TEST_F(PackageChecks, TheGrowingSlotIsStoredAndExtractsUnchanged) {

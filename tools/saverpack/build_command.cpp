@@ -41,6 +41,7 @@ PackageView viewOf(const PackageInput& input) {
     v.installerMode = input.installerMode;
     v.showLicense = input.showLicense;
     v.showReadMe = input.showReadMe;
+    v.flashVersionIndex = input.flashVersionIndex;
     v.saverName = input.saverName;
     v.codePage = input.codePage;
     for (int slot = kFirstPackageSlot; slot <= kLastPackageSlot; ++slot) {

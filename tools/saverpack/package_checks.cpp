@@ -4,6 +4,7 @@
 
 #include "core/image_mark.h"
 #include "core/roles.h"
+#include "flash/player_detection.h"
 #include "flash/swf_movie.h"
 #include "package/package_layout.h"
 #include "package/slot_extraction.h"
@@ -25,9 +26,18 @@ std::string quotedName(const std::string& name) {
     return "\"" + toUtf8(name, kDefaultCodePage) + "\"";
 }
 
-std::string lowerAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+// A name in code page 1252 with its capitals made small, as Windows compares
+// file names: A-Z, À-Þ (but ×), Š, Œ, Ž and Ÿ.
+std::string lower1252(std::string text) {
+    for (char& ch : text) {
+        const auto c = uint8_t(ch);
+        if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7))
+            ch = char(c + 0x20);
+        else if (c == 0x8A || c == 0x8C || c == 0x8E)
+            ch = char(c + 0x10);
+        else if (c == 0x9F)
+            ch = char(0xFF);
+    }
     return text;
 }
 
@@ -51,8 +61,9 @@ private:
     size_t at_ = 0;
 };
 
-// The movie panel's verdict on a movie: 0 when it plays it.
-Result movieVerdict(const std::vector<uint8_t>& movie) {
+// The movie panel's verdict on a movie: 0 when it plays it; `version` is
+// the SWF version it needs.
+Result movieVerdict(const std::vector<uint8_t>& movie, uint8_t& version) {
     uint8_t header[kSwfHeaderSize] = {};
     const uint32_t got = uint32_t(movie.size() < kSwfHeaderSize ? movie.size() : kSwfHeaderSize);
     std::memcpy(header, movie.data(), got);
@@ -64,7 +75,6 @@ Result movieVerdict(const std::vector<uint8_t>& movie) {
         if (Result e = inflateSwfBody(io, produced, 0, kSwfInflatedCap)) return e;
         header[0] = 'F';  // the inflated copy starts "FWS" with the movie's own version
     }
-    uint8_t version = 0;
     return swfUncompressedVerdict(header, got, version);
 }
 
@@ -107,7 +117,18 @@ void checkPreview(const PackageView& p, Findings& out) {
     const std::string what = s.source.empty() ? quotedName(s.name) : s.source;
     const std::vector<uint8_t>& b = *s.bytes;
     if (mode::isMovie(m)) {
-        if (Result verdict = movieVerdict(b))
+        uint8_t version = 0;
+        const Result verdict = movieVerdict(b, version);
+        RequiredFlashVersion required;
+        if (verdict == rc::kOk && requiredFlashVersion(p.flashVersionIndex, required) &&
+            version > required.major)
+            out.push_back({true, key,
+                           what + " is a movie of SWF version " + std::to_string(version) +
+                               ", but the package asks only for player " + std::to_string(required.major) +
+                               " (settings.flash_version_index " + std::to_string(p.flashVersionIndex) +
+                               "): where that player is installed the movie cannot play, and the installer "
+                               "installs at once, without its window"});
+        if (verdict != rc::kOk)
             out.push_back({false, key,
                            what + " is " + movieFault(verdict) + contentOf(b) + "; mode " +
                                std::to_string(m) +
@@ -162,7 +183,7 @@ void checkSaverFile(const PackageView& p, Findings& out) {
     const PackageView::Slot& s = p.slots[slot::kSaver];
     if (!s.used || p.saverName.empty()) return;
     const std::string expected = p.saverName + ".scr";
-    if (lowerAscii(s.name) != lowerAscii(expected))
+    if (lower1252(s.name) != lower1252(expected))
         out.push_back(
             {false, slotKey(slot::kSaver, "name"),
              "slot 6 is named " + quotedName(s.name) + ", but the installer registers the saver as " +

@@ -32,6 +32,7 @@ struct PackageView {
     uint8_t installerMode = 0;
     bool showLicense = false;
     bool showReadMe = false;
+    uint8_t flashVersionIndex = 0;
     std::string saverName;
     int codePage = 1252;  // the code page of the names, for messages
     struct Slot {

@@ -51,6 +51,7 @@ std::vector<Finding> installerFindings(Installer& inst) {
     v.installerMode = h.installerMode;
     v.showLicense = h.showLicense;
     v.showReadMe = h.showReadMe;
+    v.flashVersionIndex = h.flashVersionIndex;
     v.saverName = h.name();
     std::array<std::vector<uint8_t>, kSlotCount> content;
     for (int slot = kFirstPackageSlot; slot <= kLastPackageSlot; ++slot) {
