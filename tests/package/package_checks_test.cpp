@@ -256,6 +256,14 @@ TEST_F(PackageChecks, WarningsLetTheBuildThroughUnlessWerror) {
          "warning: %m.toml:13: slots.4.file: %files/License.txt is not text (the file is a Windows program); "
          "the "
          "installer shows the licence as text"},
+        {"a licence in UTF-8", kManifest, "files/License.txt", "Caf\xc3\xa9 licence\n",
+         "warning: %m.toml:13: slots.4.file: %files/License.txt is UTF-8 text; the installer shows the "
+         "licence in "
+         "code page 1252, where '\xc3\xa9' reads '\xc3\x83\xc2\xa9' (save it as Windows-1252)"},
+        {"a read-me with a byte-order mark", kManifest, "files/ReadMe.txt", "\xef\xbb\xbfRead me\n",
+         "warning: %m.toml:15: slots.5.file: %files/ReadMe.txt is UTF-8 text; the installer shows the "
+         "read-me in "
+         "code page 1252, where its byte-order mark reads '\xc3\xaf\xc2\xbb\xc2\xbf'"},
         {"a read-me with NUL bytes", kManifest, "files/ReadMe.txt", std::string("Read\0me", 7),
          "warning: %m.toml:15: slots.5.file: %files/ReadMe.txt is not text"},
         {"a movie of SWF 8 for player 7", edited("mode = 8", "mode = 2"), "files/preview.jpg",

@@ -121,6 +121,18 @@ std::string toUtf8(const std::string& bytes, int /*codePage*/) {
     return out;
 }
 
+std::string firstUtf8Character(const std::string& text) {
+    std::string first;
+    for (size_t i = 0; i < text.size();) {
+        size_t length = 0;
+        decodeAt(text, i, length);
+        if (length == 0) return std::string();
+        if (length > 1 && first.empty()) first = text.substr(i, length);
+        i += length;
+    }
+    return first;
+}
+
 std::string hostFileName(const std::string& stored) {
 #ifdef _WIN32
     return stored;

@@ -25,6 +25,11 @@ bool fromUtf8(const std::string& utf8, int codePage, std::string& out, std::stri
 // becomes U+FFFD).
 std::string toUtf8(const std::string& bytes, int codePage);
 
+// The first character of a text that is UTF-8 and not ASCII ("" when the text
+// is ASCII, or not UTF-8): what a program reading it in a code page shows
+// wrongly.
+std::string firstUtf8Character(const std::string& text);
+
 // A stored name as a file name of this host: in UTF-8 where file names are
 // UTF-8, as it is on Windows, whose ANSI functions take the code page's bytes.
 std::string hostFileName(const std::string& stored);

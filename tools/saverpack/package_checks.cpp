@@ -199,7 +199,20 @@ void checkSaverFile(const PackageView& p, Findings& out) {
 
 void checkDocument(const PackageView& p, int slot, const char* what, Findings& out) {
     const PackageView::Slot& s = p.slots[size_t(slot)];
-    if (!s.used || !s.bytes || looksLikeText(*s.bytes)) return;
+    if (!s.used || !s.bytes) return;
+    if (looksLikeText(*s.bytes)) {
+        // Shown through the system's ANSI functions: UTF-8 comes out garbled.
+        const std::string text(s.bytes->begin(), s.bytes->end());
+        const std::string first = firstUtf8Character(text);
+        if (first.empty()) return;
+        const std::string shown = toUtf8(first, kDefaultCodePage);
+        out.push_back({true, slotKey(slot, "file"),
+                       (s.source.empty() ? quotedName(s.name) : s.source) +
+                           " is UTF-8 text; the installer shows the " + what + " in code page 1252, where " +
+                           (first == "\xef\xbb\xbf" ? "its byte-order mark" : "'" + first + "'") +
+                           " reads '" + shown + "' (save it as Windows-1252)"});
+        return;
+    }
     out.push_back({true, slotKey(slot, "file"),
                    (s.source.empty() ? quotedName(s.name) : s.source) + " is not text" + contentOf(*s.bytes) +
                        "; the installer shows the " + what + " as text"});
