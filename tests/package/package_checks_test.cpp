@@ -491,6 +491,30 @@ TEST_F(PackageChecks, NamesGoIntoThePackageInCodePage1252AndListShowsThemBack) {
     EXPECT_EQ(read("x/\xc3\xa9toiles.dll"), read("files/e1.dll"));
 }
 
+// What an older tool made of the same manifest: the names' UTF-8 bytes, which
+// Windows shows garbled. verify names each such name.
+TEST_F(PackageChecks, VerifyWarnsForNamesWrittenInUtf8) {
+    std::string m = kManifest;
+    for (size_t at; (at = m.find("Night Sky")) != std::string::npos;)
+        m.replace(at, 9,
+                  "Bor\xc3\xa9"
+                  "alis");
+    write("m.toml", m);
+    ASSERT_TRUE(buildUnchecked("old.exe"));
+    EXPECT_EQ(run({"verify", path("old.exe")}), 0) << out;
+    for (const char* key : {"settings.saver_name", "slots.6.name", "slots.8.name"})
+        EXPECT_NE(out.find(std::string("warning: ") + key +
+                           ": \"Bor\xc3\x83\xc2\xa9"
+                           "alis"),
+                  std::string::npos)
+            << key << ": " << out;
+    EXPECT_NE(out.find("its bytes are UTF-8, not code page 1252 (\"Bor\xc3\xa9"
+                       "alis\" was meant"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("ok (with 3 warnings)"), std::string::npos) << out;
+}
+
 TEST_F(PackageChecks, ACharacterTheCodePageCannotHoldIsRefusedWithItsKey) {
     write("m.toml", edited("saver_name = \"Night Sky\"", "saver_name = \"Night \xc4\x81\""));
     EXPECT_EQ(build(), 1);

@@ -243,6 +243,18 @@ bool looksLikeText(const std::vector<uint8_t>& bytes) {
     return true;
 }
 
+// Names are held in code page 1252; one whose bytes read as UTF-8 beyond
+// ASCII was written by a tool that did not transcode it, and Windows shows
+// it garbled.
+void checkNameEncoding(const std::string& name, const std::string& key, Findings& out) {
+    if (firstUtf8Character(name).empty()) return;
+    out.push_back({true, key,
+                   quotedName(name) +
+                       " is how Windows shows this name: its bytes are UTF-8, not code page 1252 "
+                       "(\"" +
+                       name + "\" was meant; build it again with this tool)"});
+}
+
 std::vector<Finding> packageFindings(const PackageView& package) {
     Findings out;
     checkMode(package, out);
@@ -251,6 +263,15 @@ std::vector<Finding> packageFindings(const PackageView& package) {
     checkSaverFile(package, out);
     checkDocument(package, slot::kLicense, "licence", out);
     checkDocument(package, slot::kReadMe, "read-me", out);
+    return out;
+}
+
+std::vector<Finding> nameEncodingFindings(const PackageView& package) {
+    Findings out;
+    checkNameEncoding(package.saverName, "settings.saver_name", out);
+    for (int slot = kFirstPackageSlot; slot <= kLastPackageSlot; ++slot)
+        if (package.slots[size_t(slot)].used)
+            checkNameEncoding(package.slots[size_t(slot)].name, slotKey(slot, "name"), out);
     return out;
 }
 

@@ -49,6 +49,12 @@ struct PackageView {
 // with it what its author asked.
 std::vector<Finding> packageFindings(const PackageView& package);
 
+// Warnings for names of a built package whose bytes read as UTF-8 beyond
+// ASCII: written by a tool that did not put them into code page 1252, they
+// show garbled on Windows. (Not for names this tool has just transcoded: a
+// few 1252 texts, such as "ß€", are UTF-8 by chance.)
+std::vector<Finding> nameEncodingFindings(const PackageView& package);
+
 // Whether `image` is the installer's program image (install.exe): at most
 // the package offset's bytes, a 32-bit Windows program (MZ and PE
 // signatures, i386, not a DLL) that carries the build's mark. The findings

@@ -64,6 +64,7 @@ std::vector<Finding> installerFindings(Installer& inst) {
         const bool needsBytes = slot == slot::kPreview || slot == slot::kLicense || slot == slot::kReadMe;
         if (needsBytes && slotContent(inst, e, content[size_t(slot)])) s.bytes = &content[size_t(slot)];
     }
+    for (Finding& f : nameEncodingFindings(v)) findings.push_back(std::move(f));
     for (Finding& f : packageFindings(v)) findings.push_back(std::move(f));
     return findings;
 }
