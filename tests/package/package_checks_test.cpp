@@ -120,13 +120,13 @@ struct PackageChecks : ::testing::Test {
         args.insert(args.end(), extra.begin(), extra.end());
         return run(args);
     }
-    // The manifest with one text replaced (the text must be there).
-    std::string edited(const std::string& from, const std::string& to) {
-        std::string m = kManifest;
+    // A manifest with one text replaced (the text must be there).
+    static std::string edit(std::string m, const std::string& from, const std::string& to) {
         const size_t at = m.find(from);
         EXPECT_NE(at, std::string::npos) << from;
         return at == std::string::npos ? m : m.replace(at, from.size(), to);
     }
+    std::string edited(const std::string& from, const std::string& to) { return edit(kManifest, from, to); }
     // The installer the manifest describes, laid out without the checks, as
     // an older tool or a hand-made package would have it.
     bool buildUnchecked(const std::string& outName) {
@@ -177,6 +177,10 @@ TEST_F(PackageChecks, BuildRefusesAndVerifyReportsWhatTheInstallerWouldBotch) {
          "not a movie (-404: no FWS or CWS signature) (the file is a JPEG picture); mode 2 plays a movie"},
         {"text for the movie mode 3", edited("mode = 8", "mode = 3"), "files/preview.jpg",
          "a movie, honestly\n", "m.toml:11: slots.3.file: ", "(the file is text); mode 3 plays a movie"},
+        {"an empty movie, compressed",
+         edit(edited("mode = 8", "mode = 2"), "preview.jpg\"\n", "preview.jpg\"\ncompress = true\n"),
+         "files/preview.jpg", "",
+         "m.toml:11: slots.3.file: ", "shorter than a movie's 8-byte header (-407) (the file is empty)"},
         {"a movie of version 9", edited("mode = 8", "mode = 2"), "files/preview.jpg",
          std::string("FWS\x09\x20\0\0\0", 8) + std::string(24, '\0'),
          "m.toml:11: slots.3.file: ", "SWF version above 8 (-405)"},

@@ -49,7 +49,7 @@ public:
     bool read(uint8_t* buffer, uint32_t size, uint32_t& got) override {
         const size_t left = size_ - at_;
         got = uint32_t(left < size ? left : size);
-        std::memcpy(buffer, data_ + at_, got);
+        if (got > 0) std::memcpy(buffer, data_ + at_, got);
         at_ += got;
         return true;
     }
@@ -66,7 +66,7 @@ private:
 Result movieVerdict(const std::vector<uint8_t>& movie, uint8_t& version) {
     uint8_t header[kSwfHeaderSize] = {};
     const uint32_t got = uint32_t(movie.size() < kSwfHeaderSize ? movie.size() : kSwfHeaderSize);
-    std::memcpy(header, movie.data(), got);
+    if (got > 0) std::memcpy(header, movie.data(), got);
     if (Result e = swfSignatureVerdict(header, got)) return e;
     if (header[0] == 'C') {
         if (got < kSwfHeaderSize) return rc::kSwfTruncated;
