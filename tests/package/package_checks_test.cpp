@@ -115,7 +115,9 @@ struct PackageChecks : ::testing::Test {
         err = e.str();
         return rc;
     }
+    // Builds out.exe afresh (an earlier one removed first).
     int build(std::vector<std::string> extra = {}) {
+        std::remove(path("out.exe").c_str());
         std::vector<std::string> args = {"build", path("stub.exe"), path("m.toml"), path("out.exe")};
         args.insert(args.end(), extra.begin(), extra.end());
         return run(args);
