@@ -46,7 +46,8 @@ bool collectFolder(const fs::path& root, const fs::path& output, std::vector<Sou
         const fs::path relative = entry.path().lexically_relative(root);
         std::string name;
         for (const fs::path& part : relative) {
-            const std::string p = part.string();
+            // UTF-8 on every host (Windows would give its ANSI code page).
+            const std::string p = part.u8string();
             if (p.find('\\') != std::string::npos) {
                 err << "saverpack ssd: " << entry.path().string() << ": a backslash in a file name\n";
                 ok = false;
