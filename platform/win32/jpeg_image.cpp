@@ -41,8 +41,7 @@ bool decodeInto(jpeg_decompress_struct* info, ErrorManager* manager, const uint8
         std::strcpy(manager->message, "not a JPEG image");
         return false;
     }
-    if (info->image_width == 0 || info->image_height == 0 || info->image_width > kMaxPictureSide ||
-        info->image_height > kMaxPictureSide) {
+    if (!pictureSidesInRange(info->image_width, info->image_height)) {
         // wsprintfA (user32) rather than snprintf: the C library's standard
         // printf family would add tens of kilobytes to the program image.
         ::wsprintfA(manager->message, "picture size %ux%u out of range", unsigned(info->image_width),

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/os.h"
+#include "platform/picture_check.h"
 #include "platform/win32/handles.h"
 
 namespace ssi::win32 {
@@ -23,10 +24,8 @@ struct Picture {
     size_t stride() const { return (size_t(width) * 3 + 3) & ~size_t(3); }
 };
 
-// Largest side accepted, so that a damaged or hostile header cannot ask for
-// gigabytes, and the most pixels a decoded picture may hold (48 MB of rows).
-constexpr int kMaxPictureSide = 8192;
-constexpr size_t kMaxDecodedPixels = size_t(16) << 20;
+// The size caps (kMaxPictureSide, kMaxDecodedPixels) are platform/picture_check.h's,
+// shared with the package tool's check of a preview.
 
 // The scale (1, 2, 4 or 8: the picture's sides divided by it, rounded up) at
 // which a width x height picture still covers cover.cx x cover.cy; 1 when

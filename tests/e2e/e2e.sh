@@ -7,6 +7,7 @@
 #                                    scr (a file to carry as the screen saver)
 #                                    data (the folder the data file is made of)
 #                                    preview (a file to carry in slot 3)
+#                                    saver (the saver name, UTF-8; default Night Sky)
 #   e2e_start OUT PROGRAM [ARGS...]  starts `e2e_helper run` in the background,
 #                                    its report into OUT; E2E_PID is its process
 #   e2e_finish OUT                   waits for that report (120 s at most)
@@ -15,7 +16,8 @@
 #   check_ending REPORT              exit code aside, what every ending leaves:
 #                                    no QDX folder in TEMP, nothing of ours running
 #   field FILE KEY                   the rest of FILE's first "KEY ..." line
-#   e2e_state OUT                    e2e_helper state "Night Sky" into OUT
+#   e2e_state OUT [NAME]             e2e_helper state NAME (default "Night Sky")
+#                                    into OUT, names as the system's code page has them
 #   e2e_begin                        what both scripts start with: the stand-in
 #                                    player 7 installed, C:\e2e\Setup.exe built
 #                                    with a licence; out= the run's folder
@@ -55,6 +57,7 @@ e2e_package() {
     local name="$1"
     shift
     local mode=8 license=false readme=false scr="$BIN/Night Sky.scr" data="$SSI_REPO/fixtures/demo/data" kv
+    local saver="Night Sky"
     local preview="$SSI_REPO/fixtures/demo/installer.jpg"
     for kv in "$@"; do
         case "$kv" in
@@ -64,6 +67,7 @@ e2e_package() {
             scr=*) scr="${kv#*=}" ;;
             data=*) data="${kv#*=}" ;;
             preview=*) preview="${kv#*=}" ;;
+            saver=*) saver="${kv#*=}" ;;
             *) echo "e2e_package: unknown key $kv" >&2; return 2 ;;
         esac
     done
@@ -73,12 +77,12 @@ e2e_package() {
     cp "$preview" "$pkg/"
     cp "$SSI_REPO/fixtures/demo/License.txt" "$SSI_REPO/fixtures/demo/ReadMe.txt" \
         "$SSI_REPO/fixtures/demo/nightsky.scf" "$BIN/saver1.dll" "$BIN/saver2.dll" "$pkg/"
-    cp "$scr" "$pkg/Night Sky.scr"
+    cp "$scr" "$pkg/$saver.scr"
     "$SAVERPACK" ssd build "$data" --record "$SSI_REPO/fixtures/demo/saver-record.bin" "$pkg/Night Sky.ssd" \
         >/dev/null || return 1
     cat >"$pkg/manifest.toml" <<TOML
 [settings]
-saver_name = "Night Sky"
+saver_name = "$saver"
 mode = $mode
 license = $license
 readme = $readme
@@ -90,7 +94,7 @@ file = "License.txt"
 [slots.5]
 file = "ReadMe.txt"
 [slots.6]
-file = "Night Sky.scr"
+file = "$saver.scr"
 compress = true
 [slots.7]
 file = "nightsky.scf"
@@ -130,7 +134,7 @@ e2e_finish() {
 }
 
 e2e_state() {
-    timeout 120 "$WINE" "$BIN/e2e_helper.exe" state "Night Sky" >"$1.raw" 2>/dev/null
+    timeout 120 "$WINE" "$BIN/e2e_helper.exe" state "${2:-Night Sky}" >"$1.raw" 2>/dev/null
     keep_output "$1"
 }
 

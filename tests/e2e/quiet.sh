@@ -19,6 +19,9 @@
 #      seconds with -402, no window or box ever on the screen.
 #   6. After a run killed while the old saver was aside (its kept names
 #      beside its places): the next run puts it back, then installs.
+#   7. A saver named "Boréalis": saverpack writes the name in code page 1252,
+#      and the .scr, its install folder and the uninstall entry carry it
+#      (no "BorÃ©alis").
 # After each: no QDX folder in TEMP, nothing of ours running.
 #   run by scripts/wine-run --script: quiet.sh WIN32_BIN SAVERPACK
 set -uo pipefail
@@ -132,5 +135,21 @@ check_ending "$out/recover"
 check "the saver is in place" "$(md5sum <"$BIN/Night Sky.scr")" "$(md5sum <"$SAVER" 2>/dev/null)"
 check "its install folder is complete" yes "$([[ -f "$INSTALL_DIR/saver.dat" ]] && echo yes || echo no)"
 check "no kept copy is left" "" "$(find "$SYS32" -maxdepth 1 -iname '*.kept' | paste -sd'|')"
+
+echo "== /Q of a saver whose name holds an accented letter"
+accented="Bor$(printf '\xc3\xa9')alis"
+e2e_package Accent saver="$accented" || fail "saverpack could not build the package named $accented"
+e2e_start "$out/accent" "$E2E_WIN\\Accent.exe" /Q
+e2e_finish "$out/accent"
+check "exit code" 0 "$(field "$out/accent" exit-code)"
+check_ending "$out/accent"
+check "the screen saver is $accented.scr" "$(md5sum <"$BIN/Night Sky.scr")" "$(md5sum <"$SYS32/$accented.scr" 2>/dev/null)"
+check "its install folder is $accented dir" yes "$([[ -f "$SYS32/$accented dir/saver.dat" ]] && echo yes || echo no)"
+check "no name in UTF-8 read as 1252" "" "$(find "$SYS32" -maxdepth 1 -name "*$(printf '\xc3\x83')*" | paste -sd'|')"
+# The helper prints what Windows holds in its code page, 1252.
+e2e_state "$out/accent-state" "$accented"
+check "the uninstall entry names $accented.scr" \
+    "HKLM $accented Screen Saver|C:\\windows\\system32\\$accented.scr /u" \
+    "$(grep -a '^uninstall HKLM' "$out/accent-state" | cut -d' ' -f2- | iconv -f CP1252 -t UTF-8)"
 
 exit $((failures > 0))

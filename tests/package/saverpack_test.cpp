@@ -10,6 +10,7 @@
 #include "package/package_format.h"
 #include "package/package_layout.h"
 #include "tests/package/package_fixture.h"
+#include "tests/package/sample_files.h"
 #include "tools/saverpack/commands.h"
 
 using namespace ssi;
@@ -24,11 +25,11 @@ struct Saverpack : ::testing::Test {
         char tmpl[] = "/tmp/ssi-saverpack-XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         dir = tmpl;
-        write("stub.exe", std::string(70000, 'M'));
+        write("stub.exe", test::programImage(70000));
         write("impborl.dll", test::pattern("library", 12288));
-        for (const char* f :
-             {"player.exe", "preview.jpg", "saver.scr", "setwnd.scf", "data.ssd", "e1.dll", "e2.dll"})
+        for (const char* f : {"player.exe", "saver.scr", "setwnd.scf", "data.ssd", "e1.dll", "e2.dll"})
             write(std::string("files/") + f, test::pattern(f, 30000));
+        write("files/preview.jpg", test::jpegPicture());
         write("m.toml", R"(# a demo package
 [settings]
 saver_name = "Night Sky"

@@ -12,6 +12,7 @@
 #include "package/package_layout.h"
 #include "package/codec_library.h"
 #include "platform/win32/win32_os.h"
+#include "tests/package/sample_files.h"
 #include "tests/package/test_pattern.h"
 #include "tests/support/test_reporter.h"
 #include "tests/wine/wine_test_support.h"
@@ -107,12 +108,12 @@ struct WinePackage : ::testing::Test {
 
     static void SetUpTestSuite() {
         source = freshDir("pkg-source");
-        writeFile(source + "stub.exe", std::string(20000, 'M'));
+        writeFile(source + "stub.exe", test::programImage(20000));
         std::string manifest =
             "[settings]\nsaver_name = \"Night Sky\"\nmode = 8\nlicense = true\nreadme = true\n"
             "flash_installer = true\ndisplay_panel = true\n";
         for (const Slot& s : kSlots) {
-            writeFile(source + s.file, pattern(s.file, s.size));
+            writeFile(source + s.file, s.index == 3 ? test::jpegPicture() : pattern(s.file, s.size));
             manifest += "[slots." + std::to_string(s.index) + "]\nfile = \"" + s.file + "\"\nname = \"" +
                         s.name + "\"\nkind = " + std::to_string(s.kind) +
                         "\ncompress = " + (s.compress ? "true" : "false") + "\n";

@@ -74,6 +74,8 @@ make_installer() {
         local slot=6
         for f in saver.scr saver.scf saver.ssd saver1.dll saver2.dll; do
             printf '[slots.%d]\nfile = "%s"\n' $slot "$f"
+            # The installer registers the saver as its name plus ".scr".
+            [[ $slot == 6 ]] && printf 'name = "%s.scr"\n' "$name"
             slot=$((slot + 1))
         done
     } >"$pkg/manifest.toml"

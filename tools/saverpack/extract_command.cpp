@@ -7,6 +7,7 @@
 
 #include "package/package_layout.h"
 #include "package/slot_extraction.h"
+#include "tools/saverpack/codepage.h"
 
 namespace ssi::tool {
 
@@ -51,7 +52,7 @@ int commandExtract(const std::vector<std::string>& args, std::ostream& out, std:
     for (int slot = first; slot <= last; ++slot) {
         const PackageEntry& e = inst.header.entries[slot];
         const std::string label = "slot " + std::to_string(slot) + ": ";
-        const std::string name = e.name();
+        const std::string name = hostFileName(e.name());  // as safe as the stored name
         if (name.empty()) {
             if (single) result = fault(err, label + "unused");
             continue;

@@ -74,6 +74,17 @@ private:
     std::vector<std::string>& errors_;
 };
 
+// The line of every table and key of the manifest, for messages that point
+// at the source ("slots.3.file" -> 12).
+void recordKeyLines(const toml::value& value, std::map<std::string, int>& lines, const std::string& prefix = "") {
+    if (!value.is_table()) return;
+    for (const auto& kv : value.as_table()) {
+        const std::string key = prefix + kv.first;
+        lines[key] = int(kv.second.location().line());
+        recordKeyLines(kv.second, lines, key + ".");
+    }
+}
+
 }  // namespace
 
 bool readWholeFile(const std::string& path, std::vector<uint8_t>& out) {
@@ -116,6 +127,7 @@ bool loadManifest(const std::string& path, PackageInput& out, std::vector<std::s
         return false;
     }
 
+    recordKeyLines(root, out.keyLines);
     Reader r(path, errors);
     r.onlyKeys(root, "", {"settings", "slots"});
     if (!r.has(root, "settings") || !root.as_table().at("settings").is_table()) {
@@ -126,7 +138,7 @@ bool loadManifest(const std::string& path, PackageInput& out, std::vector<std::s
     const std::string s = "settings.";
     r.onlyKeys(settings, s,
                {"saver_name", "mode", "license", "readme", "flash_installer", "flash_version_index",
-                "display_panel"});
+                "display_panel", "code_page"});
     out.saverName = r.string(settings, s, "saver_name", "", true);
     out.installerMode = uint8_t(r.integer(settings, s, "mode", 0, 0, 255, true));
     out.showLicense = r.boolean(settings, s, "license", false);
@@ -134,6 +146,7 @@ bool loadManifest(const std::string& path, PackageInput& out, std::vector<std::s
     out.carriesFlashInstaller = r.boolean(settings, s, "flash_installer", false);
     out.flashVersionIndex = uint8_t(r.integer(settings, s, "flash_version_index", 0, 0, 1));
     out.offerDisplayPanel = r.boolean(settings, s, "display_panel", false);
+    out.codePage = int(r.integer(settings, s, "code_page", out.codePage, 1, 65535));
 
     if (r.has(root, "slots")) {
         const toml::value& slots = root.as_table().at("slots");

@@ -66,8 +66,10 @@ std::string slotInputFault(const SlotInput& s) {
     return std::string();
 }
 
-// 3. One slot's entry and stored bytes; "" or why it cannot be stored.
-std::string prepareSlot(const SlotInput& s, PackageEntry& e, std::vector<uint8_t>& stored) {
+// 3. One slot's entry and stored bytes; "" or why it cannot be stored. A
+// compressed form larger than the file is not kept: the slot is stored, and
+// `note` says so.
+std::string prepareSlot(const SlotInput& s, PackageEntry& e, std::vector<uint8_t>& stored, std::string& note) {
     if (std::string fault = slotInputFault(s); !fault.empty()) return fault;
     e.setName(s.name);
     e.targetKind = s.kind;
@@ -80,6 +82,14 @@ std::string prepareSlot(const SlotInput& s, PackageEntry& e, std::vector<uint8_t
     }
     stored = codec::implodeBuffer(s.data.data(), s.data.size(), s.literalMode, s.dictSize);
     if (stored.empty()) return "compressing " + s.source + " failed";
+    if (stored.size() > s.data.size() && !s.data.empty()) {
+        note = s.source + " compresses to " + std::to_string(stored.size()) + " bytes, more than its " +
+               std::to_string(s.data.size()) + ": stored as it is instead";
+        stored = s.data;
+        e.compressed = 0;
+        e.packedSize = 0;
+        return std::string();
+    }
     e.compressed = 1;
     e.packedSize = int32_t(stored.size());
     return std::string();
@@ -104,7 +114,7 @@ int64_t layOut(PackageHeader& header, const std::array<int64_t, kSlotCount>& sto
 }  // namespace
 
 bool buildInstaller(const std::vector<uint8_t>& stub, const PackageInput& input, std::vector<uint8_t>& out,
-                    std::vector<std::string>& errors) {
+                    std::vector<std::string>& errors, std::vector<std::string>* storedInstead) {
     errors.clear();
     out.clear();
     checkSettings(stub, input, errors);                                     // 1
@@ -113,7 +123,10 @@ bool buildInstaller(const std::vector<uint8_t>& stub, const PackageInput& input,
     std::array<int64_t, kSlotCount> storedSizes{};
     for (int slot = kFirstPackageSlot; slot <= kLastPackageSlot; ++slot) {  // 3
         if (!input.slots[slot]) continue;
-        const std::string fault = prepareSlot(*input.slots[slot], header.entries[slot], stored[slot]);
+        std::string note;
+        const std::string fault = prepareSlot(*input.slots[slot], header.entries[slot], stored[slot], note);
+        if (!note.empty() && storedInstead)
+            storedInstead->push_back("slots." + std::to_string(slot) + ".compress: " + note);
         if (!fault.empty()) {
             errors.push_back("slot " + std::to_string(slot) + ": " + fault);
             stored[slot].clear();

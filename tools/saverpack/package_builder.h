@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <map>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -32,6 +33,8 @@ struct PackageInput {
     bool offerDisplayPanel = false;
     std::string saverName;
     std::array<std::optional<SlotInput>, kSlotCount> slots;  // 1..10; slot 0 is the stub
+    int codePage = 1252;                  // the code page the names are written in
+    std::map<std::string, int> keyLines;  // the manifest's line of each key, for messages
 };
 
 // The targetKind each slot takes when the manifest names none: what its role
@@ -41,8 +44,10 @@ struct PackageInput {
 constexpr int32_t kDefaultSlotKinds[kSlotCount] = {6, 4, 3, 7, 7, 7, 2, 5, 4, 5, 5};
 
 // Builds the whole file into `out`. On failure returns false and `errors`
-// holds one message per problem.
+// holds one message per problem. A slot to compress whose compressed form
+// would be larger than the file is stored as it is; `storedInstead` (when
+// given) receives one message for each.
 [[nodiscard]] bool buildInstaller(const std::vector<uint8_t>& stub, const PackageInput& input, std::vector<uint8_t>& out,
-                    std::vector<std::string>& errors);
+                    std::vector<std::string>& errors, std::vector<std::string>* storedInstead = nullptr);
 
 }  // namespace ssi::tool

@@ -10,6 +10,7 @@
 #include "codec/implode.h"
 #include "core/strings.h"
 #include "package/data_file_format.h"
+#include "tools/saverpack/codepage.h"
 #include "tools/saverpack/commands.h"
 #include "tools/saverpack/manifest.h"
 #include "tools/saverpack/ssd_support.h"
@@ -45,7 +46,8 @@ bool collectFolder(const fs::path& root, const fs::path& output, std::vector<Sou
         const fs::path relative = entry.path().lexically_relative(root);
         std::string name;
         for (const fs::path& part : relative) {
-            const std::string p = part.string();
+            // UTF-8 on every host (Windows would give its ANSI code page).
+            const std::string p = part.u8string();
             if (p.find('\\') != std::string::npos) {
                 err << "saverpack ssd: " << entry.path().string() << ": a backslash in a file name\n";
                 ok = false;
@@ -236,6 +238,16 @@ int ssdBuild(const std::vector<std::string>& args, std::ostream& out, std::ostre
             return kExitFault;
         }
         std::rotate(sources.begin(), it, it + 1);
+    }
+    // The installer makes its files under these names with the system's ANSI
+    // functions: they go into the data file in the code page.
+    for (SourceItem& s : sources) {
+        std::string converted, why;
+        if (!fromUtf8(s.name, kDefaultCodePage, converted, why)) {
+            err << "saverpack ssd: item name '" << s.name << "': " << why << "\n";
+            return kExitFault;
+        }
+        s.name = converted;
     }
     if (sources.size() > size_t(kMaxDataItems)) {
         err << "saverpack ssd: " << sources.size() << " items; a data file holds at most " << kMaxDataItems

@@ -7,6 +7,7 @@
 #include "codec/implode.h"
 #include "core/buffer.h"
 #include "platform/file_utils.h"
+#include "tools/saverpack/codepage.h"
 #include "tools/saverpack/commands.h"
 #include "tools/saverpack/ssd_support.h"
 #include "tools/saverpack/stream_codec.h"
@@ -61,7 +62,9 @@ int ssdExtract(const std::vector<std::string>& args, std::ostream& out, std::ost
         status = kExitFault;
     };
     for (size_t i = 0; i < reader.items().size(); ++i) {
-        const std::string name = reader.items()[i].itemName();
+        // Code page 1252 gives no separator or control character in UTF-8:
+        // the host's name is exactly as safe as the stored one.
+        const std::string name = hostFileName(reader.items()[i].itemName());
         if (name.empty()) continue;  // the installer skips it too
         if (!isSafeItemName(name)) {
             refuse(i, "refused name '" + name + "': it would leave the folder");

@@ -2,6 +2,7 @@
 // the installer would refuse.
 #include <iomanip>
 
+#include "tools/saverpack/codepage.h"
 #include "tools/saverpack/commands.h"
 #include "tools/saverpack/ssd_support.h"
 
@@ -32,14 +33,14 @@ int ssdList(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         else
             out << std::setw(12) << "-" << std::setw(12) << "-"
                 << "  " << std::left << std::setw(12) << "-" << std::right;
-        out << item.itemName() << "\n";
+        out << toUtf8(item.itemName(), kDefaultCodePage) << "\n";
         if (!fault.empty()) {
             err << "saverpack ssd: item " << (i + 1) << ": " << fault << "\n";
             status = kExitFault;
         }
         if (!item.itemName().empty() && !isSafeItemName(item.itemName())) {
             err << "saverpack ssd: item " << (i + 1) << ": the installer refuses the name '"
-                << item.itemName() << "'\n";
+                << toUtf8(item.itemName(), kDefaultCodePage) << "'\n";
             status = kExitFault;
         }
     }
