@@ -1,16 +1,17 @@
 // "saverpack build STUB MANIFEST OUT": an installer from a program image and a manifest.
-#include "tools/saverpack/tool_support.h"
-
 #include "package/package_layout.h"
 #include "tools/saverpack/manifest.h"
 #include "tools/saverpack/package_builder.h"
+#include "tools/saverpack/safe_output.h"
+#include "tools/saverpack/tool_support.h"
 
 namespace ssi::tool {
 
 int commandBuild(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    Arguments a = parseArguments(args, 2, {{"--impborl", true}});
+    Arguments a = parseArguments(args, 2, {{"--impborl", true}, {"--force", false}});
     if (!a.error.empty()) return usageError(err, a.error);
-    if (a.positional.size() != 3) return usageError(err, "build takes STUB MANIFEST OUT [--impborl PATH]");
+    if (a.positional.size() != 3)
+        return usageError(err, "build takes STUB MANIFEST OUT [--impborl PATH] [--force]");
     const std::string& stubPath = a.positional[0];
     const std::string& manifestPath = a.positional[1];
     const std::string& outPath = a.positional[2];
@@ -19,9 +20,11 @@ int commandBuild(const std::vector<std::string>& args, std::ostream& out, std::o
     if (!readWholeFile(stubPath, stub)) return fault(err, stubPath + ": cannot be read");
     PackageInput input;
     std::vector<std::string> errors;
-    if (!loadManifest(manifestPath, input, errors)) {
+    bool refusedText = false;
+    if (!loadManifest(manifestPath, input, errors, &refusedText)) {
         for (const std::string& e : errors) err << "saverpack: " << e << "\n";
-        return kExitFault;
+        // Not a manifest at all (binary, a bomb): most likely the wrong argument.
+        return refusedText ? kExitUsage : kExitFault;
     }
     if (input.slots[1] && a.options.count("--impborl"))
         return usageError(err, "--impborl and the manifest's [slots.1] both give slot 1");
@@ -44,8 +47,16 @@ int commandBuild(const std::vector<std::string>& args, std::ostream& out, std::o
         for (const std::string& e : errors) err << "saverpack: " << e << "\n";
         return kExitFault;
     }
-    std::string error;
-    if (!writeWholeFile(outPath, image, error)) return fault(err, error);
+    // Every file the build read: the output may be none of them.
+    std::vector<std::pair<std::string, std::string>> inputs = {{"stub", stubPath},
+                                                               {"manifest", manifestPath}};
+    for (int slot = kFirstPackageSlot; slot <= kLastPackageSlot; ++slot)
+        if (input.slots[slot])
+            inputs.emplace_back("file of slot " + std::to_string(slot), input.slots[slot]->source);
+    const bool force = a.options.count("--force") != 0;
+    std::string error = outputRefusal(outPath, inputs, force);
+    if (!error.empty()) return fault(err, error);
+    if (!writeWholeFile(outPath, image, error, force)) return fault(err, error);
     int used = 0;
     for (int slot = kFirstPackageSlot; slot <= kLastPackageSlot; ++slot) used += input.slots[slot] ? 1 : 0;
     out << outPath << ": " << image.size() << " bytes, " << used << " slots\n";

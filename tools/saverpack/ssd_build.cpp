@@ -11,8 +11,14 @@
 #include "core/strings.h"
 #include "package/data_file_format.h"
 #include "tools/saverpack/commands.h"
+#include "tools/saverpack/help.h"
 #include "tools/saverpack/manifest.h"
+#include "tools/saverpack/manifest_text.h"
+#include "tools/saverpack/name_rules.h"
+#include "tools/saverpack/safe_output.h"
 #include "tools/saverpack/ssd_support.h"
+#include "tools/saverpack/suggest.h"
+#include "tools/saverpack/tool_support.h"
 
 namespace fs = std::filesystem;
 
@@ -66,25 +72,35 @@ bool collectFolder(const fs::path& root, const fs::path& output, std::vector<Sou
     return ok;
 }
 
-bool loadItemManifest(const std::string& path, std::vector<SourceItem>& items, std::ostream& err) {
+bool loadItemManifest(const std::string& path, std::vector<SourceItem>& items, std::ostream& err,
+                      bool& refusedText) {
     toml::value root;
-    try {
-        root = toml::parse(path);
-    } catch (const std::exception& e) {
-        err << "saverpack ssd: " << e.what() << "\n";
+    std::vector<uint8_t> bytes;
+    std::vector<std::string> errors;
+    if (!readWholeFile(path, bytes)) {
+        err << "saverpack ssd: " << printable(path) << ": cannot be read (" << readProblem(path) << ")\n";
+        return false;
+    }
+    if (!parseToml(path, std::string(bytes.begin(), bytes.end()),
+                   " (is the argument order (DIR | MANIFEST.toml) --record RECORD_FILE OUT?)", root, errors,
+                   &refusedText)) {
+        for (const std::string& e : errors) err << "saverpack ssd: " << e << "\n";
         return false;
     }
     bool ok = true;
-    auto fault = [&](const std::string& where, const std::string& text) {
-        err << "saverpack ssd: " << path << ": " << where << ": " << text << "\n";
+    // "FILE:LINE: KEY: TEXT", the line of `at`.
+    auto faultAt = [&](const toml::value& at, const std::string& where, const std::string& text) {
+        err << "saverpack ssd: " << printable(path);
+        if (at.location().line() != 0) err << ":" << at.location().line();
+        err << ": " << printable(where) << ": " << printable(text) << "\n";
         ok = false;
     };
     for (const auto& kv : root.as_table())
-        if (kv.first != "item") fault(kv.first, "unknown key");
+        if (kv.first != "item") faultAt(kv.second, kv.first, "unknown key" + didYouMean(kv.first, {"item"}));
     if (!root.contains("item")) return ok;
     const toml::value& list = root.at("item");
     if (!list.is_array()) {
-        fault("item", "expected [[item]] tables");
+        faultAt(list, "item", "expected [[item]] tables");
         return false;
     }
     const std::string base = folderOf(path);
@@ -92,7 +108,7 @@ bool loadItemManifest(const std::string& path, std::vector<SourceItem>& items, s
     for (const toml::value& t : list.as_array()) {
         const std::string where = "item " + std::to_string(++index);
         if (!t.is_table()) {
-            fault(where, "expected a table");
+            faultAt(t, where, "expected a table");
             continue;
         }
         SourceItem item;
@@ -100,18 +116,18 @@ bool loadItemManifest(const std::string& path, std::vector<SourceItem>& items, s
             if (!t.contains(key)) return fallback;
             const toml::value& v = t.at(key);
             if (!v.is_integer() || v.as_integer() < min || v.as_integer() > max) {
-                fault(where + "." + key,
-                      "expected an integer from " + std::to_string(min) + " to " + std::to_string(max));
+                faultAt(v, where + "." + key,
+                        "expected an integer from " + std::to_string(min) + " to " + std::to_string(max));
                 return fallback;
             }
             return v.as_integer();
         };
+        static const std::vector<std::string> kKeys = {"name", "file", "kind", "kind2", "class", "compress"};
         for (const auto& kv : t.as_table())
-            if (kv.first != "name" && kv.first != "file" && kv.first != "kind" && kv.first != "kind2" &&
-                kv.first != "class" && kv.first != "compress")
-                fault(where + "." + kv.first, "unknown key");
+            if (std::find(kKeys.begin(), kKeys.end(), kv.first) == kKeys.end())
+                faultAt(kv.second, where + "." + kv.first, "unknown key" + didYouMean(kv.first, kKeys));
         if (!t.contains("name") || !t.at("name").is_string())
-            fault(where + ".name", "expected a string");
+            faultAt(t.contains("name") ? t.at("name") : t, where + ".name", "expected a string");
         else
             item.name = t.at("name").as_string().str;
         item.kind = uint8_t(integer("kind", 0, 255, 0));
@@ -119,19 +135,19 @@ bool loadItemManifest(const std::string& path, std::vector<SourceItem>& items, s
         item.itemClass = int32_t(integer("class", INT32_MIN, INT32_MAX, 0));
         if (t.contains("compress")) {
             if (!t.at("compress").is_boolean())
-                fault(where + ".compress", "expected true or false");
+                faultAt(t.at("compress"), where + ".compress", "expected true or false");
             else
                 item.compress = t.at("compress").as_boolean() ? 1 : 0;
         }
         if (t.contains("file")) {
             if (!t.at("file").is_string()) {
-                fault(where + ".file", "expected a string");
+                faultAt(t.at("file"), where + ".file", "expected a string");
             } else {
                 const std::string file = t.at("file").as_string().str;
                 item.file = fs::path(file).is_absolute() ? file : base + file;
             }
         } else if (item.kind != 3) {
-            fault(where + ".file", "missing (only a kind 3 item may have no bytes)");
+            faultAt(t, where + ".file", "missing (only a kind 3 item may have no bytes)");
         }
         items.push_back(item);
     }
@@ -146,8 +162,11 @@ struct BuiltItem {
 
 bool prepareItem(const SourceItem& source, bool store, BuiltItem& out, std::ostream& err) {
     if (!isSafeItemName(source.name) || source.name.size() > 255) {
-        err << "saverpack ssd: item name '" << source.name
-            << "' is not a plain relative path of at most 255 characters\n";
+        err << "saverpack ssd: item name '" << printable(source.name)
+            << "' is not a plain relative path of at most 255 characters: "
+            << (source.name.size() > 255 ? std::to_string(source.name.size()) + " characters"
+                                         : pathProblem(source.name))
+            << "\n";
         return false;
     }
     out.item.kind = source.kind;
@@ -193,22 +212,27 @@ int ssdBuild(const std::vector<std::string>& args, std::ostream& out, std::ostre
     std::string recordPath, first;
     bool store = false;
     for (size_t i = 2; i < args.size(); ++i) {
-        if (args[i] == "--record" && i + 1 < args.size())
+        if ((args[i] == "--record" || args[i] == "--first") && i + 1 >= args.size())
+            return ssdUsageError(err, "build", args[i] + " needs a value");
+        if (args[i] == "--record")
             recordPath = args[++i];
-        else if (args[i] == "--first" && i + 1 < args.size())
+        else if (args[i] == "--first")
             first = args[++i];
         else if (args[i] == "--store")
             store = true;
-        else if (args[i].size() > 1 && args[i][0] == '-') {
-            err << "saverpack ssd build: unknown option " << args[i] << "\n" << ssdUsage();
-            return kExitUsage;
-        } else
+        else if (args[i].size() > 1 && args[i][0] == '-')
+            return ssdUsageError(err, "build",
+                                 "unknown option " + printable(args[i]) +
+                                     didYouMean(args[i], {"--record", "--first", "--store"}));
+        else
             positional.push_back(args[i]);
     }
-    if (positional.size() != 2 || recordPath.empty()) {
-        err << ssdUsage();
-        return kExitUsage;
-    }
+    if (recordPath.empty())
+        return ssdUsageError(err, "build",
+                             "the settings record is missing: give --record RECORD_FILE (1,240 bytes; "
+                             "'saverpack ssd init-record FILE' writes a default one)");
+    if (positional.size() != 2)
+        return ssdUsageError(err, "build", "build takes (DIR | MANIFEST.toml) --record RECORD_FILE OUT");
     const std::string& input = positional[0];
     const std::string& output = positional[1];
 
@@ -226,8 +250,10 @@ int ssdBuild(const std::vector<std::string>& args, std::ostream& out, std::ostre
     std::vector<SourceItem> sources;
     std::error_code ec;
     const bool folder = fs::is_directory(input, ec);
-    if (!(folder ? collectFolder(input, output, sources, err) : loadItemManifest(input, sources, err)))
-        return kExitFault;
+    bool refusedText = false;
+    if (!(folder ? collectFolder(input, output, sources, err)
+                 : loadItemManifest(input, sources, err, refusedText)))
+        return refusedText ? kExitUsage : kExitFault;
     if (!first.empty()) {
         auto it = std::find_if(sources.begin(), sources.end(),
                                [&](const SourceItem& s) { return s.name == first; });
@@ -245,7 +271,7 @@ int ssdBuild(const std::vector<std::string>& args, std::ostream& out, std::ostre
     std::set<std::string> seen;
     for (const SourceItem& s : sources)
         if (!seen.insert(lowerCase(s.name)).second) {
-            err << "saverpack ssd: item name " << s.name << " appears twice\n";
+            err << "saverpack ssd: item name " << printable(s.name) << " appears twice\n";
             return kExitFault;
         }
 
@@ -267,28 +293,34 @@ int ssdBuild(const std::vector<std::string>& args, std::ostream& out, std::ostre
     std::memcpy(record.bytes, recordBytes.data(), kSaverRecordSize);
     record.setItemCount(int32_t(built.size()));
 
-    FilePtr file(std::fopen(output.c_str(), "wb"));
-    if (!file) {
-        err << "saverpack ssd: " << output << ": cannot be created\n";
+    // Written beside OUT and renamed over it once complete: a failed build
+    // leaves what was there.
+    OutputFile outputFile;
+    std::string error;
+    if (!outputFile.open(output, error)) {
+        err << "saverpack ssd: " << printable(error) << "\n";
         return kExitFault;
     }
-    bool written = std::fwrite(record.bytes, 1, kSaverRecordSize, file.get()) == kSaverRecordSize;
+    std::FILE* file = outputFile.get();
+    bool written = std::fwrite(record.bytes, 1, kSaverRecordSize, file) == kSaverRecordSize;
     for (const BuiltItem& b : built) {
         uint8_t bytes[sizeof(DataItem)];
         encodeDataItem(b.item, bytes);
-        written = written && std::fwrite(bytes, 1, sizeof(bytes), file.get()) == sizeof(bytes);
+        written = written && std::fwrite(bytes, 1, sizeof(bytes), file) == sizeof(bytes);
     }
     for (const BuiltItem& b : built) {
         uint8_t bytes[sizeof(DataChunk)];
         encodeDataChunk(b.chunk, bytes);
-        written = written && std::fwrite(bytes, 1, sizeof(bytes), file.get()) == sizeof(bytes);
-        written = written && (b.stored.empty() || std::fwrite(b.stored.data(), 1, b.stored.size(),
-                                                              file.get()) == b.stored.size());
+        written = written && std::fwrite(bytes, 1, sizeof(bytes), file) == sizeof(bytes);
+        written = written && (b.stored.empty() ||
+                              std::fwrite(b.stored.data(), 1, b.stored.size(), file) == b.stored.size());
     }
-    written = std::fclose(file.release()) == 0 && written;
     if (!written) {
-        std::remove(output.c_str());
-        err << "saverpack ssd: " << output << ": write failed\n";
+        err << "saverpack ssd: " << printable(output) << ": write failed\n";
+        return kExitFault;
+    }
+    if (!outputFile.commit(error)) {
+        err << "saverpack ssd: " << printable(error) << "\n";
         return kExitFault;
     }
     int64_t expanded = 0;
