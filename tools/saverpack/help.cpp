@@ -151,7 +151,14 @@ bool answerHelp(const std::vector<std::string>& words, std::ostream& out, std::o
     }
     if (from != 0) {
         std::string topic = prefix;
-        for (size_t i = from; i < words.size(); ++i) topic += (topic.empty() ? "" : " ") + words[i];
+        bool flag = false;
+        for (size_t i = from; i < words.size(); ++i) {
+            if (isHelpFlag(words[i]))
+                flag = true;
+            else
+                topic += (topic.empty() ? "" : " ") + words[i];
+        }
+        if (topic.empty() && flag) topic = "help";  // "help --help"
         if (topic.empty()) {
             out << usageText();
             exitCode = kExitOk;

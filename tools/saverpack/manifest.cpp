@@ -146,12 +146,8 @@ bool loadManifest(const std::string& path, PackageInput& out, std::vector<std::s
     out = PackageInput{};
     if (refusedText) *refusedText = false;
     std::vector<uint8_t> bytes;
-    if (!readWholeFile(path, bytes) || bytes.size() > kMaxManifestBytes) {
-        errors.push_back(printable(path) + ": cannot be read (" +
-                         (bytes.size() > kMaxManifestBytes ? std::string("larger than a manifest can be")
-                                                           : readProblem(path)) +
-                         ")");
-        if (refusedText && bytes.size() > kMaxManifestBytes) *refusedText = true;
+    if (!readWholeFile(path, bytes)) {
+        errors.push_back(printable(path) + ": cannot be read (" + readProblem(path) + ")");
         return false;
     }
     return parseManifest(path, std::string(bytes.begin(), bytes.end()), out, errors, refusedText);
