@@ -109,6 +109,9 @@ private:
 }  // namespace
 
 bool readWholeFile(const std::string& path, std::vector<uint8_t>& out) {
+    // Only files: a pipe or a device named by a manifest ("/dev/stdin")
+    // would never end.
+    if (!identityOf(path).regular) return false;
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     in.seekg(0, std::ios::end);
@@ -135,6 +138,7 @@ std::string readProblem(const std::string& path) {
     const FileIdentity id = identityOf(path);
     if (!id.exists) return "No such file or directory";
     if (id.folder) return "it is a folder";
+    if (!id.regular) return "not a regular file";
     FilePtr f(std::fopen(path.c_str(), "rb"));
     if (!f) return std::strerror(errno);
     return "larger than a package can hold, or not a regular file";

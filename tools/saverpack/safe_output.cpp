@@ -22,6 +22,7 @@ FileIdentity identityOf(const std::string& path) {
     if (attributes == INVALID_FILE_ATTRIBUTES) return id;
     id.exists = true;
     id.folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    id.regular = !id.folder && (attributes & FILE_ATTRIBUTE_DEVICE) == 0;
     HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return id;
@@ -36,6 +37,7 @@ FileIdentity identityOf(const std::string& path) {
     if (::stat(path.c_str(), &st) != 0) return id;
     id.exists = true;
     id.folder = S_ISDIR(st.st_mode);
+    id.regular = S_ISREG(st.st_mode);
     id.device = uint64_t(st.st_dev);
     id.index = uint64_t(st.st_ino);
 #endif

@@ -19,6 +19,7 @@ namespace ssi::tool {
 struct FileIdentity {
     bool exists = false;
     bool folder = false;
+    bool regular = false;  // a file, not a folder, device, pipe or socket
     uint64_t device = 0;
     uint64_t index = 0;
 };
