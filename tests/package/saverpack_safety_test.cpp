@@ -418,6 +418,16 @@ TEST_F(Safety, NamesFromFilesArePrintedEscaped) {
         EXPECT_NE((out + err).find("\\x1b[2J"), std::string::npos) << command[1] << out << err;
     }
     EXPECT_NE(err.find("the control character \\x1b"), std::string::npos) << err;
+    // A path given on the command line, in every verb's messages.
+    for (const std::vector<std::string>& command : {std::vector<std::string>{"verify", path("no\x1b[2Jfile")},
+                                                    {"list", path("no\x1b[2Jfile")},
+                                                    {"extract", path("no\x1b[2Jfile"), path("z")},
+                                                    {"explode", path("no\x1b[2Jfile"), path("z")},
+                                                    {"ssd", "list", path("no\x1b[2Jfile")},
+                                                    {"swf", "info", path("no\x1b[2Jfile")}}) {
+        EXPECT_NE(run(command), 0) << command[0];
+        EXPECT_EQ((out + err).find('\x1b'), std::string::npos) << command[0];
+    }
 }
 
 }  // namespace

@@ -1,9 +1,10 @@
 // "saverpack build STUB MANIFEST OUT": an installer from a program image and a manifest.
+#include "tools/saverpack/tool_support.h"
+
 #include "package/package_layout.h"
 #include "tools/saverpack/manifest.h"
 #include "tools/saverpack/package_builder.h"
 #include "tools/saverpack/safe_output.h"
-#include "tools/saverpack/tool_support.h"
 
 namespace ssi::tool {
 
@@ -59,7 +60,7 @@ int commandBuild(const std::vector<std::string>& args, std::ostream& out, std::o
     if (!writeWholeFile(outPath, image, error, force)) return fault(err, error);
     int used = 0;
     for (int slot = kFirstPackageSlot; slot <= kLastPackageSlot; ++slot) used += input.slots[slot] ? 1 : 0;
-    out << outPath << ": " << image.size() << " bytes, " << used << " slots\n";
+    out << printable(outPath) << ": " << image.size() << " bytes, " << used << " slots\n";
     return kExitOk;
 }
 

@@ -1,4 +1,6 @@
-// "saverpack extract FILE DIR [--slot N]": the used slots, expanded, under their stored names.
+// "saverpack extract FILE DIR [--slot N] [--force]": the used slots, expanded, under their stored names.
+#include "tools/saverpack/tool_support.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -7,7 +9,6 @@
 #include "package/package_layout.h"
 #include "package/slot_extraction.h"
 #include "tools/saverpack/safe_output.h"
-#include "tools/saverpack/tool_support.h"
 
 namespace ssi::tool {
 

@@ -110,13 +110,13 @@ Arguments parseArguments(const std::vector<std::string>& args, size_t from,
 }
 
 int usageError(std::ostream& err, const std::string& text) {
-    err << "saverpack: " << text << "\n"
+    err << "saverpack: " << printable(text) << "\n"
         << "Try 'saverpack --help'.\n";
     return kExitUsage;
 }
 
 int fault(std::ostream& err, const std::string& text) {
-    err << "saverpack: " << text << "\n";
+    err << "saverpack: " << printable(text) << "\n";
     return kExitFault;
 }
 

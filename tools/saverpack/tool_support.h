@@ -29,9 +29,10 @@ struct Arguments {
 Arguments parseArguments(const std::vector<std::string>& args, size_t from,
                          const std::map<std::string, bool>& known);
 
-// "saverpack: TEXT" and the hint to --help; returns kExitUsage.
+// "saverpack: TEXT" and the hint to --help; returns kExitUsage. Control
+// characters in TEXT (from a name or a path) are printed escaped.
 int usageError(std::ostream& err, const std::string& text);
-// "saverpack: TEXT"; returns kExitFault.
+// "saverpack: TEXT", escaped alike; returns kExitFault.
 int fault(std::ostream& err, const std::string& text);
 
 // A name in double quotes, control characters, quotes and backslashes as \xNN.

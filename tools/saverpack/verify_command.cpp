@@ -2,6 +2,7 @@
 #include "tools/saverpack/tool_support.h"
 
 #include "package/package_layout.h"
+#include "tools/saverpack/safe_output.h"
 
 namespace ssi::tool {
 
@@ -11,9 +12,9 @@ int commandVerify(const std::vector<std::string>& args, std::ostream& out, std::
     if (a.positional.size() != 1) return usageError(err, "verify takes FILE");
     std::vector<std::string> faults;
     if (!verifyInstaller(a.positional[0], faults)) return fault(err, faults.front());
-    for (const std::string& f : faults) out << f << "\n";
+    for (const std::string& f : faults) out << printable(f) << "\n";
     if (faults.empty()) {
-        out << a.positional[0] << ": ok\n";
+        out << printable(a.positional[0]) << ": ok\n";
         return kExitOk;
     }
     err << "saverpack: " << a.positional[0] << ": " << faults.size()
