@@ -18,7 +18,8 @@ int commandBuild(const std::vector<std::string>& args, std::ostream& out, std::o
     const std::string& outPath = a.positional[2];
 
     std::vector<uint8_t> stub;
-    if (!readWholeFile(stubPath, stub)) return fault(err, stubPath + ": cannot be read");
+    if (!readWholeFile(stubPath, stub))
+        return fault(err, stubPath + ": cannot be read (" + readProblem(stubPath) + ")");
     PackageInput input;
     std::vector<std::string> errors;
     bool refusedText = false;
