@@ -227,6 +227,21 @@ TEST_F(Safety, NothingTheAuthorHasIsOverwritten) {
          1,
          "outside.txt",
          "symbolic link"},
+        {"ssd extract --force: a damaged item leaves the file that was there",
+         [](Safety& t) {
+             t.write("src/big.txt", std::string(20000, 'x'));  // compressed: it pays
+             ASSERT_EQ(t.run({"ssd", "init-record", t.path("saver.rec")}), 0) << t.err;
+             ASSERT_EQ(
+                 t.run({"ssd", "build", t.path("src"), "--record", t.path("saver.rec"), t.path("d.ssd")}), 0)
+                 << t.err;
+             // One item: its chunk header right after the table, its stored bytes after that.
+             t.poke("d.ssd", kSaverRecordSize + 264 + 44 + 4, std::string(24, '\xa5'));
+             t.write("y/big.txt", "mine");
+         },
+         {"ssd", "extract", "@d.ssd", "@y", "--force"},
+         1,
+         "y/big.txt",
+         "big.txt: "},
         {"ssd init-record: an existing file",
          [](Safety& t) { t.write("saver.rec", "mine"); },
          {"ssd", "init-record", "@saver.rec"},
