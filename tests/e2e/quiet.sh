@@ -17,7 +17,9 @@
 #      administrator rights, and the installation runs as usual (exit code 0).
 #   5. "/q" with no player installed and none carried: ends by itself within
 #      seconds with -402, no window or box ever on the screen.
-#   6. After a run killed while the old saver was aside (its kept names
+#   6. The saverpack README's quick start, with no player installed: the
+#      player it carries is installed, then the saver (exit code 0).
+#   7. After a run killed while the old saver was aside (its kept names
 #      beside its places): the next run puts it back, then installs.
 #   7. A saver named "Boréalis": saverpack writes the name in code page 1252,
 #      and the .scr, its install folder and the uninstall entry carry it
@@ -121,6 +123,23 @@ check "it ended by itself within seconds" yes "$([[ "$ms" =~ ^[0-9]+$ ]] && ((ms
 check "no window or box on the screen" "" "$(grep '^on-screen' "$out/noplayer" | paste -sd'|')"
 check_ending "$out/noplayer"
 check "the installed saver untouched" "$saver_before" "$(md5sum <"$SAVER" 2>/dev/null)"
+
+echo "== /q of the saverpack README's quick start, no player installed: it carries one"
+# Built from the README's own text (tests/package/quickstart.sh); the machine
+# has no player, so the one the package carries must be installed first.
+"$SSI_REPO/tests/package/quickstart.sh" "$SAVERPACK" "$SSI_REPO" "$BIN" "$E2E_DIR/QuickStart.exe" >/dev/null ||
+    fail "the quick start could not be built"
+e2e_start "$out/quickstart" "$E2E_WIN\\QuickStart.exe" /q
+e2e_finish "$out/quickstart"
+check "exit code" 0 "$(field "$out/quickstart" exit-code)"
+check "no window or box on the screen" "" "$(grep '^on-screen' "$out/quickstart" | paste -sd'|')"
+check_ending "$out/quickstart"
+check "Aurora.scr in the system folder" "$(md5sum <"$BIN/Night Sky.scr")" "$(md5sum <"$SYS32/Aurora.scr" 2>/dev/null)"
+check "its install folder holds the record" yes "$([[ -f "$SYS32/Aurora dir/saver.dat" ]] && echo yes || echo no)"
+timeout 120 "$WINE" "$BIN/e2e_helper.exe" state "Aurora" >"$out/quickstart-state.raw" 2>/dev/null
+keep_output "$out/quickstart-state"
+check "its uninstall entry" "HKLM Aurora Screen Saver|C:\\windows\\system32\\Aurora.scr /u" \
+    "$(grep '^uninstall HKLM' "$out/quickstart-state" | cut -d' ' -f2-)"
 standins_install_player 7 || fail "the player stand-in could not be put back"
 echo "== /Q after a run that was killed while the old saver was aside"
 # What a killed run leaves: the saver and its folder under their kept names

@@ -373,7 +373,7 @@ TEST_F(PackageChecks, BuildTakesOnlyTheInstallersProgramImageAsItsStub) {
     }
     // The manifest first and the stub second.
     write("stub.exe", goodStub);
-    EXPECT_EQ(run({"build", path("m.toml"), path("stub.exe"), path("out.exe")}), 1);
+    EXPECT_EQ(run({"build", path("m.toml"), path("stub.exe"), path("out.exe")}), 2) << "swapped arguments are a usage error";
     EXPECT_NE(err.find("were the stub and the manifest given in the wrong order?"), std::string::npos) << err;
     EXPECT_FALSE(exists("out.exe"));
     // verify looks at the program image in the installer.

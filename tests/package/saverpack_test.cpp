@@ -222,7 +222,8 @@ TEST_F(Saverpack, BuildRefusesWhatNoInstallerCouldUse) {
                    : "rc " + std::to_string(rc) + ": " + err;
     };
     EXPECT_EQ(refused(manifest + "[slots.5]\nfile = \"files/e1.dll\"\nname = \"a\\\\b.txt\"\n",
-                      "slot 5: the stored name \"a\\b.txt\" is not a plain file name"),
+                      "m.toml:35: slots.5.name: the stored name \"a\\b.txt\" is not a plain file name: it "
+                      "holds '\\', a character Windows does not allow in names"),
               "");
     EXPECT_EQ(
         refused(manifest + "[slots.5]\nfile = \"files/e1.dll\"\nname = \"" + std::string(256, 'n') + "\"\n",

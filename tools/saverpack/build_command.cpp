@@ -7,6 +7,7 @@
 #include "tools/saverpack/package_builder.h"
 #include "tools/saverpack/package_checks.h"
 #include "tools/saverpack/package_table.h"
+#include "tools/saverpack/safe_output.h"
 
 namespace ssi::tool {
 
@@ -74,10 +75,10 @@ bool report(const std::vector<Finding>& findings, const std::string& manifestPat
 }  // namespace
 
 int commandBuild(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    Arguments a = parseArguments(args, 2, {{"--impborl", true}, {"--werror", false}, {"--dry-run", false}});
+    Arguments a = parseArguments(args, 2, {{"--impborl", true}, {"--werror", false}, {"--dry-run", false}, {"--force", false}});
     if (!a.error.empty()) return usageError(err, a.error);
     if (a.positional.size() != 3)
-        return usageError(err, "build takes STUB MANIFEST OUT [--impborl PATH] [--werror] [--dry-run]");
+        return usageError(err, "build takes STUB MANIFEST OUT [--impborl PATH] [--werror] [--dry-run] [--force]");
     const std::string& stubPath = a.positional[0];
     const std::string& manifestPath = a.positional[1];
     const std::string& outPath = a.positional[2];
@@ -85,19 +86,24 @@ int commandBuild(const std::vector<std::string>& args, std::ostream& out, std::o
     const bool dryRun = a.options.count("--dry-run") != 0;
 
     std::vector<uint8_t> stub, manifestBytes;
-    if (!readWholeFile(stubPath, stub)) return fault(err, stubPath + ": cannot be read");
+    if (!readWholeFile(stubPath, stub))
+        return fault(err, stubPath + ": cannot be read (" + readProblem(stubPath) + ")");
     // Only for the hint about the arguments' order; loadManifest reads it again.
     if (!readWholeFile(manifestPath, manifestBytes)) manifestBytes.clear();
     const std::map<std::string, int> noLines;
     if (const std::vector<Finding> image = programImageFindings(stub, manifestBytes); !image.empty()) {
-        for (const Finding& f : image) err << "saverpack: " << stubPath << ": " << f.text << "\n";
-        return kExitFault;
+        for (const Finding& f : image) err << "saverpack: " << printable(stubPath) << ": " << printable(f.text) << "\n";
+        // A program where the manifest should be: the arguments are swapped, a usage error.
+        const bool swapped = manifestBytes.size() >= 2 && manifestBytes[0] == 'M' && manifestBytes[1] == 'Z';
+        return swapped ? kExitUsage : kExitFault;
     }
     PackageInput input;
     std::vector<std::string> errors;
-    if (!loadManifest(manifestPath, input, errors)) {
+    bool refusedText = false;
+    if (!loadManifest(manifestPath, input, errors, &refusedText)) {
         for (const std::string& e : errors) err << "saverpack: " << e << "\n";
-        return kExitFault;
+        // Not a manifest at all (binary, a bomb): most likely the wrong argument.
+        return refusedText ? kExitUsage : kExitFault;
     }
     std::vector<Finding> findings;
     if (!transcodeNames(input, findings)) {
@@ -134,6 +140,17 @@ int commandBuild(const std::vector<std::string>& args, std::ostream& out, std::o
     }
     if (!report(findings, manifestPath, input.keyLines, werror, err)) return kExitFault;
 
+    // Every file the build read: the output may be none of them. A dry run
+    // says so too, as the build would.
+    std::vector<std::pair<std::string, std::string>> inputs = {{"stub", stubPath},
+                                                               {"manifest", manifestPath}};
+    for (int slot = kFirstPackageSlot; slot <= kLastPackageSlot; ++slot)
+        if (input.slots[slot])
+            inputs.emplace_back("file of slot " + std::to_string(slot), input.slots[slot]->source);
+    const bool force = a.options.count("--force") != 0;
+    std::string error = outputRefusal(outPath, inputs, force);
+    if (!error.empty()) return fault(err, error);
+
     int used = 0;
     for (int slot = kFirstPackageSlot; slot <= kLastPackageSlot; ++slot) used += input.slots[slot] ? 1 : 0;
     if (dryRun) {
@@ -143,13 +160,12 @@ int commandBuild(const std::vector<std::string>& args, std::ostream& out, std::o
         decodePackageHeader(bytes, header);
         printPackageTable(header, int64_t(image.size()), input.codePage, out);
         out << "\n"
-            << outPath << ": would be " << image.size() << " bytes, " << used
+            << printable(outPath) << ": would be " << image.size() << " bytes, " << used
             << " slots (--dry-run: nothing written)\n";
         return kExitOk;
     }
-    std::string error;
-    if (!writeWholeFile(outPath, image, error)) return fault(err, error);
-    out << outPath << ": " << image.size() << " bytes, " << used << " slots\n";
+    if (!writeWholeFile(outPath, image, error, force)) return fault(err, error);
+    out << printable(outPath) << ": " << image.size() << " bytes, " << used << " slots\n";
     return kExitOk;
 }
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "codec/implode.h"
+#include "tools/saverpack/safe_output.h"
 #include "tools/saverpack/stream_codec.h"
 
 namespace ssi::tool {
@@ -38,7 +39,7 @@ int commandImplode(const std::vector<std::string>& args, std::ostream& out, std:
     if (writeFailed) return fault(err, a.positional[1] + ": cannot be written");
     if (code != codec::kOk) return fault(err, "compression failed: " + codecErrorText(code));
     if (!output.commit(error)) return fault(err, error);
-    out << a.positional[1] << ": compressed\n";
+    out << printable(a.positional[1]) << ": compressed\n";
     return kExitOk;
 }
 
@@ -58,7 +59,7 @@ int commandExplode(const std::vector<std::string>& args, std::ostream& out, std:
     if (r.code != codec::kOk)
         return fault(err, a.positional[0] + ": not a complete implode stream: " + codecErrorText(r.code));
     if (!output.commit(error)) return fault(err, error);
-    out << a.positional[1] << ": " << r.produced << " bytes\n";
+    out << printable(a.positional[1]) << ": " << r.produced << " bytes\n";
     return kExitOk;
 }
 

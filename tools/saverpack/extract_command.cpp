@@ -1,13 +1,15 @@
-// "saverpack extract FILE DIR [--slot N]": the used slots, expanded, under their stored names.
+// "saverpack extract FILE DIR [--slot N] [--force]": the used slots, expanded, under their stored names.
 #include "tools/saverpack/tool_support.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 
+#include "core/names.h"
 #include "package/package_layout.h"
 #include "package/slot_extraction.h"
 #include "tools/saverpack/codepage.h"
+#include "tools/saverpack/safe_output.h"
 
 namespace ssi::tool {
 
@@ -25,12 +27,26 @@ int refuseHeader(const PackageHeader& header, int64_t size, std::ostream& err) {
     return kExitFault;
 }
 
+// "slots N and M both name X" for the first two used slots among first..last
+// whose names are equal ignoring case; "" when every name is distinct.
+std::string nameGivenTwice(const PackageHeader& header, int first, int last) {
+    for (int a = first; a <= last; ++a)
+        for (int b = a + 1; b <= last; ++b) {
+            const std::string name = header.entries[a].name();
+            if (!name.empty() && lowerCase(name) == lowerCase(header.entries[b].name()))
+                return "slots " + std::to_string(a) + " and " + std::to_string(b) + " both name " +
+                       quoted(name);
+        }
+    return std::string();
+}
+
 }  // namespace
 
 int commandExtract(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    Arguments a = parseArguments(args, 2, {{"--slot", true}});
+    Arguments a = parseArguments(args, 2, {{"--slot", true}, {"--force", false}});
     if (!a.error.empty()) return usageError(err, a.error);
-    if (a.positional.size() != 2) return usageError(err, "extract takes FILE DIR [--slot N]");
+    if (a.positional.size() != 2) return usageError(err, "extract takes FILE DIR [--slot N] [--force]");
+    const bool force = a.options.count("--force") != 0;
     int first = kFirstPackageSlot, last = kLastPackageSlot;
     const bool single = a.options.count("--slot") != 0;
     if (single) {
@@ -46,6 +62,9 @@ int commandExtract(const std::vector<std::string>& args, std::ostream& out, std:
     if (!openInstaller(a.positional[0], inst, error)) return fault(err, error);
     // The installer extracts nothing from a header it refuses on reading.
     if (checkPackageHeader(inst.header) != rc::kOk) return refuseHeader(inst.header, inst.size, err);
+    // Two slots with one name (as Windows compares names) would land on one file.
+    const std::string twice = nameGivenTwice(inst.header, first, last);
+    if (!twice.empty()) return fault(err, twice + "; nothing is extracted");
     if (!makeDirectory(dir)) return fault(err, dir + ": cannot be created (" + std::strerror(errno) + ")");
 
     int result = kExitOk;
@@ -74,7 +93,14 @@ int commandExtract(const std::vector<std::string>& args, std::ostream& out, std:
         }
         const std::string dest = joinPath(dir, name);
         OutputFile output;
-        if (!output.open(dest, error)) {
+        const FileIdentity existing = identityOf(dest);
+        if (existing.exists && (existing.folder || !force)) {
+            result = fault(err, label + printable(dest) +
+                                    (existing.folder ? ": is a folder"
+                                                     : ": already exists; give --force to replace it"));
+            continue;
+        }
+        if (!output.open(dest, error, force)) {
             result = fault(err, label + error);
             continue;
         }
@@ -95,14 +121,14 @@ int commandExtract(const std::vector<std::string>& args, std::ostream& out, std:
                 writeFailed = true;
         }
         if (writeFailed) {
-            result = fault(err, label + dest + ": cannot be written");
+            result = fault(err, label + printable(dest) + ": cannot be written");
             continue;
         }
         if (!output.commit(error)) {
             result = fault(err, label + error);
             continue;
         }
-        out << label << dest << " (" << size << " bytes)\n";
+        out << label << printable(dest) << " (" << size << " bytes)\n";
     }
     return result;
 }

@@ -1,10 +1,19 @@
 #include "tools/saverpack/manifest.h"
 
+#include <cerrno>
 #include <climits>
+#include <cstring>
 #include <fstream>
 #include <set>
 #include <sstream>
 #include <toml.hpp>
+
+#include "tools/saverpack/commands.h"
+#include "tools/saverpack/manifest_text.h"
+#include "tools/saverpack/name_rules.h"
+#include "tools/saverpack/safe_output.h"
+#include "tools/saverpack/suggest.h"
+#include "tools/saverpack/tool_support.h"
 
 namespace ssi::tool {
 
@@ -18,14 +27,26 @@ class Reader {
 public:
     Reader(std::string file, std::vector<std::string>& errors) : file_(std::move(file)), errors_(errors) {}
 
+    // "FILE: KEY: TEXT".
     void error(const std::string& key, const std::string& text) {
-        errors_.push_back(file_ + ": " + key + ": " + text);
+        errors_.push_back(printable(file_) + ": " + printable(key) + ": " + printable(text));
+    }
+    // "FILE:LINE: KEY: TEXT", the line where `at` stands in the manifest.
+    void error(const toml::value& at, const std::string& key, const std::string& text) {
+        const auto line = at.location().line();
+        if (line == 0) return error(key, text);
+        errors_.push_back(printable(file_) + ":" + std::to_string(line) + ": " + printable(key) + ": " +
+                          printable(text));
     }
 
-    // Every key of the table must be one of `known`.
+    // Every key of the table must be one of `known`; an unknown one gets the
+    // nearest known key as a suggestion.
     void onlyKeys(const toml::value& table, const std::string& where, const std::set<std::string>& known) {
         for (const auto& kv : table.as_table())
-            if (!known.count(kv.first)) error(where + kv.first, "unknown key");
+            if (!known.count(kv.first))
+                error(kv.second, where + kv.first,
+                      "unknown key" +
+                          didYouMean(kv.first, std::vector<std::string>(known.begin(), known.end())));
     }
 
     bool has(const toml::value& table, const std::string& key) { return table.as_table().count(key) != 0; }
@@ -34,7 +55,7 @@ public:
         if (!has(table, key)) return fallback;
         const toml::value& v = table.as_table().at(key);
         if (!v.is_boolean()) {
-            error(where + key, "expected true or false");
+            error(v, where + key, "expected true or false");
             return fallback;
         }
         return v.as_boolean();
@@ -43,27 +64,38 @@ public:
     int64_t integer(const toml::value& table, const std::string& where, const std::string& key,
                     int64_t fallback, int64_t min, int64_t max, bool required = false) {
         if (!has(table, key)) {
-            if (required) error(where + key, "missing");
+            if (required) error(table, where + key, "missing");
             return fallback;
         }
         const toml::value& v = table.as_table().at(key);
         if (!v.is_integer() || v.as_integer() < min || v.as_integer() > max) {
-            error(where + key,
+            error(v, where + key,
                   "expected an integer from " + std::to_string(min) + " to " + std::to_string(max));
             return fallback;
         }
         return v.as_integer();
     }
 
+    // A string that must be a file or folder name where the installer puts
+    // it: why it cannot be, named by its key.
+    void plainName(const toml::value& table, const std::string& where, const std::string& key,
+                   const std::string& name, const std::string& what) {
+        const std::string why = nameProblem(name);
+        if (!name.empty() && !why.empty())
+            error(has(table, key) ? table.as_table().at(key) : table, where + key,
+                  what + " \"" + name + "\" is not a plain " + (key == "saver_name" ? "folder" : "file") +
+                      " name: " + why);
+    }
+
     std::string string(const toml::value& table, const std::string& where, const std::string& key,
                        const std::string& fallback, bool required = false) {
         if (!has(table, key)) {
-            if (required) error(where + key, "missing");
+            if (required) error(table, where + key, "missing");
             return fallback;
         }
         const toml::value& v = table.as_table().at(key);
         if (!v.is_string()) {
-            error(where + key, "expected a string");
+            error(v, where + key, "expected a string");
             return fallback;
         }
         return v.as_string().str;
@@ -88,6 +120,9 @@ void recordKeyLines(const toml::value& value, std::map<std::string, int>& lines,
 }  // namespace
 
 bool readWholeFile(const std::string& path, std::vector<uint8_t>& out) {
+    // Only files: a pipe or a device named by a manifest ("/dev/stdin")
+    // would never end.
+    if (!identityOf(path).regular) return false;
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     in.seekg(0, std::ios::end);
@@ -110,22 +145,36 @@ std::string baseNameOf(const std::string& path) {
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
-bool loadManifest(const std::string& path, PackageInput& out, std::vector<std::string>& errors) {
+std::string readProblem(const std::string& path) {
+    const FileIdentity id = identityOf(path);
+    if (!id.exists) return "No such file or directory";
+    if (id.folder) return "it is a folder";
+    if (!id.regular) return "not a regular file";
+    FilePtr f(std::fopen(path.c_str(), "rb"));
+    if (!f) return std::strerror(errno);
+    return "larger than a package can hold, or not a regular file";
+}
+
+bool loadManifest(const std::string& path, PackageInput& out, std::vector<std::string>& errors,
+                  bool* refusedText) {
     errors.clear();
     out = PackageInput{};
-    std::vector<uint8_t> text;
-    if (!readWholeFile(path, text)) {
-        errors.push_back(path + ": cannot be read");
+    if (refusedText) *refusedText = false;
+    std::vector<uint8_t> bytes;
+    if (!readWholeFile(path, bytes)) {
+        errors.push_back(printable(path) + ": cannot be read (" + readProblem(path) + ")");
         return false;
     }
+    return parseManifest(path, std::string(bytes.begin(), bytes.end()), out, errors, refusedText);
+}
+
+bool parseManifest(const std::string& path, const std::string& text, PackageInput& out,
+                   std::vector<std::string>& errors, bool* refusedText) {
+    errors.clear();
+    out = PackageInput{};
     toml::value root;
-    try {
-        std::istringstream stream(std::string(text.begin(), text.end()));
-        root = toml::parse(stream, path);
-    } catch (const std::exception& e) {
-        errors.push_back(e.what());
+    if (!parseToml(path, text, " (is the argument order STUB MANIFEST OUT?)", root, errors, refusedText))
         return false;
-    }
 
     recordKeyLines(root, out.keyLines);
     Reader r(path, errors);
@@ -140,6 +189,7 @@ bool loadManifest(const std::string& path, PackageInput& out, std::vector<std::s
                {"saver_name", "mode", "license", "readme", "flash_installer", "flash_version_index",
                 "display_panel", "code_page"});
     out.saverName = r.string(settings, s, "saver_name", "", true);
+    r.plainName(settings, s, "saver_name", out.saverName, "the saver name");
     out.installerMode = uint8_t(r.integer(settings, s, "mode", 0, 0, 255, true));
     out.showLicense = r.boolean(settings, s, "license", false);
     out.showReadMe = r.boolean(settings, s, "readme", false);
@@ -151,7 +201,7 @@ bool loadManifest(const std::string& path, PackageInput& out, std::vector<std::s
     if (r.has(root, "slots")) {
         const toml::value& slots = root.as_table().at("slots");
         if (!slots.is_table()) {
-            r.error("slots", "expected tables [slots.1] to [slots.10]");
+            r.error(slots, "slots", "expected tables [slots.1] to [slots.10]");
             return false;
         }
         const std::string base = folderOf(path);
@@ -161,11 +211,11 @@ bool loadManifest(const std::string& path, PackageInput& out, std::vector<std::s
             if (kv.first.size() <= 2 && kv.first.find_first_not_of("0123456789") == std::string::npos)
                 slot = std::stoi(kv.first);
             if (slot < 1 || slot > 10) {
-                r.error("slots." + kv.first, "slots are numbered 1 to 10 (slot 0 is the stub)");
+                r.error(kv.second, "slots." + kv.first, "slots are numbered 1 to 10 (slot 0 is the stub)");
                 continue;
             }
             if (!kv.second.is_table()) {
-                r.error("slots." + kv.first, "expected a table");
+                r.error(kv.second, "slots." + kv.first, "expected a table");
                 continue;
             }
             const toml::value& t = kv.second;
@@ -173,6 +223,7 @@ bool loadManifest(const std::string& path, PackageInput& out, std::vector<std::s
             SlotInput in;
             const std::string file = r.string(t, where, "file", "", true);
             in.name = r.string(t, where, "name", baseNameOf(file));
+            if (r.has(t, "name")) r.plainName(t, where, "name", in.name, "the stored name");
             in.kind = int32_t(r.integer(t, where, "kind", kDefaultSlotKinds[slot], 0, 10));
             in.compress = r.boolean(t, where, "compress", false);
             const std::string literals = r.string(t, where, "literals", "binary");
@@ -181,16 +232,17 @@ bool loadManifest(const std::string& path, PackageInput& out, std::vector<std::s
             else if (literals == "ascii")
                 in.literalMode = 1;
             else
-                r.error(where + "literals", "expected \"binary\" or \"ascii\"");
+                r.error(t.as_table().at("literals"), where + "literals", "expected \"binary\" or \"ascii\"");
             in.dictSize = unsigned(r.integer(t, where, "dictionary", 4096, 1024, 4096));
             if (in.dictSize != 1024 && in.dictSize != 2048 && in.dictSize != 4096)
-                r.error(where + "dictionary", "expected 1024, 2048 or 4096");
+                r.error(t.as_table().at("dictionary"), where + "dictionary", "expected 1024, 2048 or 4096");
             if (!in.compress && (r.has(t, "literals") || r.has(t, "dictionary")))
-                r.error(where + "compress", "literals and dictionary apply to compressed slots only");
+                r.error(t, where + "compress", "literals and dictionary apply to compressed slots only");
             if (file.empty()) continue;
             in.source = isAbsolute(file) ? file : base + file;
             if (!readWholeFile(in.source, in.data)) {
-                r.error(where + "file", in.source + " cannot be read");
+                r.error(t.as_table().at("file"), where + "file",
+                        in.source + " cannot be read (" + readProblem(in.source) + ")");
                 continue;
             }
             out.slots[slot] = std::move(in);

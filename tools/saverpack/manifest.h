@@ -11,8 +11,18 @@ namespace ssi::tool {
 
 // Reads the manifest at `path` and the files it names (relative to the
 // manifest's folder) into `out`. Slot 1 stays empty when the manifest does
-// not give it. On failure returns false with one message per problem.
-bool loadManifest(const std::string& path, PackageInput& out, std::vector<std::string>& errors);
+// not give it. On failure returns false with one message per problem
+// ("FILE:LINE: KEY: what" where a line applies); `refusedText` (when given)
+// tells a file refused before parsing: too large, too deeply nested, or not
+// text (manifest_text.h).
+bool loadManifest(const std::string& path, PackageInput& out, std::vector<std::string>& errors,
+                  bool* refusedText = nullptr);
+// The same from the manifest's text, read as if from `path`.
+bool parseManifest(const std::string& path, const std::string& text, PackageInput& out,
+                   std::vector<std::string>& errors, bool* refusedText = nullptr);
+
+// Why a file cannot be read, in words ("No such file or directory").
+std::string readProblem(const std::string& path);
 
 // Reads a whole file; false when it cannot be read.
 bool readWholeFile(const std::string& path, std::vector<uint8_t>& out);

@@ -12,23 +12,21 @@
 #include "package/data_file_format.h"
 #include "tools/saverpack/codepage.h"
 #include "tools/saverpack/commands.h"
+#include "tools/saverpack/help.h"
 #include "tools/saverpack/manifest.h"
+#include "tools/saverpack/manifest_text.h"
+#include "tools/saverpack/name_rules.h"
+#include "tools/saverpack/safe_output.h"
+#include "tools/saverpack/ssd_manifest.h"
 #include "tools/saverpack/ssd_support.h"
+#include "tools/saverpack/suggest.h"
+#include "tools/saverpack/tool_support.h"
 
 namespace fs = std::filesystem;
 
 namespace ssi::tool {
 
 namespace {
-
-struct SourceItem {
-    std::string name;  // name in the container, backslashes between folders
-    std::string file;  // host path of its bytes; empty: no bytes
-    uint8_t kind = 0;
-    uint8_t kind2 = 0;
-    int32_t itemClass = 0;
-    int compress = -1;  // -1: compress when it pays, 0: store, 1: compress
-};
 
 bool collectFolder(const fs::path& root, const fs::path& output, std::vector<SourceItem>& items,
                    std::ostream& err) {
@@ -68,78 +66,6 @@ bool collectFolder(const fs::path& root, const fs::path& output, std::vector<Sou
     return ok;
 }
 
-bool loadItemManifest(const std::string& path, std::vector<SourceItem>& items, std::ostream& err) {
-    toml::value root;
-    try {
-        root = toml::parse(path);
-    } catch (const std::exception& e) {
-        err << "saverpack ssd: " << e.what() << "\n";
-        return false;
-    }
-    bool ok = true;
-    auto fault = [&](const std::string& where, const std::string& text) {
-        err << "saverpack ssd: " << path << ": " << where << ": " << text << "\n";
-        ok = false;
-    };
-    for (const auto& kv : root.as_table())
-        if (kv.first != "item") fault(kv.first, "unknown key");
-    if (!root.contains("item")) return ok;
-    const toml::value& list = root.at("item");
-    if (!list.is_array()) {
-        fault("item", "expected [[item]] tables");
-        return false;
-    }
-    const std::string base = folderOf(path);
-    size_t index = 0;
-    for (const toml::value& t : list.as_array()) {
-        const std::string where = "item " + std::to_string(++index);
-        if (!t.is_table()) {
-            fault(where, "expected a table");
-            continue;
-        }
-        SourceItem item;
-        auto integer = [&](const char* key, int64_t min, int64_t max, int64_t fallback) -> int64_t {
-            if (!t.contains(key)) return fallback;
-            const toml::value& v = t.at(key);
-            if (!v.is_integer() || v.as_integer() < min || v.as_integer() > max) {
-                fault(where + "." + key,
-                      "expected an integer from " + std::to_string(min) + " to " + std::to_string(max));
-                return fallback;
-            }
-            return v.as_integer();
-        };
-        for (const auto& kv : t.as_table())
-            if (kv.first != "name" && kv.first != "file" && kv.first != "kind" && kv.first != "kind2" &&
-                kv.first != "class" && kv.first != "compress")
-                fault(where + "." + kv.first, "unknown key");
-        if (!t.contains("name") || !t.at("name").is_string())
-            fault(where + ".name", "expected a string");
-        else
-            item.name = t.at("name").as_string().str;
-        item.kind = uint8_t(integer("kind", 0, 255, 0));
-        item.kind2 = uint8_t(integer("kind2", 0, 255, 0));
-        item.itemClass = int32_t(integer("class", INT32_MIN, INT32_MAX, 0));
-        if (t.contains("compress")) {
-            if (!t.at("compress").is_boolean())
-                fault(where + ".compress", "expected true or false");
-            else
-                item.compress = t.at("compress").as_boolean() ? 1 : 0;
-        }
-        if (t.contains("file")) {
-            if (!t.at("file").is_string()) {
-                fault(where + ".file", "expected a string");
-            } else {
-                const std::string file = t.at("file").as_string().str;
-                item.file = fs::path(file).is_absolute() ? file : base + file;
-            }
-        } else if (item.kind != 3) {
-            fault(where + ".file", "missing (only a kind 3 item may have no bytes)");
-        }
-        items.push_back(item);
-    }
-    return ok;
-}
-
 struct BuiltItem {
     DataItem item{};
     DataChunk chunk{};
@@ -148,8 +74,11 @@ struct BuiltItem {
 
 bool prepareItem(const SourceItem& source, bool store, BuiltItem& out, std::ostream& err) {
     if (!isSafeItemName(source.name) || source.name.size() > 255) {
-        err << "saverpack ssd: item name '" << source.name
-            << "' is not a plain relative path of at most 255 characters\n";
+        err << "saverpack ssd: item name '" << printable(source.name)
+            << "' is not a plain relative path of at most 255 characters: "
+            << (source.name.size() > 255 ? std::to_string(source.name.size()) + " characters"
+                                         : pathProblem(source.name))
+            << "\n";
         return false;
     }
     out.item.kind = source.kind;
@@ -195,22 +124,27 @@ int ssdBuild(const std::vector<std::string>& args, std::ostream& out, std::ostre
     std::string recordPath, first;
     bool store = false;
     for (size_t i = 2; i < args.size(); ++i) {
-        if (args[i] == "--record" && i + 1 < args.size())
+        if ((args[i] == "--record" || args[i] == "--first") && i + 1 >= args.size())
+            return ssdUsageError(err, "build", args[i] + " needs a value");
+        if (args[i] == "--record")
             recordPath = args[++i];
-        else if (args[i] == "--first" && i + 1 < args.size())
+        else if (args[i] == "--first")
             first = args[++i];
         else if (args[i] == "--store")
             store = true;
-        else if (args[i].size() > 1 && args[i][0] == '-') {
-            err << "saverpack ssd build: unknown option " << args[i] << "\n" << ssdUsage();
-            return kExitUsage;
-        } else
+        else if (args[i].size() > 1 && args[i][0] == '-')
+            return ssdUsageError(err, "build",
+                                 "unknown option " + printable(args[i]) +
+                                     didYouMean(args[i], {"--record", "--first", "--store"}));
+        else
             positional.push_back(args[i]);
     }
-    if (positional.size() != 2 || recordPath.empty()) {
-        err << ssdUsage();
-        return kExitUsage;
-    }
+    if (recordPath.empty())
+        return ssdUsageError(err, "build",
+                             "the settings record is missing: give --record RECORD_FILE (1,240 bytes; "
+                             "'saverpack ssd init-record FILE' writes a default one)");
+    if (positional.size() != 2)
+        return ssdUsageError(err, "build", "build takes (DIR | MANIFEST.toml) --record RECORD_FILE OUT");
     const std::string& input = positional[0];
     const std::string& output = positional[1];
 
@@ -228,8 +162,10 @@ int ssdBuild(const std::vector<std::string>& args, std::ostream& out, std::ostre
     std::vector<SourceItem> sources;
     std::error_code ec;
     const bool folder = fs::is_directory(input, ec);
-    if (!(folder ? collectFolder(input, output, sources, err) : loadItemManifest(input, sources, err)))
-        return kExitFault;
+    bool refusedText = false;
+    if (!(folder ? collectFolder(input, output, sources, err)
+                 : loadItemManifest(input, sources, err, refusedText)))
+        return refusedText ? kExitUsage : kExitFault;
     if (!first.empty()) {
         auto it = std::find_if(sources.begin(), sources.end(),
                                [&](const SourceItem& s) { return s.name == first; });
@@ -257,7 +193,7 @@ int ssdBuild(const std::vector<std::string>& args, std::ostream& out, std::ostre
     std::set<std::string> seen;
     for (const SourceItem& s : sources)
         if (!seen.insert(lowerCase(s.name)).second) {
-            err << "saverpack ssd: item name " << s.name << " appears twice\n";
+            err << "saverpack ssd: item name " << printable(s.name) << " appears twice\n";
             return kExitFault;
         }
 
@@ -279,28 +215,34 @@ int ssdBuild(const std::vector<std::string>& args, std::ostream& out, std::ostre
     std::memcpy(record.bytes, recordBytes.data(), kSaverRecordSize);
     record.setItemCount(int32_t(built.size()));
 
-    FilePtr file(std::fopen(output.c_str(), "wb"));
-    if (!file) {
-        err << "saverpack ssd: " << output << ": cannot be created\n";
+    // Written beside OUT and renamed over it once complete: a failed build
+    // leaves what was there.
+    OutputFile outputFile;
+    std::string error;
+    if (!outputFile.open(output, error)) {
+        err << "saverpack ssd: " << printable(error) << "\n";
         return kExitFault;
     }
-    bool written = std::fwrite(record.bytes, 1, kSaverRecordSize, file.get()) == kSaverRecordSize;
+    std::FILE* file = outputFile.get();
+    bool written = std::fwrite(record.bytes, 1, kSaverRecordSize, file) == kSaverRecordSize;
     for (const BuiltItem& b : built) {
         uint8_t bytes[sizeof(DataItem)];
         encodeDataItem(b.item, bytes);
-        written = written && std::fwrite(bytes, 1, sizeof(bytes), file.get()) == sizeof(bytes);
+        written = written && std::fwrite(bytes, 1, sizeof(bytes), file) == sizeof(bytes);
     }
     for (const BuiltItem& b : built) {
         uint8_t bytes[sizeof(DataChunk)];
         encodeDataChunk(b.chunk, bytes);
-        written = written && std::fwrite(bytes, 1, sizeof(bytes), file.get()) == sizeof(bytes);
-        written = written && (b.stored.empty() || std::fwrite(b.stored.data(), 1, b.stored.size(),
-                                                              file.get()) == b.stored.size());
+        written = written && std::fwrite(bytes, 1, sizeof(bytes), file) == sizeof(bytes);
+        written = written && (b.stored.empty() ||
+                              std::fwrite(b.stored.data(), 1, b.stored.size(), file) == b.stored.size());
     }
-    written = std::fclose(file.release()) == 0 && written;
     if (!written) {
-        std::remove(output.c_str());
-        err << "saverpack ssd: " << output << ": write failed\n";
+        err << "saverpack ssd: " << printable(output) << ": write failed\n";
+        return kExitFault;
+    }
+    if (!outputFile.commit(error)) {
+        err << "saverpack ssd: " << printable(error) << "\n";
         return kExitFault;
     }
     int64_t expanded = 0;

@@ -5,7 +5,10 @@
 #include <iostream>
 
 #include "tools/saverpack/commands.h"
+#include "tools/saverpack/help.h"
+#include "tools/saverpack/safe_output.h"
 #include "tools/saverpack/ssd_support.h"
+#include "tools/saverpack/suggest.h"
 
 namespace ssi::tool {
 
@@ -14,15 +17,20 @@ int runSsd(const std::vector<std::string>& args, std::ostream& out, std::ostream
         (args.size() < 2 ? err : out) << ssdUsage();
         return args.size() < 2 ? kExitUsage : kExitOk;
     }
+    int exitCode = kExitOk;
+    if (answerHelp(args, out, err, exitCode)) return exitCode;
     try {
         if (args[1] == "build") return ssdBuild(args, out, err);
         if (args[1] == "list") return ssdList(args, out, err);
         if (args[1] == "extract") return ssdExtract(args, out, err);
+        if (args[1] == "init-record") return ssdInitRecord(args, out, err);
     } catch (const std::exception& e) {
-        err << "saverpack ssd: " << e.what() << "\n";
+        err << "saverpack ssd: " << printable(e.what()) << "\n";
         return kExitFault;
     }
-    err << "saverpack ssd: unknown command " << args[1] << "\n" << ssdUsage();
+    err << "saverpack ssd: unknown command " << printable(args[1])
+        << didYouMean(args[1], {"build", "list", "extract", "init-record", "help"}) << "\n"
+        << ssdUsage();
     return kExitUsage;
 }
 

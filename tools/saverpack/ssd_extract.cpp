@@ -3,14 +3,20 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <set>
 
 #include "codec/implode.h"
 #include "core/buffer.h"
+#include "core/names.h"
 #include "platform/file_utils.h"
 #include "tools/saverpack/codepage.h"
 #include "tools/saverpack/commands.h"
+#include "tools/saverpack/help.h"
+#include "tools/saverpack/name_rules.h"
+#include "tools/saverpack/safe_output.h"
 #include "tools/saverpack/ssd_support.h"
 #include "tools/saverpack/stream_codec.h"
+#include "tools/saverpack/tool_support.h"
 
 namespace fs = std::filesystem;
 
@@ -43,22 +49,39 @@ std::string targetPath(const fs::path& root, const std::vector<std::string>& par
 }  // namespace
 
 int ssdExtract(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    if (args.size() != 4) {
-        err << ssdUsage();
-        return kExitUsage;
+    std::vector<std::string> positional;
+    bool force = false;
+    for (size_t i = 2; i < args.size(); ++i) {
+        if (args[i] == "--force")
+            force = true;
+        else if (args[i].size() > 1 && args[i][0] == '-')
+            return ssdUsageError(err, "extract", "unknown option " + printable(args[i]));
+        else
+            positional.push_back(args[i]);
     }
+    if (positional.size() != 2) return ssdUsageError(err, "extract", "extract takes FILE DIR [--force]");
     SsdReader reader;
-    if (!reader.open(args[2], err)) return kExitFault;
-    const fs::path root = args[3];
+    if (!reader.open(positional[0], err)) return kExitFault;
+    // Two items with one name, as Windows compares names, would land on one file.
+    std::set<std::string> seen;
+    for (const DataItem& item : reader.items()) {
+        const std::string name = item.itemName();
+        if (!name.empty() && !seen.insert(lowerCase(name)).second) {
+            err << "saverpack ssd: " << printable(positional[0]) << ": the name " << printable(name)
+                << " appears twice; nothing is extracted\n";
+            return kExitFault;
+        }
+    }
+    const fs::path root = positional[1];
     std::error_code ec;
     fs::create_directories(root, ec);
     if (!fs::is_directory(root, ec)) {
-        err << "saverpack ssd: " << args[3] << ": cannot be made a folder\n";
+        err << "saverpack ssd: " << printable(positional[1]) << ": cannot be made a folder\n";
         return kExitFault;
     }
     int status = kExitOk;
     auto refuse = [&](size_t i, const std::string& why) {
-        err << "saverpack ssd: item " << (i + 1) << ": " << why << "\n";
+        err << "saverpack ssd: item " << (i + 1) << ": " << printable(why) << "\n";
         status = kExitFault;
     };
     for (size_t i = 0; i < reader.items().size(); ++i) {
@@ -67,7 +90,7 @@ int ssdExtract(const std::vector<std::string>& args, std::ostream& out, std::ost
         const std::string name = hostFileName(reader.items()[i].itemName());
         if (name.empty()) continue;  // the installer skips it too
         if (!isSafeItemName(name)) {
-            refuse(i, "refused name '" + name + "': it would leave the folder");
+            refuse(i, "refused name '" + name + "': " + pathProblem(name));
             continue;
         }
         DataChunk chunk{};
@@ -78,7 +101,7 @@ int ssdExtract(const std::vector<std::string>& args, std::ostream& out, std::ost
             continue;
         }
         if (chunk.expandedSize == 0) {
-            out << name << ": expanded size 0, no file\n";
+            out << printable(name) << ": expanded size 0, no file\n";
             continue;
         }
         const std::string path = targetPath(root, splitName(name), why);
@@ -86,9 +109,17 @@ int ssdExtract(const std::vector<std::string>& args, std::ostream& out, std::ost
             refuse(i, name + ": " + why);
             continue;
         }
-        FilePtr target(std::fopen(path.c_str(), "wb"));
-        if (!target) {
-            refuse(i, name + ": " + path + " cannot be created");
+        // Never onto an existing file unless --force; the bytes go to a new
+        // file of their own and take the name only once complete.
+        const FileIdentity existing = identityOf(path);
+        if (existing.exists && (existing.folder || !force)) {
+            refuse(i, name + ": " + path +
+                          (existing.folder ? " is a folder" : " already exists; give --force to replace it"));
+            continue;
+        }
+        OutputFile target;
+        if (!target.open(path, why, force)) {
+            refuse(i, name + ": " + why);
             continue;
         }
         bool ok = true;
@@ -120,13 +151,16 @@ int ssdExtract(const std::vector<std::string>& args, std::ostream& out, std::ost
                 left -= int64_t(n);
             }
         }
-        ok = std::fclose(target.release()) == 0 && ok;
         if (!ok) {
-            std::remove(path.c_str());
+            target.discard();  // only the new file: what was there stays
             refuse(i, name + ": " + (why.empty() ? "write failed" : why));
             continue;
         }
-        out << name << ": " << chunk.expandedSize << " bytes"
+        if (!target.commit(why)) {
+            refuse(i, name + ": " + why);
+            continue;
+        }
+        out << printable(name) << ": " << chunk.expandedSize << " bytes"
             << (reader.items()[i].kind == 3 ? " (kind 3)" : "") << "\n";
     }
     return status;

@@ -4,19 +4,19 @@
 
 #include "tools/saverpack/codepage.h"
 #include "tools/saverpack/commands.h"
+#include "tools/saverpack/help.h"
+#include "tools/saverpack/name_rules.h"
+#include "tools/saverpack/safe_output.h"
 #include "tools/saverpack/ssd_support.h"
 
 namespace ssi::tool {
 
 int ssdList(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    if (args.size() != 3) {
-        err << ssdUsage();
-        return kExitUsage;
-    }
+    if (args.size() != 3) return ssdUsageError(err, "list", "list takes FILE");
     SsdReader reader;
     if (!reader.open(args[2], err)) return kExitFault;
-    out << args[2] << ": " << reader.count() << " items, presentation mode " << reader.record().presentationMode()
-        << ", " << reader.size() << " bytes\n";
+    out << printable(args[2]) << ": " << reader.count() << " items, presentation mode "
+        << reader.record().presentationMode() << ", " << reader.size() << " bytes\n";
     out << std::setw(5) << "index" << std::setw(6) << "kind" << std::setw(14) << "chunk offset"
         << std::setw(12) << "expanded" << std::setw(12) << "stored"
         << "  " << std::left << std::setw(12) << "compressed" << std::right << "name\n";
@@ -33,14 +33,14 @@ int ssdList(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         else
             out << std::setw(12) << "-" << std::setw(12) << "-"
                 << "  " << std::left << std::setw(12) << "-" << std::right;
-        out << toUtf8(item.itemName(), kDefaultCodePage) << "\n";
+        out << printable(toUtf8(item.itemName(), kDefaultCodePage)) << "\n";
         if (!fault.empty()) {
             err << "saverpack ssd: item " << (i + 1) << ": " << fault << "\n";
             status = kExitFault;
         }
         if (!item.itemName().empty() && !isSafeItemName(item.itemName())) {
             err << "saverpack ssd: item " << (i + 1) << ": the installer refuses the name '"
-                << toUtf8(item.itemName(), kDefaultCodePage) << "'\n";
+                << printable(toUtf8(item.itemName(), kDefaultCodePage)) << "': " << pathProblem(item.itemName()) << "\n";
             status = kExitFault;
         }
     }

@@ -1,12 +1,12 @@
 #include "tools/saverpack/ssd_support.h"
 
+#include "tools/saverpack/help.h"
+#include "tools/saverpack/safe_output.h"
+
 namespace ssi::tool {
 
 std::string ssdUsage() {
-    return "usage: saverpack ssd build (DIR | MANIFEST.toml) --record RECORD_FILE [--store] [--first NAME] "
-           "OUT\n"
-           "       saverpack ssd list FILE\n"
-           "       saverpack ssd extract FILE DIR\n";
+    return verbHelp("ssd");
 }
 
 std::vector<std::string> splitName(const std::string& name) {
@@ -20,7 +20,7 @@ std::vector<std::string> splitName(const std::string& name) {
 
 bool SsdReader::open(const std::string& path, std::ostream& err) {
     auto fail = [&](const std::string& why) {
-        err << "saverpack ssd: " << path << ": " << why << "\n";
+        err << "saverpack ssd: " << printable(path) << ": " << why << "\n";
         return false;
     };
     if (files_.openFile(path, FileAccess::Read, file_) != rc::kOk) return fail("cannot be opened");

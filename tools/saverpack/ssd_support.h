@@ -44,5 +44,6 @@ private:
 int ssdBuild(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int ssdList(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int ssdExtract(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int ssdInitRecord(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace ssi::tool

@@ -8,8 +8,10 @@
 #include <memory>
 
 #include "flash/swf_movie.h"
-
 #include "tools/saverpack/commands.h"
+#include "tools/saverpack/help.h"
+#include "tools/saverpack/safe_output.h"
+#include "tools/saverpack/suggest.h"
 
 namespace ssi::tool {
 
@@ -51,18 +53,18 @@ std::string verdictText(Result code) {
 int info(const std::string& path, std::ostream& out, std::ostream& err) {
     FilePtr file(std::fopen(path.c_str(), "rb"));
     if (!file) {
-        err << "saverpack swf: " << path << ": cannot be opened\n";
+        err << "saverpack swf: " << printable(path) << ": cannot be opened\n";
         return kExitUsage;
     }
     uint8_t header[kSwfHeaderSize] = {};
     const uint32_t got = uint32_t(std::fread(header, 1, sizeof(header), file.get()));
     if (std::ferror(file.get())) {
-        err << "saverpack swf: " << path << ": cannot be read\n";
+        err << "saverpack swf: " << printable(path) << ": cannot be read\n";
         return kExitUsage;
     }
     Result verdict = swfSignatureVerdict(header, got);
     const std::string signature(reinterpret_cast<const char*>(header), got < 3 ? got : 3);
-    out << "signature: " << signature;
+    out << "signature: " << printable(signature);
     if (verdict == rc::kOk) out << (signature == "CWS" ? " (compressed)" : " (uncompressed)");
     out << "\n";
     const uint32_t fileLength = swfDeclaredLength(header);
@@ -94,11 +96,16 @@ int info(const std::string& path, std::ostream& out, std::ostream& err) {
 }  // namespace
 
 int runSwf(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    if (args.size() == 3 && args[1] == "info") return info(args[2], out, err);
     if (args.size() == 2 && (args[1] == "--help" || args[1] == "-h")) {
-        out << "usage: saverpack swf info FILE\n";
+        out << verbHelp("swf");
         return kExitOk;
     }
+    int exitCode = kExitOk;
+    if (answerHelp(args, out, err, exitCode)) return exitCode;
+    if (args.size() == 3 && args[1] == "info") return info(args[2], out, err);
+    if (args.size() >= 2 && args[1] != "info")
+        err << "saverpack swf: unknown command " << printable(args[1])
+            << didYouMean(args[1], {"info", "help"}) << "\n";
     err << "usage: saverpack swf info FILE\n";
     return kExitUsage;
 }

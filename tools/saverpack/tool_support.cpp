@@ -6,6 +6,7 @@
 #include "codec/implode.h"
 #include "package/package_layout.h"
 #include "package/slot_extraction.h"
+#include "tools/saverpack/safe_output.h"
 #include "tools/saverpack/stream_codec.h"
 
 #ifdef _WIN32
@@ -21,12 +22,15 @@ bool fileExists(const std::string& path) {
     return f != nullptr;
 }
 
-bool OutputFile::open(const std::string& finalPath, std::string& error) {
+bool OutputFile::open(const std::string& finalPath, std::string& error, bool replace) {
     final_ = finalPath;
+    replace_ = replace;
     for (int n = 1; n < 1000; ++n) {
         std::string candidate = finalPath + ".saverpack-" + std::to_string(n) + ".tmp";
-        if (fileExists(candidate)) continue;
-        file_.reset(std::fopen(candidate.c_str(), "wb"));
+        // Created exclusively: a name already taken (a symbolic link
+        // planted there included) is never written through.
+        file_.reset(createExclusive(candidate));
+        if (!file_ && errno == EEXIST) continue;
         if (!file_) break;
         temp_ = candidate;
         view_ = std::make_unique<HostFile>(file_.get(), false);
@@ -45,14 +49,12 @@ bool OutputFile::commit(std::string& error) {
         discard();
         return false;
     }
-    if (std::rename(temp_.c_str(), final_.c_str()) != 0) {
-        // Windows does not rename over an existing file.
-        std::remove(final_.c_str());
-        if (std::rename(temp_.c_str(), final_.c_str()) != 0) {
-            error = final_ + ": cannot be replaced";
-            discard();
-            return false;
-        }
+    if (!moveIntoPlace(temp_, final_, replace_)) {
+        error = errno == EEXIST ? final_ + ": already exists (give --force to replace it)"
+                                : final_ + ": cannot be " + (replace_ ? "replaced" : "created") + " (" +
+                                      std::strerror(errno) + ")";
+        discard();
+        return false;
     }
     temp_.clear();
     return true;
@@ -65,9 +67,10 @@ void OutputFile::discard() {
     temp_.clear();
 }
 
-bool writeWholeFile(const std::string& path, const std::vector<uint8_t>& data, std::string& error) {
+bool writeWholeFile(const std::string& path, const std::vector<uint8_t>& data, std::string& error,
+                    bool replace) {
     OutputFile out;
-    if (!out.open(path, error)) return false;
+    if (!out.open(path, error, replace)) return false;
     if (!data.empty() && std::fwrite(data.data(), 1, data.size(), out.get()) != data.size()) {
         error = path + ": cannot be written";
         return false;
@@ -75,7 +78,8 @@ bool writeWholeFile(const std::string& path, const std::vector<uint8_t>& data, s
     return out.commit(error);
 }
 
-Arguments parseArguments(const std::vector<std::string>& args, size_t from, const std::map<std::string, bool>& known) {
+Arguments parseArguments(const std::vector<std::string>& args, size_t from,
+                         const std::map<std::string, bool>& known) {
     Arguments a;
     for (size_t i = from; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -106,13 +110,13 @@ Arguments parseArguments(const std::vector<std::string>& args, size_t from, cons
 }
 
 int usageError(std::ostream& err, const std::string& text) {
-    err << "saverpack: " << text << "\n"
+    err << "saverpack: " << printable(text) << "\n"
         << "Try 'saverpack --help'.\n";
     return kExitUsage;
 }
 
 int fault(std::ostream& err, const std::string& text) {
-    err << "saverpack: " << text << "\n";
+    err << "saverpack: " << printable(text) << "\n";
     return kExitFault;
 }
 
@@ -144,7 +148,9 @@ bool makeDirectory(const std::string& dir) {
 #endif
 }
 
-std::string slotLabel(int slot) { return "slot " + std::to_string(slot) + ": "; }
+std::string slotLabel(int slot) {
+    return "slot " + std::to_string(slot) + ": ";
+}
 
 bool openInstaller(const std::string& path, Installer& inst, std::string& error) {
     if (inst.files.openFile(path, FileAccess::Read, inst.file) != rc::kOk) {

@@ -26,11 +26,13 @@ struct Arguments {
     std::string error;
 };
 // `known` maps each option's name to whether it takes a value.
-Arguments parseArguments(const std::vector<std::string>& args, size_t from, const std::map<std::string, bool>& known);
+Arguments parseArguments(const std::vector<std::string>& args, size_t from,
+                         const std::map<std::string, bool>& known);
 
-// "saverpack: TEXT" and the hint to --help; returns kExitUsage.
+// "saverpack: TEXT" and the hint to --help; returns kExitUsage. Control
+// characters in TEXT (from a name or a path) are printed escaped.
 int usageError(std::ostream& err, const std::string& text);
-// "saverpack: TEXT"; returns kExitFault.
+// "saverpack: TEXT", escaped alike; returns kExitFault.
 int fault(std::ostream& err, const std::string& text);
 
 // A name in double quotes, control characters, quotes and backslashes as \xNN.
@@ -41,12 +43,14 @@ bool makeDirectory(const std::string& dir);
 
 // ---- output files -------------------------------------------------------------------
 
-// A file written under a temporary name beside its final place and renamed
-// over it only once complete: a failed command leaves what was there before.
+// A file written under a temporary name beside its final place (created
+// exclusively, never through a symbolic link) and given its final name only
+// once complete: a failed command leaves what was there before. Without
+// `replace` an existing final name is never replaced: commit refuses it.
 class OutputFile {
 public:
     ~OutputFile() { discard(); }
-    bool open(const std::string& finalPath, std::string& error);
+    bool open(const std::string& finalPath, std::string& error, bool replace = true);
     std::FILE* get() { return file_.get(); }
     // The same file through the seam (not owned: commit or discard closes it).
     HostFile& asFile() { return *view_; }
@@ -56,11 +60,13 @@ public:
 private:
     std::string final_;
     std::string temp_;
+    bool replace_ = true;
     FilePtr file_;
     std::unique_ptr<HostFile> view_;
 };
 
-bool writeWholeFile(const std::string& path, const std::vector<uint8_t>& data, std::string& error);
+bool writeWholeFile(const std::string& path, const std::vector<uint8_t>& data, std::string& error,
+                    bool replace = true);
 
 // ---- the installer, read as the installer reads it -------------------------------
 

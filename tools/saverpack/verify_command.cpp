@@ -9,6 +9,7 @@
 #include "package/slot_extraction.h"
 #include "platform/file_utils.h"
 #include "tools/saverpack/package_checks.h"
+#include "tools/saverpack/safe_output.h"
 
 namespace ssi::tool {
 
@@ -85,7 +86,7 @@ int commandVerify(const std::vector<std::string>& args, std::ostream& out, std::
             for (const Finding& f : installerFindings(inst)) {
                 const std::string text = findingText(f, "", {});
                 if (f.warning) {
-                    out << "warning: " << text << "\n";
+                    out << "warning: " << printable(text) << "\n";
                     ++warnings;
                 } else {
                     faults.push_back(text);
@@ -93,9 +94,9 @@ int commandVerify(const std::vector<std::string>& args, std::ostream& out, std::
             }
         }
     }
-    for (const std::string& f : faults) out << f << "\n";
+    for (const std::string& f : faults) out << printable(f) << "\n";
     if (faults.empty() && (warnings == 0 || !a.options.count("--werror"))) {
-        out << a.positional[0] << ": ok"
+        out << printable(a.positional[0]) << ": ok"
             << (warnings ? " (with " + std::to_string(warnings) + (warnings == 1 ? " warning)" : " warnings)")
                          : "")
             << "\n";

@@ -1,0 +1,104 @@
+#include "tools/saverpack/ssd_manifest.h"
+
+#include <algorithm>
+#include <climits>
+#include <filesystem>
+#include <toml.hpp>
+
+#include "tools/saverpack/manifest.h"
+#include "tools/saverpack/manifest_text.h"
+#include "tools/saverpack/safe_output.h"
+#include "tools/saverpack/suggest.h"
+
+namespace fs = std::filesystem;
+
+namespace ssi::tool {
+
+bool loadItemManifest(const std::string& path, std::vector<SourceItem>& items, std::ostream& err,
+                      bool& refusedText) {
+    refusedText = false;
+    std::vector<uint8_t> bytes;
+    if (!readWholeFile(path, bytes)) {
+        err << "saverpack ssd: " << printable(path) << ": cannot be read (" << readProblem(path) << ")\n";
+        return false;
+    }
+    return parseItemManifest(path, std::string(bytes.begin(), bytes.end()), items, err, refusedText);
+}
+
+bool parseItemManifest(const std::string& path, const std::string& text, std::vector<SourceItem>& items,
+                       std::ostream& err, bool& refusedText) {
+    toml::value root;
+    std::vector<std::string> errors;
+    if (!parseToml(path, text, " (is the argument order (DIR | MANIFEST.toml) --record RECORD_FILE OUT?)",
+                   root, errors, &refusedText)) {
+        for (const std::string& e : errors) err << "saverpack ssd: " << e << "\n";
+        return false;
+    }
+    bool ok = true;
+    // "FILE:LINE: KEY: TEXT", the line of `at`.
+    auto faultAt = [&](const toml::value& at, const std::string& where, const std::string& text) {
+        err << "saverpack ssd: " << printable(path);
+        if (at.location().line() != 0) err << ":" << at.location().line();
+        err << ": " << printable(where) << ": " << printable(text) << "\n";
+        ok = false;
+    };
+    for (const auto& kv : root.as_table())
+        if (kv.first != "item") faultAt(kv.second, kv.first, "unknown key" + didYouMean(kv.first, {"item"}));
+    if (!root.contains("item")) return ok;
+    const toml::value& list = root.at("item");
+    if (!list.is_array()) {
+        faultAt(list, "item", "expected [[item]] tables");
+        return false;
+    }
+    const std::string base = folderOf(path);
+    size_t index = 0;
+    for (const toml::value& t : list.as_array()) {
+        const std::string where = "item " + std::to_string(++index);
+        if (!t.is_table()) {
+            faultAt(t, where, "expected a table");
+            continue;
+        }
+        SourceItem item;
+        auto integer = [&](const char* key, int64_t min, int64_t max, int64_t fallback) -> int64_t {
+            if (!t.contains(key)) return fallback;
+            const toml::value& v = t.at(key);
+            if (!v.is_integer() || v.as_integer() < min || v.as_integer() > max) {
+                faultAt(v, where + "." + key,
+                        "expected an integer from " + std::to_string(min) + " to " + std::to_string(max));
+                return fallback;
+            }
+            return v.as_integer();
+        };
+        static const std::vector<std::string> kKeys = {"name", "file", "kind", "kind2", "class", "compress"};
+        for (const auto& kv : t.as_table())
+            if (std::find(kKeys.begin(), kKeys.end(), kv.first) == kKeys.end())
+                faultAt(kv.second, where + "." + kv.first, "unknown key" + didYouMean(kv.first, kKeys));
+        if (!t.contains("name") || !t.at("name").is_string())
+            faultAt(t.contains("name") ? t.at("name") : t, where + ".name", "expected a string");
+        else
+            item.name = t.at("name").as_string().str;
+        item.kind = uint8_t(integer("kind", 0, 255, 0));
+        item.kind2 = uint8_t(integer("kind2", 0, 255, 0));
+        item.itemClass = int32_t(integer("class", INT32_MIN, INT32_MAX, 0));
+        if (t.contains("compress")) {
+            if (!t.at("compress").is_boolean())
+                faultAt(t.at("compress"), where + ".compress", "expected true or false");
+            else
+                item.compress = t.at("compress").as_boolean() ? 1 : 0;
+        }
+        if (t.contains("file")) {
+            if (!t.at("file").is_string()) {
+                faultAt(t.at("file"), where + ".file", "expected a string");
+            } else {
+                const std::string file = t.at("file").as_string().str;
+                item.file = fs::path(file).is_absolute() ? file : base + file;
+            }
+        } else if (item.kind != 3) {
+            faultAt(t, where + ".file", "missing (only a kind 3 item may have no bytes)");
+        }
+        items.push_back(item);
+    }
+    return ok;
+}
+
+}  // namespace ssi::tool
