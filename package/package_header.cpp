@@ -6,7 +6,6 @@
 namespace ssi {
 
 namespace {
-constexpr const char* kInstallerCopyName = "temp.dat";
 constexpr int kCopyDeleteAttempts = 100;
 }  // namespace
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/buffer.h"
+#include "core/trace.h"
 
 namespace ssi {
 
@@ -39,7 +40,45 @@ std::string getSystemDir(Os& os) {
 Result initInstallerPaths(Os& os, InstallerDirs& dirs) {
     dirs.windowsDir = getWindowsDir(os);
     dirs.systemDir = getSystemDir(os);
+    removeLeftScratchFolders(os, "QDX");
     return makeUniqueTempDir(os, "QDX", dirs.scratchDir);
+}
+
+namespace {
+
+std::string tempFolder(Os& os) {
+    // Without TEMP, the system's temporary folder; never the current directory.
+    std::string temp = os.system().environment("TEMP");
+    if (temp.empty()) temp = os.system().tempDirectory();
+    return withTrailingBackslash(temp);
+}
+
+bool isScratchName(const std::string& name, const std::string& prefix) {
+    if (name.size() <= prefix.size() || lowerCase(name.substr(0, prefix.size())) != lowerCase(prefix)) return false;
+    return name.find_first_not_of("0123456789", prefix.size()) == std::string::npos;
+}
+
+}  // namespace
+
+int removeLeftScratchFolders(Os& os, const std::string& prefix) {
+    const std::string temp = tempFolder(os);
+    std::vector<FindEntry> entries;
+    if (os.files().findFiles(temp + prefix + "*", entries) != rc::kOk) return 0;
+    int removed = 0;
+    for (const FindEntry& e : entries) {
+        if (!(e.attributes & attr::kDirectory) || (e.attributes & attr::kReparsePoint) || !isScratchName(e.name, prefix))
+            continue;
+        const std::string folder = temp + e.name + "\\";
+        // The copy goes first, as the proof that no installer runs from the
+        // folder: a running one holds it open without delete sharing. A
+        // folder without the copy may be one another installer is filling.
+        if (!fileExists(os, folder + kInstallerCopyName) || deleteFileForced(os, folder + kInstallerCopyName) != rc::kOk)
+            continue;
+        const Result gone = deleteDirTree(os, folder);
+        logMessage("a scratch folder left by an earlier run removed: " + folder + " (" + std::to_string(gone) + ")");
+        if (gone == rc::kOk) ++removed;
+    }
+    return removed;
 }
 
 bool runsElevated(Os& os) {
@@ -70,10 +109,7 @@ Result makeUniqueTempDir(Os& os, const std::string& prefix, std::string& out) {
     // program from it and copies from it into the system folder: no program
     // without elevation, the same user's included, may write there.
     const bool privately = runsElevated(os);
-    // Without TEMP, the system's temporary folder; never the current directory.
-    std::string temp = os.system().environment("TEMP");
-    if (temp.empty()) temp = os.system().tempDirectory();
-    const std::string base = withTrailingBackslash(temp) + prefix;
+    const std::string base = tempFolder(os) + prefix;
     for (int n = 1; n <= 1000; ++n) {
         const std::string candidate = base + std::to_string(n);
         // A name that is taken (by a folder or a file) is skipped, never reused.

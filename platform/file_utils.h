@@ -28,6 +28,13 @@ bool runsElevated(Os& os);
 // empty and the result is the system's refusal, or 183 (already exists) when
 // all 1,000 names are taken.
 [[nodiscard]] Result makeUniqueTempDir(Os& os, const std::string& prefix, std::string& out);
+// The installer's copy of itself in its scratch folder, held open by a
+// running installer for its whole run.
+constexpr const char* kInstallerCopyName = "temp.dat";
+// Removes the scratch folders (TEMP\<prefix><n>\) that runs which were killed
+// left behind: those holding a copy of the installer that can be deleted,
+// which no running installer holds. Returns how many went.
+int removeLeftScratchFolders(Os& os, const std::string& prefix);
 std::string getWindowsDir(Os& os);
 std::string getSystemDir(Os& os);
 bool fileExists(Os& os, const std::string& path);

@@ -230,6 +230,33 @@ TEST_F(Junctions, AHeldFolderCanBeNeitherRemovedNorRenamed) {
 
 // ---- names -----------------------------------------------------------------------
 
+// Scratch folders that killed runs left behind go at the next start, one row
+// per kind of entry beside them; a folder an installer still runs from (its
+// copy held open), one without the copy, and what only looks like one stay.
+TEST_F(Junctions, LeftScratchFoldersGoThoseInUseStay) {
+    struct Row {
+        const char* name;
+        bool removed;
+    };
+    const Row rows[] = {{"QDX1", true}, {"QDX7", true}, {"QDX2", false}, {"QDX3", false},
+                        {"QDXa", false}, {"QDX4", false}, {"QDX5", false}};
+    os.writeFile("C:\\TEMP\\QDX1\\temp.dat", "a killed run's copy");
+    os.writeFile("C:\\TEMP\\QDX1\\impborl.dll", "its library");
+    os.writeFile("C:\\TEMP\\QDX7\\temp.dat", "another");
+    os.writeFile("C:\\TEMP\\QDX2\\temp.dat", "a running installer's copy");
+    os.makeDirs("C:\\TEMP\\QDX3");  // being filled by another installer
+    os.writeFile("C:\\TEMP\\QDXa\\temp.dat", "not a scratch name");
+    os.writeFile("C:\\TEMP\\QDX4", "a file");
+    os.writeFile("C:\\Data\\temp.dat", "not ours");
+    os.makeLink("C:\\TEMP\\QDX5", os.hostPath("C:\\Data"));
+    std::unique_ptr<File> held;
+    ASSERT_EQ(os.files().openFile("C:\\TEMP\\QDX2\\temp.dat", FileAccess::ReadDenyWrite, held), 0);
+    EXPECT_EQ(removeLeftScratchFolders(os, "QDX"), 2);
+    for (const Row& r : rows) EXPECT_EQ(os.exists(std::string("C:\\TEMP\\") + r.name), !r.removed) << r.name;
+    EXPECT_EQ(os.readFile("C:\\TEMP\\QDX2\\temp.dat"), "a running installer's copy");
+    EXPECT_EQ(os.readFile("C:\\Data\\temp.dat"), "not ours") << "a link is never followed";
+}
+
 TEST(PathText, NamesExtensionsAndFolders) {
     EXPECT_EQ(extractFileName("C:\\Downloads\\NightSkySetup.exe"), "NightSkySetup.exe");
     EXPECT_EQ(extractFilePath("C:\\a\\b.txt"), "C:\\a\\");

@@ -21,7 +21,10 @@
 #      player it carries is installed, then the saver (exit code 0).
 #   7. After a run killed while the old saver was aside (its kept names
 #      beside its places): the next run puts it back, then installs.
-#   7. A saver named "Boréalis": saverpack writes the name in code page 1252,
+#   8. A run killed for real while it writes a large data item: the old
+#      saver is on disk under one of its names; the next run ends with the
+#      new saver complete and no kept copy left.
+#   9. A saver named "Boréalis": saverpack writes the name in code page 1252,
 #      and the .scr, its install folder and the uninstall entry carry it
 #      (no "BorÃ©alis").
 # After each: no QDX folder in TEMP, nothing of ours running.
@@ -154,6 +157,47 @@ check_ending "$out/recover"
 check "the saver is in place" "$(md5sum <"$BIN/Night Sky.scr")" "$(md5sum <"$SAVER" 2>/dev/null)"
 check "its install folder is complete" yes "$([[ -f "$INSTALL_DIR/saver.dat" ]] && echo yes || echo no)"
 check "no kept copy is left" "" "$(find "$SYS32" -maxdepth 1 -iname '*.kept' | paste -sd'|')"
+
+echo "== /Q killed while the old saver is aside, then run again"
+# A package whose data file holds a 40 MB item, so that the installation
+# takes a while after it has put the old saver under its kept name. The run
+# is killed as soon as the kept name shows; the old saver is still on disk
+# under one of its two names. The next run removes the killed run's scratch
+# folder, puts the old saver back, replaces it and ends with the new saver
+# whole.
+mkdir -p "$SSI_RUN_DIR/big"
+cp -r "$SSI_REPO/fixtures/demo/data/." "$SSI_RUN_DIR/big/"
+head -c 40000000 /dev/zero >"$SSI_RUN_DIR/big/movie.bin"
+e2e_package Big scr="$SSI_RUN_DIR/other.scr" data="$SSI_RUN_DIR/big" ||
+    fail "saverpack could not build the large package"
+old_saver="$(md5sum <"$SAVER")"
+e2e_start "$out/killed" "$E2E_WIN\\Big.exe" /Q
+killed=no
+deadline=$((SECONDS + 60))
+while ((SECONDS < deadline)); do
+    if [[ -e "$SAVER.kept" ]]; then
+        pid="$(pgrep -f 'Big\.exe' | while read -r p; do
+            tr '\0' ' ' <"/proc/$p/cmdline" 2>/dev/null | grep -qv e2e_helper && echo "$p"; done | head -n1)"
+        [[ -n "$pid" ]] && kill -9 "$pid" && killed=yes
+        break
+    fi
+    kill -0 "$E2E_PID" 2>/dev/null || break
+done
+e2e_finish "$out/killed"
+check "the installer was killed in the middle" yes "$killed"
+check "the killed run did not end: its scratch folder is left" yes "$([[ -n "$(scratch_folders)" ]] && echo yes || echo no)"
+kept_sum="$(md5sum <"$SAVER.kept" 2>/dev/null)"
+own_sum="$(md5sum <"$SAVER" 2>/dev/null)"
+check "the old saver is on disk under one of its names" yes \
+    "$([[ "$kept_sum" == "$old_saver" || "$own_sum" == "$old_saver" ]] && echo yes || echo no)"
+e2e_start "$out/after-kill" "$E2E_WIN\\Big.exe" /Q
+e2e_finish "$out/after-kill"
+check "exit code" 0 "$(field "$out/after-kill" exit-code)"
+check_ending "$out/after-kill"
+check "the new saver is in place" "$(md5sum <"$SSI_RUN_DIR/other.scr")" "$(md5sum <"$SAVER" 2>/dev/null)"
+check "its large item is whole" 40000000 "$(stat -c %s "$INSTALL_DIR/movie.bin" 2>/dev/null)"
+check "its install folder is complete" yes "$([[ -f "$INSTALL_DIR/saver.dat" ]] && echo yes || echo no)"
+check "no kept or let-go copy is left" "" "$(find "$SYS32" -maxdepth 1 \( -iname '*.kept' -o -iname '*.gone' \) | paste -sd'|')"
 
 echo "== /Q of a saver whose name holds an accented letter"
 accented="Bor$(printf '\xc3\xa9')alis"
