@@ -4,32 +4,14 @@
 #include <cstdio>
 #include <cstring>
 
-extern "C" {
-#include <jpeglib.h>
-}
+#include "platform/jpeg_error_manager.h"
 
 namespace ssi {
 
 namespace {
 
-// libjpeg reports fatal errors through error_exit, which must not return:
-// jump back with the message kept.
-struct ErrorManager {
-    jpeg_error_mgr pub;
-    std::jmp_buf jump;
-    char message[JMSG_LENGTH_MAX];
-};
-
-void onError(j_common_ptr info) {
-    auto* manager = reinterpret_cast<ErrorManager*>(info->err);
-    (*info->err->format_message)(info, manager->message);
-    std::longjmp(manager->jump, 1);
-}
-
-void onMessage(j_common_ptr) {}
-
 // Only plain C objects live in this frame, so the long jump skips no destructor.
-bool readHeader(jpeg_decompress_struct* info, ErrorManager* manager, const uint8_t* data, size_t size,
+bool readHeader(jpeg_decompress_struct* info, jpeg::ErrorManager* manager, const uint8_t* data, size_t size,
                 unsigned& width, unsigned& height) {
     if (setjmp(manager->jump)) return false;
     jpeg_create_decompress(info);
@@ -66,12 +48,10 @@ PictureCheck checkJpeg(const uint8_t* data, size_t size) {
     if (!data || size < 4 || data[0] != 0xFF || data[1] != 0xD8)
         return refused("not a JPEG picture (no JPEG start marker)");
     jpeg_decompress_struct info;
-    ErrorManager manager;
+    jpeg::ErrorManager manager;
     std::memset(&info, 0, sizeof info);
     std::memset(&manager, 0, sizeof manager);
-    info.err = jpeg_std_error(&manager.pub);
-    manager.pub.error_exit = onError;
-    manager.pub.output_message = onMessage;
+    info.err = jpeg::attach(manager);
     unsigned width = 0, height = 0;
     const bool read = readHeader(&info, &manager, data, size, width, height);
     jpeg_destroy_decompress(&info);

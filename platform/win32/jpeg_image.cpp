@@ -3,36 +3,17 @@
 #include <csetjmp>
 #include <cstring>
 
+#include "platform/jpeg_error_manager.h"
 #include "platform/win32/win32_util.h"
-
-extern "C" {
-#include <jpeglib.h>
-}
 
 namespace ssi::win32 {
 
 namespace {
 
-// libjpeg reports fatal errors through error_exit, which must not return:
-// jump back to the decoder with the message kept.
-struct ErrorManager {
-    jpeg_error_mgr pub;
-    std::jmp_buf jump;
-    char message[JMSG_LENGTH_MAX];
-};
-
-void onError(j_common_ptr info) {
-    auto* manager = reinterpret_cast<ErrorManager*>(info->err);
-    (*info->err->format_message)(info, manager->message);
-    std::longjmp(manager->jump, 1);
-}
-
-void onMessage(j_common_ptr) {}  // warnings: a GUI program has nowhere to print them
-
 unsigned scaledSide(unsigned side, int scale) { return (side + unsigned(scale) - 1) / unsigned(scale); }
 
 // Only plain C objects live in this frame, so the long jump skips no destructor.
-bool decodeInto(jpeg_decompress_struct* info, ErrorManager* manager, const uint8_t* data, size_t size,
+bool decodeInto(jpeg_decompress_struct* info, jpeg::ErrorManager* manager, const uint8_t* data, size_t size,
                 SIZE cover, Picture& out) {
     if (setjmp(manager->jump)) return false;
     jpeg_create_decompress(info);
@@ -103,12 +84,10 @@ bool decodeJpeg(const uint8_t* data, size_t size, Picture& out, std::string& err
         return false;
     }
     jpeg_decompress_struct info;
-    ErrorManager manager;
+    jpeg::ErrorManager manager;
     std::memset(&info, 0, sizeof info);
     std::memset(&manager, 0, sizeof manager);
-    info.err = jpeg_std_error(&manager.pub);
-    manager.pub.error_exit = onError;
-    manager.pub.output_message = onMessage;
+    info.err = jpeg::attach(manager);
     const bool decoded = decodeInto(&info, &manager, data, size, cover, out);
     jpeg_destroy_decompress(&info);
     if (!decoded) {

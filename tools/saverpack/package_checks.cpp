@@ -78,22 +78,6 @@ Result movieVerdict(const std::vector<uint8_t>& movie, uint8_t& version) {
     return swfUncompressedVerdict(header, got, version);
 }
 
-std::string movieFault(Result verdict) {
-    switch (verdict) {
-        case rc::kSwfBadSignature:
-            return "not a movie (-404: no FWS or CWS signature)";
-        case rc::kSwfTooNew:
-            return "a movie of an SWF version above 8 (-405)";
-        case rc::kSwfTooOld:
-            return "a movie of an SWF version below 3 (-406)";
-        case rc::kSwfTruncated:
-            return "shorter than a movie's 8-byte header (-407)";
-        case rc::kSwfInflateFailed:
-            return "a compressed movie whose body is damaged or cut short (-408)";
-        default:
-            return "refused by the movie inspection (" + std::to_string(verdict) + ")";
-    }
-}
 
 std::string contentOf(const std::vector<uint8_t>& bytes) {
     const std::string what = describeContent(bytes.data(), bytes.size());
@@ -236,6 +220,23 @@ bool startsWithMz(const std::vector<uint8_t>& b) {
 }
 
 }  // namespace
+
+std::string movieFault(Result verdict) {
+    switch (verdict) {
+        case rc::kSwfBadSignature:
+            return "not a movie (-404: no FWS or CWS signature)";
+        case rc::kSwfTooNew:
+            return "a movie of an SWF version above 8 (-405)";
+        case rc::kSwfTooOld:
+            return "a movie of an SWF version below 3 (-406)";
+        case rc::kSwfTruncated:
+            return "shorter than a movie's 8-byte header (-407)";
+        case rc::kSwfInflateFailed:
+            return "a compressed movie whose body is damaged or cut short (-408)";
+        default:
+            return "refused by the movie inspection (" + std::to_string(verdict) + ")";
+    }
+}
 
 bool looksLikeText(const std::vector<uint8_t>& bytes) {
     for (uint8_t c : bytes)

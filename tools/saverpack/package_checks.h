@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "core/result_codes.h"
 #include "package/package_format.h"
 
 namespace ssi::tool {
@@ -62,6 +63,10 @@ std::vector<Finding> nameEncodingFindings(const PackageView& package);
 // stub and the manifest were given in the wrong order.
 std::vector<Finding> programImageFindings(const std::vector<uint8_t>& image,
                                           const std::vector<uint8_t>& manifest);
+
+// Why the installer's movie inspection refuses a movie, for a verdict other
+// than 0: "a movie of an SWF version above 8 (-405)".
+std::string movieFault(Result verdict);
 
 // Whether a file holds text a person can read in a box or an editor: no NUL
 // and no control character besides tab, line feed, carriage return and form feed.

@@ -9,6 +9,7 @@
 
 #include "flash/swf_movie.h"
 #include "tools/saverpack/commands.h"
+#include "tools/saverpack/package_checks.h"
 #include "tools/saverpack/help.h"
 #include "tools/saverpack/safe_output.h"
 #include "tools/saverpack/suggest.h"
@@ -31,24 +32,8 @@ private:
     std::FILE* in_;
 };
 
-std::string verdictText(Result code) {
-    switch (code) {
-        case rc::kOk:
-            return "accepted";
-        case rc::kSwfBadSignature:
-            return "refused (-404: not an SWF movie)";
-        case rc::kSwfTooNew:
-            return "refused (-405: SWF version above 8)";
-        case rc::kSwfTooOld:
-            return "refused (-406: SWF version below 3)";
-        case rc::kSwfTruncated:
-            return "refused (-407: shorter than its 8-byte header)";
-        case rc::kSwfInflateFailed:
-            return "refused (-408: the compressed body is damaged or cut short)";
-        default:
-            return "refused (" + std::to_string(code) + ")";
-    }
-}
+// The verdict in the words `build` uses for a preview it refuses.
+std::string verdictText(Result code) { return code == rc::kOk ? "accepted" : "refused: " + movieFault(code); }
 
 int info(const std::string& path, std::ostream& out, std::ostream& err) {
     FilePtr file(std::fopen(path.c_str(), "rb"));
