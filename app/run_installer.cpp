@@ -3,6 +3,7 @@
 #include "app/installer_window.h"
 #include "app/preparing_window.h"
 #include "core/names.h"
+#include "core/trace.h"
 #include "platform/file_utils.h"
 #include "platform/messages.h"
 
@@ -12,9 +13,65 @@ namespace {
 // Shown while the installer unpacks itself; replaces the string-table text
 // that the preparing window starts with.
 constexpr const char* kPreparingInstallation = "Preparing installation...";
-}  // namespace
 
-int runInstaller(Os& os) {
+// The log of a run started with "/q": what boxes would have said, what was
+// put back or kept, and the exit code, for the administrator's script. It is
+// written when the run ends, as TEMP\<installer's name>.log ("Setup.log" for
+// Setup.exe), replacing the log of an earlier run.
+class QuietLog {
+public:
+    QuietLog(Os& os, bool active) : os_(os), active_(active) {
+        if (!active_) return;
+        lines().clear();
+        previous() = logSink();
+        logSink() = collect;
+    }
+    ~QuietLog() {
+        if (!active_) return;
+        logSink() = previous();
+        std::string text;
+        for (const std::string& line : lines()) text += line + "\r\n";
+        text += "exit code: " + std::to_string(exitCode) + "\r\n";
+        std::string folder = os_.system().environment("TEMP");
+        if (folder.empty()) folder = os_.system().tempDirectory();
+        std::string name = extractFileName(os_.system().modulePath());
+        name = name.substr(0, name.size() - extractFileExt(name).size());
+        const std::string path = withTrailingBackslash(folder) + (name.empty() ? "Setup" : name) + ".log";
+        // The name is taken afresh: a link left in its place is removed, not written through.
+        ignoreResult(deleteFileForced(os_, path), "a log that stays is replaced below, or the write fails");
+        std::unique_ptr<File> file;
+        if (os_.files().openFile(path, FileAccess::Create, file) == rc::kOk) {
+            ignoreResult(writeExact(*file, text.data(), uint32_t(text.size())), "the exit code still tells");
+            ignoreResult(file->close(), "the exit code still tells");
+        }
+    }
+    Result exitCode = 0;
+
+private:
+    static std::vector<std::string>& lines() {
+        static std::vector<std::string> kept;
+        return kept;
+    }
+    static LogSink& previous() {
+        static LogSink sink = nullptr;
+        return sink;
+    }
+    static void collect(const LogLine& line) {
+        if (LogSink before = previous()) before(line);
+        if (std::string(line.operation) == "message") lines().push_back(line.name);
+    }
+    Os& os_;
+    bool active_;
+};
+
+bool quietByCommandLine(Os& os) {
+    for (const std::string& parameter : os.system().commandLineParameters())
+        if (lowerCase(parameter) == "/q") return true;
+    return false;
+}
+
+
+int runInstallation(Os& os) {
     os.ui().setApplicationTitle(kPreparingInstallation);
 
     TpreparingInstallWnd preparing(os);
@@ -36,8 +93,7 @@ int runInstaller(Os& os) {
     // the installer could only wait for a user who sees nothing: the failure
     // is shown as the initialisation's (logged only under "/q", where nobody
     // is there), and the program ends with the system's error.
-    for (const std::string& parameter : os.system().commandLineParameters())
-        if (lowerCase(parameter) == "/q") os.ui().setUnattended(true);
+    if (quietByCommandLine(os)) os.ui().setUnattended(true);
     if (Result e = os.ui().realize(installer)) {
         showInitFailure(os, e);
         return e;
@@ -47,6 +103,14 @@ int runInstaller(Os& os) {
 
     os.ui().runMessageLoop();
     return installer.exitCode;
+}
+
+}  // namespace
+
+int runInstaller(Os& os) {
+    QuietLog log(os, quietByCommandLine(os));
+    log.exitCode = runInstallation(os);
+    return log.exitCode;
 }
 
 }  // namespace ssi

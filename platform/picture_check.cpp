@@ -12,7 +12,7 @@ namespace {
 
 // Only plain C objects live in this frame, so the long jump skips no destructor.
 bool readHeader(jpeg_decompress_struct* info, jpeg::ErrorManager* manager, const uint8_t* data, size_t size,
-                unsigned& width, unsigned& height) {
+                unsigned& width, unsigned& height, bool& cmyk) {
     if (setjmp(manager->jump)) return false;
     jpeg_create_decompress(info);
     jpeg_mem_src(info, data, static_cast<unsigned long>(size));
@@ -22,6 +22,7 @@ bool readHeader(jpeg_decompress_struct* info, jpeg::ErrorManager* manager, const
     }
     width = info->image_width;
     height = info->image_height;
+    cmyk = info->jpeg_color_space == JCS_CMYK || info->jpeg_color_space == JCS_YCCK;
     return true;
 }
 
@@ -53,11 +54,15 @@ PictureCheck checkJpeg(const uint8_t* data, size_t size) {
     std::memset(&manager, 0, sizeof manager);
     info.err = jpeg::attach(manager);
     unsigned width = 0, height = 0;
-    const bool read = readHeader(&info, &manager, data, size, width, height);
+    bool cmyk = false;
+    const bool read = readHeader(&info, &manager, data, size, width, height, cmyk);
     jpeg_destroy_decompress(&info);
     if (!read)
         return refused(std::string("not a JPEG picture (") +
                        (manager.message[0] ? manager.message : "damaged") + ")");
+    // The decoder asks libjpeg for colour rows, which it cannot make of
+    // printing inks.
+    if (cmyk) return refused("a CMYK JPEG picture, which the installer's decoder cannot show (save it as RGB)");
     if (!pictureSidesInRange(width, height))
         return refused("JPEG picture of " + sizeText(width, height) +
                        " is outside the sizes a preview may have (1 to 8192 a side)");

@@ -127,22 +127,32 @@ TEST_F(Rollback, ACopyThatCannotGoBackIsKeptAndReported) {
     }
 }
 
-TEST_F(Rollback, QuietStrandedCopiesAreLoggedAndTheExitCodeIsNotZero) {
-    input.installerMode = mode::kQuiet;
-    input.slots[slot::kPreview].reset();
-    oldSaverInstalled();
-    failAfterTheSaverIsInPlace([](Op op, const std::string& s) -> Result {
-        return (op == Op::MoveFile && lowerCase(s) == lowerCase(kKeptSaver)) ||
-                       (op == Op::CopyFile && lowerCase(s) == lowerCase(kSaver))
-                   ? oserr::kAccessDenied
-                   : 0;
-    });
-    run();
-    EXPECT_NE(exitCode, 0);
-    EXPECT_FALSE(keptBox()) << "quiet: no box about the kept copy";
-    EXPECT_TRUE(logged(kKeptSaver));
-    EXPECT_EQ(os.readFile(kKeptSaver), "the old saver");
-    EXPECT_TRUE(os.processes.empty()) << "no Display control panel after a failed installation";
+// A quiet package, and one started with "/q", which also leaves the
+// administrator's log (TEMP\\<installer's name>.log) naming the kept copy.
+TEST(RollbackQuiet, StrandedCopiesAreLoggedAndTheExitCodeIsNotZero) {
+    for (const bool byCommandLine : {false, true}) {
+        SCOPED_TRACE(byCommandLine ? "/q" : "header mode 4");
+        RollbackRig t;
+        t.input.installerMode = mode::kQuiet;
+        if (byCommandLine) t.os.parameters = {"/q"};
+        t.input.slots[slot::kPreview].reset();
+        t.oldSaverInstalled();
+        t.failAfterTheSaverIsInPlace([](Op op, const std::string& s) -> Result {
+            return (op == Op::MoveFile && lowerCase(s) == lowerCase(kKeptSaver)) ||
+                           (op == Op::CopyFile && lowerCase(s) == lowerCase(kSaver))
+                       ? oserr::kAccessDenied
+                       : 0;
+        });
+        t.run();
+        t.os.inject = nullptr;
+        EXPECT_NE(t.exitCode, 0);
+        EXPECT_FALSE(t.keptBox()) << "quiet: no box about the kept copy";
+        EXPECT_TRUE(t.logged(kKeptSaver));
+        EXPECT_EQ(t.os.readFile(kKeptSaver), "the old saver");
+        EXPECT_TRUE(t.os.processes.empty()) << "no Display control panel after a failed installation";
+        const std::string log = t.os.exists("C:\\TEMP\\NightSkySetup.log") ? t.os.readFile("C:\\TEMP\\NightSkySetup.log") : "";
+        EXPECT_EQ(log.find(kKeptSaver) != std::string::npos, byCommandLine) << log;
+    }
 }
 
 TEST_F(Rollback, TheOldSaverIsBackBeforeTheFailureBoxAndItsWholeEntryToo) {

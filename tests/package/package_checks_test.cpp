@@ -8,6 +8,10 @@
 #include <fstream>
 #include <sstream>
 
+extern "C" {
+#include <jpeglib.h>
+}
+
 #include "package/data_file_format.h"
 #include "package/package_layout.h"
 #include "platform/picture_check.h"
@@ -221,8 +225,11 @@ TEST_F(PackageChecks, BuildRefusesAndVerifyReportsWhatTheInstallerWouldBotch) {
         {"a saver to the install folder",
          edited("name = \"Night Sky.scr\"", "name = \"Night Sky.scr\"\nkind = 1"), nullptr, "",
          "m.toml:19: slots.6.kind: ", "does not put the saver into the system folder"},
+        {"two slots to one file", edited("name = \"saver2.dll\"", "name = \"SAVER1.dll\""), nullptr, "",
+         "m.toml:30: slots.10.name: ", "slot 10 is written to the same file as slot 9"},
     };
     for (const auto& r : rows) {
+        TearDown();
         SetUp();
         write("m.toml", r.manifest);
         if (r.file) write(r.file, r.content);
@@ -281,6 +288,7 @@ TEST_F(PackageChecks, WarningsLetTheBuildThroughUnlessWerror) {
          "warning: %m.toml:19: slots.6.compress: %files/saver.scr compresses to "},
     };
     for (const auto& r : rows) {
+        TearDown();
         SetUp();
         write("m.toml", r.manifest);
         write(r.file, r.content);
@@ -297,6 +305,7 @@ TEST_F(PackageChecks, WarningsLetTheBuildThroughUnlessWerror) {
         TearDown();
     }
     // verify names a warning, and fails on it only with --werror.
+    TearDown();
     SetUp();
     write("files/preview.jpg", test::jpegPicture(640, 480));
     ASSERT_EQ(build(), 0) << err;
@@ -578,6 +587,32 @@ TEST_F(PackageChecks, DataFileItemNamesGoInCodePage1252AndSsdListShowsThemBack) 
 
 // ---- the picture check -------------------------------------------------------------------
 
+
+// A JPEG in printing inks (CMYK), made by libjpeg itself.
+std::string cmykJpeg() {
+    jpeg_compress_struct c;
+    jpeg_error_mgr e;
+    c.err = jpeg_std_error(&e);
+    jpeg_create_compress(&c);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &buffer, &size);
+    c.image_width = 350;
+    c.image_height = 150;
+    c.input_components = 4;
+    c.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&c);
+    jpeg_start_compress(&c, TRUE);
+    std::string row(350 * 4, '\x40');
+    JSAMPROW line = reinterpret_cast<JSAMPROW>(row.data());
+    while (c.next_scanline < c.image_height) jpeg_write_scanlines(&c, &line, 1);
+    jpeg_finish_compress(&c);
+    std::string out(reinterpret_cast<char*>(buffer), size);
+    std::free(buffer);
+    jpeg_destroy_compress(&c);
+    return out;
+}
+
 TEST(PictureCheck, JpegAndBitmapHeadersAsTheInstallerReadsThem) {
     const struct {
         const char* what;
@@ -592,6 +627,7 @@ TEST(PictureCheck, JpegAndBitmapHeadersAsTheInstallerReadsThem) {
         {"a JPEG's header of 8193 x 10", test::jpegPicture(8193, 10), true, false, 0, 0, "outside the sizes"},
         {"a JPEG's header of 0 x 10", test::jpegPicture(0, 10), true, false, 0, 0, "not a JPEG picture ("},
         {"a bitmap as JPEG", test::bitmapPicture(), true, false, 0, 0, "no JPEG start marker"},
+        {"a CMYK JPEG", cmykJpeg(), true, false, 0, 0, "a CMYK JPEG picture, which the installer's decoder"},
         {"a bitmap", test::bitmapPicture(), false, true, 350, 150, ""},
         {"a top-down bitmap", test::bitmapPicture().replace(22, 4, std::string("\x6a\xff\xff\xff", 4)), false,
          true, 350, 150, ""},

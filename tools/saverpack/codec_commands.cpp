@@ -30,8 +30,10 @@ int commandImplode(const std::vector<std::string>& args, std::ostream& out, std:
     const unsigned mode = a.options.count("--ascii") ? codec::kAscii : codec::kBinary;
     FilePtr in(std::fopen(a.positional[0].c_str(), "rb"));
     if (!in) return fault(err, a.positional[0] + ": cannot be opened (" + std::strerror(errno) + ")");
+    // The output replaces what is at OUT, never IN itself.
+    std::string error = outputRefusal(a.positional[1], {{"input", a.positional[0]}}, true);
+    if (!error.empty()) return fault(err, error);
     OutputFile output;
-    std::string error;
     if (!output.open(a.positional[1], error)) return fault(err, error);
     bool readFailed = false, writeFailed = false;
     const unsigned code = implodeStream(in.get(), output.get(), mode, dict, readFailed, writeFailed);
@@ -49,8 +51,10 @@ int commandExplode(const std::vector<std::string>& args, std::ostream& out, std:
     if (a.positional.size() != 2) return usageError(err, "explode takes IN OUT");
     FilePtr in(std::fopen(a.positional[0].c_str(), "rb"));
     if (!in) return fault(err, a.positional[0] + ": cannot be opened (" + std::strerror(errno) + ")");
+    // The output replaces what is at OUT, never IN itself.
+    std::string error = outputRefusal(a.positional[1], {{"input", a.positional[0]}}, true);
+    if (!error.empty()) return fault(err, error);
     OutputFile output;
-    std::string error;
     if (!output.open(a.positional[1], error)) return fault(err, error);
     bool writeFailed = false;
     const ExplodeOutcome r = explodeStream(in.get(), UINT64_MAX, output.get(), -1, writeFailed);

@@ -126,7 +126,7 @@ void checkPreview(const PackageView& p, Findings& out) {
         out.push_back({false, key,
                        what + ": " + c.fault + contentOf(b) + "; mode " + std::to_string(m) + " shows " +
                            (jpeg ? "a JPEG picture" : "a BMP picture") +
-                           " and the installer stops on \"CorruptFile\""});
+                           ": the installer shows \"CorruptFile\" in its place"});
         return;
     }
     if (c.width != kPreviewWidth || c.height != kPreviewHeight)
@@ -179,6 +179,29 @@ void checkSaverFile(const PackageView& p, Findings& out) {
             {false, slotKey(slot::kSaver, "kind"),
              "kind " + std::to_string(s.kind) + " does not put the saver into the system folder (kind " +
                  std::to_string(kind::kSystemDir) + "), where the installer registers and uninstalls it"});
+}
+
+// Two slots the installer writes to one file: the later one replaces the
+// earlier, which the installation then lacks.
+void checkSameDestination(const PackageView& p, Findings& out) {
+    const SlotFolders folders{"SYSTEM\\", "SCRATCH\\", "INSTALL\\", p.saverName, nullptr};
+    std::array<std::string, kSlotCount> dest;
+    for (int slot = kFirstPackageSlot; slot <= kLastPackageSlot; ++slot) {
+        const PackageView::Slot& s = p.slots[size_t(slot)];
+        if (!s.used) continue;
+        PackageEntry e{};
+        e.setName(s.name);
+        e.targetKind = s.kind;
+        dest[size_t(slot)] = lower1252(slotDestination(e, folders));
+        for (int earlier = kFirstPackageSlot; earlier < slot; ++earlier)
+            if (!dest[size_t(earlier)].empty() && dest[size_t(earlier)] == dest[size_t(slot)]) {
+                out.push_back({false, slotKey(slot, "name"),
+                               "slot " + std::to_string(slot) + " is written to the same file as slot " +
+                                   std::to_string(earlier) + " (" + quotedName(s.name) +
+                                   "): the installer would replace the one with the other"});
+                break;
+            }
+    }
 }
 
 void checkDocument(const PackageView& p, int slot, const char* what, Findings& out) {
@@ -262,6 +285,7 @@ std::vector<Finding> packageFindings(const PackageView& package) {
     checkPreview(package, out);
     checkPlayerInstaller(package, out);
     checkSaverFile(package, out);
+    checkSameDestination(package, out);
     checkDocument(package, slot::kLicense, "licence", out);
     checkDocument(package, slot::kReadMe, "read-me", out);
     return out;
