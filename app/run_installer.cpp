@@ -16,8 +16,10 @@ constexpr const char* kPreparingInstallation = "Preparing installation...";
 
 // The log of a run started with "/q": what boxes would have said, what was
 // put back or kept, and the exit code, for the administrator's script. It is
-// written when the run ends, as TEMP\<installer's name>.log ("Setup.log" for
-// Setup.exe), replacing the log of an earlier run.
+// written when the run ends, as <Windows folder>\<installer's name>.log
+// ("Setup.log" for Setup.exe), replacing the log of an earlier run: a folder
+// that on NT only administrators may write to, so that no program without
+// elevation can put a link where the elevated installer writes.
 class QuietLog {
 public:
     QuietLog(Os& os, bool active) : os_(os), active_(active) {
@@ -32,11 +34,10 @@ public:
         std::string text;
         for (const std::string& line : lines()) text += line + "\r\n";
         text += "exit code: " + std::to_string(exitCode) + "\r\n";
-        std::string folder = os_.system().environment("TEMP");
-        if (folder.empty()) folder = os_.system().tempDirectory();
+        const std::string folder = getWindowsDir(os_);
         std::string name = extractFileName(os_.system().modulePath());
         name = name.substr(0, name.size() - extractFileExt(name).size());
-        const std::string path = withTrailingBackslash(folder) + (name.empty() ? "Setup" : name) + ".log";
+        const std::string path = folder + (name.empty() ? "Setup" : name) + ".log";
         // The name is taken afresh: a link left in its place is removed, not written through.
         ignoreResult(deleteFileForced(os_, path), "a log that stays is replaced below, or the write fails");
         std::unique_ptr<File> file;

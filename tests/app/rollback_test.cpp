@@ -128,7 +128,7 @@ TEST_F(Rollback, ACopyThatCannotGoBackIsKeptAndReported) {
 }
 
 // A quiet package, and one started with "/q", which also leaves the
-// administrator's log (TEMP\\<installer's name>.log) naming the kept copy.
+// administrator's log (<Windows folder>\<installer's name>.log) naming the kept copy.
 TEST(RollbackQuiet, StrandedCopiesAreLoggedAndTheExitCodeIsNotZero) {
     for (const bool byCommandLine : {false, true}) {
         SCOPED_TRACE(byCommandLine ? "/q" : "header mode 4");
@@ -150,7 +150,7 @@ TEST(RollbackQuiet, StrandedCopiesAreLoggedAndTheExitCodeIsNotZero) {
         EXPECT_TRUE(t.logged(kKeptSaver));
         EXPECT_EQ(t.os.readFile(kKeptSaver), "the old saver");
         EXPECT_TRUE(t.os.processes.empty()) << "no Display control panel after a failed installation";
-        const std::string log = t.os.exists("C:\\TEMP\\NightSkySetup.log") ? t.os.readFile("C:\\TEMP\\NightSkySetup.log") : "";
+        const std::string log = t.os.exists("C:\\WINDOWS\\NightSkySetup.log") ? t.os.readFile("C:\\WINDOWS\\NightSkySetup.log") : "";
         EXPECT_EQ(log.find(kKeptSaver) != std::string::npos, byCommandLine) << log;
     }
 }

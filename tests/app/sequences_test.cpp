@@ -459,8 +459,8 @@ TEST_F(Sequences, UnattendedInitialisationFailuresEndAtOnceWithTheirCode) {
             } else {
                 EXPECT_TRUE(t.os.boxes.empty()) << t.os.boxes.front().text;
                 EXPECT_TRUE(t.os.processes.empty()) << "no control panel either";
-                // The administrator's log, beside the scratch folders, names the failure.
-                const std::string log = t.os.exists("C:\\TEMP\\NightSkySetup.log") ? t.os.readFile("C:\\TEMP\\NightSkySetup.log") : "";
+                // The administrator's log, in the Windows folder, names the failure.
+                const std::string log = t.os.exists("C:\\WINDOWS\\NightSkySetup.log") ? t.os.readFile("C:\\WINDOWS\\NightSkySetup.log") : "";
                 EXPECT_NE(log.find("install error: " + decimal(c.code) + "\r\n"), std::string::npos) << log;
                 EXPECT_NE(log.find("exit code: " + decimal(c.code) + "\r\n"), std::string::npos) << log;
             }

@@ -126,8 +126,8 @@ check "it ended by itself within seconds" yes "$([[ "$ms" =~ ^[0-9]+$ ]] && ((ms
 check "no window or box on the screen" "" "$(grep '^on-screen' "$out/noplayer" | paste -sd'|')"
 check_ending "$out/noplayer"
 check "the installed saver untouched" "$saver_before" "$(md5sum <"$SAVER" 2>/dev/null)"
-quiet_log="$(find "$WINEPREFIX/drive_c/users" -maxdepth 3 -iname Setup.log | head -n1)"
-check "the log in TEMP names the failure" yes \
+quiet_log="$(find "$WINEPREFIX/drive_c/windows" -maxdepth 1 -iname Setup.log | head -n1)"
+check "the log in the Windows folder names the failure" yes \
     "$(tr -d '\r' <"$quiet_log" 2>/dev/null | grep -qx 'exit code: -402' && echo yes || echo "no: '$quiet_log'")"
 
 echo "== /q of the saverpack README's quick start, no player installed: it carries one"
