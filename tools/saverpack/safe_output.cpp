@@ -1,6 +1,7 @@
 #include "tools/saverpack/safe_output.h"
 
 #include <cerrno>
+#include <filesystem>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -46,6 +47,21 @@ FileIdentity identityOf(const std::string& path) {
 
 bool sameFile(const FileIdentity& a, const FileIdentity& b) {
     return a.exists && b.exists && (a.device | a.index) != 0 && a.device == b.device && a.index == b.index;
+}
+
+std::string outputInsideFolder(const std::string& out, const std::string& folder) {
+    namespace fs = std::filesystem;
+    if (folder.empty()) return "";
+    std::error_code ec;
+    const fs::path root = fs::weakly_canonical(folder, ec);
+    if (ec) return "";
+    const fs::path target = fs::weakly_canonical(out, ec);
+    if (ec) return "";
+    for (fs::path p = target.parent_path(); !p.empty(); p = p.parent_path()) {
+        if (p == root) return out + ": lies inside " + folder + ", the folder being packed; write it elsewhere";
+        if (p == p.parent_path()) break;
+    }
+    return "";
 }
 
 std::string outputRefusal(const std::string& out,

@@ -33,6 +33,10 @@ bool sameFile(const FileIdentity& a, const FileIdentity& b);
 // command reads. "" when it may be written.
 std::string outputRefusal(const std::string& out,
                           const std::vector<std::pair<std::string, std::string>>& inputs, bool force);
+// Why an output may not lie inside the folder a command packs: it would be
+// read as one of its own items, or replace one. "" when `folder` is empty
+// or `out` lies outside it.
+std::string outputInsideFolder(const std::string& out, const std::string& folder);
 
 // Opens a new file for writing; nullptr (errno set, EEXIST among them) when
 // the name is taken by anything, a dangling symbolic link included.

@@ -32,7 +32,7 @@ bool collectFolder(const fs::path& root, const fs::path& output, std::vector<Sou
                    std::ostream& err) {
     std::error_code ec;
     if (!fs::is_directory(root, ec)) {
-        err << "saverpack ssd: " << root.string() << ": not a folder\n";
+        err << "saverpack ssd: " << printable(root.string()) << ": not a folder\n";
         return false;
     }
     bool ok = true;
@@ -150,11 +150,11 @@ int ssdBuild(const std::vector<std::string>& args, std::ostream& out, std::ostre
 
     std::vector<uint8_t> recordBytes;
     if (!readWholeFile(recordPath, recordBytes)) {
-        err << "saverpack ssd: " << recordPath << ": cannot be read\n";
+        err << "saverpack ssd: " << printable(recordPath) << ": cannot be read\n";
         return kExitFault;
     }
     if (recordBytes.size() != kSaverRecordSize) {
-        err << "saverpack ssd: " << recordPath << ": a settings record is exactly " << kSaverRecordSize
+        err << "saverpack ssd: " << printable(recordPath) << ": a settings record is exactly " << kSaverRecordSize
             << " bytes, this file has " << recordBytes.size() << "\n";
         return kExitFault;
     }
@@ -170,7 +170,7 @@ int ssdBuild(const std::vector<std::string>& args, std::ostream& out, std::ostre
         auto it = std::find_if(sources.begin(), sources.end(),
                                [&](const SourceItem& s) { return s.name == first; });
         if (it == sources.end()) {
-            err << "saverpack ssd: --first " << first << ": no such item\n";
+            err << "saverpack ssd: --first " << printable(first) << ": no such item\n";
             return kExitFault;
         }
         std::rotate(sources.begin(), it, it + 1);
@@ -180,7 +180,7 @@ int ssdBuild(const std::vector<std::string>& args, std::ostream& out, std::ostre
     for (SourceItem& s : sources) {
         std::string converted, why;
         if (!fromUtf8(s.name, kDefaultCodePage, converted, why)) {
-            err << "saverpack ssd: item name '" << s.name << "': " << why << "\n";
+            err << "saverpack ssd: item name '" << printable(s.name) << "': " << why << "\n";
             return kExitFault;
         }
         s.name = converted;
@@ -215,10 +215,22 @@ int ssdBuild(const std::vector<std::string>& args, std::ostream& out, std::ostre
     std::memcpy(record.bytes, recordBytes.data(), kSaverRecordSize);
     record.setItemCount(int32_t(built.size()));
 
+    // OUT replaces what stands at its name, but never a file this build
+    // reads: the record, an item's file, or anything in the folder it packs.
+    std::string error = outputInsideFolder(output, folder ? input : std::string());
+    if (error.empty()) {
+        std::vector<std::pair<std::string, std::string>> inputs = {{"settings record", recordPath}};
+        for (const SourceItem& s : sources)
+            if (!s.file.empty()) inputs.emplace_back("file of item " + toUtf8(s.name, kDefaultCodePage), s.file);
+        error = outputRefusal(output, inputs, true);
+    }
+    if (!error.empty()) {
+        err << "saverpack ssd: " << printable(error) << "\n";
+        return kExitFault;
+    }
     // Written beside OUT and renamed over it once complete: a failed build
     // leaves what was there.
     OutputFile outputFile;
-    std::string error;
     if (!outputFile.open(output, error)) {
         err << "saverpack ssd: " << printable(error) << "\n";
         return kExitFault;
@@ -247,7 +259,7 @@ int ssdBuild(const std::vector<std::string>& args, std::ostream& out, std::ostre
     }
     int64_t expanded = 0;
     for (const BuiltItem& b : built) expanded += b.chunk.expandedSize;
-    out << output << ": " << built.size() << " items, " << expanded << " bytes expanded, " << offset
+    out << printable(output) << ": " << built.size() << " items, " << expanded << " bytes expanded, " << offset
         << " bytes written\n";
     return kExitOk;
 }
