@@ -200,14 +200,17 @@ Result SaverDataFile::extract(const std::string& target, const DataItem& item, D
         TCompressor compressor(os_, libraryDir_, reporter_);
         if (!compressor.loaded) return rc::kLibraryNotLoaded;
         // The stored bytes are read in blocks as the expansion asks for them.
-        // The expansion's own result is not consulted: a damaged stream shows
-        // up as a file of the wrong size, or none. One byte beyond the
-        // expected size is enough to tell an overlong stream.
+        // The library's own verdict on the stream is not consulted: a damaged
+        // stream shows up as a file of the wrong size, or none. One byte
+        // beyond the expected size is enough to tell an overlong stream. Our
+        // own side of it is: an output that could not be made or closed is
+        // the result, so that an older file of the right size left in its
+        // place never passes for the item.
         Result readError = rc::kOk;
-        ignoreResult(compressor.ExpandFromFile(target, *file_, uint32_t(chunk.storedSize),
-                                               int64_t(chunk.expandedSize) + 1, readError),
-                     "the size of the file written decides");
+        const Result expanded = compressor.ExpandFromFile(target, *file_, uint32_t(chunk.storedSize),
+                                                          int64_t(chunk.expandedSize) + 1, readError);
         compressor.Destroy();
+        if (expanded != rc::kOk) return expanded;
         if (!fileExists(os_, target)) return readError != rc::kOk ? readError : rc::kExpandedFileMissing;
         produced = true;
         if (readError != rc::kOk) return readError;

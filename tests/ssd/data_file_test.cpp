@@ -299,7 +299,15 @@ TEST_F(DataFileTest, CompressedItemsAreCheckedByTheirExpandedSize) {
     EXPECT_EQ(extract(3), rc::kExpandedSizeWrong);
     EXPECT_FALSE(exists(kInstall + "garbage.txt"));
 
-    os.files().deleteFile(kScratch + "impborl.dll");
+    // An older file of the right size stands where the item cannot be
+    // created: the failure is the result, never the older file.
+    os.writeFile(kInstall + "right.txt", content);
+    os.failOn(Op::OpenFile, kInstall + "right.txt", oserr::kAccessDenied);
+    EXPECT_EQ(extract(4), oserr::kAccessDenied);
+    os.inject = nullptr;
+
+    (void)os.files().deleteFile(kInstall + "right.txt");
+    (void)os.files().deleteFile(kScratch + "impborl.dll");
     EXPECT_EQ(extract(4), rc::kLibraryNotLoaded);
     EXPECT_FALSE(exists(kInstall + "right.txt"));
 }
