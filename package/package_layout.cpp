@@ -7,12 +7,12 @@
 
 namespace ssi {
 
-namespace {
-
 std::string quoted(const std::string& text) {
     std::string out = "\"";
     for (unsigned char c : text) {
-        if (c < 32 || c == 127) {
+        // A quote or backslash inside is escaped too: the text between the
+        // quotes reads back as exactly one name.
+        if (c < 32 || c == 127 || c == '"' || c == '\\') {
             static const char* const kHex = "0123456789abcdef";
             out += "\\x";
             out += kHex[c >> 4];
@@ -27,8 +27,6 @@ std::string quoted(const std::string& text) {
 std::string slotLabel(int slot) {
     return "slot " + std::to_string(slot) + ": ";
 }
-
-}  // namespace
 
 bool isSafeFileName(const std::string& name) {
     // Slot names are single file names; any ".." is refused outright.
@@ -93,130 +91,195 @@ std::vector<std::string> layoutFaults(const PackageHeader& header, int64_t fileS
     return texts;
 }
 
-std::vector<PackageFault> packageFaults(const PackageHeader& h, int64_t fileSize) {
+// ---- packageFaults, one group of rules at a time --------------------------------------
+
+namespace {
+
+// The faults found so far, in the order the rules name them.
+struct FaultList {
     std::vector<PackageFault> faults;
     // A fault the installer refuses the header for, before anything is extracted.
-    auto refused = [&](const std::string& text) { faults.push_back({text, true}); };
+    void refused(const std::string& text) { faults.push_back({text, true}); }
     // A fault only the full check names (the installer finds it later, or relies on it).
-    auto fault = [&](const std::string& text) { faults.push_back({text, false}); };
+    void fault(const std::string& text) { faults.push_back({text, false}); }
+};
 
-    // Settings.
-    if (h.flashVersionIndex > 1)
-        refused("flashVersionIndex " + std::to_string(h.flashVersionIndex) + " should be 0 or 1");
-    const std::string saverName = h.name();
-    if (saverName.empty())
-        fault("saverName is empty");
-    else if (!isSafeFileName(saverName))
-        refused("saverName " + quoted(saverName) + " is not a plain folder name");
-
-    // Slot 0: the installer program image.
-    {
-        const PackageEntry& e = h.entries[slot::kInstallerImage];
-        const std::string s = slotLabel(0);
-        if (e.name() != kInstallerSlotName)
-            fault(s + "name " + quoted(e.name()) + " should be \"" + kInstallerSlotName + "\"");
-        if (e.firstByte != 0) fault(s + "firstByte " + std::to_string(e.firstByte) + " should be 0");
-        if (e.lastByte != kPackageOffset - 1)
-            fault(s + "lastByte " + std::to_string(e.lastByte) + " should be " +
-                  std::to_string(kPackageOffset - 1) + " (the end of the program image)");
-        if (e.targetKind != kInstallerSlotKind)
-            fault(s + "targetKind " + std::to_string(e.targetKind) + " should be " +
-                  std::to_string(kInstallerSlotKind));
-        if (e.compressed != 0) fault(s + "compressed " + std::to_string(e.compressed) + " should be 0");
-        if (e.packedSize != 0) fault(s + "packedSize " + std::to_string(e.packedSize) + " should be 0");
-        if (e.expandedSize != kPackageOffset)
-            fault(s + "expandedSize " + std::to_string(e.expandedSize) + " should be " +
-                  std::to_string(kPackageOffset));
-    }
-
-    // Slots 1..10: contiguous from right behind the header.
+// Where the walk over slots 1..10 stands: the offset the next used slot
+// starts at, and what was seen of the used slots so far.
+struct SlotWalk {
     int64_t expected = kFirstSlotOffset;
     std::string after = "right after the header";
     int lastUsed = 0;
     bool anyCompressed = false;
+};
+
+// The settings: the version table index and the saver's name.
+void checkSettings(const PackageHeader& h, FaultList& list) {
+    if (h.flashVersionIndex > 1)
+        list.refused("flashVersionIndex " + std::to_string(h.flashVersionIndex) + " should be 0 or 1");
+    const std::string saverName = h.name();
+    if (saverName.empty())
+        list.fault("saverName is empty");
+    else if (!isSafeFileName(saverName))
+        list.refused("saverName " + quoted(saverName) + " is not a plain folder name");
+}
+
+// Slot 0: the installer program image, exactly as the builder writes it.
+void checkInstallerSlot(const PackageHeader& h, FaultList& list) {
+    const PackageEntry& e = h.entries[slot::kInstallerImage];
+    const std::string s = slotLabel(0);
+    if (e.name() != kInstallerSlotName)
+        list.fault(s + "name " + quoted(e.name()) + " should be \"" + kInstallerSlotName + "\"");
+    if (e.firstByte != 0) list.fault(s + "firstByte " + std::to_string(e.firstByte) + " should be 0");
+    if (e.lastByte != kPackageOffset - 1)
+        list.fault(s + "lastByte " + std::to_string(e.lastByte) + " should be " +
+                   std::to_string(kPackageOffset - 1) + " (the end of the program image)");
+    if (e.targetKind != kInstallerSlotKind)
+        list.fault(s + "targetKind " + std::to_string(e.targetKind) + " should be " +
+                   std::to_string(kInstallerSlotKind));
+    if (e.compressed != 0) list.fault(s + "compressed " + std::to_string(e.compressed) + " should be 0");
+    if (e.packedSize != 0) list.fault(s + "packedSize " + std::to_string(e.packedSize) + " should be 0");
+    if (e.expandedSize != kPackageOffset)
+        list.fault(s + "expandedSize " + std::to_string(e.expandedSize) + " should be " +
+                   std::to_string(kPackageOffset));
+}
+
+// An unused slot: its empty form, pointing at where the next used slot starts.
+void checkUnusedSlot(const PackageEntry& e, const std::string& s, const SlotWalk& walk, FaultList& list) {
+    if (e.firstByte != walk.expected || e.lastByte != walk.expected)
+        list.fault(s + "unused, firstByte " + std::to_string(e.firstByte) + " and lastByte " +
+                   std::to_string(e.lastByte) + " should both be " + std::to_string(walk.expected) +
+                   " (where the next slot starts)");
+    if (e.compressed != 1 || e.packedSize != 0 || e.expandedSize != 0)
+        list.fault(s + "unused, should have compressed 1, packedSize 0 and expandedSize 0 (has " +
+                   std::to_string(e.compressed) + ", " + std::to_string(e.packedSize) + ", " +
+                   std::to_string(e.expandedSize) + ")");
+}
+
+// A used slot's name and kind: a plain file name and a destination folder.
+void checkSlotNameAndKind(const PackageEntry& e, const std::string& s, FaultList& list) {
+    const std::string name = e.name();
+    if (!isSafeFileName(name)) list.refused(s + "name " + quoted(name) + " is not a plain file name");
+    if (!kindHasDestination(e.targetKind))
+        list.fault(s + "targetKind " + std::to_string(e.targetKind) + " has no destination (1 to 7 or 10)");
+}
+
+// A used slot's byte range: right behind the one before, at least one byte,
+// inside the file.
+void checkSlotBytes(const PackageEntry& e, const std::string& s, const SlotWalk& walk, int64_t fileSize,
+                    FaultList& list) {
+    if (e.firstByte != walk.expected)
+        list.fault(s + "firstByte " + std::to_string(e.firstByte) + " should be " +
+                   std::to_string(walk.expected) + " (" + walk.after + ")");
+    if (e.storedSize() < 1) {
+        list.fault(s + "lastByte " + std::to_string(e.lastByte) + " is before firstByte " +
+                   std::to_string(e.firstByte) + " (a slot holds at least 1 byte)");
+    } else if (fileSize != kUnknownFileSize && int64_t(e.lastByte) >= fileSize) {
+        list.fault(s + "lastByte " + std::to_string(e.lastByte) +
+                   " is beyond the end of the file (last byte " + std::to_string(fileSize - 1) + ")");
+    }
+}
+
+// A used slot's sizes: packedSize and expandedSize as its compressed flag asks.
+void checkSlotSizes(const PackageEntry& e, const std::string& s, FaultList& list) {
+    const int64_t stored = e.storedSize();
+    if (e.compressed) {
+        if (stored >= 1 && e.packedSize != stored)
+            list.fault(s + "packedSize " + std::to_string(e.packedSize) + " should be " +
+                       std::to_string(stored) + " (the stored size of a compressed slot)");
+        if (e.expandedSize < 0)
+            list.fault(s + "expandedSize " + std::to_string(e.expandedSize) + " is negative");
+    } else if (stored >= 1) {
+        if (e.packedSize != 0 && e.packedSize <= stored)
+            list.fault(s + "packedSize " + std::to_string(e.packedSize) +
+                       " should be 0 (or above the stored size " + std::to_string(stored) + ")");
+        if (e.expandedSize != stored)
+            list.fault(s + "expandedSize " + std::to_string(e.expandedSize) + " should be " +
+                       std::to_string(stored) + " (the stored size of a stored slot)");
+    }
+}
+
+// Slots 1..10 in order: contiguous from right behind the header.
+SlotWalk checkPackageSlots(const PackageHeader& h, int64_t fileSize, FaultList& list) {
+    SlotWalk walk;
     for (int slot = kFirstPackageSlot; slot <= kLastPackageSlot; ++slot) {
         const PackageEntry& e = h.entries[slot];
         const std::string s = slotLabel(slot);
-        const std::string name = e.name();
-        if (name.empty()) {
-            if (e.firstByte != expected || e.lastByte != expected)
-                fault(s + "unused, firstByte " + std::to_string(e.firstByte) + " and lastByte " +
-                      std::to_string(e.lastByte) + " should both be " + std::to_string(expected) +
-                      " (where the next slot starts)");
-            if (e.compressed != 1 || e.packedSize != 0 || e.expandedSize != 0)
-                fault(s + "unused, should have compressed 1, packedSize 0 and expandedSize 0 (has " +
-                      std::to_string(e.compressed) + ", " + std::to_string(e.packedSize) + ", " +
-                      std::to_string(e.expandedSize) + ")");
+        if (e.name().empty()) {
+            checkUnusedSlot(e, s, walk, list);
             continue;
         }
-        lastUsed = slot;
-        if (e.compressed) anyCompressed = true;
-        if (!isSafeFileName(name)) refused(s + "name " + quoted(name) + " is not a plain file name");
-        if (!kindHasDestination(e.targetKind))
-            fault(s + "targetKind " + std::to_string(e.targetKind) + " has no destination (1 to 7 or 10)");
-        if (e.firstByte != expected)
-            fault(s + "firstByte " + std::to_string(e.firstByte) + " should be " + std::to_string(expected) +
-                  " (" + after + ")");
-        const int64_t stored = e.storedSize();
-        if (stored < 1) {
-            fault(s + "lastByte " + std::to_string(e.lastByte) + " is before firstByte " +
-                  std::to_string(e.firstByte) + " (a slot holds at least 1 byte)");
-        } else if (fileSize != kUnknownFileSize && int64_t(e.lastByte) >= fileSize) {
-            fault(s + "lastByte " + std::to_string(e.lastByte) +
-                  " is beyond the end of the file (last byte " + std::to_string(fileSize - 1) + ")");
-        }
-        if (e.compressed) {
-            if (stored >= 1 && e.packedSize != stored)
-                fault(s + "packedSize " + std::to_string(e.packedSize) + " should be " +
-                      std::to_string(stored) + " (the stored size of a compressed slot)");
-            if (e.expandedSize < 0)
-                fault(s + "expandedSize " + std::to_string(e.expandedSize) + " is negative");
-        } else if (stored >= 1) {
-            if (e.packedSize != 0 && e.packedSize <= stored)
-                fault(s + "packedSize " + std::to_string(e.packedSize) +
-                      " should be 0 (or above the stored size " + std::to_string(stored) + ")");
-            if (e.expandedSize != stored)
-                fault(s + "expandedSize " + std::to_string(e.expandedSize) + " should be " +
-                      std::to_string(stored) + " (the stored size of a stored slot)");
-        }
-        if (stored >= 1) expected = int64_t(e.lastByte) + 1;
-        after = "right after slot " + std::to_string(slot);
+        walk.lastUsed = slot;
+        if (e.compressed) walk.anyCompressed = true;
+        checkSlotNameAndKind(e, s, list);
+        checkSlotBytes(e, s, walk, fileSize, list);
+        checkSlotSizes(e, s, list);
+        if (e.storedSize() >= 1) walk.expected = int64_t(e.lastByte) + 1;
+        walk.after = "right after slot " + std::to_string(slot);
     }
-    if (fileSize != kUnknownFileSize && lastUsed > 0 && expected < fileSize)
-        fault("the file has " + std::to_string(fileSize - expected) + " bytes after the last slot (slot " +
-              std::to_string(lastUsed) + " ends at byte " + std::to_string(expected - 1) +
-              ", the file's last byte is " + std::to_string(fileSize - 1) + ")");
+    return walk;
+}
 
-    // What the installer needs of the slots' roles.
+// The last used slot ends at the file's last byte.
+void checkTrailingBytes(const SlotWalk& walk, int64_t fileSize, FaultList& list) {
+    if (fileSize != kUnknownFileSize && walk.lastUsed > 0 && walk.expected < fileSize)
+        list.fault("the file has " + std::to_string(fileSize - walk.expected) +
+                   " bytes after the last slot (slot " + std::to_string(walk.lastUsed) + " ends at byte " +
+                   std::to_string(walk.expected - 1) + ", the file's last byte is " +
+                   std::to_string(fileSize - 1) + ")");
+}
+
+// Slot 1: the decompression library, stored, extracted to the scratch folder
+// before the install directory is known, and the one compressed slots need.
+void checkLibrarySlot(const PackageHeader& h, bool anyCompressed, FaultList& list) {
     const PackageEntry& library = h.entries[slot::kLibrary];
     if (library.name().empty()) {
-        fault("slot 1: unused, but the installer extracts its decompression library from slot 1");
-    } else {
-        if (library.compressed) fault("slot 1: the decompression library must be stored, not compressed");
-        // The library is extracted with the header, before the install
-        // directory is known: a kind that puts it there would write into the
-        // current folder.
-        if (kind::isInstallDir(library.targetKind))
-            refused("slot 1: targetKind " + std::to_string(library.targetKind) +
-                  " is the install directory, which is not known yet when the installer extracts slot 1");
-        const bool givesLibrary = (library.name() == kLibrarySlotName && library.targetKind == kLibrarySlotKind) ||
-                                  (library.name() == codec::kLibraryFileName &&
-                                   (library.targetKind == kind::kScratchLibrary || library.targetKind == kind::kScratch));
-        if (anyCompressed && !givesLibrary)
-            fault("slot 1: " + quoted(library.name()) + " (targetKind " + std::to_string(library.targetKind) +
-                  ") does not give impborl.dll in the scratch directory, which compressed slots need");
+        list.fault("slot 1: unused, but the installer extracts its decompression library from slot 1");
+        return;
     }
+    if (library.compressed) list.fault("slot 1: the decompression library must be stored, not compressed");
+    // The library is extracted with the header, before the install directory
+    // is known: a kind that puts it there would write into the current folder.
+    if (kind::isInstallDir(library.targetKind))
+        list.refused("slot 1: targetKind " + std::to_string(library.targetKind) +
+                     " is the install directory, which is not known yet when the installer extracts slot 1");
+    const bool givesLibrary =
+        (library.name() == kLibrarySlotName && library.targetKind == kLibrarySlotKind) ||
+        (library.name() == codec::kLibraryFileName &&
+         (library.targetKind == kind::kScratchLibrary || library.targetKind == kind::kScratch));
+    if (anyCompressed && !givesLibrary)
+        list.fault("slot 1: " + quoted(library.name()) + " (targetKind " +
+                   std::to_string(library.targetKind) +
+                   ") does not give impborl.dll in the scratch directory, which compressed slots need");
+}
+
+// Slots 2..10: used wherever the settings or the installation extract them.
+void checkSlotRoles(const PackageHeader& h, FaultList& list) {
     if (h.carriesFlashInstaller && h.entries[slot::kFlashInstaller].name().empty())
-        fault("slot 2: unused, but carriesFlashInstaller is set");
+        list.fault("slot 2: unused, but carriesFlashInstaller is set");
     if (h.installerMode != mode::kQuiet && h.entries[slot::kPreview].name().empty())
-        fault("slot 3: unused, but installerMode " + std::to_string(h.installerMode) +
-              " extracts a preview (only mode 4 does not)");
-    if (h.showLicense && h.entries[slot::kLicense].name().empty()) fault("slot 4: unused, but showLicense is set");
-    if (h.showReadMe && h.entries[slot::kReadMe].name().empty()) fault("slot 5: unused, but showReadMe is set");
+        list.fault("slot 3: unused, but installerMode " + std::to_string(h.installerMode) +
+                   " extracts a preview (only mode 4 does not)");
+    if (h.showLicense && h.entries[slot::kLicense].name().empty())
+        list.fault("slot 4: unused, but showLicense is set");
+    if (h.showReadMe && h.entries[slot::kReadMe].name().empty())
+        list.fault("slot 5: unused, but showReadMe is set");
     for (int slot = slot::kSaver; slot <= kLastPackageSlot; ++slot)
         if (h.entries[slot].name().empty())
-            fault(slotLabel(slot) + "unused, but the installation extracts every slot from 6 to 10");
-    return faults;
+            list.fault(slotLabel(slot) + "unused, but the installation extracts every slot from 6 to 10");
+}
+
+}  // namespace
+
+std::vector<PackageFault> packageFaults(const PackageHeader& h, int64_t fileSize) {
+    FaultList list;
+    checkSettings(h, list);
+    checkInstallerSlot(h, list);
+    const SlotWalk walk = checkPackageSlots(h, fileSize, list);
+    checkTrailingBytes(walk, fileSize, list);
+    checkLibrarySlot(h, walk.anyCompressed, list);
+    checkSlotRoles(h, list);
+    return list.faults;
 }
 
 }  // namespace ssi

@@ -41,6 +41,13 @@ constexpr size_t kMaxSaverNameLength = sizeof(PackageHeader::saverName);  // 64
 // space (which Windows drops) and no device name (CON, NUL, COM1, ...).
 bool isSafeFileName(const std::string& name);
 
+// A name in double quotes for a message: control characters, quotes and
+// backslashes as \xNN.
+std::string quoted(const std::string& text);
+
+// "slot N: ", the start of a message about one slot.
+std::string slotLabel(int slot);
+
 // Whether a targetKind selects a destination folder (1 to 7 and 10).
 bool kindHasDestination(int32_t kind);
 

@@ -7,7 +7,8 @@
 //   3. checks before anything is allocated, deleted or written: a name that
 //      is not a plain file name (rc::kCorruptPackage), a kind without
 //      destination (rc::kNoDestination), stored bytes that are not inside the
-//      package (-30, also for a stored size below 1 byte);
+//      package (-30, also for a stored size below 1 byte); slotRefusal holds
+//      these rules of the slot alone, which the package tool asks too;
 //   4. seek to firstByte; with progress: one progress step;
 //   5. an older system-folder file (kinds 2 and 3) is kept aside when the
 //      caller asks (SlotFolders::keepAside; one held open counts as busy, as
@@ -69,6 +70,15 @@ std::string slotDestination(const PackageEntry& entry, const SlotFolders& folder
         default:
             return std::string();  // 0, 8, 9 and anything else: no destination
     }
+}
+
+Result slotRefusal(const PackageEntry& entry, int64_t packageSize) {
+    const std::string name = entry.name();
+    if (name.empty()) return rc::kEmptySlotName;
+    if (!isSafeFileName(name)) return rc::kCorruptPackage;
+    if (!kindHasDestination(entry.targetKind)) return rc::kNoDestination;
+    if (packageSize != kUnknownFileSize && !slotBytesInFile(entry, packageSize)) return rc::kShortRead;
+    return rc::kOk;
 }
 
 // ---- the steps shared with the package tool ---------------------------------------
@@ -192,20 +202,22 @@ void announceWriting(const SlotJob& job) {
 // or written. No box for the first two: the caller reports the code (for an
 // initialisation step as a corrupted installer file).
 [[nodiscard]] Result checkBeforeWriting(SlotJob& job) {
-    if (!isSafeFileName(job.name)) {
+    // The rules of the slot alone first; its bytes once the package's size is known.
+    const Result refusal = slotRefusal(job.entry, kUnknownFileSize);
+    if (refusal == rc::kCorruptPackage) {
         logMessage("unsafe slot name refused: " + job.name);
-        return rc::kCorruptPackage;
+        return refusal;
     }
     job.dest = slotDestination(job.entry, job.folders);
     if (job.dest.empty()) {
         logMessage("slot without destination: " + job.name);
         // A kind with a folder that formed no path had an unsafe saver name.
-        return kindHasDestination(job.entry.targetKind) ? rc::kCorruptPackage : rc::kNoDestination;
+        return refusal == rc::kNoDestination ? refusal : rc::kCorruptPackage;
     }
     job.isDll = extractFileExt(job.dest) == ".dll";
     int64_t packageSize = 0;
     if (Result e = job.package.size(packageSize)) return job.ioError(e);
-    if (!slotBytesInFile(job.entry, packageSize)) {
+    if (slotRefusal(job.entry, packageSize) == rc::kShortRead) {
         logMessage("slot outside the package: " + job.name);
         return job.report(rc::kShortRead);
     }

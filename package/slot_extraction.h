@@ -31,6 +31,14 @@ struct SlotFolders {
 // an install-directory kind while the saver name is not a plain name.
 std::string slotDestination(const PackageEntry& entry, const SlotFolders& folders);
 
+// Whether extractSlot refuses a slot before anything is written, by the
+// rules of the slot alone, in its order: rc::kEmptySlotName for an unused
+// slot, rc::kCorruptPackage for a name that is not a plain file name,
+// rc::kNoDestination for a targetKind without a destination folder, and
+// rc::kShortRead for stored bytes that are not inside a package of
+// packageSize bytes (not checked for kUnknownFileSize). 0 when it goes on.
+[[nodiscard]] Result slotRefusal(const PackageEntry& entry, int64_t packageSize);
+
 // Extracts one slot from the open package to its destination (see
 // slot_extraction.cpp for the steps), with the status line and progress
 // steps of the reporter when showProgress is set.

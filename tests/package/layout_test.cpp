@@ -1,5 +1,6 @@
 // The package rules shared by the installer's checks, the tool and the fuzz
 // target: safe names, and one named fault per broken layout rule.
+#include "package/slot_extraction.h"
 #include "tests/package/package_fixture.h"
 
 using namespace ssi;
@@ -79,6 +80,59 @@ TEST_F(Layout, EachBrokenRuleIsNamed) {
     EXPECT_EQ(layoutFaults(h, int64_t(image.size()) - 1)[0],
               "slot 10: lastByte " + std::to_string(image.size() - 1) +
                   " is beyond the end of the file (last byte " + std::to_string(image.size() - 2) + ")");
+}
+
+TEST(PackageLayout, AQuotedNameReadsBackAsExactlyOneName) {
+    // Escapes start with a backslash, so a backslash or quote inside is
+    // escaped too: "a\x01" and a name holding the byte 1 differ.
+    const struct {
+        const char* name;
+        const char* shown;
+    } cases[] = {{"saver1.dll", "\"saver1.dll\""}, {"a\"b", "\"a\\x22b\""},
+                 {"a\\b", "\"a\\x5cb\""},          {"a\\x01", "\"a\\x5cx01\""},
+                 {"a\x01", "\"a\\x01\""},          {"\x7f\x1b", "\"\\x7f\\x1b\""},
+                 {"caf\xe9", "\"caf\xe9\""},       {"", "\"\""}};
+    for (const auto& c : cases) EXPECT_EQ(quoted(c.name), c.shown) << c.name;
+    EXPECT_EQ(slotLabel(10), "slot 10: ");
+}
+
+TEST_F(Layout, AnUnsafeSlotNameIsNamedUnambiguously) {
+    h.entries[4].setName("..\\x");
+    const std::vector<PackageFault> found = packageFaults(h, int64_t(image.size()));
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].text, "slot 4: name \"..\\x5cx\" is not a plain file name");
+    EXPECT_TRUE(found[0].refusedOnRead);
+}
+
+// The installer's refusal of a slot by its own fields, which the package
+// tool's extract asks too: name first, then destination, then bytes.
+TEST_F(Layout, ASlotIsRefusedByNameThenKindThenBytes) {
+    const int64_t size = int64_t(image.size());
+    const PackageEntry sound = h.entries[7];
+    const struct {
+        const char* name;
+        int32_t kind;
+        int64_t lastByteShift;  // added to lastByte
+        int64_t fileSize;
+        Result expected;
+    } cases[] = {
+        {"", 9, 0, size, rc::kEmptySlotName},          // unused, whatever else
+        {"a\\b", 9, size, size, rc::kCorruptPackage},  // the name before the kind and bytes
+        {"CON", 1, 0, size, rc::kCorruptPackage},
+        {"ok.txt", 9, size, size, rc::kNoDestination},  // the kind before the bytes
+        {"ok.txt", 0, 0, size, rc::kNoDestination},
+        {"ok.txt", 1, size, size, rc::kShortRead},       // past the end of the file
+        {"ok.txt", 1, -2000, size, rc::kShortRead},      // ends before it starts
+        {"ok.txt", 1, size, kUnknownFileSize, rc::kOk},  // bytes not judged without the size
+        {"ok.txt", 1, 0, size, rc::kOk},
+    };
+    for (const auto& c : cases) {
+        PackageEntry e = sound;
+        e.setName(c.name);
+        e.targetKind = c.kind;
+        e.lastByte = int32_t(e.lastByte + c.lastByteShift);
+        EXPECT_EQ(slotRefusal(e, c.fileSize), c.expected) << c.name << " kind " << c.kind;
+    }
 }
 
 }  // namespace

@@ -72,100 +72,154 @@ bool report(const std::vector<Finding>& findings, const std::string& manifestPat
     return refusals == 0 && !(werror && warnings > 0);
 }
 
-}  // namespace
+// What build was asked for.
+struct BuildRequest {
+    std::string stubPath;
+    std::string manifestPath;
+    std::string outPath;
+    std::string impborl;        // --impborl's path, or ""
+    bool givesLibrary = false;  // whether --impborl was given
+    bool werror = false;
+    bool dryRun = false;
+    bool force = false;
+};
 
-int commandBuild(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    Arguments a = parseArguments(args, 2, {{"--impborl", true}, {"--werror", false}, {"--dry-run", false}, {"--force", false}});
+// The arguments STUB MANIFEST OUT and the options; kExitOk, or the usage
+// error already printed.
+int readBuildRequest(const std::vector<std::string>& args, BuildRequest& request, std::ostream& err) {
+    Arguments a = parseArguments(
+        args, 2, {{"--impborl", true}, {"--werror", false}, {"--dry-run", false}, {"--force", false}});
     if (!a.error.empty()) return usageError(err, a.error);
     if (a.positional.size() != 3)
-        return usageError(err, "build takes STUB MANIFEST OUT [--impborl PATH] [--werror] [--dry-run] [--force]");
-    const std::string& stubPath = a.positional[0];
-    const std::string& manifestPath = a.positional[1];
-    const std::string& outPath = a.positional[2];
-    const bool werror = a.options.count("--werror") != 0;
-    const bool dryRun = a.options.count("--dry-run") != 0;
+        return usageError(err,
+                          "build takes STUB MANIFEST OUT [--impborl PATH] [--werror] [--dry-run] [--force]");
+    request.stubPath = a.positional[0];
+    request.manifestPath = a.positional[1];
+    request.outPath = a.positional[2];
+    request.givesLibrary = a.options.count("--impborl") != 0;
+    if (request.givesLibrary) request.impborl = a.options["--impborl"];
+    request.werror = a.options.count("--werror") != 0;
+    request.dryRun = a.options.count("--dry-run") != 0;
+    request.force = a.options.count("--force") != 0;
+    return kExitOk;
+}
 
-    std::vector<uint8_t> stub, manifestBytes;
-    if (!readWholeFile(stubPath, stub))
-        return fault(err, stubPath + ": cannot be read (" + readProblem(stubPath) + ")");
+// The program image STUB, checked as an installer program; kExitOk, or the
+// exit code with the faults printed (a usage error when the manifest given is
+// a program: the arguments are swapped).
+int readProgramImage(const BuildRequest& request, std::vector<uint8_t>& stub, std::ostream& err) {
+    if (!readWholeFile(request.stubPath, stub))
+        return fault(err, request.stubPath + ": cannot be read (" + readProblem(request.stubPath) + ")");
     // Only for the hint about the arguments' order; loadManifest reads it again.
-    if (!readWholeFile(manifestPath, manifestBytes)) manifestBytes.clear();
-    const std::map<std::string, int> noLines;
-    if (const std::vector<Finding> image = programImageFindings(stub, manifestBytes); !image.empty()) {
-        for (const Finding& f : image) err << "saverpack: " << printable(stubPath) << ": " << printable(f.text) << "\n";
-        // A program where the manifest should be: the arguments are swapped, a usage error.
-        const bool swapped = manifestBytes.size() >= 2 && manifestBytes[0] == 'M' && manifestBytes[1] == 'Z';
-        return swapped ? kExitUsage : kExitFault;
-    }
-    PackageInput input;
+    std::vector<uint8_t> manifestBytes;
+    if (!readWholeFile(request.manifestPath, manifestBytes)) manifestBytes.clear();
+    const std::vector<Finding> image = programImageFindings(stub, manifestBytes);
+    if (image.empty()) return kExitOk;
+    for (const Finding& f : image)
+        err << "saverpack: " << printable(request.stubPath) << ": " << printable(f.text) << "\n";
+    const bool swapped = manifestBytes.size() >= 2 && manifestBytes[0] == 'M' && manifestBytes[1] == 'Z';
+    return swapped ? kExitUsage : kExitFault;
+}
+
+// The manifest, its names in the package's code page, and slot 1 from
+// --impborl or beside STUB when the manifest does not give it; kExitOk, or
+// the exit code with the faults printed.
+int readPackageInput(const BuildRequest& request, PackageInput& input, std::ostream& err) {
     std::vector<std::string> errors;
     bool refusedText = false;
-    if (!loadManifest(manifestPath, input, errors, &refusedText)) {
+    if (!loadManifest(request.manifestPath, input, errors, &refusedText)) {
         for (const std::string& e : errors) err << "saverpack: " << e << "\n";
         // Not a manifest at all (binary, a bomb): most likely the wrong argument.
         return refusedText ? kExitUsage : kExitFault;
     }
     std::vector<Finding> findings;
     if (!transcodeNames(input, findings)) {
-        report(findings, manifestPath, input.keyLines, werror, err);
+        report(findings, request.manifestPath, input.keyLines, request.werror, err);
         return kExitFault;
     }
-    if (input.slots[1] && a.options.count("--impborl"))
+    if (input.slots[1] && request.givesLibrary)
         return usageError(err, "--impborl and the manifest's [slots.1] both give slot 1");
-    if (!input.slots[1]) {
-        SlotInput library;
-        library.source = a.options.count("--impborl") ? a.options["--impborl"]
-                                                      : joinPath(folderOf(stubPath), "impborl.dll");
-        if (!readWholeFile(library.source, library.data))
-            return fault(err, library.source +
-                                  ": the decompression library cannot be read (give it with "
-                                  "--impborl PATH or as [slots.1])");
-        library.name = kLibrarySlotName;
-        library.kind = kLibrarySlotKind;
-        library.compress = false;
-        input.slots[1] = std::move(library);
-    }
+    if (input.slots[1]) return kExitOk;
+    SlotInput library;
+    library.source =
+        request.givesLibrary ? request.impborl : joinPath(folderOf(request.stubPath), "impborl.dll");
+    if (!readWholeFile(library.source, library.data))
+        return fault(err, library.source +
+                              ": the decompression library cannot be read (give it with "
+                              "--impborl PATH or as [slots.1])");
+    library.name = kLibrarySlotName;
+    library.kind = kLibrarySlotKind;
+    library.compress = false;
+    input.slots[1] = std::move(library);
+    return kExitOk;
+}
 
-    findings = packageFindings(viewOf(input));
-    std::vector<uint8_t> image;
-    std::vector<std::string> storedInstead;
+// The installer's bytes, with the package's findings printed; false when the
+// build is refused.
+bool buildImage(const BuildRequest& request, const std::vector<uint8_t>& stub, const PackageInput& input,
+                std::vector<uint8_t>& image, std::ostream& err) {
+    std::vector<Finding> findings = packageFindings(viewOf(input));
+    std::vector<std::string> errors, storedInstead;
     if (!buildInstaller(stub, input, image, errors, &storedInstead)) {
-        report(findings, manifestPath, input.keyLines, werror, err);
+        report(findings, request.manifestPath, input.keyLines, request.werror, err);
         for (const std::string& e : errors) err << "saverpack: " << e << "\n";
-        return kExitFault;
+        return false;
     }
     for (const std::string& note : storedInstead) {
         const size_t cut = note.find(": ");
         findings.push_back({true, note.substr(0, cut), note.substr(cut + 2)});
     }
-    if (!report(findings, manifestPath, input.keyLines, werror, err)) return kExitFault;
+    return report(findings, request.manifestPath, input.keyLines, request.werror, err);
+}
 
-    // Every file the build read: the output may be none of them. A dry run
-    // says so too, as the build would.
-    std::vector<std::pair<std::string, std::string>> inputs = {{"stub", stubPath},
-                                                               {"manifest", manifestPath}};
+// Every file the build read, each named for the message: the output may be
+// none of them.
+std::vector<std::pair<std::string, std::string>> inputFiles(const BuildRequest& request,
+                                                            const PackageInput& input) {
+    std::vector<std::pair<std::string, std::string>> inputs = {{"stub", request.stubPath},
+                                                               {"manifest", request.manifestPath}};
     for (int slot = kFirstPackageSlot; slot <= kLastPackageSlot; ++slot)
         if (input.slots[slot])
             inputs.emplace_back("file of slot " + std::to_string(slot), input.slots[slot]->source);
-    const bool force = a.options.count("--force") != 0;
-    std::string error = outputRefusal(outPath, inputs, force);
+    return inputs;
+}
+
+// --dry-run: the slot table the installer would read, and nothing written.
+void printDryRun(const BuildRequest& request, const std::vector<uint8_t>& image, int codePage, int used,
+                 std::ostream& out) {
+    PackageHeader header;
+    uint8_t bytes[kPackageHeaderSize];
+    std::copy(image.begin() + kPackageOffset, image.begin() + kFirstSlotOffset, bytes);
+    decodePackageHeader(bytes, header);
+    printPackageTable(header, int64_t(image.size()), codePage, out);
+    out << "\n"
+        << printable(request.outPath) << ": would be " << image.size() << " bytes, " << used
+        << " slots (--dry-run: nothing written)\n";
+}
+
+}  // namespace
+
+int commandBuild(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    BuildRequest request;
+    if (int usage = readBuildRequest(args, request, err)) return usage;
+    std::vector<uint8_t> stub;
+    if (int failed = readProgramImage(request, stub, err)) return failed;
+    PackageInput input;
+    if (int failed = readPackageInput(request, input, err)) return failed;
+    std::vector<uint8_t> image;
+    if (!buildImage(request, stub, input, image, err)) return kExitFault;
+    // A dry run refuses the output as the build would.
+    std::string error = outputRefusal(request.outPath, inputFiles(request, input), request.force);
     if (!error.empty()) return fault(err, error);
 
     int used = 0;
     for (int slot = kFirstPackageSlot; slot <= kLastPackageSlot; ++slot) used += input.slots[slot] ? 1 : 0;
-    if (dryRun) {
-        PackageHeader header;
-        uint8_t bytes[kPackageHeaderSize];
-        std::copy(image.begin() + kPackageOffset, image.begin() + kFirstSlotOffset, bytes);
-        decodePackageHeader(bytes, header);
-        printPackageTable(header, int64_t(image.size()), input.codePage, out);
-        out << "\n"
-            << printable(outPath) << ": would be " << image.size() << " bytes, " << used
-            << " slots (--dry-run: nothing written)\n";
+    if (request.dryRun) {
+        printDryRun(request, image, input.codePage, used, out);
         return kExitOk;
     }
-    if (!writeWholeFile(outPath, image, error, force)) return fault(err, error);
-    out << printable(outPath) << ": " << image.size() << " bytes, " << used << " slots\n";
+    if (!writeWholeFile(request.outPath, image, error, request.force)) return fault(err, error);
+    out << printable(request.outPath) << ": " << image.size() << " bytes, " << used << " slots\n";
     return kExitOk;
 }
 

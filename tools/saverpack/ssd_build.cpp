@@ -28,6 +28,8 @@ namespace ssi::tool {
 
 namespace {
 
+// The files below a folder (but the output) as items named by their path
+// below it, folders joined with backslashes, in name order.
 bool collectFolder(const fs::path& root, const fs::path& output, std::vector<SourceItem>& items,
                    std::ostream& err) {
     std::error_code ec;
@@ -47,7 +49,7 @@ bool collectFolder(const fs::path& root, const fs::path& output, std::vector<Sou
             // UTF-8 on every host (Windows would give its ANSI code page).
             const std::string p = part.u8string();
             if (p.find('\\') != std::string::npos) {
-                err << "saverpack ssd: " << entry.path().string() << ": a backslash in a file name\n";
+                err << "saverpack ssd: " << printable(entry.path().string()) << ": a backslash in a file name\n";
                 ok = false;
             }
             name += (name.empty() ? "" : "\\") + p;
@@ -58,7 +60,7 @@ bool collectFolder(const fs::path& root, const fs::path& output, std::vector<Sou
         items.push_back(item);
     }
     if (ec) {
-        err << "saverpack ssd: " << root.string() << ": " << ec.message() << "\n";
+        err << "saverpack ssd: " << printable(root.string()) << ": " << ec.message() << "\n";
         return false;
     }
     std::sort(items.begin(), items.end(),
@@ -66,12 +68,40 @@ bool collectFolder(const fs::path& root, const fs::path& output, std::vector<Sou
     return ok;
 }
 
+// An item, its chunk and the chunk's stored bytes, as written.
 struct BuiltItem {
     DataItem item{};
     DataChunk chunk{};
     std::vector<uint8_t> stored;
 };
 
+// An item's bytes as its chunk holds them: compressed when the item (or,
+// for an item that leaves it open, the absence of --store) asks for it, the
+// compressed form expands back and, unless the item insists, is smaller;
+// else as they are.
+bool storeItemBytes(const SourceItem& source, bool store, std::vector<uint8_t> data, BuiltItem& out,
+                    std::ostream& err) {
+    const bool tryCompress = source.compress == 1 || (source.compress == -1 && !store);
+    if (tryCompress && !data.empty()) {
+        std::vector<uint8_t> packed =
+            codec::implodeBuffer(data.data(), data.size(), codec::kBinary, codec::kDict4K);
+        std::vector<uint8_t> check;
+        if (codec::explodeBuffer(packed.data(), packed.size(), check) != int(codec::kOk) || check != data) {
+            err << "saverpack ssd: " << printable(source.name) << ": the compressed form does not expand back\n";
+            return false;
+        }
+        if (source.compress == 1 || packed.size() < data.size()) {
+            out.chunk.compressed = 1;
+            out.stored = std::move(packed);
+        }
+    }
+    if (!out.chunk.compressed) out.stored = std::move(data);
+    out.chunk.storedSize = int32_t(out.stored.size());
+    return true;
+}
+
+// One source item as the data file holds it: its name checked, its file
+// read, its bytes stored.
 bool prepareItem(const SourceItem& source, bool store, BuiltItem& out, std::ostream& err) {
     if (!isSafeItemName(source.name) || source.name.size() > 255) {
         err << "saverpack ssd: item name '" << printable(source.name)
@@ -88,50 +118,41 @@ bool prepareItem(const SourceItem& source, bool store, BuiltItem& out, std::ostr
     out.chunk.itemClass = source.itemClass;
     std::vector<uint8_t> data;
     if (!source.file.empty() && !readWholeFile(source.file, data)) {
-        err << "saverpack ssd: " << source.file << ": cannot be read\n";
+        err << "saverpack ssd: " << printable(source.file) << ": cannot be read\n";
         return false;
     }
     if (data.size() > size_t(INT32_MAX)) {
-        err << "saverpack ssd: " << source.file << ": larger than 2 GiB\n";
+        err << "saverpack ssd: " << printable(source.file) << ": larger than 2 GiB\n";
         return false;
     }
     if (data.empty() && !source.file.empty())
-        err << "saverpack ssd: note: " << source.name << " is empty; the installer creates no file for it\n";
+        err << "saverpack ssd: note: " << printable(source.name) << " is empty; the installer creates no file for it\n";
     out.chunk.expandedSize = int32_t(data.size());
-    const bool tryCompress = source.compress == 1 || (source.compress == -1 && !store);
-    if (tryCompress && !data.empty()) {
-        std::vector<uint8_t> packed =
-            codec::implodeBuffer(data.data(), data.size(), codec::kBinary, codec::kDict4K);
-        std::vector<uint8_t> check;
-        if (codec::explodeBuffer(packed.data(), packed.size(), check) != int(codec::kOk) || check != data) {
-            err << "saverpack ssd: " << source.name << ": the compressed form does not expand back\n";
-            return false;
-        }
-        if (source.compress == 1 || packed.size() < data.size()) {
-            out.chunk.compressed = 1;
-            out.stored = std::move(packed);
-        }
-    }
-    if (!out.chunk.compressed) out.stored = std::move(data);
-    out.chunk.storedSize = int32_t(out.stored.size());
-    return true;
+    return storeItemBytes(source, store, std::move(data), out, err);
 }
 
-}  // namespace
-
-int ssdBuild(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    std::vector<std::string> positional;
-    std::string recordPath, first;
+// What build was asked for.
+struct BuildRequest {
+    std::string input;  // a folder or an item manifest
+    std::string output;
+    std::string recordPath;
+    std::string first;  // the item to put first, or ""
     bool store = false;
+};
+
+// The arguments (DIR | MANIFEST.toml) --record RECORD_FILE [--store]
+// [--first NAME] OUT; kExitOk, or the usage error already printed.
+int readBuildArguments(const std::vector<std::string>& args, BuildRequest& request, std::ostream& err) {
+    std::vector<std::string> positional;
     for (size_t i = 2; i < args.size(); ++i) {
         if ((args[i] == "--record" || args[i] == "--first") && i + 1 >= args.size())
             return ssdUsageError(err, "build", args[i] + " needs a value");
         if (args[i] == "--record")
-            recordPath = args[++i];
+            request.recordPath = args[++i];
         else if (args[i] == "--first")
-            first = args[++i];
+            request.first = args[++i];
         else if (args[i] == "--store")
-            store = true;
+            request.store = true;
         else if (args[i].size() > 1 && args[i][0] == '-')
             return ssdUsageError(err, "build",
                                  "unknown option " + printable(args[i]) +
@@ -139,101 +160,101 @@ int ssdBuild(const std::vector<std::string>& args, std::ostream& out, std::ostre
         else
             positional.push_back(args[i]);
     }
-    if (recordPath.empty())
+    if (request.recordPath.empty())
         return ssdUsageError(err, "build",
                              "the settings record is missing: give --record RECORD_FILE (1,240 bytes; "
                              "'saverpack ssd init-record FILE' writes a default one)");
     if (positional.size() != 2)
         return ssdUsageError(err, "build", "build takes (DIR | MANIFEST.toml) --record RECORD_FILE OUT");
-    const std::string& input = positional[0];
-    const std::string& output = positional[1];
+    request.input = positional[0];
+    request.output = positional[1];
+    return kExitOk;
+}
 
-    std::vector<uint8_t> recordBytes;
-    if (!readWholeFile(recordPath, recordBytes)) {
-        err << "saverpack ssd: " << printable(recordPath) << ": cannot be read\n";
-        return kExitFault;
+// The settings record, exactly kSaverRecordSize bytes.
+bool readRecord(const std::string& path, std::vector<uint8_t>& bytes, std::ostream& err) {
+    if (!readWholeFile(path, bytes)) {
+        err << "saverpack ssd: " << printable(path) << ": cannot be read\n";
+        return false;
     }
-    if (recordBytes.size() != kSaverRecordSize) {
-        err << "saverpack ssd: " << printable(recordPath) << ": a settings record is exactly " << kSaverRecordSize
-            << " bytes, this file has " << recordBytes.size() << "\n";
-        return kExitFault;
+    if (bytes.size() != kSaverRecordSize) {
+        err << "saverpack ssd: " << printable(path) << ": a settings record is exactly " << kSaverRecordSize
+            << " bytes, this file has " << bytes.size() << "\n";
+        return false;
     }
+    return true;
+}
 
-    std::vector<SourceItem> sources;
+// The items of a folder tree or an item manifest, --first's item first;
+// kExitOk, or the exit code with the fault already printed.
+int collectSources(const BuildRequest& request, std::vector<SourceItem>& sources, std::ostream& err) {
     std::error_code ec;
-    const bool folder = fs::is_directory(input, ec);
+    const bool folder = fs::is_directory(request.input, ec);
     bool refusedText = false;
-    if (!(folder ? collectFolder(input, output, sources, err)
-                 : loadItemManifest(input, sources, err, refusedText)))
+    if (!(folder ? collectFolder(request.input, request.output, sources, err)
+                 : loadItemManifest(request.input, sources, err, refusedText)))
         return refusedText ? kExitUsage : kExitFault;
-    if (!first.empty()) {
-        auto it = std::find_if(sources.begin(), sources.end(),
-                               [&](const SourceItem& s) { return s.name == first; });
-        if (it == sources.end()) {
-            err << "saverpack ssd: --first " << printable(first) << ": no such item\n";
-            return kExitFault;
-        }
-        std::rotate(sources.begin(), it, it + 1);
+    if (request.first.empty()) return kExitOk;
+    auto it = std::find_if(sources.begin(), sources.end(),
+                           [&](const SourceItem& s) { return s.name == request.first; });
+    if (it == sources.end()) {
+        err << "saverpack ssd: --first " << printable(request.first) << ": no such item\n";
+        return kExitFault;
     }
-    // The installer makes its files under these names with the system's ANSI
-    // functions: they go into the data file in the code page.
+    std::rotate(sources.begin(), it, it + 1);
+    return kExitOk;
+}
+
+// The items' names as the installer uses them: in the code page (it makes
+// its files with the system's ANSI functions), at most kMaxDataItems of them,
+// none twice as Windows compares names.
+bool checkItemNames(std::vector<SourceItem>& sources, std::ostream& err) {
     for (SourceItem& s : sources) {
         std::string converted, why;
         if (!fromUtf8(s.name, kDefaultCodePage, converted, why)) {
             err << "saverpack ssd: item name '" << printable(s.name) << "': " << why << "\n";
-            return kExitFault;
+            return false;
         }
         s.name = converted;
     }
     if (sources.size() > size_t(kMaxDataItems)) {
         err << "saverpack ssd: " << sources.size() << " items; a data file holds at most " << kMaxDataItems
             << "\n";
-        return kExitFault;
+        return false;
     }
     std::set<std::string> seen;
     for (const SourceItem& s : sources)
         if (!seen.insert(lowerCase(s.name)).second) {
             err << "saverpack ssd: item name " << printable(s.name) << " appears twice\n";
-            return kExitFault;
+            return false;
         }
+    return true;
+}
 
-    std::vector<BuiltItem> built(sources.size());
-    for (size_t i = 0; i < sources.size(); ++i)
-        if (!prepareItem(sources[i], store, built[i], err)) return kExitFault;
-
-    int64_t offset = int64_t(kSaverRecordSize) + int64_t(built.size()) * int64_t(sizeof(DataItem));
+// Each item's chunk offset, chunks in item order behind the record and the
+// item table; `size` is the whole file's. False past 2 GiB.
+bool placeChunks(std::vector<BuiltItem>& built, int64_t& size, std::ostream& err) {
+    size = int64_t(kSaverRecordSize) + int64_t(built.size()) * int64_t(sizeof(DataItem));
     for (BuiltItem& b : built) {
-        b.item.chunkOffset = int32_t(offset);
-        offset += int64_t(sizeof(DataChunk)) + int64_t(b.stored.size());
-        if (offset > INT32_MAX) {
+        b.item.chunkOffset = int32_t(size);
+        size += int64_t(sizeof(DataChunk)) + int64_t(b.stored.size());
+        if (size > INT32_MAX) {
             err << "saverpack ssd: the data file would exceed 2 GiB\n";
-            return kExitFault;
+            return false;
         }
     }
+    return true;
+}
 
-    SaverRecord record{};
-    std::memcpy(record.bytes, recordBytes.data(), kSaverRecordSize);
-    record.setItemCount(int32_t(built.size()));
-
-    // OUT replaces what stands at its name, but never a file this build
-    // reads: the record, an item's file, or anything in the folder it packs.
-    std::string error = outputInsideFolder(output, folder ? input : std::string());
-    if (error.empty()) {
-        std::vector<std::pair<std::string, std::string>> inputs = {{"settings record", recordPath}};
-        for (const SourceItem& s : sources)
-            if (!s.file.empty()) inputs.emplace_back("file of item " + toUtf8(s.name, kDefaultCodePage), s.file);
-        error = outputRefusal(output, inputs, true);
-    }
-    if (!error.empty()) {
-        err << "saverpack ssd: " << printable(error) << "\n";
-        return kExitFault;
-    }
-    // Written beside OUT and renamed over it once complete: a failed build
-    // leaves what was there.
+// The record, the item table and the chunks, written beside OUT and renamed
+// over it once complete: a failed build leaves what was there.
+bool writeDataFile(const std::string& output, const SaverRecord& record, const std::vector<BuiltItem>& built,
+                   std::ostream& err) {
     OutputFile outputFile;
+    std::string error;
     if (!outputFile.open(output, error)) {
         err << "saverpack ssd: " << printable(error) << "\n";
-        return kExitFault;
+        return false;
     }
     std::FILE* file = outputFile.get();
     bool written = std::fwrite(record.bytes, 1, kSaverRecordSize, file) == kSaverRecordSize;
@@ -251,15 +272,58 @@ int ssdBuild(const std::vector<std::string>& args, std::ostream& out, std::ostre
     }
     if (!written) {
         err << "saverpack ssd: " << printable(output) << ": write failed\n";
-        return kExitFault;
+        return false;
     }
     if (!outputFile.commit(error)) {
         err << "saverpack ssd: " << printable(error) << "\n";
-        return kExitFault;
+        return false;
     }
+    return true;
+}
+
+// OUT replaces what stands at its name, but never a file this build reads:
+// the record, an item's file, or anything in the folder it packs.
+bool outputMayBeWritten(const BuildRequest& request, const std::vector<SourceItem>& sources, std::ostream& err) {
+    std::error_code ec;
+    const bool folder = fs::is_directory(request.input, ec);
+    std::string error = outputInsideFolder(request.output, folder ? request.input : std::string());
+    if (error.empty()) {
+        std::vector<std::pair<std::string, std::string>> inputs = {{"settings record", request.recordPath}};
+        for (const SourceItem& s : sources)
+            if (!s.file.empty()) inputs.emplace_back("file of item " + toUtf8(s.name, kDefaultCodePage), s.file);
+        error = outputRefusal(request.output, inputs, true);
+    }
+    if (error.empty()) return true;
+    err << "saverpack ssd: " << printable(error) << "\n";
+    return false;
+}
+
+}  // namespace
+
+int ssdBuild(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    BuildRequest request;
+    if (int usage = readBuildArguments(args, request, err)) return usage;
+    std::vector<uint8_t> recordBytes;
+    if (!readRecord(request.recordPath, recordBytes, err)) return kExitFault;
+    std::vector<SourceItem> sources;
+    if (int failed = collectSources(request, sources, err)) return failed;
+    if (!checkItemNames(sources, err)) return kExitFault;
+
+    std::vector<BuiltItem> built(sources.size());
+    for (size_t i = 0; i < sources.size(); ++i)
+        if (!prepareItem(sources[i], request.store, built[i], err)) return kExitFault;
+    int64_t size = 0;
+    if (!placeChunks(built, size, err)) return kExitFault;
+
+    if (!outputMayBeWritten(request, sources, err)) return kExitFault;
+
+    SaverRecord record{};
+    std::memcpy(record.bytes, recordBytes.data(), kSaverRecordSize);
+    record.setItemCount(int32_t(built.size()));
+    if (!writeDataFile(request.output, record, built, err)) return kExitFault;
     int64_t expanded = 0;
     for (const BuiltItem& b : built) expanded += b.chunk.expandedSize;
-    out << printable(output) << ": " << built.size() << " items, " << expanded << " bytes expanded, " << offset
+    out << printable(request.output) << ": " << built.size() << " items, " << expanded << " bytes expanded, " << size
         << " bytes written\n";
     return kExitOk;
 }

@@ -46,11 +46,9 @@ std::string targetPath(const fs::path& root, const std::vector<std::string>& par
     return path.string();
 }
 
-}  // namespace
-
-int ssdExtract(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    std::vector<std::string> positional;
-    bool force = false;
+// The arguments FILE DIR [--force]; kExitOk, or the usage error already printed.
+int readExtractArguments(const std::vector<std::string>& args, std::vector<std::string>& positional,
+                         bool& force, std::ostream& err) {
     for (size_t i = 2; i < args.size(); ++i) {
         if (args[i] == "--force")
             force = true;
@@ -60,17 +58,103 @@ int ssdExtract(const std::vector<std::string>& args, std::ostream& out, std::ost
             positional.push_back(args[i]);
     }
     if (positional.size() != 2) return ssdUsageError(err, "extract", "extract takes FILE DIR [--force]");
-    SsdReader reader;
-    if (!reader.open(positional[0], err)) return kExitFault;
-    // Two items with one name, as Windows compares names, would land on one file.
+    return kExitOk;
+}
+
+// Two items with one name, as Windows compares names, would land on one file:
+// the name, or "" when every name is distinct.
+std::string nameGivenTwice(const SsdReader& reader) {
     std::set<std::string> seen;
     for (const DataItem& item : reader.items()) {
         const std::string name = item.itemName();
-        if (!name.empty() && !seen.insert(lowerCase(name)).second) {
-            err << "saverpack ssd: " << printable(positional[0]) << ": the name " << printable(name)
-                << " appears twice; nothing is extracted\n";
-            return kExitFault;
-        }
+        if (!name.empty() && !seen.insert(lowerCase(name)).second) return name;
+    }
+    return std::string();
+}
+
+// A compressed item: its stored bytes as the installer reads them, expanded
+// with the codec built in to exactly its expanded size. "" or why not.
+std::string expandItem(SsdReader& reader, const DataChunk& chunk, std::FILE* target) {
+    ByteBuffer block;
+    if (!block.allocate(size_t(chunk.storedSize)) ||
+        readExact(reader.file(), block.data(), uint32_t(block.size())) != rc::kOk)
+        return "cannot be read";
+    bool writeFailed = false;
+    const ExplodeOutcome o =
+        explodeBlock(block.data(), block.size(), target, int64_t(chunk.expandedSize) + 1, writeFailed);
+    if (writeFailed) return "write failed";
+    if (o.code != codec::kOk && !o.overLimit) return codecErrorText(o.code);
+    if (o.overLimit || o.produced != uint64_t(chunk.expandedSize)) return "expands to the wrong size";
+    return std::string();
+}
+
+// A stored item: its bytes copied as they are. "" or why not.
+std::string copyItem(SsdReader& reader, const DataChunk& chunk, std::FILE* target) {
+    std::vector<char> buffer(64 * 1024);
+    for (int64_t left = chunk.expandedSize; left > 0;) {
+        const uint32_t n = uint32_t(std::min<int64_t>(left, int64_t(buffer.size())));
+        if (readExact(reader.file(), buffer.data(), n) != rc::kOk) return "cannot be read";
+        if (std::fwrite(buffer.data(), 1, n, target) != n) return "write failed";
+        left -= int64_t(n);
+    }
+    return std::string();
+}
+
+// A new file for the item at `path` below the folder (never onto an existing
+// one unless --force): the bytes take the name only once complete. "" or why not.
+std::string writeItemFile(SsdReader& reader, const DataChunk& chunk, const std::string& path, bool force) {
+    const FileIdentity existing = identityOf(path);
+    if (existing.exists && (existing.folder || !force))
+        return path + (existing.folder ? " is a folder" : " already exists; give --force to replace it");
+    OutputFile target;
+    std::string why;
+    if (!target.open(path, why, force)) return why;
+    why = chunk.compressed ? expandItem(reader, chunk, target.get()) : copyItem(reader, chunk, target.get());
+    if (!why.empty()) {
+        target.discard();  // only the new file: what was there stays
+        return why;
+    }
+    return target.commit(why) ? std::string() : why;
+}
+
+// Item i below `root`, refused as the installer refuses it: "" when written
+// (or when the installer makes no file of it), or the refusal.
+std::string extractItem(SsdReader& reader, size_t i, const fs::path& root, bool force, std::ostream& out) {
+    // Code page 1252 gives no separator or control character in UTF-8:
+    // the host's name is exactly as safe as the stored one.
+    const std::string name = hostFileName(reader.items()[i].itemName());
+    if (name.empty()) return std::string();  // the installer skips it too
+    if (!isSafeItemName(name)) return "refused name '" + name + "': " + pathProblem(name);
+    DataChunk chunk{};
+    bool decoded = false;
+    std::string why = reader.chunk(i, chunk, decoded);
+    if (!why.empty()) return name + ": " + why;
+    if (chunk.expandedSize == 0) {
+        out << printable(name) << ": expanded size 0, no file\n";
+        return std::string();
+    }
+    const std::string path = targetPath(root, splitName(name), why);
+    if (path.empty()) return name + ": " + why;
+    why = writeItemFile(reader, chunk, path, force);
+    if (!why.empty()) return name + ": " + why;
+    out << printable(name) << ": " << chunk.expandedSize << " bytes"
+        << (reader.items()[i].kind == 3 ? " (kind 3)" : "") << "\n";
+    return std::string();
+}
+
+}  // namespace
+
+int ssdExtract(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::vector<std::string> positional;
+    bool force = false;
+    if (int usage = readExtractArguments(args, positional, force, err)) return usage;
+    SsdReader reader;
+    if (!reader.open(positional[0], err)) return kExitFault;
+    const std::string twice = nameGivenTwice(reader);
+    if (!twice.empty()) {
+        err << "saverpack ssd: " << printable(positional[0]) << ": the name " << printable(twice)
+            << " appears twice; nothing is extracted\n";
+        return kExitFault;
     }
     const fs::path root = positional[1];
     std::error_code ec;
@@ -80,88 +164,11 @@ int ssdExtract(const std::vector<std::string>& args, std::ostream& out, std::ost
         return kExitFault;
     }
     int status = kExitOk;
-    auto refuse = [&](size_t i, const std::string& why) {
+    for (size_t i = 0; i < reader.items().size(); ++i) {
+        const std::string why = extractItem(reader, i, root, force, out);
+        if (why.empty()) continue;
         err << "saverpack ssd: item " << (i + 1) << ": " << printable(why) << "\n";
         status = kExitFault;
-    };
-    for (size_t i = 0; i < reader.items().size(); ++i) {
-        // Code page 1252 gives no separator or control character in UTF-8:
-        // the host's name is exactly as safe as the stored one.
-        const std::string name = hostFileName(reader.items()[i].itemName());
-        if (name.empty()) continue;  // the installer skips it too
-        if (!isSafeItemName(name)) {
-            refuse(i, "refused name '" + name + "': " + pathProblem(name));
-            continue;
-        }
-        DataChunk chunk{};
-        bool decoded = false;
-        std::string why = reader.chunk(i, chunk, decoded);
-        if (!why.empty()) {
-            refuse(i, name + ": " + why);
-            continue;
-        }
-        if (chunk.expandedSize == 0) {
-            out << printable(name) << ": expanded size 0, no file\n";
-            continue;
-        }
-        const std::string path = targetPath(root, splitName(name), why);
-        if (path.empty()) {
-            refuse(i, name + ": " + why);
-            continue;
-        }
-        // Never onto an existing file unless --force; the bytes go to a new
-        // file of their own and take the name only once complete.
-        const FileIdentity existing = identityOf(path);
-        if (existing.exists && (existing.folder || !force)) {
-            refuse(i, name + ": " + path +
-                          (existing.folder ? " is a folder" : " already exists; give --force to replace it"));
-            continue;
-        }
-        OutputFile target;
-        if (!target.open(path, why, force)) {
-            refuse(i, name + ": " + why);
-            continue;
-        }
-        bool ok = true;
-        if (chunk.compressed) {
-            // The stored bytes as the installer reads them, expanded with the codec built in.
-            ByteBuffer block;
-            bool writeFailed = false;
-            if (!block.allocate(size_t(chunk.storedSize)) ||
-                readExact(reader.file(), block.data(), uint32_t(block.size())) != rc::kOk) {
-                why = "cannot be read", ok = false;
-            } else {
-                const ExplodeOutcome o = explodeBlock(block.data(), block.size(), target.get(),
-                                                      int64_t(chunk.expandedSize) + 1, writeFailed);
-                if (writeFailed)
-                    why = "write failed", ok = false;
-                else if (o.code != codec::kOk && !o.overLimit)
-                    why = codecErrorText(o.code), ok = false;
-                else if (o.overLimit || o.produced != uint64_t(chunk.expandedSize))
-                    why = "expands to the wrong size", ok = false;
-            }
-        } else {
-            std::vector<char> buffer(64 * 1024);
-            for (int64_t left = chunk.expandedSize; left > 0 && ok;) {
-                const uint32_t n = uint32_t(std::min<int64_t>(left, int64_t(buffer.size())));
-                if (readExact(reader.file(), buffer.data(), n) != rc::kOk)
-                    why = "cannot be read", ok = false;
-                else if (std::fwrite(buffer.data(), 1, n, target.get()) != n)
-                    why = "write failed", ok = false;
-                left -= int64_t(n);
-            }
-        }
-        if (!ok) {
-            target.discard();  // only the new file: what was there stays
-            refuse(i, name + ": " + (why.empty() ? "write failed" : why));
-            continue;
-        }
-        if (!target.commit(why)) {
-            refuse(i, name + ": " + why);
-            continue;
-        }
-        out << printable(name) << ": " << chunk.expandedSize << " bytes"
-            << (reader.items()[i].kind == 3 ? " (kind 3)" : "") << "\n";
     }
     return status;
 }

@@ -120,20 +120,6 @@ int fault(std::ostream& err, const std::string& text) {
     return kExitFault;
 }
 
-std::string quoted(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c < 32 || c == 127 || c == '"' || c == '\\') {
-            char hex[8];
-            std::snprintf(hex, sizeof(hex), "\\x%02x", c);
-            out += hex;
-        } else {
-            out += char(c);
-        }
-    }
-    return out + "\"";
-}
-
 std::string joinPath(const std::string& dir, const std::string& name) {
     if (dir.empty()) return name;
     const char last = dir.back();
@@ -146,10 +132,6 @@ bool makeDirectory(const std::string& dir) {
 #else
     return ::mkdir(dir.c_str(), 0755) == 0 || errno == EEXIST;
 #endif
-}
-
-std::string slotLabel(int slot) {
-    return "slot " + std::to_string(slot) + ": ";
 }
 
 bool openInstaller(const std::string& path, Installer& inst, std::string& error) {

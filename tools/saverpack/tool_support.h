@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "package/package_format.h"
+#include "package/package_layout.h"
 #include "tools/saverpack/commands.h"
 #include "tools/saverpack/host_files.h"
 
@@ -35,8 +36,6 @@ int usageError(std::ostream& err, const std::string& text);
 // "saverpack: TEXT", escaped alike; returns kExitFault.
 int fault(std::ostream& err, const std::string& text);
 
-// A name in double quotes, control characters, quotes and backslashes as \xNN.
-std::string quoted(const std::string& text);
 std::string joinPath(const std::string& dir, const std::string& name);
 bool fileExists(const std::string& path);
 bool makeDirectory(const std::string& dir);
@@ -84,9 +83,6 @@ bool openInstaller(const std::string& path, Installer& inst, std::string& error)
 // checked by its rules; `out` (nullptr: only count) receives the expansion.
 // Returns "" when they expand to exactly the slot's expandedSize.
 std::string expansionFault(File& package, const PackageEntry& e, std::FILE* out, bool& writeFailed);
-
-// "slot N: "
-std::string slotLabel(int slot);
 
 // ---- the verbs ------------------------------------------------------------------------
 
