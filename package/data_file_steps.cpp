@@ -18,7 +18,7 @@ constexpr int32_t kMovieReuseMode = 3;     // the saver's mode that reuses the i
 // The items written out (every one but the copies of the movie) against the
 // free space of the install directory's volume. A volume whose free space
 // cannot be read is not refused: the writes themselves will tell.
-Result checkFreeSpace(Os& os, const InstallerPackage& package, SaverDataFile& container, Reporter& reporter) {
+[[nodiscard]] Result checkFreeSpace(Os& os, const InstallerPackage& package, SaverDataFile& container, Reporter& reporter) {
     uint64_t needed = 0;
     for (int32_t i = 1; i <= container.itemCount(); ++i) {
         const DataItem& item = container.item(i);

@@ -58,11 +58,11 @@ std::string slotDestination(const PackageEntry& entry, const SlotFolders& folder
 class FileWindow : public File {
 public:
     FileWindow(std::unique_ptr<File> base, int64_t offset, int64_t length);
-    Result read(void* buffer, uint32_t size, uint32_t& got) override;
-    Result write(const void* buffer, uint32_t size, uint32_t& put) override;
-    Result seek(int64_t position) override;
-    Result size(int64_t& out) override;
-    Result close() override;
+    [[nodiscard]] Result read(void* buffer, uint32_t size, uint32_t& got) override;
+    [[nodiscard]] Result write(const void* buffer, uint32_t size, uint32_t& put) override;
+    [[nodiscard]] Result seek(int64_t position) override;
+    [[nodiscard]] Result size(int64_t& out) override;
+    [[nodiscard]] Result close() override;
 
 private:
     std::unique_ptr<File> base_;

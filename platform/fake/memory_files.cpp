@@ -127,7 +127,7 @@ private:
         if (!directory) node.blob = std::make_shared<Blob>();
         return nodes_[lowerCase(path)] = std::move(node);
     }
-    Result erase(const std::string& path) {
+    [[nodiscard]] Result erase(const std::string& path) {
         auto it = nodes_.find(lowerCase(path));
         if (it == nodes_.end()) return oserr::kFileNotFound;
         if (it->second.blob) {

@@ -63,7 +63,7 @@ private:
 
 // The movie panel's verdict on a movie: 0 when it plays it; `version` is
 // the SWF version it needs.
-Result movieVerdict(const std::vector<uint8_t>& movie, uint8_t& version) {
+[[nodiscard]] Result movieVerdict(const std::vector<uint8_t>& movie, uint8_t& version) {
     uint8_t header[kSwfHeaderSize] = {};
     const uint32_t got = uint32_t(movie.size() < kSwfHeaderSize ? movie.size() : kSwfHeaderSize);
     if (got > 0) std::memcpy(header, movie.data(), got);

@@ -1,5 +1,6 @@
 // "saverpack ssd ...": screen saver data files (format and options in
-// tools/saverpack/README-ssd.md).
+// tools/saverpack/README-ssd.md); each verb is implemented in its own
+// ssd_<verb>.cpp, the dispatch in ssd_command.cpp.
 //   ssd build (DIR | MANIFEST.toml) --record RECORD_FILE [--store] [--first NAME] OUT
 //   ssd list FILE
 //   ssd extract FILE DIR
