@@ -1,6 +1,7 @@
 #include "app/installer_window.h"
 
 #include "app/preparing_window.h"
+#include "core/names.h"
 #include "core/trace.h"
 #include "core/strings.h"
 #include "platform/messages.h"
@@ -8,6 +9,12 @@
 #include "saver/saver_activation.h"
 
 namespace ssi {
+
+bool quietByCommandLine(Os& os) {
+    for (const std::string& parameter : os.system().commandLineParameters())
+        if (lowerCase(parameter) == "/q") return true;
+    return false;
+}
 
 namespace {
 

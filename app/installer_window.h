@@ -26,6 +26,10 @@
 
 namespace ssi {
 
+// Whether the command line asks for an installation without a person: "/q"
+// in any case, as any parameter.
+bool quietByCommandLine(Os& os);
+
 class TpreparingInstallWnd;
 
 class TInstallerForm : public Form, public Reporter {

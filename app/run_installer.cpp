@@ -65,12 +65,6 @@ private:
     bool active_;
 };
 
-bool quietByCommandLine(Os& os) {
-    for (const std::string& parameter : os.system().commandLineParameters())
-        if (lowerCase(parameter) == "/q") return true;
-    return false;
-}
-
 
 int runInstallation(Os& os) {
     os.ui().setApplicationTitle(kPreparingInstallation);

@@ -28,7 +28,6 @@ namespace ssi {
 namespace {
 // Shown, untranslated, when the preview picture cannot be read.
 constexpr const char* kCorruptFile = "CorruptFile: ";
-constexpr const char* kQuietSwitch = "/q";
 constexpr int kProgressSteps = 10;
 
 // One run of the initialisation: the window it prepares, and what its steps
@@ -129,8 +128,7 @@ void StartupSequence::resetState() {
     form_.oldFlashFilesLocked = false;
     // "/q" from the command line: nobody is there to answer a box, from the
     // first step on; what a box would say goes to the log.
-    for (const std::string& parameter : os_.system().commandLineParameters())
-        if (lowerCase(parameter) == kQuietSwitch) quietByCommandLine_ = true;
+    quietByCommandLine_ = quietByCommandLine(os_);
     os_.ui().setUnattended(quietByCommandLine_);
 }
 
@@ -150,12 +148,11 @@ Result StartupSequence::copyInstallerAndReadHeader() {
 // package made for quiet installation.
 Result StartupSequence::takeModeFromCommandLine() {
     form_.activeMode = header().installerMode;
-    for (const std::string& parameter : os_.system().commandLineParameters()) {
+    for (const std::string& parameter : os_.system().commandLineParameters())
         logMessage("command line parameter:" + parameter);
-        if (lowerCase(parameter) == kQuietSwitch) {
-            form_.activeMode = mode::kQuiet;
-            quietByCommandLine_ = true;
-        }
+    if (quietByCommandLine(os_)) {
+        form_.activeMode = mode::kQuiet;
+        quietByCommandLine_ = true;
     }
     quiet_ = form_.activeMode == mode::kQuiet;
     if (form_.preparingWnd) {
