@@ -231,8 +231,8 @@ void TInstallerForm::closeAndTerminate() {
 void TInstallerForm::askToOpenControlPanel() {
     if (!package.header.offerDisplayPanel) return;
     os_.ui().bringApplicationToFront();
-    const BoxAnswer answer = os_.ui().messageBox(BoxKind::Confirm, BoxButtons::YesNo,
-                                                 os_.system().loadString(kStrOpenControlPanelQuestion));
+    const BoxAnswer answer =
+        showBox(BoxKind::Confirm, BoxButtons::YesNo, os_.system().loadString(kStrOpenControlPanelQuestion));
     if (answer != BoxAnswer::Yes) return;
     os_.ui().minimizeApplication();
     openDisplayControlPanel(os_, true, package.dirs.systemDir);

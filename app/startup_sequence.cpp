@@ -339,7 +339,7 @@ void TInstallerForm::showPicturePreview() {
     // read as a Windows bitmap, ".jpg" as a JPEG image.
     const std::string picture = package.dirs.scratchDir + package.entry(slot::kPreview).name();
     if (os_.ui().loadPicture(bmpPanel, picture) != rc::kOk)
-        os_.ui().messageBox(BoxKind::Error, BoxButtons::Abort, kCorruptFile);
+        showBox(BoxKind::Error, BoxButtons::Abort, kCorruptFile);
     bmpPanel.setVisible(true);
     bmpPanel.bringToFront();
 }

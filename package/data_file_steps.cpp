@@ -44,6 +44,45 @@ constexpr int32_t kMovieReuseMode = 3;     // the saver's mode that reuses the i
     return rc::kNotEnoughDiskSpace;
 }
 
+// A copy of the movie under an item's name: item 1 copies the preview movie
+// the installer carries, a later item the movie item 1 installed.
+[[nodiscard]] Result copyMovieItem(Os& os, const InstallerPackage& package, int32_t index, const std::string& name,
+                                   const std::string& movieName, Reporter& reporter) {
+    const std::string target = package.installDir + name;
+    if (!isSafeItemName(name)) {
+        reporter.showInstallError(rc::kUnsafeItemName, target);
+        return rc::kUnsafeItemName;
+    }
+    const std::string source =
+        index == 1 ? package.dirs.scratchDir + kPreviewMovieName : package.installDir + movieName;
+    // A copy into a sub-folder gets its folders, as extracted items do.
+    createItemFolder(os, target);
+    if (copyFileForced(os, source, target, false) != rc::kOk && lowerCase(source) != lowerCase(target)) {
+        reporter.showInstallError(rc::kMovieCopyFailed, source);
+        return rc::kMovieCopyFailed;
+    }
+    return rc::kOk;
+}
+
+// Every named item below the install directory, in order, until one fails.
+[[nodiscard]] Result writeDataItems(Os& os, const InstallerPackage& package, SaverDataFile& container,
+                                    const std::string& movieName, Reporter& reporter) {
+    for (int32_t i = 1; i <= container.itemCount(); ++i) {
+        const DataItem& item = container.item(i);
+        const std::string name = item.itemName();
+        if (name.empty()) continue;
+        Result result = rc::kOk;
+        if (item.kind == kMovieItemKind) {
+            result = copyMovieItem(os, package, i, name, movieName, reporter);
+        } else {
+            uint8_t itemClass = 0;
+            result = container.extractDataItem(package.installDir, i, true, itemClass);
+        }
+        if (result != rc::kOk) return result;
+    }
+    return rc::kOk;
+}
+
 }  // namespace
 
 Result readSaverRecord(Os& os, const InstallerPackage& package, SaverData& data, Reporter& reporter) {
@@ -83,47 +122,27 @@ Result expandDataFile(Os& os, const InstallerPackage& package, SaverData& data, 
     reporter.showStatus(os.system().loadString(kStrExpandingFiles));
     if (!data.file) data.file = std::make_unique<SaverDataFile>(os, data.record, package.dirs.scratchDir, reporter);
     SaverDataFile& container = *data.file;
-    const std::string& installDir = package.installDir;
 
+    // 1. The container, read in place or from its scratch copy.
     bool read = false;
     std::unique_ptr<File> source;
     const Result opened = openDataFileSource(os, package, source);
     Result result = container.openDataFileFrom(opened, std::move(source), package.dataFilePath, true, read);
     if (result != rc::kOk) return result;
 
-    // The mode that reuses the movie: item 1 is the preview the installer carries.
+    // 2. The mode that reuses the movie: item 1 is the preview the installer carries.
     if (data.record.presentationMode() == kMovieReuseMode) container.item(1).kind = kMovieItemKind;
     const std::string movieName = container.item(1).itemName();
 
+    // 3. Room for every item before any is written.
     result = checkFreeSpace(os, package, container, reporter);
     if (result != rc::kOk) {
         ignoreResult(container.closeDataFile(), "the step's own failure is the one reported");
         return result;
     }
 
-    for (int32_t i = 1; i <= container.itemCount() && result == rc::kOk; ++i) {
-        const DataItem& item = container.item(i);
-        const std::string name = item.itemName();
-        if (name.empty()) continue;
-        if (item.kind == kMovieItemKind) {
-            const std::string target = installDir + name;
-            if (!isSafeItemName(name)) {
-                result = rc::kUnsafeItemName;
-                reporter.showInstallError(result, target);
-                break;
-            }
-            const std::string source = i == 1 ? package.dirs.scratchDir + kPreviewMovieName : installDir + movieName;
-            // A copy into a sub-folder gets its folders, as extracted items do.
-            createItemFolder(os, target);
-            if (copyFileForced(os, source, target, false) != rc::kOk && lowerCase(source) != lowerCase(target)) {
-                result = rc::kMovieCopyFailed;
-                reporter.showInstallError(result, source);
-            }
-        } else {
-            uint8_t itemClass = 0;
-            result = container.extractDataItem(installDir, i, true, itemClass);
-        }
-    }
+    // 4. The items, in order, until one fails; then the container is closed.
+    result = writeDataItems(os, package, container, movieName, reporter);
     if (result == rc::kOk) {
         result = container.closeDataFile();
         reporter.stepProgress();
@@ -131,12 +150,14 @@ Result expandDataFile(Os& os, const InstallerPackage& package, SaverData& data, 
         // The scratch copy is deleted after the installation: let it go now.
         ignoreResult(container.closeDataFile(), "the step's own failure is the one reported");
     }
-    // A data file written out to the scratch folder has served: its room is
+
+    // 5. A data file written out to the scratch folder has served: its room is
     // given back before the installation goes on.
     if (!dataFileReadInPlace(package))
         ignoreResult(deleteFileForced(os, package.dataFilePath), "the scratch folder goes at the end in any case");
 
-    const std::string movie = installDir + movieName;
+    // 6. The movie is marked for backup, as every file the installation wrote.
+    const std::string movie = package.installDir + movieName;
     uint32_t attributes = 0;
     if (isSafeItemName(movieName) && fileExists(os, movie) && os.files().attributes(movie, attributes) == rc::kOk)
         ignoreResult(os.files().setAttributes(movie, attributes | attr::kArchive),

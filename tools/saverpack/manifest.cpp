@@ -117,6 +117,73 @@ void recordKeyLines(const toml::value& value, std::map<std::string, int>& lines,
     }
 }
 
+// [settings]: the header's settings.
+void readSettings(Reader& r, const toml::value& settings, PackageInput& out) {
+    const std::string s = "settings.";
+    r.onlyKeys(settings, s,
+               {"saver_name", "mode", "license", "readme", "flash_installer", "flash_version_index",
+                "display_panel", "code_page"});
+    out.saverName = r.string(settings, s, "saver_name", "", true);
+    r.plainName(settings, s, "saver_name", out.saverName, "the saver name");
+    out.installerMode = uint8_t(r.integer(settings, s, "mode", 0, 0, 255, true));
+    out.showLicense = r.boolean(settings, s, "license", false);
+    out.showReadMe = r.boolean(settings, s, "readme", false);
+    out.carriesFlashInstaller = r.boolean(settings, s, "flash_installer", false);
+    out.flashVersionIndex = uint8_t(r.integer(settings, s, "flash_version_index", 0, 0, 1));
+    out.offerDisplayPanel = r.boolean(settings, s, "display_panel", false);
+    out.codePage = int(r.integer(settings, s, "code_page", out.codePage, 1, 65535));
+}
+
+// How a compressed slot is imploded: "literals" and "dictionary".
+void readCompression(Reader& r, const toml::value& t, const std::string& where, SlotInput& in) {
+    in.compress = r.boolean(t, where, "compress", false);
+    const std::string literals = r.string(t, where, "literals", "binary");
+    if (literals == "binary")
+        in.literalMode = 0;
+    else if (literals == "ascii")
+        in.literalMode = 1;
+    else
+        r.error(t.as_table().at("literals"), where + "literals", "expected \"binary\" or \"ascii\"");
+    in.dictSize = unsigned(r.integer(t, where, "dictionary", 4096, 1024, 4096));
+    if (in.dictSize != 1024 && in.dictSize != 2048 && in.dictSize != 4096)
+        r.error(t.as_table().at("dictionary"), where + "dictionary", "expected 1024, 2048 or 4096");
+    if (!in.compress && (r.has(t, "literals") || r.has(t, "dictionary")))
+        r.error(t, where + "compress", "literals and dictionary apply to compressed slots only");
+}
+
+// [slots.N]: the slot's number, its stored name and kind, how it is
+// compressed, and its file's bytes (a relative path is read from the
+// manifest's folder `base`).
+void readSlot(Reader& r, const std::string& key, const toml::value& t, const std::string& base,
+              PackageInput& out) {
+    const std::string where = "slots." + key + ".";
+    int slot = -1;
+    if (key.size() <= 2 && key.find_first_not_of("0123456789") == std::string::npos) slot = std::stoi(key);
+    if (slot < 1 || slot > 10) {
+        r.error(t, "slots." + key, "slots are numbered 1 to 10 (slot 0 is the stub)");
+        return;
+    }
+    if (!t.is_table()) {
+        r.error(t, "slots." + key, "expected a table");
+        return;
+    }
+    r.onlyKeys(t, where, {"file", "name", "kind", "compress", "literals", "dictionary"});
+    SlotInput in;
+    const std::string file = r.string(t, where, "file", "", true);
+    in.name = r.string(t, where, "name", baseNameOf(file));
+    if (r.has(t, "name")) r.plainName(t, where, "name", in.name, "the stored name");
+    in.kind = int32_t(r.integer(t, where, "kind", kDefaultSlotKinds[slot], 0, 10));
+    readCompression(r, t, where, in);
+    if (file.empty()) return;
+    in.source = isAbsolute(file) ? file : base + file;
+    if (!readWholeFile(in.source, in.data)) {
+        r.error(t.as_table().at("file"), where + "file",
+                in.source + " cannot be read (" + readProblem(in.source) + ")");
+        return;
+    }
+    out.slots[slot] = std::move(in);
+}
+
 }  // namespace
 
 bool readWholeFile(const std::string& path, std::vector<uint8_t>& out) {
@@ -183,20 +250,7 @@ bool parseManifest(const std::string& path, const std::string& text, PackageInpu
         r.error("settings", "missing table [settings]");
         return false;
     }
-    const toml::value& settings = root.as_table().at("settings");
-    const std::string s = "settings.";
-    r.onlyKeys(settings, s,
-               {"saver_name", "mode", "license", "readme", "flash_installer", "flash_version_index",
-                "display_panel", "code_page"});
-    out.saverName = r.string(settings, s, "saver_name", "", true);
-    r.plainName(settings, s, "saver_name", out.saverName, "the saver name");
-    out.installerMode = uint8_t(r.integer(settings, s, "mode", 0, 0, 255, true));
-    out.showLicense = r.boolean(settings, s, "license", false);
-    out.showReadMe = r.boolean(settings, s, "readme", false);
-    out.carriesFlashInstaller = r.boolean(settings, s, "flash_installer", false);
-    out.flashVersionIndex = uint8_t(r.integer(settings, s, "flash_version_index", 0, 0, 1));
-    out.offerDisplayPanel = r.boolean(settings, s, "display_panel", false);
-    out.codePage = int(r.integer(settings, s, "code_page", out.codePage, 1, 65535));
+    readSettings(r, root.as_table().at("settings"), out);
 
     if (r.has(root, "slots")) {
         const toml::value& slots = root.as_table().at("slots");
@@ -204,49 +258,7 @@ bool parseManifest(const std::string& path, const std::string& text, PackageInpu
             r.error(slots, "slots", "expected tables [slots.1] to [slots.10]");
             return false;
         }
-        const std::string base = folderOf(path);
-        for (const auto& kv : slots.as_table()) {
-            const std::string where = "slots." + kv.first + ".";
-            int slot = -1;
-            if (kv.first.size() <= 2 && kv.first.find_first_not_of("0123456789") == std::string::npos)
-                slot = std::stoi(kv.first);
-            if (slot < 1 || slot > 10) {
-                r.error(kv.second, "slots." + kv.first, "slots are numbered 1 to 10 (slot 0 is the stub)");
-                continue;
-            }
-            if (!kv.second.is_table()) {
-                r.error(kv.second, "slots." + kv.first, "expected a table");
-                continue;
-            }
-            const toml::value& t = kv.second;
-            r.onlyKeys(t, where, {"file", "name", "kind", "compress", "literals", "dictionary"});
-            SlotInput in;
-            const std::string file = r.string(t, where, "file", "", true);
-            in.name = r.string(t, where, "name", baseNameOf(file));
-            if (r.has(t, "name")) r.plainName(t, where, "name", in.name, "the stored name");
-            in.kind = int32_t(r.integer(t, where, "kind", kDefaultSlotKinds[slot], 0, 10));
-            in.compress = r.boolean(t, where, "compress", false);
-            const std::string literals = r.string(t, where, "literals", "binary");
-            if (literals == "binary")
-                in.literalMode = 0;
-            else if (literals == "ascii")
-                in.literalMode = 1;
-            else
-                r.error(t.as_table().at("literals"), where + "literals", "expected \"binary\" or \"ascii\"");
-            in.dictSize = unsigned(r.integer(t, where, "dictionary", 4096, 1024, 4096));
-            if (in.dictSize != 1024 && in.dictSize != 2048 && in.dictSize != 4096)
-                r.error(t.as_table().at("dictionary"), where + "dictionary", "expected 1024, 2048 or 4096");
-            if (!in.compress && (r.has(t, "literals") || r.has(t, "dictionary")))
-                r.error(t, where + "compress", "literals and dictionary apply to compressed slots only");
-            if (file.empty()) continue;
-            in.source = isAbsolute(file) ? file : base + file;
-            if (!readWholeFile(in.source, in.data)) {
-                r.error(t.as_table().at("file"), where + "file",
-                        in.source + " cannot be read (" + readProblem(in.source) + ")");
-                continue;
-            }
-            out.slots[slot] = std::move(in);
-        }
+        for (const auto& kv : slots.as_table()) readSlot(r, kv.first, kv.second, folderOf(path), out);
     }
     return errors.empty();
 }

@@ -25,61 +25,49 @@ bool loadItemManifest(const std::string& path, std::vector<SourceItem>& items, s
     return parseItemManifest(path, std::string(bytes.begin(), bytes.end()), items, err, refusedText);
 }
 
-bool parseItemManifest(const std::string& path, const std::string& text, std::vector<SourceItem>& items,
-                       std::ostream& err, bool& refusedText) {
-    toml::value root;
-    std::vector<std::string> errors;
-    if (!parseToml(path, text, " (is the argument order (DIR | MANIFEST.toml) --record RECORD_FILE OUT?)",
-                   root, errors, &refusedText)) {
-        for (const std::string& e : errors) err << "saverpack ssd: " << e << "\n";
-        return false;
-    }
-    bool ok = true;
+namespace {
+
+// The faults of one item manifest, each "saverpack ssd: FILE:LINE: KEY: TEXT"
+// on `err`, and the typed reads of an item's keys.
+class ItemReader {
+public:
+    ItemReader(const std::string& path, std::ostream& err) : path_(path), err_(err) {}
+    bool ok() const { return ok_; }
+
     // "FILE:LINE: KEY: TEXT", the line of `at`.
-    auto faultAt = [&](const toml::value& at, const std::string& where, const std::string& text) {
-        err << "saverpack ssd: " << printable(path);
-        if (at.location().line() != 0) err << ":" << at.location().line();
-        err << ": " << printable(where) << ": " << printable(text) << "\n";
-        ok = false;
-    };
-    for (const auto& kv : root.as_table())
-        if (kv.first != "item") faultAt(kv.second, kv.first, "unknown key" + didYouMean(kv.first, {"item"}));
-    if (!root.contains("item")) return ok;
-    const toml::value& list = root.at("item");
-    if (!list.is_array()) {
-        faultAt(list, "item", "expected [[item]] tables");
-        return false;
+    void faultAt(const toml::value& at, const std::string& where, const std::string& text) {
+        err_ << "saverpack ssd: " << printable(path_);
+        if (at.location().line() != 0) err_ << ":" << at.location().line();
+        err_ << ": " << printable(where) << ": " << printable(text) << "\n";
+        ok_ = false;
     }
-    const std::string base = folderOf(path);
-    size_t index = 0;
-    for (const toml::value& t : list.as_array()) {
-        const std::string where = "item " + std::to_string(++index);
-        if (!t.is_table()) {
-            faultAt(t, where, "expected a table");
-            continue;
+
+    int64_t integer(const toml::value& t, const std::string& where, const char* key, int64_t min, int64_t max) {
+        if (!t.contains(key)) return 0;
+        const toml::value& v = t.at(key);
+        if (!v.is_integer() || v.as_integer() < min || v.as_integer() > max) {
+            faultAt(v, where + "." + key,
+                    "expected an integer from " + std::to_string(min) + " to " + std::to_string(max));
+            return 0;
         }
-        SourceItem item;
-        auto integer = [&](const char* key, int64_t min, int64_t max, int64_t fallback) -> int64_t {
-            if (!t.contains(key)) return fallback;
-            const toml::value& v = t.at(key);
-            if (!v.is_integer() || v.as_integer() < min || v.as_integer() > max) {
-                faultAt(v, where + "." + key,
-                        "expected an integer from " + std::to_string(min) + " to " + std::to_string(max));
-                return fallback;
-            }
-            return v.as_integer();
-        };
+        return v.as_integer();
+    }
+
+    // One [[item]] table: its name, kinds, class, compression and the file of
+    // its bytes (a relative path is read from the manifest's folder `base`).
+    SourceItem item(const toml::value& t, const std::string& where, const std::string& base) {
         static const std::vector<std::string> kKeys = {"name", "file", "kind", "kind2", "class", "compress"};
         for (const auto& kv : t.as_table())
             if (std::find(kKeys.begin(), kKeys.end(), kv.first) == kKeys.end())
                 faultAt(kv.second, where + "." + kv.first, "unknown key" + didYouMean(kv.first, kKeys));
+        SourceItem item;
         if (!t.contains("name") || !t.at("name").is_string())
             faultAt(t.contains("name") ? t.at("name") : t, where + ".name", "expected a string");
         else
             item.name = t.at("name").as_string().str;
-        item.kind = uint8_t(integer("kind", 0, 255, 0));
-        item.kind2 = uint8_t(integer("kind2", 0, 255, 0));
-        item.itemClass = int32_t(integer("class", INT32_MIN, INT32_MAX, 0));
+        item.kind = uint8_t(integer(t, where, "kind", 0, 255));
+        item.kind2 = uint8_t(integer(t, where, "kind2", 0, 255));
+        item.itemClass = int32_t(integer(t, where, "class", INT32_MIN, INT32_MAX));
         if (t.contains("compress")) {
             if (!t.at("compress").is_boolean())
                 faultAt(t.at("compress"), where + ".compress", "expected true or false");
@@ -96,9 +84,45 @@ bool parseItemManifest(const std::string& path, const std::string& text, std::ve
         } else if (item.kind != 3) {
             faultAt(t, where + ".file", "missing (only a kind 3 item may have no bytes)");
         }
-        items.push_back(item);
+        return item;
     }
-    return ok;
+
+private:
+    const std::string& path_;
+    std::ostream& err_;
+    bool ok_ = true;
+};
+
+}  // namespace
+
+bool parseItemManifest(const std::string& path, const std::string& text, std::vector<SourceItem>& items,
+                       std::ostream& err, bool& refusedText) {
+    toml::value root;
+    std::vector<std::string> errors;
+    if (!parseToml(path, text, " (is the argument order (DIR | MANIFEST.toml) --record RECORD_FILE OUT?)",
+                   root, errors, &refusedText)) {
+        for (const std::string& e : errors) err << "saverpack ssd: " << e << "\n";
+        return false;
+    }
+    ItemReader r(path, err);
+    for (const auto& kv : root.as_table())
+        if (kv.first != "item") r.faultAt(kv.second, kv.first, "unknown key" + didYouMean(kv.first, {"item"}));
+    if (!root.contains("item")) return r.ok();
+    const toml::value& list = root.at("item");
+    if (!list.is_array()) {
+        r.faultAt(list, "item", "expected [[item]] tables");
+        return false;
+    }
+    const std::string base = folderOf(path);
+    size_t index = 0;
+    for (const toml::value& t : list.as_array()) {
+        const std::string where = "item " + std::to_string(++index);
+        if (!t.is_table())
+            r.faultAt(t, where, "expected a table");
+        else
+            items.push_back(r.item(t, where, base));
+    }
+    return r.ok();
 }
 
 }  // namespace ssi::tool
