@@ -46,6 +46,24 @@ TInstallerForm::TInstallerForm(Os& os)
     setSystemMenuOnly(true);
     setColor(color::kBtnFace);
 
+    layOutContent();
+    layOutButtons();
+    licenseScrollBox.setBounds(-8, 150, 350, 105);
+    licenseScrollBox.minHeight = kLicenseMinHeight;
+    licenseScrollBox.readOnly = true;
+    licenseScrollBox.verticalScrollBar = true;
+    licenseScrollBox.tabOrder = 2;
+
+    add(contentPanel);
+    add(buttonPanel);
+    add(licenseScrollBox);
+
+    connectEvents();
+}
+
+TInstallerForm::~TInstallerForm() { os_.ui().setMessageFilter(nullptr); }
+
+void TInstallerForm::layOutContent() {
     contentPanel.setBounds(0, -1, 352, 152);
     contentPanel.anchors = anchor::kLeft | anchor::kTop | anchor::kRight;
     contentPanel.setBevelOuter(Bevel::Lowered);
@@ -57,7 +75,9 @@ TInstallerForm::TInstallerForm(Os& os)
     moviePanel1.tabOrder = 0;
     contentPanel.add(bmpPanel);
     contentPanel.add(moviePanel1);
+}
 
+void TInstallerForm::layOutButtons() {
     buttonPanel.setBounds(-8, 279, 350, kButtonRowHeight);
     buttonPanel.tabOrder = 1;
     labFile.setBounds(-1, 2, 190, 18);
@@ -88,21 +108,13 @@ TInstallerForm::TInstallerForm(Os& os)
     for (Control* c : std::initializer_list<Control*>{&labFile, &labCopying, &installbutn, &progressBar, &installBtn,
                                                        &doneBtn, &cancelBtn})
         buttonPanel.add(*c);
+}
 
-    licenseScrollBox.setBounds(-8, 150, 350, 105);
-    licenseScrollBox.minHeight = kLicenseMinHeight;
-    licenseScrollBox.readOnly = true;
-    licenseScrollBox.verticalScrollBar = true;
-    licenseScrollBox.tabOrder = 2;
-
-    add(contentPanel);
-    add(buttonPanel);
-    add(licenseScrollBox);
-
+void TInstallerForm::connectEvents() {
     pauseTimer.onTimer = [this] { pauseTimerTimer(); };
     onShow = [this] { FormShow(); };
     onResize = [this] { FormResize(); };
-    os.ui().setMessageFilter(&TInstallerForm::ApplicationEvents1Message);
+    os_.ui().setMessageFilter(&TInstallerForm::ApplicationEvents1Message);
     installBtn.onClick = [this] { installBtnClick(); };
     cancelBtn.onClick = [this] { cancelBtnClick(); };
     doneBtn.onClick = [this] { doneBtnClick(); };
@@ -115,8 +127,6 @@ TInstallerForm::TInstallerForm(Os& os)
         return true;
     };
 }
-
-TInstallerForm::~TInstallerForm() { os_.ui().setMessageFilter(nullptr); }
 
 bool TInstallerForm::ApplicationEvents1Message(InputEvent event) {
     return event == InputEvent::RightButtonDown;

@@ -155,6 +155,12 @@ public:
     bool stopRequested() const override { return cancelRequested; }
 
 private:
+    // The constructor's parts: the picture and movie area, the button row
+    // under it, and the handlers of the window's events.
+    void layOutContent();
+    void layOutButtons();
+    void connectEvents();
+
     Os& os_;
 };
 
