@@ -1,3 +1,4 @@
+// Header only (tables built at compile time).
 // Fixed prefix codes of the implode format, built at compile time.
 //
 // The format does not transmit its codes: three fixed canonical codes (literal,

@@ -1,3 +1,4 @@
+// Header only (declarations shared by the library and its binding).
 // The decompression library's interface, as "impborl.dll" exports it and as
 // the installer's binding (package/codec_library.h) calls it: the file and
 // export names, the callback and entry point types, the literal modes,

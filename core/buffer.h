@@ -1,3 +1,4 @@
+// Header only (a small class defined in place).
 // A block of bytes whose allocation may fail without an exception, for the
 // large blocks whose size a package decides: not getting one is an ordinary
 // error (reported as out of memory), not the end of the program.

@@ -1,3 +1,4 @@
+// Header only (a #define the resource compiler reads too).
 // The mark the build puts into install.exe (a data resource, app/image_mark.rc):
 // the package tool recognises the program image by it, besides its size and
 // its PE signature, and refuses to build on any other program. A plain

@@ -1,3 +1,4 @@
+// Header only (constants).
 // Result codes: 0 success, negative the installer's own, positive an operating
 // system error number passed through unchanged.
 #pragma once

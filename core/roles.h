@@ -1,3 +1,4 @@
+// Header only (constants).
 // The package's vocabulary as named numbers: the fixed roles of the eleven
 // slots, the destination rules (target kinds) and the presentation modes of
 // the installer. Logic names these; it never tests bare numbers.

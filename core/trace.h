@@ -1,3 +1,4 @@
+// Header only (every operation is inline).
 // The diagnostic trace. Routines announce what they do through these five
 // operations; the installer writes the trace nowhere, so the only cost at a
 // call site is composing the text. A test may attach a sink to see which

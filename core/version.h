@@ -1,3 +1,4 @@
+// Header only (preprocessor definitions the resource compiler reads too).
 // The product's version, in one place: install.exe's version resource
 // (core/strings.rc) and `saverpack --version` both take it from here. Only
 // preprocessor definitions, so that the resource compiler can read it too.

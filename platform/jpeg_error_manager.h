@@ -1,3 +1,4 @@
+// Header only (inline callbacks libjpeg calls).
 // libjpeg's error handling for the picture check and the picture decoder:
 // libjpeg reports fatal errors through error_exit, which must not return, so
 // it jumps back to the caller's setjmp with the message kept; warnings are

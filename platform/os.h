@@ -1,3 +1,4 @@
+// Header only (interfaces; platform/win32 and platform/fake implement them).
 // The OS seam: every operating-system service the installer's logic uses, as
 // a few cohesive services gathered by one Os. platform/win32 implements them
 // with the real Win32 calls; platform/fake implements them for native tests

@@ -1,3 +1,4 @@
+// No source of its own: BoxReporter is in platform/messages.cpp, the window's Reporter in app/.
 // How the subsystems' operations show their progress, failures and questions
 // without knowing the window that shows them: the installer window implements
 // it (status line, progress bar, message boxes, the Cancel button's request);

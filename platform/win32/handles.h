@@ -1,3 +1,4 @@
+// Header only (small classes defined in place).
 // Move-only owners of Win32 handles: each frees its handle exactly once, in
 // its destructor or on reset(). Copying is deleted so no handle is closed twice.
 #pragma once

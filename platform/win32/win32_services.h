@@ -1,3 +1,4 @@
+// One header, a source per service (named below).
 // The Win32 services of the seam other than windows, declared together and
 // implemented one service a file: win32_files.cpp, win32_registry.cpp
 // (registry and profile files), win32_system.cpp (system facts, shell),
