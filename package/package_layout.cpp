@@ -35,6 +35,10 @@ bool isSafeFileName(const std::string& name) {
 
 bool kindHasDestination(int32_t k) { return kind::hasDestination(k); }
 
+std::string noDestinationText(int32_t k) {
+    return "targetKind " + std::to_string(k) + " has no destination (1 to 7 or 10)";
+}
+
 bool slotBytesInFile(const PackageEntry& entry, int64_t fileSize) {
     return entry.firstByte >= 0 && entry.storedSize() >= 1 && int64_t(entry.lastByte) < fileSize;
 }
@@ -161,7 +165,7 @@ void checkSlotNameAndKind(const PackageEntry& e, const std::string& s, FaultList
     const std::string name = e.name();
     if (!isSafeFileName(name)) list.refused(s + "name " + quoted(name) + " is not a plain file name");
     if (!kindHasDestination(e.targetKind))
-        list.fault(s + "targetKind " + std::to_string(e.targetKind) + " has no destination (1 to 7 or 10)");
+        list.fault(s + noDestinationText(e.targetKind));
 }
 
 // A used slot's byte range: right behind the one before, at least one byte,

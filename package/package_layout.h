@@ -50,6 +50,9 @@ std::string slotLabel(int slot);
 
 // Whether a targetKind selects a destination folder (1 to 7 and 10).
 bool kindHasDestination(int32_t kind);
+// "targetKind N has no destination (1 to 7 or 10)", the fault of a used slot
+// whose kind fails kindHasDestination.
+std::string noDestinationText(int32_t kind);
 
 // Whether a slot's stored bytes are at least one byte and lie inside a file
 // of fileSize bytes.
