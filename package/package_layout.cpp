@@ -275,6 +275,14 @@ void checkSlotRoles(const PackageHeader& h, FaultList& list) {
 
 }  // namespace
 
+std::vector<PackageFault> namingFaults(const PackageHeader& h) {
+    FaultList list;
+    checkSettings(h, list);
+    for (int slot = kFirstPackageSlot; slot <= kLastPackageSlot; ++slot)
+        if (!h.entries[slot].name().empty()) checkSlotNameAndKind(h.entries[slot], slotLabel(slot), list);
+    return list.faults;
+}
+
 std::vector<PackageFault> packageFaults(const PackageHeader& h, int64_t fileSize) {
     FaultList list;
     checkSettings(h, list);

@@ -76,6 +76,12 @@ constexpr int64_t kUnknownFileSize = -1;
 // them). Empty when the package is sound.
 std::vector<PackageFault> packageFaults(const PackageHeader& header, int64_t fileSize);
 
+// The rules of packageFaults that need nothing but the settings and the used
+// slots' names and kinds (a saver name and slot names safe as names, the
+// flash version index, a destination for every used slot's kind), in the
+// same words: what a builder asks before it lays any bytes out.
+std::vector<PackageFault> namingFaults(const PackageHeader& header);
+
 // The faults' messages alone (what the package tool's verify prints).
 std::vector<std::string> layoutFaults(const PackageHeader& header, int64_t fileSize);
 
