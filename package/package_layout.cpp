@@ -7,23 +7,6 @@
 
 namespace ssi {
 
-std::string quoted(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        // A quote or backslash inside is escaped too: the text between the
-        // quotes reads back as exactly one name.
-        if (c < 32 || c == 127 || c == '"' || c == '\\') {
-            static const char* const kHex = "0123456789abcdef";
-            out += "\\x";
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
-        } else {
-            out += char(c);
-        }
-    }
-    return out + "\"";
-}
-
 std::string slotLabel(int slot) {
     return "slot " + std::to_string(slot) + ": ";
 }

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "core/message_text.h"  // quoted(), for the faults' names
 #include "core/result_codes.h"
 #include "core/roles.h"
 #include "package/package_format.h"
@@ -40,10 +41,6 @@ constexpr size_t kMaxSaverNameLength = sizeof(PackageHeader::saverName);  // 64
 // forbids in names (<>:"/\|?* and control characters), no trailing dot or
 // space (which Windows drops) and no device name (CON, NUL, COM1, ...).
 bool isSafeFileName(const std::string& name);
-
-// A name in double quotes for a message: control characters, quotes and
-// backslashes as \xNN.
-std::string quoted(const std::string& text);
 
 // "slot N: ", the start of a message about one slot.
 std::string slotLabel(int slot);
