@@ -5,8 +5,9 @@
 #include <cstring>
 #include <memory>
 
-#include "platform/file_utils.h"
+#include "core/little_endian.h"
 #include "core/trace.h"
+#include "platform/file_utils.h"
 
 namespace ssi {
 
@@ -41,7 +42,7 @@ private:
 }  // namespace
 
 uint32_t swfDeclaredLength(const uint8_t (&header)[kSwfHeaderSize]) {
-    return uint32_t(header[4]) | uint32_t(header[5]) << 8 | uint32_t(header[6]) << 16 | uint32_t(header[7]) << 24;
+    return readLE32(header + 4);
 }
 
 Result swfSignatureVerdict(const uint8_t* header, uint32_t got) {

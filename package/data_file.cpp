@@ -11,6 +11,7 @@
 #include "core/strings.h"
 #include "package/data_file.h"
 #include "package/codec_library.h"
+#include "package/expansion_rule.h"
 #include "package/slot_extraction.h"
 #include "platform/file_utils.h"
 
@@ -199,16 +200,15 @@ Result SaverDataFile::extract(const std::string& target, const DataItem& item, D
     if (chunk.compressed) {
         TCompressor compressor(os_, libraryDir_, reporter_);
         if (!compressor.loaded) return rc::kLibraryNotLoaded;
-        // The stored bytes are read in blocks as the expansion asks for them.
-        // The library's own verdict on the stream is not consulted: a damaged
-        // stream shows up as a file of the wrong size, or none. One byte
-        // beyond the expected size is enough to tell an overlong stream. Our
-        // own side of it is: an output that could not be made or closed is
-        // the result, so that an older file of the right size left in its
-        // place never passes for the item.
+        // The stored bytes are read in blocks as the expansion asks for them,
+        // and what came out is judged by its size alone, as a slot's is
+        // (expansionLimit, expandedSizeMatches). Our own side of it is: an
+        // output that could not be made or closed is the result, so that an
+        // older file of the right size left in its place never passes for the
+        // item.
         Result readError = rc::kOk;
         const Result expanded = compressor.ExpandFromFile(target, *file_, uint32_t(chunk.storedSize),
-                                                          int64_t(chunk.expandedSize) + 1, readError);
+                                                          expansionLimit(chunk.expandedSize), readError);
         compressor.Destroy();
         if (expanded != rc::kOk) return expanded;
         if (!fileExists(os_, target)) return readError != rc::kOk ? readError : rc::kExpandedFileMissing;
@@ -219,7 +219,7 @@ Result SaverDataFile::extract(const std::string& target, const DataItem& item, D
         int64_t size = 0;
         if (Result e = check->size(size)) return e;
         check.reset();
-        if (size != chunk.expandedSize) return rc::kExpandedSizeWrong;
+        if (!expandedSizeMatches(chunk.expandedSize, uint64_t(size))) return rc::kExpandedSizeWrong;
         return rc::kOk;
     }
 

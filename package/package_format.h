@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/build_constants.h"
+#include "core/little_endian.h"
 
 namespace ssi {
 
@@ -67,17 +68,5 @@ constexpr size_t kPackageHeaderSize = sizeof(PackageHeader);
 // Little-endian (de)serialisation of the records.
 void decodePackageHeader(const uint8_t (&bytes)[kPackageHeaderSize], PackageHeader& out);
 void encodePackageHeader(const PackageHeader& header, uint8_t (&bytes)[kPackageHeaderSize]);
-
-// Little-endian helpers.
-inline int32_t readLE32(const uint8_t* p) {
-    return int32_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
-}
-inline void writeLE32(uint8_t* p, int32_t v) {
-    uint32_t u = uint32_t(v);
-    p[0] = uint8_t(u);
-    p[1] = uint8_t(u >> 8);
-    p[2] = uint8_t(u >> 16);
-    p[3] = uint8_t(u >> 24);
-}
 
 }  // namespace ssi

@@ -7,23 +7,6 @@
 
 namespace ssi {
 
-std::string quoted(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        // A quote or backslash inside is escaped too: the text between the
-        // quotes reads back as exactly one name.
-        if (c < 32 || c == 127 || c == '"' || c == '\\') {
-            static const char* const kHex = "0123456789abcdef";
-            out += "\\x";
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
-        } else {
-            out += char(c);
-        }
-    }
-    return out + "\"";
-}
-
 std::string slotLabel(int slot) {
     return "slot " + std::to_string(slot) + ": ";
 }
@@ -34,6 +17,10 @@ bool isSafeFileName(const std::string& name) {
 }
 
 bool kindHasDestination(int32_t k) { return kind::hasDestination(k); }
+
+std::string noDestinationText(int32_t k) {
+    return "targetKind " + std::to_string(k) + " has no destination (1 to 7 or 10)";
+}
 
 bool slotBytesInFile(const PackageEntry& entry, int64_t fileSize) {
     return entry.firstByte >= 0 && entry.storedSize() >= 1 && int64_t(entry.lastByte) < fileSize;
@@ -161,7 +148,7 @@ void checkSlotNameAndKind(const PackageEntry& e, const std::string& s, FaultList
     const std::string name = e.name();
     if (!isSafeFileName(name)) list.refused(s + "name " + quoted(name) + " is not a plain file name");
     if (!kindHasDestination(e.targetKind))
-        list.fault(s + "targetKind " + std::to_string(e.targetKind) + " has no destination (1 to 7 or 10)");
+        list.fault(s + noDestinationText(e.targetKind));
 }
 
 // A used slot's byte range: right behind the one before, at least one byte,
@@ -270,6 +257,14 @@ void checkSlotRoles(const PackageHeader& h, FaultList& list) {
 }
 
 }  // namespace
+
+std::vector<PackageFault> namingFaults(const PackageHeader& h) {
+    FaultList list;
+    checkSettings(h, list);
+    for (int slot = kFirstPackageSlot; slot <= kLastPackageSlot; ++slot)
+        if (!h.entries[slot].name().empty()) checkSlotNameAndKind(h.entries[slot], slotLabel(slot), list);
+    return list.faults;
+}
 
 std::vector<PackageFault> packageFaults(const PackageHeader& h, int64_t fileSize) {
     FaultList list;

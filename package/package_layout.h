@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "core/message_text.h"  // quoted(), for the faults' names
 #include "core/result_codes.h"
 #include "core/roles.h"
 #include "package/package_format.h"
@@ -41,15 +42,14 @@ constexpr size_t kMaxSaverNameLength = sizeof(PackageHeader::saverName);  // 64
 // space (which Windows drops) and no device name (CON, NUL, COM1, ...).
 bool isSafeFileName(const std::string& name);
 
-// A name in double quotes for a message: control characters, quotes and
-// backslashes as \xNN.
-std::string quoted(const std::string& text);
-
 // "slot N: ", the start of a message about one slot.
 std::string slotLabel(int slot);
 
 // Whether a targetKind selects a destination folder (1 to 7 and 10).
 bool kindHasDestination(int32_t kind);
+// "targetKind N has no destination (1 to 7 or 10)", the fault of a used slot
+// whose kind fails kindHasDestination.
+std::string noDestinationText(int32_t kind);
 
 // Whether a slot's stored bytes are at least one byte and lie inside a file
 // of fileSize bytes.
@@ -72,6 +72,12 @@ constexpr int64_t kUnknownFileSize = -1;
 // library, slots 6..10 always used, slots 2..5 used when the settings ask for
 // them). Empty when the package is sound.
 std::vector<PackageFault> packageFaults(const PackageHeader& header, int64_t fileSize);
+
+// The rules of packageFaults that need nothing but the settings and the used
+// slots' names and kinds (a saver name and slot names safe as names, the
+// flash version index, a destination for every used slot's kind), in the
+// same words: what a builder asks before it lays any bytes out.
+std::vector<PackageFault> namingFaults(const PackageHeader& header);
 
 // The faults' messages alone (what the package tool's verify prints).
 std::vector<std::string> layoutFaults(const PackageHeader& header, int64_t fileSize);

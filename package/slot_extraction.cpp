@@ -83,14 +83,6 @@ Result slotRefusal(const PackageEntry& entry, int64_t packageSize) {
 
 // ---- the steps shared with the package tool ---------------------------------------
 
-int64_t expansionLimit(const PackageEntry& entry) {
-    return entry.expandedSize < 0 ? 0 : int64_t(entry.expandedSize) + 1;
-}
-
-bool expandedSizeMatches(const PackageEntry& entry, uint64_t size) {
-    return entry.expandedSize >= 0 && size == uint64_t(entry.expandedSize);
-}
-
 [[nodiscard]] Result readSlotBlock(File& package, uint32_t storedSize, ByteBuffer& block) {
     if (!block.allocate(storedSize)) return rc::kOutOfMemory;
     uint32_t got = 0;
@@ -269,7 +261,7 @@ void announceWriting(const SlotJob& job) {
         // check below decides. The cap keeps a damaged stream from filling
         // the disk.
         Result readError = rc::kOk;
-        ignoreResult(compressor.ExpandFromFile(job.dest, job.package, job.storedSize, expansionLimit(job.entry),
+        ignoreResult(compressor.ExpandFromFile(job.dest, job.package, job.storedSize, expansionLimit(job.entry.expandedSize),
                                                readError),
                      "the size of the file written decides");
         compressor.Destroy();
@@ -282,7 +274,7 @@ void announceWriting(const SlotJob& job) {
     std::vector<FindEntry> found;
     if (job.os.files().findFiles(job.dest, found) != rc::kOk || found.empty())
         return job.report(rc::kExpandedFileMissing);
-    if (!expandedSizeMatches(job.entry, found.front().size)) return job.report(rc::kExpandedSizeWrong);
+    if (!expandedSizeMatches(job.entry.expandedSize, found.front().size)) return job.report(rc::kExpandedSizeWrong);
     return rc::kOk;
 }
 

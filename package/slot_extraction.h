@@ -8,6 +8,7 @@
 
 #include "core/buffer.h"
 #include "core/result_codes.h"
+#include "package/expansion_rule.h"
 #include "package/package_format.h"
 #include "platform/os.h"
 #include "platform/reporter.h"
@@ -83,14 +84,9 @@ private:
 
 // ---- steps of extractSlot that the package tool takes too ------------------------
 // (the tool writes to its own folder and expands with the codec built in; what
-// it reads, and how it checks what came out, is the installer's).
+// it reads, and how it checks what came out (package/expansion_rule.h), is the
+// installer's).
 
-// The most bytes a compressed slot's expansion may write: expandedSize + 1,
-// so that an overlong stream still shows in the size check (0 for a negative
-// expandedSize).
-int64_t expansionLimit(const PackageEntry& entry);
-// Whether an expansion of `size` bytes is the slot's expandedSize.
-bool expandedSizeMatches(const PackageEntry& entry, uint64_t size);
 // Reads a slot's `storedSize` bytes from the package's position into `block`:
 // 0, rc::kOutOfMemory, the OS error, or rc::kShortRead.
 [[nodiscard]] Result readSlotBlock(File& package, uint32_t storedSize, ByteBuffer& block);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/little_endian.h"
 #include "platform/jpeg_error_manager.h"
 
 namespace ssi {
@@ -24,13 +25,6 @@ bool readHeader(jpeg_decompress_struct* info, jpeg::ErrorManager* manager, const
     height = info->image_height;
     cmyk = info->jpeg_color_space == JCS_CMYK || info->jpeg_color_space == JCS_YCCK;
     return true;
-}
-
-uint32_t le16(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8;
-}
-uint32_t le32(const uint8_t* p) {
-    return le16(p) | le16(p + 2) << 16;
 }
 
 PictureCheck refused(const std::string& why) {
@@ -77,21 +71,21 @@ PictureCheck checkBitmap(const uint8_t* data, size_t size) {
     constexpr size_t kFileHeader = 14;
     if (!data || size < kFileHeader + 12 || data[0] != 'B' || data[1] != 'M')
         return refused("not a Windows bitmap (no \"BM\" file header)");
-    const uint32_t pixelOffset = le32(data + 10);
-    const uint32_t infoSize = le32(data + 14);
+    const uint32_t pixelOffset = readLE32(data + 10);
+    const uint32_t infoSize = readLE32(data + 14);
     int64_t width = 0, height = 0;
     uint32_t planes = 0, bits = 0, compression = 0;
     if (infoSize == 12) {  // the OS/2 core header
-        width = int64_t(le16(data + 18));
-        height = int64_t(le16(data + 20));
-        planes = le16(data + 22);
-        bits = le16(data + 24);
+        width = int64_t(readLE16(data + 18));
+        height = int64_t(readLE16(data + 20));
+        planes = readLE16(data + 22);
+        bits = readLE16(data + 24);
     } else if (infoSize >= 40 && infoSize <= 124 && size >= kFileHeader + 40) {
-        width = int32_t(le32(data + 18));
-        height = int32_t(le32(data + 22));
-        planes = le16(data + 26);
-        bits = le16(data + 28);
-        compression = le32(data + 30);
+        width = int32_t(readLE32(data + 18));
+        height = int32_t(readLE32(data + 22));
+        planes = readLE16(data + 26);
+        bits = readLE16(data + 28);
+        compression = readLE32(data + 30);
     } else {
         return refused("not a Windows bitmap (info header of " + std::to_string(infoSize) + " bytes)");
     }

@@ -82,6 +82,44 @@ TEST_F(Layout, EachBrokenRuleIsNamed) {
                   " is beyond the end of the file (last byte " + std::to_string(image.size() - 2) + ")");
 }
 
+// The builder's verdicts: the package's own rules on the header it forms,
+// each named once, and its own for what the header cannot hold; nothing is
+// built.
+TEST(PackageLayout, TheBuilderRefusesByThePackagesRules) {
+    const struct {
+        const char* what;
+        void (*change)(tool::PackageInput&);
+        const char* error;
+    } cases[] = {
+        {"unsafe slot name", [](tool::PackageInput& in) { in.slots[9]->name = "con.dll"; },
+         "slot 9: name \"con.dll\" is not a plain file name"},
+        {"kind without destination", [](tool::PackageInput& in) { in.slots[5]->kind = 9; },
+         "slot 5: targetKind 9 has no destination (1 to 7 or 10)"},
+        {"version index", [](tool::PackageInput& in) { in.flashVersionIndex = 2; },
+         "flashVersionIndex 2 should be 0 or 1"},
+        {"unsafe saver name", [](tool::PackageInput& in) { in.saverName = "a\\b"; },
+         "saverName \"a\\x5cb\" is not a plain folder name"},
+        {"empty saver name", [](tool::PackageInput& in) { in.saverName.clear(); }, "saverName is empty"},
+        {"saver name too long", [](tool::PackageInput& in) { in.saverName.assign(65, 'n'); },
+         "the saver name has 65 characters, more than 64"},
+        {"empty slot name", [](tool::PackageInput& in) { in.slots[3]->name.clear(); },
+         "slot 3: the stored name is empty"},
+        {"slot name too long", [](tool::PackageInput& in) { in.slots[3]->name.assign(256, 'n'); },
+         "slot 3: the stored name has 256 characters, more than 255"},
+        {"slot 0", [](tool::PackageInput& in) { in.slots[0] = slotOf("install.exe", 1, false, "MZ"); },
+         "slot 0 is the installer program itself; give the stub instead"},
+    };
+    for (const auto& c : cases) {
+        tool::PackageInput in = standardInput();
+        c.change(in);
+        std::vector<uint8_t> image, stub(1000, 'M');
+        std::vector<std::string> errors;
+        EXPECT_FALSE(tool::buildInstaller(stub, in, image, errors)) << c.what;
+        EXPECT_TRUE(image.empty()) << c.what;
+        EXPECT_EQ(errors, std::vector<std::string>{c.error}) << c.what;
+    }
+}
+
 TEST(PackageLayout, AQuotedNameReadsBackAsExactlyOneName) {
     // Escapes start with a backslash, so a backslash or quote inside is
     // escaped too: "a\x01" and a name holding the byte 1 differ.

@@ -230,7 +230,8 @@ TEST_F(Saverpack, BuildRefusesWhatNoInstallerCouldUse) {
                 "more than 255"),
         "");
     EXPECT_EQ(
-        refused(manifest + "[slots.5]\nfile = \"files/e1.dll\"\nkind = 8\n", "kind 8 has no destination"),
+        refused(manifest + "[slots.5]\nfile = \"files/e1.dll\"\nkind = 8\n",
+                "slot 5: targetKind 8 has no destination (1 to 7 or 10)"),
         "");
     EXPECT_EQ(
         refused(manifest + "[slots.5]\nfile = \"files/e1.dll\"\ncolour = 1\n", "slots.5.colour: unknown key"),

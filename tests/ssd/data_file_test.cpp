@@ -72,7 +72,7 @@ TEST(SaverRecords, FieldsAreLittleEndianAtTheirOffsets) {
     chunk.compressed = 1;
     uint8_t cb[sizeof(DataChunk)];
     encodeDataChunk(chunk, cb);
-    EXPECT_EQ(readLE32(cb + 4), 0x105);
+    EXPECT_EQ(readLE32(cb + 4), 0x105u);
     EXPECT_EQ(cb[8], 0xFE);
     EXPECT_EQ(cb[11], 0xFF);
     EXPECT_EQ(cb[15], 0x7F);

@@ -218,6 +218,8 @@ TEST_F(SsdTool, ExtractRefusesHostileItemsButWritesTheRest) {
 // container, the tool's list and extract fail exactly when the installer's
 // open or extraction does, and the tool names the fault.
 TEST_F(SsdTool, ToolAndInstallerRefuseTheSameContainers) {
+    const std::string hello = "hello, hello, hello world";
+    const std::string packed = imploded(hello);
     const struct {
         const char* what;
         std::string file;
@@ -234,6 +236,11 @@ TEST_F(SsdTool, ToolAndInstallerRefuseTheSameContainers) {
          "item bytes past the end"},
         {"negative expanded size", makeDataFile({TestItem("a.txt", "0123").expanded(-5)}), true,
          "negative expanded size"},
+        // The codec calls the stream damaged, but every byte came out: the size decides.
+        {"compressed item without its end code",
+         makeDataFile({TestItem("a.txt", hello, true).bytes(packed.substr(0, packed.size() - 1))}), false, ""},
+        {"compressed item cut short", makeDataFile({TestItem("a.txt", hello, true).bytes(packed.substr(0, 9))}),
+         true, "compressed data is damaged"},
     };
     for (const auto& c : cases) {
         write(dir / "case.ssd", c.file);

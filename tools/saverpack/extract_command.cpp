@@ -78,8 +78,7 @@ std::string refusalText(const PackageEntry& e, const std::string& name, int64_t 
         case rc::kOk:
             return std::string();
         case rc::kNoDestination:
-            return "refused: targetKind " + std::to_string(e.targetKind) +
-                   " has no destination (1 to 7 or 10)";
+            return "refused: " + noDestinationText(e.targetKind);
         case rc::kShortRead:
             return "refused: bytes " + std::to_string(e.firstByte) + " to " + std::to_string(e.lastByte) +
                    " are not inside the file (" + std::to_string(fileSize) + " bytes)";

@@ -1,6 +1,9 @@
-// buildInstaller, in four steps: check the settings, form the header's
-// settings, prepare each slot's stored bytes, then lay the file out and check
-// it by the package's own rules.
+// buildInstaller, in four steps: check what the header cannot hold, form the
+// header's settings, names and kinds and ask the package's own rules about
+// them, prepare each slot's stored bytes, then lay the file out and check it
+// by the package's own rules again. Every verdict the package's rules give is
+// theirs: the builder only adds what its input can hold and a header cannot,
+// and what is its own (the stub, the data's size, the compression).
 #include "tools/saverpack/package_builder.h"
 
 #include <climits>
@@ -15,25 +18,41 @@ namespace {
 
 using Errors = std::vector<std::string>;
 
-// 1. The stub and the settings.
-void checkSettings(const std::vector<uint8_t>& stub, const PackageInput& input, Errors& errors) {
+// Why a slot's input cannot become a used slot of a package, for what the
+// header cannot hold or only the builder knows ("" when it can).
+std::string slotInputFault(const SlotInput& s) {
+    // An empty name is how the header marks an unused slot.
+    if (s.name.empty()) return "the stored name is empty";
+    if (s.name.size() > kMaxSlotNameLength)
+        return "the stored name has " + std::to_string(s.name.size()) + " characters, more than " +
+               std::to_string(kMaxSlotNameLength);
+    if (s.data.size() > size_t(INT32_MAX)) return s.source + " is too large for a package";
+    if (s.compress && (s.literalMode > 1 || (s.dictSize != 1024 && s.dictSize != 2048 && s.dictSize != 4096)))
+        return "literal mode or dictionary size not supported";
+    if (!s.compress && s.data.empty())
+        return s.source + " is empty; a stored slot holds at least 1 byte (compress it instead)";
+    return std::string();
+}
+
+// 1. What the header cannot hold: a stub past the package offset, a saver
+// name longer than its field, slot 0 (the stub's own), and each slot's input.
+void checkInput(const std::vector<uint8_t>& stub, const PackageInput& input, Errors& errors) {
     if (stub.size() > size_t(kPackageOffset))
         errors.push_back("the stub is " + std::to_string(stub.size()) + " bytes, more than the " +
                          std::to_string(kPackageOffset) + " the package offset allows");
-    if (input.saverName.empty())
-        errors.push_back("the saver name is empty");
-    else if (input.saverName.size() > kMaxSaverNameLength)
+    if (input.saverName.size() > kMaxSaverNameLength)
         errors.push_back("the saver name has " + std::to_string(input.saverName.size()) +
                          " characters, more than " + std::to_string(kMaxSaverNameLength));
-    else if (!isSafeFileName(input.saverName))
-        errors.push_back("the saver name \"" + input.saverName + "\" cannot be a folder name");
-    if (input.flashVersionIndex > 1)
-        errors.push_back("the flash version index is " + std::to_string(input.flashVersionIndex) +
-                         "; it must be 0 or 1");
     if (input.slots[0]) errors.push_back("slot 0 is the installer program itself; give the stub instead");
+    for (int slot = kFirstPackageSlot; slot <= kLastPackageSlot; ++slot)
+        if (input.slots[slot])
+            if (std::string fault = slotInputFault(*input.slots[slot]); !fault.empty())
+                errors.push_back(slotLabel(slot) + fault);
 }
 
-// 2. The header's settings and slot 0.
+// 2. The header's settings, slot 0, and the name and kind of every slot
+// given that the header can hold; then the package's rules on them, before
+// anything is compressed.
 PackageHeader headerSettings(const PackageInput& input) {
     PackageHeader header;
     std::memset(&header, 0, sizeof(header));
@@ -46,33 +65,18 @@ PackageHeader headerSettings(const PackageInput& input) {
     std::memcpy(header.saverName, input.saverName.data(),
                 input.saverName.size() < kMaxSaverNameLength ? input.saverName.size() : kMaxSaverNameLength);
     setInstallerSlot(header.entries[0]);
+    for (int slot = kFirstPackageSlot; slot <= kLastPackageSlot; ++slot) {
+        if (!input.slots[slot] || !slotInputFault(*input.slots[slot]).empty()) continue;
+        header.entries[slot].setName(input.slots[slot]->name);
+        header.entries[slot].targetKind = input.slots[slot]->kind;
+    }
     return header;
 }
 
-// Why a slot's name or kind cannot go into a package ("" when it can).
-std::string slotInputFault(const SlotInput& s) {
-    if (s.name.empty()) return "the stored name is empty";
-    if (s.name.size() > kMaxSlotNameLength)
-        return "the stored name has " + std::to_string(s.name.size()) + " characters, more than " +
-               std::to_string(kMaxSlotNameLength);
-    if (!isSafeFileName(s.name)) return "the stored name \"" + s.name + "\" is not a plain file name";
-    if (!kindHasDestination(s.kind))
-        return "kind " + std::to_string(s.kind) + " has no destination (1 to 7 or 10)";
-    if (s.data.size() > size_t(INT32_MAX)) return s.source + " is too large for a package";
-    if (s.compress && (s.literalMode > 1 || (s.dictSize != 1024 && s.dictSize != 2048 && s.dictSize != 4096)))
-        return "literal mode or dictionary size not supported";
-    if (!s.compress && s.data.empty())
-        return s.source + " is empty; a stored slot holds at least 1 byte (compress it instead)";
-    return std::string();
-}
-
-// 3. One slot's entry and stored bytes; "" or why it cannot be stored. A
+// 3. One slot's sizes and stored bytes; "" or why it cannot be stored. A
 // compressed form larger than the file is not kept: the slot is stored, and
 // `note` says so.
 std::string prepareSlot(const SlotInput& s, PackageEntry& e, std::vector<uint8_t>& stored, std::string& note) {
-    if (std::string fault = slotInputFault(s); !fault.empty()) return fault;
-    e.setName(s.name);
-    e.targetKind = s.kind;
     e.expandedSize = int32_t(s.data.size());
     if (!s.compress) {
         stored = s.data;
@@ -117,8 +121,10 @@ bool buildInstaller(const std::vector<uint8_t>& stub, const PackageInput& input,
                     std::vector<std::string>& errors, std::vector<std::string>* storedInstead) {
     errors.clear();
     out.clear();
-    checkSettings(stub, input, errors);                                     // 1
+    checkInput(stub, input, errors);                                        // 1
     PackageHeader header = headerSettings(input);                           // 2
+    for (const PackageFault& fault : namingFaults(header)) errors.push_back(fault.text);
+    if (!errors.empty()) return false;
     std::array<std::vector<uint8_t>, kSlotCount> stored;
     std::array<int64_t, kSlotCount> storedSizes{};
     for (int slot = kFirstPackageSlot; slot <= kLastPackageSlot; ++slot) {  // 3
@@ -128,7 +134,7 @@ bool buildInstaller(const std::vector<uint8_t>& stub, const PackageInput& input,
         if (!note.empty() && storedInstead)
             storedInstead->push_back("slots." + std::to_string(slot) + ".compress: " + note);
         if (!fault.empty()) {
-            errors.push_back("slot " + std::to_string(slot) + ": " + fault);
+            errors.push_back(slotLabel(slot) + fault);
             stored[slot].clear();
         }
         storedSizes[slot] = int64_t(stored[slot].size());

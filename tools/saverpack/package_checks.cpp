@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/image_mark.h"
+#include "core/little_endian.h"
 #include "core/roles.h"
 #include "flash/player_detection.h"
 #include "flash/swf_movie.h"
@@ -225,10 +226,6 @@ void checkDocument(const PackageView& p, int slot, const char* what, Findings& o
                        "; the installer shows the " + what + " as text"});
 }
 
-uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
-    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
-}
-
 bool contains(const std::vector<uint8_t>& haystack, const char* needle) {
     const size_t n = std::strlen(needle);
     if (haystack.size() < n) return false;
@@ -328,14 +325,14 @@ std::vector<Finding> programImageFindings(const std::vector<uint8_t>& image,
                            "MANIFEST OUT, the stub being install.exe");
         return refusal(text + stubHint);
     }
-    const size_t pe = image.size() >= 0x40 ? le32(image, 0x3C) : image.size();
+    const size_t pe = image.size() >= 0x40 ? readLE32(image.data() + 0x3C) : image.size();
     if (pe > image.size() || image.size() - pe < 24 || std::memcmp(image.data() + pe, "PE\0\0", 4) != 0)
         return refusal(
             "the stub starts like a program but has no PE signature: it is not the installer's "
             "program image" +
             stubHint);
-    const uint32_t machine = uint32_t(image[pe + 4]) | uint32_t(image[pe + 5]) << 8;
-    const uint32_t characteristics = uint32_t(image[pe + 22]) | uint32_t(image[pe + 23]) << 8;
+    const uint32_t machine = readLE16(image.data() + pe + 4);
+    const uint32_t characteristics = readLE16(image.data() + pe + 22);
     constexpr uint32_t kMachineI386 = 0x14C, kImageFileDll = 0x2000;
     if (characteristics & kImageFileDll)
         return refusal("the stub is a DLL, not the installer's program image" + stubHint);

@@ -115,19 +115,4 @@ bool moveIntoPlace(const std::string& from, const std::string& to, bool replace)
 #endif
 }
 
-std::string printable(const std::string& text) {
-    std::string out;
-    for (unsigned char c : text) {
-        if (c < 32 || c == 127) {
-            static const char hex[] = "0123456789abcdef";
-            out += "\\x";
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        } else {
-            out += char(c);
-        }
-    }
-    return out;
-}
-
 }  // namespace ssi::tool

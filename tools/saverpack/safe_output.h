@@ -1,8 +1,7 @@
 // Writing into the author's own folders without harming what is there: files
 // are created exclusively (never an existing file, never through a symbolic
 // link) and moved to their final name only when that name is free, unless the
-// author asked to replace it. Also: which paths are the same file, and names
-// made safe to print.
+// author asked to replace it. Also: which paths are the same file.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +9,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "core/message_text.h"  // printable(), for the paths in its messages
 
 namespace ssi::tool {
 
@@ -45,9 +46,5 @@ std::FILE* createExclusive(const std::string& path);
 // EEXIST when it does. `replace` gives it the name whatever is there (a
 // symbolic link there is replaced, never followed).
 bool moveIntoPlace(const std::string& from, const std::string& to, bool replace);
-
-// The text with every control character (and DEL) as \xNN, so
-// that a name read from a file cannot move the cursor or recolour a terminal.
-std::string printable(const std::string& text);
 
 }  // namespace ssi::tool

@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <set>
 
-#include "codec/implode.h"
 #include "core/buffer.h"
 #include "core/names.h"
 #include "platform/file_utils.h"
@@ -15,7 +14,6 @@
 #include "tools/saverpack/name_rules.h"
 #include "tools/saverpack/safe_output.h"
 #include "tools/saverpack/ssd_support.h"
-#include "tools/saverpack/stream_codec.h"
 #include "tools/saverpack/tool_support.h"
 
 namespace fs = std::filesystem;
@@ -73,19 +71,15 @@ std::string nameGivenTwice(const SsdReader& reader) {
 }
 
 // A compressed item: its stored bytes as the installer reads them, expanded
-// with the codec built in to exactly its expanded size. "" or why not.
+// with the codec built in and judged by the installer's rule. "" or why not.
 std::string expandItem(SsdReader& reader, const DataChunk& chunk, std::FILE* target) {
     ByteBuffer block;
     if (!block.allocate(size_t(chunk.storedSize)) ||
         readExact(reader.file(), block.data(), uint32_t(block.size())) != rc::kOk)
         return "cannot be read";
     bool writeFailed = false;
-    const ExplodeOutcome o =
-        explodeBlock(block.data(), block.size(), target, int64_t(chunk.expandedSize) + 1, writeFailed);
-    if (writeFailed) return "write failed";
-    if (o.code != codec::kOk && !o.overLimit) return codecErrorText(o.code);
-    if (o.overLimit || o.produced != uint64_t(chunk.expandedSize)) return "expands to the wrong size";
-    return std::string();
+    const std::string fault = expansionFault(block, chunk.expandedSize, target, writeFailed);
+    return writeFailed ? "write failed" : fault;
 }
 
 // A stored item: its bytes copied as they are. "" or why not.

@@ -156,22 +156,25 @@ bool openInstaller(const std::string& path, Installer& inst, std::string& error)
     return true;
 }
 
+std::string expansionFault(const ByteBuffer& block, int32_t expandedSize, std::FILE* out, bool& writeFailed) {
+    writeFailed = false;
+    const ExplodeOutcome r = explodeBlock(block.data(), block.size(), out, expansionLimit(expandedSize), writeFailed);
+    // The size decides, as in the installer; the codec only says why it is wrong.
+    if (r.overLimit) return "expands to more than its expandedSize of " + std::to_string(expandedSize) + " bytes";
+    if (expandedSizeMatches(expandedSize, r.produced)) return std::string();
+    if (r.code != codec::kOk)
+        return "compressed data is damaged: " + codecErrorText(r.code) + " (after " + std::to_string(r.produced) +
+               " bytes)";
+    return "expands to " + std::to_string(r.produced) + " bytes, expandedSize says " + std::to_string(expandedSize);
+}
+
 std::string expansionFault(File& package, const PackageEntry& e, std::FILE* out, bool& writeFailed) {
     writeFailed = false;
     ByteBuffer block;
     Result read = package.seek(e.firstByte);
     if (read == rc::kOk) read = readSlotBlock(package, uint32_t(e.storedSize()), block);
     if (read != rc::kOk) return "the stored bytes cannot be read";
-    const ExplodeOutcome r = explodeBlock(block.data(), block.size(), out, expansionLimit(e), writeFailed);
-    if (r.overLimit)
-        return "expands to more than its expandedSize of " + std::to_string(e.expandedSize) + " bytes";
-    if (r.code != codec::kOk)
-        return "compressed data is damaged: " + codecErrorText(r.code) + " (after " +
-               std::to_string(r.produced) + " bytes)";
-    if (!expandedSizeMatches(e, r.produced))
-        return "expands to " + std::to_string(r.produced) + " bytes, expandedSize says " +
-               std::to_string(e.expandedSize);
-    return std::string();
+    return expansionFault(block, e.expandedSize, out, writeFailed);
 }
 
 }  // namespace ssi::tool

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/buffer.h"
 #include "package/package_format.h"
 #include "package/package_layout.h"
 #include "tools/saverpack/commands.h"
@@ -79,9 +80,14 @@ struct Installer {
 // Opens an installer file and reads its header through the installer's reader.
 bool openInstaller(const std::string& path, Installer& inst, std::string& error);
 
-// What a compressed slot's bytes expand to, read by the installer's step and
-// checked by its rules; `out` (nullptr: only count) receives the expansion.
-// Returns "" when they expand to exactly the slot's expandedSize.
+// Whether a compressed stream (a slot's or a data item's stored bytes) expands
+// as the installer requires: judged by the installer's rule, its size alone
+// (package/slot_extraction.h); the codec's complaint only explains a wrong
+// size. `out` (nullptr: only count) receives the expansion. Returns "" when
+// it expands to exactly expandedSize bytes.
+std::string expansionFault(const ByteBuffer& block, int32_t expandedSize, std::FILE* out, bool& writeFailed);
+
+// The same for a compressed slot, its bytes read by the installer's step.
 std::string expansionFault(File& package, const PackageEntry& e, std::FILE* out, bool& writeFailed);
 
 // ---- the verbs ------------------------------------------------------------------------

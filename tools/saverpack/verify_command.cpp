@@ -122,7 +122,7 @@ bool verifyInstaller(const std::string& path, std::vector<std::string>& faults) 
         if (e.name().empty() || !e.compressed || !slotBytesInFile(e, inst.size)) continue;
         bool writeFailed = false;
         const std::string problem = expansionFault(*inst.file, e, nullptr, writeFailed);
-        if (!problem.empty()) faults.push_back("slot " + std::to_string(slot) + ": " + problem);
+        if (!problem.empty()) faults.push_back(slotLabel(slot) + problem);
     }
     return true;
 }
