@@ -1,3 +1,4 @@
+// Header only (inline readers and writers).
 // Little-endian integers in byte records (the package, the data file, bitmaps,
 // movies, program images): read and written byte by byte, so that nothing
 // depends on the host's byte order or alignment.

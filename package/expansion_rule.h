@@ -1,3 +1,4 @@
+// Header only (inline rules).
 // How a compressed slot or data item is judged once expanded: by the size of
 // what came out alone. The codec's own verdict on the stream is not
 // consulted: a damaged stream shows as a file of the wrong size, or none, and
