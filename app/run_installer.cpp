@@ -65,8 +65,7 @@ private:
     bool active_;
 };
 
-
-int runInstallation(Os& os) {
+[[nodiscard]] int runInstallation(Os& os) {
     os.ui().setApplicationTitle(kPreparingInstallation);
 
     TpreparingInstallWnd preparing(os);

@@ -6,6 +6,6 @@
 namespace ssi {
 
 // Runs the installer to its end and returns the process exit code.
-int runInstaller(Os& os);
+[[nodiscard]] int runInstaller(Os& os);
 
 }  // namespace ssi

@@ -180,10 +180,11 @@ Result StartupSequence::detectInstalledPlayer() {
     return rc::kOk;
 }
 
-// The header's index was checked when it was read.
+// The header's index was checked when it was read; an index it does not know
+// is a corrupt package all the same.
 Result StartupSequence::lookUpRequiredPlayer() {
     RequiredFlashVersion required;
-    requiredFlashVersion(header().flashVersionIndex, required);
+    if (!requiredFlashVersion(header().flashVersionIndex, required)) return rc::kCorruptPackage;
     form_.requiredFlashMajor = required.major;
     form_.requiredFlashRevision = required.revision;
     return rc::kOk;

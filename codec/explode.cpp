@@ -199,7 +199,7 @@ inline void copyMatch(unsigned char* to, std::size_t distance, std::size_t lengt
     }
 }
 
-unsigned int finish(Window& w, unsigned int code) {
+[[nodiscard]] unsigned int finish(Window& w, unsigned int code) {
     flush(w);
     return code;
 }
@@ -209,7 +209,7 @@ unsigned int finish(Window& w, unsigned int code) {
 // locals here (stores of output bytes would otherwise force them back to
 // memory); they go back to `r` and `w` around the calls that need them.
 template <bool kCoded>
-unsigned int decode(BitReader& r, Window& w, unsigned dictBits) {
+[[nodiscard]] unsigned int decode(BitReader& r, Window& w, unsigned dictBits) {
     const unsigned dictMask = (1u << dictBits) - 1u;
     std::uint64_t bits = r.bits;
     int count = r.count;

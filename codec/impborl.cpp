@@ -18,15 +18,17 @@ extern "C" {
 // Callers of the classic interface size the work area for the classic
 // library (36,312 bytes); our optimal parser needs more, so the work area
 // handed in is not used and a private one is allocated for the call.
-unsigned int SSI_CODEC_CALL impborl_implode(ssi::codec::ReadFn read, ssi::codec::WriteFn write, char* /*work*/, void* param,
-                             unsigned int* type, unsigned int* dsize) {
+[[nodiscard]] unsigned int SSI_CODEC_CALL impborl_implode(ssi::codec::ReadFn read, ssi::codec::WriteFn write,
+                                                          char* /*work*/, void* param, unsigned int* type,
+                                                          unsigned int* dsize) {
     std::unique_ptr<char, FreeDeleter> work(static_cast<char*>(std::malloc(ssi::codec::kImplodeWorkSize)));
     if (!work) return ssi::codec::kAbort;
     return ssi::codec::implode(read, write, work.get(), param, type, dsize);
 }
 
 // Needs only the classic 12,596-byte work area.
-unsigned int SSI_CODEC_CALL impborl_explode(ssi::codec::ReadFn read, ssi::codec::WriteFn write, char* work, void* param) {
+[[nodiscard]] unsigned int SSI_CODEC_CALL impborl_explode(ssi::codec::ReadFn read, ssi::codec::WriteFn write,
+                                                          char* work, void* param) {
     return ssi::codec::explode(read, write, work, param);
 }
 

@@ -221,7 +221,7 @@ public:
         }
     }
 
-    unsigned run() {
+    [[nodiscard]] unsigned run() {
         out_[0] = static_cast<unsigned char>(mode_);
         out_[1] = static_cast<unsigned char>(dictBits_);
         outPos_ = 2;

@@ -41,21 +41,21 @@ constexpr std::size_t kImplodeWorkSize = 712848;
 // Compresses everything read() returns into write() calls.
 // *type: kBinary or kAscii; *dsize: 1024, 2048 or 4096.
 // Returns kOk, kInvalidDictSize, kInvalidMode or kAbort.
-unsigned int implode(ReadFn read, WriteFn write, char* work, void* param, unsigned int* type,
-                     unsigned int* dsize);
+[[nodiscard]] unsigned int implode(ReadFn read, WriteFn write, char* work, void* param, unsigned int* type,
+                                   unsigned int* dsize);
 
 namespace detail {
 // implode() with its absolute positions brought down once they pass
 // `rebaseAt` (at least 65,536) instead of 2^31, so that tests can reach
 // that step with inputs of a few hundred kilobytes. The output must be the
 // same as implode()'s.
-unsigned int implodeRebasingAt(std::uint32_t rebaseAt, ReadFn read, WriteFn write, char* work, void* param,
-                               unsigned int* type, unsigned int* dsize);
+[[nodiscard]] unsigned int implodeRebasingAt(std::uint32_t rebaseAt, ReadFn read, WriteFn write, char* work,
+                                             void* param, unsigned int* type, unsigned int* dsize);
 }  // namespace detail
 
 // Expands one stream. Everything decoded before an error has been written.
 // Returns kOk, kInvalidMode, kInvalidDictSize, kBadData or kAbort.
-unsigned int explode(ReadFn read, WriteFn write, char* work, void* param);
+[[nodiscard]] unsigned int explode(ReadFn read, WriteFn write, char* work, void* param);
 
 // Updates a CRC-32 (reflected polynomial 0xEDB88320) with *size bytes. No
 // inversion is done here: callers seed with ~0 and invert the final value to
@@ -66,6 +66,6 @@ unsigned long crc32(char* buffer, unsigned int* size, unsigned long* old_crc);
 std::vector<std::uint8_t> implodeBuffer(const std::uint8_t* data, std::size_t size, unsigned int type,
                                         unsigned int dsize);
 // Returns the explode() code; out receives what was decoded, even on error.
-int explodeBuffer(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_t>& out);
+[[nodiscard]] int explodeBuffer(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_t>& out);
 
 }  // namespace ssi::codec

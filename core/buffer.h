@@ -15,7 +15,7 @@ class ByteBuffer {
 public:
     // Replaces the contents with `size` bytes of unspecified value; false
     // (and empty) when the memory is not there.
-    bool allocate(size_t size) {
+    [[nodiscard]] bool allocate(size_t size) {
         reset();
         if (size == 0) return true;
         bytes_.reset(static_cast<uint8_t*>(std::malloc(size)));

@@ -30,7 +30,7 @@ std::string expandReferences(Os& os, const std::string& text) {
 
 // A string value's text up to its first zero byte (the registry does not
 // promise one); false for another type.
-bool stringOf(const RegValue& value, std::string& out) {
+[[nodiscard]] bool stringOf(const RegValue& value, std::string& out) {
     if (value.type != regtype::kString && value.type != regtype::kExpandString) return false;
     const std::vector<uint8_t>& d = value.data;
     size_t length = 0;

@@ -39,7 +39,7 @@ struct RequiredFlashVersion {
 // refused as corrupt when it is loaded.
 constexpr RequiredFlashVersion kRequiredFlashVersions[2] = {{7, 19}, {8, 22}};
 // The entry for an index: false (and `out` untouched) for an index without one.
-bool requiredFlashVersion(int flashVersionIndex, RequiredFlashVersion& out);
+[[nodiscard]] bool requiredFlashVersion(int flashVersionIndex, RequiredFlashVersion& out);
 
 // The player's major version as the control itself reported it, for the
 // whole process: the first answer is kept and every later query returns it
@@ -89,7 +89,7 @@ int getWindowsVersionCode(Os& os);
 
 // Deletes both old control files (each existing one with kFlashDeleteAttempts
 // attempts); true when one of them could not be deleted.
-bool removeOldFlashControlFiles(Os& os, const std::string& systemDir);
+[[nodiscard]] bool removeOldFlashControlFiles(Os& os, const std::string& systemDir);
 
 // Starts scratchDir + installerFile hidden with "/Q", owned by `owner`, and
 // returns at once: 0 started, kFlashInstallerMissing when the file is not

@@ -29,10 +29,12 @@ struct Inflater {
 class FileInflateIo : public SwfInflateIo {
 public:
     FileInflateIo(File& in, File& out) : in_(in), out_(out) {}
-    bool read(uint8_t* buffer, uint32_t size, uint32_t& got) override {
+    [[nodiscard]] bool read(uint8_t* buffer, uint32_t size, uint32_t& got) override {
         return in_.read(buffer, size, got) == rc::kOk;
     }
-    bool write(const uint8_t* buffer, uint32_t size) override { return writeExact(out_, buffer, size) == rc::kOk; }
+    [[nodiscard]] bool write(const uint8_t* buffer, uint32_t size) override {
+        return writeExact(out_, buffer, size) == rc::kOk;
+    }
 
 private:
     File& in_;

@@ -59,9 +59,9 @@ uint32_t swfDeclaredLength(const uint8_t (&header)[kSwfHeaderSize]);
 struct SwfInflateIo {
     virtual ~SwfInflateIo() = default;
     // Up to `size` bytes; got = 0 at the end. False on a read error.
-    virtual bool read(uint8_t* buffer, uint32_t size, uint32_t& got) = 0;
+    [[nodiscard]] virtual bool read(uint8_t* buffer, uint32_t size, uint32_t& got) = 0;
     // All `size` bytes, or false.
-    virtual bool write(const uint8_t* buffer, uint32_t size) = 0;
+    [[nodiscard]] virtual bool write(const uint8_t* buffer, uint32_t size) = 0;
 };
 // The most of an inflated body the inspection ever writes or inflates: the
 // check needs the header only, and a small compressed movie can claim to

@@ -130,7 +130,7 @@ public:
 private:
     [[nodiscard]] Result extract(const std::string& target, const DataItem& item, DataChunk& chunk, bool& produced,
                    std::unique_ptr<File>& out);
-    bool refuseWhileOpen(bool& read);
+    [[nodiscard]] bool refuseWhileOpen(bool& read);
     void showReadError(Result code);
 
     Os& os_;

@@ -128,7 +128,7 @@ Result makeUniqueTempDir(Os& os, const std::string& prefix, std::string& out) {
 }
 
 // Steps 1 to 3 of a forced deletion; true when the file is gone.
-static bool deleteOnce(Os& os, const std::string& path) {
+[[nodiscard]] static bool deleteOnce(Os& os, const std::string& path) {
     if (!fileExists(os, path)) return true;
     if (os.files().deleteFile(path) == rc::kOk) return true;
     ignoreResult(os.files().setAttributes(path, attr::kNormal), "the second delete reports");

@@ -12,8 +12,8 @@ namespace ssi {
 namespace {
 
 // Only plain C objects live in this frame, so the long jump skips no destructor.
-bool readHeader(jpeg_decompress_struct* info, jpeg::ErrorManager* manager, const uint8_t* data, size_t size,
-                unsigned& width, unsigned& height, bool& cmyk) {
+[[nodiscard]] bool readHeader(jpeg_decompress_struct* info, jpeg::ErrorManager* manager, const uint8_t* data,
+                              size_t size, unsigned& width, unsigned& height, bool& cmyk) {
     if (setjmp(manager->jump)) return false;
     jpeg_create_decompress(info);
     jpeg_mem_src(info, data, static_cast<unsigned long>(size));

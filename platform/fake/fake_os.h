@@ -142,7 +142,7 @@ public:
     // in its place, as a junction swapped in: false (nothing changed) while
     // the folder is held open without delete sharing, as Windows refuses the
     // rename then. Host folder only.
-    bool replaceWithLink(const std::string& windowsPath, const std::string& hostTarget);
+    [[nodiscard]] bool replaceWithLink(const std::string& windowsPath, const std::string& hostTarget);
     // Directories made by createPrivateDirectory, by lower-case path.
     std::set<std::string> privateDirectories;
     std::map<std::string, FileVersion> versions;  // version resources, by path (any case)

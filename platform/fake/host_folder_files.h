@@ -28,7 +28,7 @@ public:
     // in its place, as a junction swapped in: false (nothing changed) while
     // the folder is held open without delete sharing, as Windows refuses the
     // rename then.
-    bool replaceWithLink(const std::string& windowsPath, const std::string& hostTarget);
+    [[nodiscard]] bool replaceWithLink(const std::string& windowsPath, const std::string& hostTarget);
     const std::string& root() const;
 
 private:

@@ -68,7 +68,8 @@ public:
     }
     [[nodiscard]] Result removeFolder(const std::string& path) override { return erase(path); }
     [[nodiscard]] Result removeFile(const std::string& path) override { return erase(path); }
-    Result openBytes(const std::string& path, bool create, std::unique_ptr<StoredBytes>& out) override;
+    [[nodiscard]] Result openBytes(const std::string& path, bool create,
+                                   std::unique_ptr<StoredBytes>& out) override;
     [[nodiscard]] Result copyBytes(const std::string& from, const std::string& to) override {
         const Node* source = find(from);
         if (!source || !source->blob) return oserr::kFileNotFound;

@@ -106,7 +106,7 @@ public:
         if (left == 0) delete this;
         return ULONG(left);
     }
-    HRESULT query(REFIID iid, void** out) {
+    [[nodiscard]] HRESULT query(REFIID iid, void** out) {
         if (!out) return E_POINTER;
         *out = nullptr;
         if (iid == IID_IUnknown || iid == IID_IOleClientSite)

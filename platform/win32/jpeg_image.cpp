@@ -13,8 +13,8 @@ namespace {
 unsigned scaledSide(unsigned side, int scale) { return (side + unsigned(scale) - 1) / unsigned(scale); }
 
 // Only plain C objects live in this frame, so the long jump skips no destructor.
-bool decodeInto(jpeg_decompress_struct* info, jpeg::ErrorManager* manager, const uint8_t* data, size_t size,
-                SIZE cover, Picture& out) {
+[[nodiscard]] bool decodeInto(jpeg_decompress_struct* info, jpeg::ErrorManager* manager, const uint8_t* data,
+                              size_t size, SIZE cover, Picture& out) {
     if (setjmp(manager->jump)) return false;
     jpeg_create_decompress(info);
     jpeg_mem_src(info, data, static_cast<unsigned long>(size));

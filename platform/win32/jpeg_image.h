@@ -37,7 +37,8 @@ int jpegScaleToCover(unsigned width, unsigned height, SIZE cover);
 // a cover size, the picture is decoded at the smallest size that still
 // covers it (libjpeg's scaled decoding), as for a picture stretched to a
 // control of that size.
-bool decodeJpeg(const uint8_t* data, size_t size, Picture& out, std::string& error, SIZE cover = SIZE{0, 0});
+[[nodiscard]] bool decodeJpeg(const uint8_t* data, size_t size, Picture& out, std::string& error,
+                              SIZE cover = SIZE{0, 0});
 
 // A 24-bit top-down DIB section holding the picture.
 GdiObject pictureToBitmap(const Picture& picture);

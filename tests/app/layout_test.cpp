@@ -12,7 +12,7 @@ namespace {
 struct Layout : ::testing::Test {
     FakeOs os;
     TInstallerForm form{os};
-    void SetUp() override { os.ui().realize(form); }
+    void SetUp() override { ASSERT_EQ(os.ui().realize(form), 0); }
 
     // The window as the initialisation leaves it for a package with or without licence.
     void prepare(bool license) {

@@ -128,7 +128,7 @@ TEST(MendedFaults, ALibrarySlotBoundForTheInstallDirectoryIsRefused) {
     FakeOs os;
     const std::vector<uint8_t> image = withLibraryKind(kind::kInstallDir);
     os.writeFile(os.module, std::string(image.begin(), image.end()));
-    runInstaller(os);
+    EXPECT_EQ(runInstaller(os), 0) << "with a window, the box reports the failure, not the exit code";
     ASSERT_FALSE(os.boxes.empty());
     EXPECT_EQ(os.boxes.back().text, "Installer file is corrupted. Quillon Error: -540. ");
     EXPECT_FALSE(os.exists("impborl.dat"));

@@ -208,11 +208,11 @@ TEST(RollbackSettings, RestoreReportsSettingsThatDidNotComeBack) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         FakeOs os;
-        os.profile().writeString("system.ini", "boot", "SCRNSAVE.EXE", "OLD.SCR");
+        ASSERT_EQ(os.profile().writeString("system.ini", "boot", "SCRNSAVE.EXE", "OLD.SCR"), 0);
         os.setRegString(Hive::LocalMachine, entry, "DisplayName", "old");
         ReplacedSaver r;
         ASSERT_EQ(r.rememberSettings(os, "Night Sky"), 0);
-        os.profile().writeString("system.ini", "boot", "SCRNSAVE.EXE", "NEW.SCR");
+        ASSERT_EQ(os.profile().writeString("system.ini", "boot", "SCRNSAVE.EXE", "NEW.SCR"), 0);
         os.setRegString(Hive::LocalMachine, entry, "DisplayName", "new");
         os.failOn(c.op, "", c.code);
         EXPECT_EQ(r.restore(os), c.code);

@@ -23,7 +23,7 @@ TEST(PreparingWindow, StartsOffScreenAndCentresItsOuterSize) {
     TpreparingInstallWnd wnd(os);
     EXPECT_EQ(wnd.left(), -3000);
     EXPECT_EQ(wnd.top(), -3000);
-    os.ui().realize(wnd);
+    ASSERT_EQ(os.ui().realize(wnd), 0);
     wnd.FormCreate();
     EXPECT_EQ(wnd.Label1.text(), "Preparing Installation...");
     wnd.centreOnScreen();

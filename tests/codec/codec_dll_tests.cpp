@@ -68,14 +68,14 @@ protected:
         ASSERT_NE(crc32_, nullptr);
     }
 
-    unsigned int pack(const Bytes& data, unsigned int type, unsigned int dsize, Bytes& out) {
+    [[nodiscard]] unsigned int pack(const Bytes& data, unsigned int type, unsigned int dsize, Bytes& out) {
         std::vector<char> work(kClassicImplodeWork);
         Io io{&data, 0, {}};
         const unsigned int code = implode_(readIo, writeIo, work.data(), &io, &type, &dsize);
         out = io.out;
         return code;
     }
-    unsigned int unpack(const Bytes& stream, Bytes& out) {
+    [[nodiscard]] unsigned int unpack(const Bytes& stream, Bytes& out) {
         // Exactly the classic size, between guard bytes that must survive.
         std::vector<char> area(kClassicExplodeWork + 64, '\x5A');
         Io io{&stream, 0, {}};

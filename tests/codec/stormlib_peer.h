@@ -27,6 +27,7 @@ constexpr std::size_t kStormExplodeWork = 32 * 1024;
 std::vector<std::uint8_t> stormImplode(const std::uint8_t* data, std::size_t size, unsigned type,
                                        unsigned dsize);
 // Returns StormLib's code; out receives what it wrote.
-unsigned stormExplode(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_t>& out);
+[[nodiscard]] unsigned stormExplode(const std::uint8_t* data, std::size_t size,
+                                    std::vector<std::uint8_t>& out);
 
 }  // namespace ssi::codec::peer

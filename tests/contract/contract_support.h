@@ -26,7 +26,7 @@ protected:
 };
 
 // Creates (or truncates) a file with this content; 0 or the first error.
-Result writeText(Os& os, const std::string& path, const std::string& content);
+[[nodiscard]] Result writeText(Os& os, const std::string& path, const std::string& content);
 // The whole content of a file ("" when it cannot be read).
 std::string readText(Os& os, const std::string& path);
 bool exists(Os& os, const std::string& path);

@@ -1,5 +1,7 @@
 // The registry: keys, values of every type the installer writes, deletion,
 // enumeration and access rights. Each test works below a key of its own.
+#include <algorithm>
+
 #include "tests/contract/contract_support.h"
 
 namespace ssi::contract {
@@ -12,8 +14,17 @@ protected:
         base = std::string("Software\\SsiContract\\") +
                ::testing::UnitTest::GetInstance()->current_test_info()->name();
     }
+    // Deletes every key the test made, each once and the deepest first (a
+    // key with sub-keys is not deleted); one the test deleted itself is gone.
     void TearDown() override {
-        for (auto it = made.rbegin(); it != made.rend(); ++it) reg.deleteKey(it->first, it->second);
+        std::sort(made.begin(), made.end(), [](const auto& a, const auto& b) {
+            return a.second.size() != b.second.size() ? a.second.size() > b.second.size() : a < b;
+        });
+        made.erase(std::unique(made.begin(), made.end()), made.end());
+        for (const auto& [hive, path] : made) {
+            const Result deleted = reg.deleteKey(hive, path);
+            EXPECT_TRUE(deleted == rc::kOk || deleted == oserr::kFileNotFound) << path << ": " << deleted;
+        }
     }
     // Creates a key (and its parents); the test's end deletes it again with
     // the parents it made from `owned` down (the test's base key by default).
@@ -30,7 +41,7 @@ protected:
 
     Registry& reg = os.registry();
     std::string base;
-    std::vector<std::pair<Hive, std::string>> made;  // parents first
+    std::vector<std::pair<Hive, std::string>> made;
 };
 
 TEST_F(ContractRegistry, KeysAreMadeWithTheirParentsAndFoundWhateverTheCase) {

@@ -43,7 +43,7 @@
 
 namespace {
 
-int usage() {
+[[nodiscard]] int usage() {
     std::fprintf(stderr,
                  "usage: e2e_helper run [--hold FILE] [--no-watch] PROGRAM [ARGS...] | state NAME | "
                  "try-write FILE...\n");
@@ -112,7 +112,7 @@ BOOL CALLBACK noteWindow(HWND h, LPARAM p) {
     return TRUE;
 }
 
-int run(int argc, char** argv) {
+[[nodiscard]] int run(int argc, char** argv) {
     int i = 0;
     const char* held = nullptr;
     bool watching = true;
@@ -195,7 +195,7 @@ std::string regString(HKEY key, const char* value) {
     return buf;
 }
 
-int state(const char* name) {
+[[nodiscard]] int state(const char* name) {
     char system[MAX_PATH] = {};
     ::GetSystemDirectoryA(system, MAX_PATH);
     const std::string saver = std::string(system) + "\\" + name + ".scr";
@@ -220,7 +220,7 @@ int state(const char* name) {
     return 0;
 }
 
-int tryWrite(int count, char** files) {
+[[nodiscard]] int tryWrite(int count, char** files) {
     for (int i = 0; i < count; ++i) {
         HANDLE h =
             ::CreateFileA(files[i], GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,

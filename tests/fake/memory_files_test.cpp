@@ -32,7 +32,7 @@ std::string text(Result r) {
     return std::to_string(r);
 }
 
-Result create(Os& os, const std::string& path, const std::string& content) {
+[[nodiscard]] Result create(Os& os, const std::string& path, const std::string& content) {
     std::unique_ptr<File> f;
     if (Result e = os.files().openFile(path, FileAccess::Create, f)) return e;
     uint32_t put = 0;
@@ -66,7 +66,7 @@ std::string attributesOf(Os& os, const std::string& path) {
     return r ? "error " + text(r) : text(Result(a));
 }
 
-Result openAs(Os& os, const std::string& path, FileAccess access, std::unique_ptr<File>& out) {
+[[nodiscard]] Result openAs(Os& os, const std::string& path, FileAccess access, std::unique_ptr<File>& out) {
     return os.files().openFile(path, access, out);
 }
 
@@ -76,7 +76,7 @@ const Row kRows[] = {
     {"missing file and missing folder",
      [](FakeOs& os, Transcript& t) {
          std::unique_ptr<File> f;
-         create(os, kDir + "file.txt", "x");
+         EXPECT_EQ(create(os, kDir + "file.txt", "x"), 0);
          t.push_back("file=" + attributesOf(os, kDir + "none"));
          t.push_back("folder=" + attributesOf(os, kDir + "none\\x"));
          t.push_back("under a file=" + attributesOf(os, kDir + "file.txt\\x"));
@@ -90,7 +90,7 @@ const Row kRows[] = {
     {"names in any case, kept as created",
      [](FakeOs& os, Transcript& t) {
          os.makeDirs(kDir + "Sub");
-         create(os, kDir + "Mixed.TXT", "abc");
+         EXPECT_EQ(create(os, kDir + "Mixed.TXT", "abc"), 0);
          t.push_back("list=" + listing(os, "c:\\WORK\\*.*"));
          t.push_back("read=" + readAll(os, "C:\\work\\MIXED.txt"));
          t.push_back("dots=" + readAll(os, "C:/Work/./sub/../mixed.txt"));
@@ -100,14 +100,14 @@ const Row kRows[] = {
      {"list=./ ../ Mixed.TXT:3 Sub/", "read=abc", "dots=abc", "replaced=0", "list=Mixed.TXT:2"}},
     {"copies",
      [](FakeOs& os, Transcript& t) {
-         create(os, kDir + "from", "source");
-         create(os, kDir + "to", "old");
-         os.files().setAttributes(kDir + "from", attr::kHidden);
+         EXPECT_EQ(create(os, kDir + "from", "source"), 0);
+         EXPECT_EQ(create(os, kDir + "to", "old"), 0);
+         EXPECT_EQ(os.files().setAttributes(kDir + "from", attr::kHidden), 0);
          t.push_back("keep=" + text(os.files().copyFile(kDir + "from", kDir + "to", true)));
          t.push_back("replace=" + text(os.files().copyFile(kDir + "from", kDir + "TO", false)));
          t.push_back("content=" + readAll(os, kDir + "to"));
          t.push_back("attributes=" + attributesOf(os, kDir + "to"));
-         os.files().setAttributes(kDir + "to", attr::kReadOnly);
+         EXPECT_EQ(os.files().setAttributes(kDir + "to", attr::kReadOnly), 0);
          t.push_back("over read-only=" + text(os.files().copyFile(kDir + "from", kDir + "to", false)));
          t.push_back("missing source=" + text(os.files().copyFile(kDir + "none", kDir + "new", false)));
          t.push_back("missing folder=" + text(os.files().copyFile(kDir + "from", kDir + "x\\new", false)));
@@ -121,33 +121,33 @@ const Row kRows[] = {
      [](FakeOs& os, Transcript& t) {
          os.makeDirs(kDir);
          std::unique_ptr<File> f;
-         openAs(os, kDir + "f", FileAccess::Create, f);
+         ASSERT_EQ(openAs(os, kDir + "f", FileAccess::Create, f), 0);
          uint32_t n = 0;
-         f->write("hello", 5, n);
+         EXPECT_EQ(f->write("hello", 5, n), 0);
          t.push_back("seek past end=" + text(f->seek(8)));
-         f->write("!", 1, n);
+         EXPECT_EQ(f->write("!", 1, n), 0);
          int64_t size = 0;
-         f->size(size);
+         EXPECT_EQ(f->size(size), 0);
          t.push_back("size=" + std::to_string(size));
          t.push_back("negative seek=" + text(f->seek(-1)));
          t.push_back("close=" + text(f->close()));
          t.push_back("again=" + text(f->close()));
          t.push_back("closed read=" + text(f->read(nullptr, 0, n)));
-         openAs(os, kDir + "f", FileAccess::Read, f);
+         ASSERT_EQ(openAs(os, kDir + "f", FileAccess::Read, f), 0);
          char buf[16];
-         f->seek(4);
-         f->read(buf, sizeof buf, n);
+         EXPECT_EQ(f->seek(4), 0);
+         EXPECT_EQ(f->read(buf, sizeof buf, n), 0);
          t.push_back("tail=" + std::to_string(n) + ":" + std::string(buf, 1) + std::to_string(int(buf[1])));
-         f->read(buf, sizeof buf, n);
+         EXPECT_EQ(f->read(buf, sizeof buf, n), 0);
          t.push_back("at end=" + std::to_string(n));
      },
      {"seek past end=0", "size=9", "negative seek=131", "close=0", "again=6", "closed read=6", "tail=5:o0",
       "at end=0"}},
     {"listings",
      [](FakeOs& os, Transcript& t) {
-         create(os, kDir + "a.txt", "12");
-         create(os, kDir + "b.TXT", "");
-         create(os, kDir + "ab.dat", "1");
+         EXPECT_EQ(create(os, kDir + "a.txt", "12"), 0);
+         EXPECT_EQ(create(os, kDir + "b.TXT", ""), 0);
+         EXPECT_EQ(create(os, kDir + "ab.dat", "1"), 0);
          os.makeDirs(kDir + "d.txt");
          t.push_back("*.txt=" + listing(os, kDir + "*.txt"));
          t.push_back("?.txt=" + listing(os, kDir + "?.TXT"));
@@ -161,15 +161,15 @@ const Row kRows[] = {
       "none=2", "missing=3", "a file=3"}},
     {"injected failures",
      [](FakeOs& os, Transcript& t) {
-         create(os, kDir + "f", "1");
+         EXPECT_EQ(create(os, kDir + "f", "1"), 0);
          os.failOn(Op::OpenFile, kDir + "F", 5);
          t.push_back("open=" + readAll(os, kDir + "f"));
-         create(os, kDir + "g", "1");
+         EXPECT_EQ(create(os, kDir + "g", "1"), 0);
          os.failOn(Op::Read, kDir + "g", 23);
          t.push_back("read=" + readAll(os, kDir + "g"));
          os.failOn(Op::Close, kDir + "h", 112);
          std::unique_ptr<File> f;
-         os.files().openFile(kDir + "h", FileAccess::Create, f);
+         ASSERT_EQ(os.files().openFile(kDir + "h", FileAccess::Create, f), 0);
          t.push_back("close=" + text(f->close()));
          t.push_back("released=" + text(create(os, kDir + "h2", "x")) + "," +
                      text(os.files().deleteFile(kDir + "h")));

@@ -41,7 +41,7 @@ struct Rig {
     TFlashPanel& panel = form->moviePanel1;
 
     Rig() {
-        os.ui().realize(*form);
+        EXPECT_EQ(os.ui().realize(*form), 0);
         panel.versionCache = &cache;
         installPlayer(7);
     }

@@ -61,7 +61,7 @@ FakeOs& fakeOs(const std::vector<std::string>*& initial) {
 void clearFolders(FakeOs& os) {
     for (const std::string& folder : {kRoot, kScratch}) {
         std::vector<FindEntry> left;
-        os.files().findFiles(folder + "*.*", left);
+        if (os.files().findFiles(folder + "*.*", left) != rc::kOk) continue;  // nothing there to clear
         for (const FindEntry& e : left)
             if (e.name != "." && e.name != ".." && lowerCase(folder + e.name + "\\") != lowerCase(kScratch) &&
                 lowerCase(folder + e.name) != lowerCase(kCopy))

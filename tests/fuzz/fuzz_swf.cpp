@@ -31,7 +31,7 @@ const std::string kMovie = kTemp + "QDX1\\installer.swf";
 
 // zlib's own reading of the body: whether one complete stream starts there,
 // and what it holds (up to a cap).
-bool referenceInflate(const uint8_t* data, size_t size, std::string& out) {
+[[nodiscard]] bool referenceInflate(const uint8_t* data, size_t size, std::string& out) {
     z_stream z{};
     if (inflateInit(&z) != Z_OK) return false;
     z.next_in = const_cast<Bytef*>(data);

@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
 namespace {
 
-bool replay(const std::filesystem::path& file) {
+[[nodiscard]] bool replay(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
         std::fprintf(stderr, "cannot read %s\n", file.string().c_str());

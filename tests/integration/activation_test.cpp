@@ -33,7 +33,7 @@ struct Activation : ::testing::Test {
                os.readFile(dir + "Night Sky dir\\saver.dat") == "old data in " + dir &&
                os.readFile(dir + "Night Sky dir\\images\\a.jpg") == "old image in " + dir;
     }
-    Result prepare(bool ask) {
+    [[nodiscard]] Result prepare(bool ask) {
         return prepareSaverTarget(os, dirs, "Night Sky", ask, kQuestion, replaced, reporter);
     }
     std::string activeSaver() {
@@ -87,7 +87,9 @@ TEST_F(Activation, TheQuestionComesOnlyWhenACopyExistsAndCancelChangesNothing) {
 TEST_F(Activation, AFailedInstallationPutsTheOldSaverBack) {
     oldSaverIn(dirs.systemDir);
     oldSaverIn(dirs.windowsDir);
-    os.profile().writeString("system.ini", "boot", "SCRNSAVE.EXE", "C:\\WINDOWS\\SYSTEM\\NIGHTS~1.SCR");
+    ASSERT_EQ(
+        os.profile().writeString("system.ini", "boot", "SCRNSAVE.EXE", "C:\\WINDOWS\\SYSTEM\\NIGHTS~1.SCR"),
+        0);
     os.setRegString(Hive::LocalMachine, entry, "DisplayName", "Night Sky (old)");
     os.setRegString(Hive::LocalMachine, entry, "UninstallString", "old /u");
     os.answers = {BoxAnswer::Ok};
@@ -124,7 +126,7 @@ TEST_F(Activation, AFailedInstallationPutsTheOldSaverBack) {
 
 TEST_F(Activation, ASuccessfulInstallationDiscardsTheKeptCopies) {
     oldSaverIn(dirs.windowsDir);  // a copy only in the Windows folder
-    os.profile().writeString("system.ini", "boot", "SCRNSAVE.EXE", "C:\\WINDOWS\\OTHER.SCR");
+    ASSERT_EQ(os.profile().writeString("system.ini", "boot", "SCRNSAVE.EXE", "C:\\WINDOWS\\OTHER.SCR"), 0);
     ASSERT_EQ(prepare(false), 0);
     EXPECT_TRUE(os.boxes.empty()) << "quiet: replaced without asking";
     EXPECT_FALSE(os.exists(winScr));

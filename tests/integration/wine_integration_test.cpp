@@ -74,7 +74,7 @@ bool fileThere(const std::string& path) { return ::GetFileAttributesA(path.c_str
 
 // Polls every 100 ms for up to `ms`.
 template <typename Condition>
-bool waitFor(Condition done, int ms) {
+[[nodiscard]] bool waitFor(Condition done, int ms) {
     for (int waited = 0; waited < ms; waited += 100) {
         if (done()) return true;
         ::Sleep(100);
@@ -243,16 +243,17 @@ TEST(PerVersion, UninstallEntryInTheRealRegistry) {
 class MachineRefusingRegistry : public Registry {
 public:
     explicit MachineRefusingRegistry(Registry& real) : real_(real) {}
-    Result openKey(Hive hive, const std::string& path, RegAccess access, std::unique_ptr<RegistryKey>& out) override {
+    [[nodiscard]] Result openKey(Hive hive, const std::string& path, RegAccess access,
+                                 std::unique_ptr<RegistryKey>& out) override {
         if (hive == Hive::LocalMachine && access == RegAccess::AllAccess) return oserr::kAccessDenied;
         return real_.openKey(hive, path, access, out);
     }
-    Result createKey(Hive hive, const std::string& path, RegAccess access,
-                     std::unique_ptr<RegistryKey>& out) override {
+    [[nodiscard]] Result createKey(Hive hive, const std::string& path, RegAccess access,
+                                   std::unique_ptr<RegistryKey>& out) override {
         if (hive == Hive::LocalMachine) return oserr::kAccessDenied;
         return real_.createKey(hive, path, access, out);
     }
-    Result deleteKey(Hive hive, const std::string& path) override {
+    [[nodiscard]] Result deleteKey(Hive hive, const std::string& path) override {
         if (hive == Hive::LocalMachine) return oserr::kAccessDenied;
         return real_.deleteKey(hive, path);
     }

@@ -52,7 +52,7 @@ struct Rules {
     std::set<std::string> outside;               // top folders that hold no product code
 };
 
-bool readRules(const fs::path& path, Rules& rules) {
+[[nodiscard]] bool readRules(const fs::path& path, Rules& rules) {
     std::ifstream in(path);
     if (!in) return false;
     std::string line;
@@ -290,7 +290,7 @@ class Checker {
 public:
     Checker(Rules rules, fs::path root) : rules_(std::move(rules)), root_(std::move(root)) {}
 
-    int run() {
+    [[nodiscard]] int run() {
         collect();
         std::set<std::string> seen(files_.begin(), files_.end());
         // Files an include reaches join the list as they are found (a header

@@ -142,7 +142,7 @@ TEST_F(ExtractEntry, ExpandedSizeAndLibraryFailures) {
     // A library that lacks "_crc32", or no library at all: -35.
     os.libraryExports["impborl.dll"].erase("_crc32");
     EXPECT_EQ(extract(6), rc::kLibraryNotLoaded);
-    os.files().deleteFile(scratch + "impborl.dll");
+    ASSERT_EQ(os.files().deleteFile(scratch + "impborl.dll"), 0);
     EXPECT_EQ(extract(6), rc::kLibraryNotLoaded);
 }
 

@@ -74,7 +74,7 @@ TEST_F(ExtractionSteps, InstallationRunsFromSlotFiveOrSixAndStopsOnFailureOrCanc
     for (const std::string& f :
          {system + "Night Sky.scr", installDir + "setwnd.scf", scratch + "Night Sky.ssd",
           installDir + "saver1.dll", installDir + "saver2.dll"})
-        os.files().deleteFile(f);
+        ASSERT_EQ(os.files().deleteFile(f), 0);
     patch([](PackageHeader& h) {
         h.entries[7].expandedSize = 5;
         h.entries[7].compressed = 1;
@@ -86,7 +86,7 @@ TEST_F(ExtractionSteps, InstallationRunsFromSlotFiveOrSixAndStopsOnFailureOrCanc
     // Cancel pressed while slot 6 is being written ends the loop after it, with its result.
     install();
     steps.readMeIncluded = false;
-    os.files().deleteFile(system + "Night Sky.scr");
+    ASSERT_EQ(os.files().deleteFile(system + "Night Sky.scr"), 0);
     steps.reporter.onStep = [&] { steps.reporter.stop = true; };
     EXPECT_EQ(steps.extractInstallEntries(package.installerCopyPath), 0);
     EXPECT_TRUE(exists(system + "Night Sky.scr"));
@@ -103,7 +103,7 @@ struct DataFileSource : PackageFixture {
     // Builds the package with `data` as slot 8 and runs the installation's
     // package steps up to the data items; the data file path exists or not
     // while the items are written, as `presentDuringItems` receives.
-    Result installWith(const std::string& data, bool compressed, bool& presentDuringItems) {
+    [[nodiscard]] Result installWith(const std::string& data, bool compressed, bool& presentDuringItems) {
         input.slots[slot::kDataFile] = slotOf("Night Sky.ssd", kind::kScratchLibrary, compressed, data);
         install();
         steps.deriveInstallPaths();

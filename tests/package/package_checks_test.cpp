@@ -103,7 +103,7 @@ struct PackageChecks : ::testing::Test {
         return ss.str();
     }
     bool exists(const std::string& name) const { return std::ifstream(path(name)).good(); }
-    int run(std::vector<std::string> args) {
+    [[nodiscard]] int run(std::vector<std::string> args) {
         args.insert(args.begin(), "saverpack");
         std::ostringstream o, e;
         const int rc = tool::runSaverpack(args, o, e);
@@ -111,7 +111,7 @@ struct PackageChecks : ::testing::Test {
         err = e.str();
         return rc;
     }
-    int ssd(std::vector<std::string> args) {
+    [[nodiscard]] int ssd(std::vector<std::string> args) {
         args.insert(args.begin(), "ssd");
         std::ostringstream o, e;
         const int rc = tool::runSsd(args, o, e);
@@ -120,7 +120,7 @@ struct PackageChecks : ::testing::Test {
         return rc;
     }
     // Builds out.exe afresh (an earlier one removed first).
-    int build(std::vector<std::string> extra = {}) {
+    [[nodiscard]] int build(std::vector<std::string> extra = {}) {
         std::remove(path("out.exe").c_str());
         std::vector<std::string> args = {"build", path("stub.exe"), path("m.toml"), path("out.exe")};
         args.insert(args.end(), extra.begin(), extra.end());
@@ -135,7 +135,7 @@ struct PackageChecks : ::testing::Test {
     std::string edited(const std::string& from, const std::string& to) { return edit(kManifest, from, to); }
     // The installer the manifest describes, laid out without the checks, as
     // an older tool or a hand-made package would have it.
-    bool buildUnchecked(const std::string& outName) {
+    [[nodiscard]] bool buildUnchecked(const std::string& outName) {
         tool::PackageInput input;
         std::vector<std::string> errors;
         if (!tool::loadManifest(path("m.toml"), input, errors)) return false;

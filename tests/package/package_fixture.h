@@ -81,22 +81,22 @@ struct PackageSteps {
     TestReporter reporter;
     bool readMeIncluded = false;
 
-    Result copyInstaller() { return ssi::copyInstaller(os, package, reporter); }
-    Result loadPackageHeader() { return ssi::loadPackageHeader(os, package, reporter); }
+    [[nodiscard]] Result copyInstaller() { return ssi::copyInstaller(os, package, reporter); }
+    [[nodiscard]] Result loadPackageHeader() { return ssi::loadPackageHeader(os, package, reporter); }
     void deriveInstallPaths() { ssi::deriveInstallPaths(os, package); }
-    Result extractEntry(File& file, int slot, bool progress) {
+    [[nodiscard]] Result extractEntry(File& file, int slot, bool progress) {
         return ssi::extractEntry(os, file, package, slot, reporter, progress);
     }
-    Result extractReadMe() { return ssi::extractReadMe(os, package, reporter); }
-    Result extractLicense() { return ssi::extractLicense(os, package, reporter); }
-    Result extractFlashInstaller() { return ssi::extractFlashInstaller(os, package, reporter); }
-    Result extractPreview() { return ssi::extractPreview(os, package, reporter); }
-    Result extractInstallEntries(const std::string& path) {
+    [[nodiscard]] Result extractReadMe() { return ssi::extractReadMe(os, package, reporter); }
+    [[nodiscard]] Result extractLicense() { return ssi::extractLicense(os, package, reporter); }
+    [[nodiscard]] Result extractFlashInstaller() { return ssi::extractFlashInstaller(os, package, reporter); }
+    [[nodiscard]] Result extractPreview() { return ssi::extractPreview(os, package, reporter); }
+    [[nodiscard]] Result extractInstallEntries(const std::string& path) {
         return ssi::extractInstallEntries(os, package, path, readMeIncluded, reporter);
     }
-    Result readSaverRecord() { return ssi::readSaverRecord(os, package, data, reporter); }
-    Result expandDataFile() { return ssi::expandDataFile(os, package, data, reporter); }
-    Result writeSaverRecord() { return ssi::writeSaverRecord(os, package, data, reporter); }
+    [[nodiscard]] Result readSaverRecord() { return ssi::readSaverRecord(os, package, data, reporter); }
+    [[nodiscard]] Result expandDataFile() { return ssi::expandDataFile(os, package, data, reporter); }
+    [[nodiscard]] Result writeSaverRecord() { return ssi::writeSaverRecord(os, package, data, reporter); }
     std::string destinationFor(const PackageEntry& entry) const { return slotDestination(entry, package.folders()); }
 };
 
@@ -137,7 +137,7 @@ struct PackageFixture : ::testing::Test {
         install(image);
     }
 
-    Result extract(int slot, bool progress = false) {
+    [[nodiscard]] Result extract(int slot, bool progress = false) {
         std::unique_ptr<File> file;
         const Result error = os.files().openFile(package.installerCopyPath, FileAccess::Read, file);
         EXPECT_EQ(error, 0);

@@ -60,8 +60,8 @@ using LoadHeader = PackageFixture;
 TEST_F(LoadHeader, CopiesTheInstallerReadsTheHeaderAndExtractsTheLibrary) {
     install();
     os.writeFile(package.exePath, std::string(image.begin(), image.end()));
-    os.files().deleteFile(package.installerCopyPath);
-    os.files().deleteFile(scratch + "impborl.dll");
+    ASSERT_EQ(os.files().deleteFile(package.installerCopyPath), 0);
+    ASSERT_EQ(os.files().deleteFile(scratch + "impborl.dll"), 0);
     package.header = PackageHeader{};
 
     ASSERT_EQ(steps.copyInstaller(), 0);
@@ -97,7 +97,7 @@ TEST_F(LoadHeader, ACopyFailureStopsTheInitialisationBeforeTheHeaderIsRead) {
     install();
     os.writeFile(os.module, std::string(image.begin(), image.end()));
     os.inject = [](Op op, const std::string&) -> Result { return op == Op::CopyFile ? 5 : 0; };
-    os.files().deleteFile(scratch + "impborl.dll");
+    ASSERT_EQ(os.files().deleteFile(scratch + "impborl.dll"), 0);
     TInstallerForm form(os);
     form.FormCreate();
     ASSERT_FALSE(os.boxes.empty());
@@ -108,7 +108,7 @@ TEST_F(LoadHeader, ACopyFailureStopsTheInitialisationBeforeTheHeaderIsRead) {
 
 TEST_F(LoadHeader, AShortOrUnreadableHeaderExtractsNothing) {
     install();
-    os.files().deleteFile(scratch + "impborl.dll");
+    ASSERT_EQ(os.files().deleteFile(scratch + "impborl.dll"), 0);
     image.resize(size_t(kFirstSlotOffset) - 1);
     install(image);
     EXPECT_EQ(steps.loadPackageHeader(), rc::kShortHeader);
@@ -117,7 +117,7 @@ TEST_F(LoadHeader, AShortOrUnreadableHeaderExtractsNothing) {
                                     "\r\n\r\nProblem with file " + package.installerCopyPath + ". ");
     EXPECT_FALSE(exists(scratch + "impborl.dll"));
 
-    os.files().deleteFile(package.installerCopyPath);
+    ASSERT_EQ(os.files().deleteFile(package.installerCopyPath), 0);
     EXPECT_EQ(steps.loadPackageHeader(), oserr::kFileNotFound);
     EXPECT_EQ(os.boxes.size(), 2u);
 }
@@ -125,7 +125,7 @@ TEST_F(LoadHeader, AShortOrUnreadableHeaderExtractsNothing) {
 TEST_F(LoadHeader, HeadersThatCannotBeValidAreRefusedAsCorrupt) {
     install();
     const std::vector<uint8_t> good = image;
-    os.files().deleteFile(scratch + "impborl.dll");
+    ASSERT_EQ(os.files().deleteFile(scratch + "impborl.dll"), 0);
     auto refused = [&](auto change) {
         install(good);
         patch(change);

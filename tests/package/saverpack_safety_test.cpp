@@ -75,7 +75,7 @@ struct Safety : ::testing::Test {
         ss << in.rdbuf();
         return ss.str();
     }
-    int run(std::vector<std::string> args) {
+    [[nodiscard]] int run(std::vector<std::string> args) {
         args.insert(args.begin(), "saverpack");
         std::ostringstream o, e;
         const int rc = tool::runSaverpack(args, o, e);
@@ -83,7 +83,7 @@ struct Safety : ::testing::Test {
         err = e.str();
         return rc;
     }
-    int build(const std::string& output = "out.exe") {
+    [[nodiscard]] int build(const std::string& output = "out.exe") {
         return run({"build", path("stub.exe"), path("m.toml"), path(output)});
     }
     // Temporary files left anywhere below the folder.

@@ -77,7 +77,7 @@ compress = true
         ss << in.rdbuf();
         return ss.str();
     }
-    int run(std::vector<std::string> args) {
+    [[nodiscard]] int run(std::vector<std::string> args) {
         args.insert(args.begin(), "saverpack");
         std::ostringstream o, e;
         int rc = tool::runSaverpack(args, o, e);
@@ -85,7 +85,7 @@ compress = true
         err = e.str();
         return rc;
     }
-    int build() { return run({"build", path("stub.exe"), path("m.toml"), path("out.exe")}); }
+    [[nodiscard]] int build() { return run({"build", path("stub.exe"), path("m.toml"), path("out.exe")}); }
     // Rewrites bytes of the built installer.
     void poke(size_t offset, const std::string& bytes) {
         std::string image = read("out.exe");

@@ -37,16 +37,18 @@ public:
     std::string tempDirectory() override { return real_.tempDirectory(); }
     std::string modulePath() override { return real_.modulePath(); }
     std::vector<std::string> commandLineParameters() override { return real_.commandLineParameters(); }
-    Result windowsVersion(WindowsVersion& out) override { return real_.windowsVersion(out); }
-    Result setScreenSaveActive(bool active) override { return real_.setScreenSaveActive(active); }
-    Result loadLibrary(const std::string& path, std::unique_ptr<Library>& out) override {
+    [[nodiscard]] Result windowsVersion(WindowsVersion& out) override { return real_.windowsVersion(out); }
+    [[nodiscard]] Result setScreenSaveActive(bool active) override {
+        return real_.setScreenSaveActive(active);
+    }
+    [[nodiscard]] Result loadLibrary(const std::string& path, std::unique_ptr<Library>& out) override {
         loads.push_back(path);
         return real_.loadLibrary(path, out);
     }
     std::string loadString(uint32_t id) override { return real_.loadString(id); }
     std::string errorText(Result code) override { return real_.errorText(code); }
     void sleep(uint32_t milliseconds) override { real_.sleep(milliseconds); }
-    Result elevation(bool& elevated) override { return real_.elevation(elevated); }
+    [[nodiscard]] Result elevation(bool& elevated) override { return real_.elevation(elevated); }
     std::vector<std::string> loads;
 
 private:
@@ -67,7 +69,7 @@ public:
     RecordingSystem recording{real.system()};
 };
 
-int run(const std::string& commandLine) {
+[[nodiscard]] int run(const std::string& commandLine) {
     std::string command = commandLine;
     STARTUPINFOA si{};
     si.cb = sizeof si;
@@ -139,7 +141,7 @@ struct WinePackage : ::testing::Test {
         deriveInstallPaths(os, package);
         ::CreateDirectoryA(package.installDir.c_str(), nullptr);
     }
-    Result extract(int slot) {
+    [[nodiscard]] Result extract(int slot) {
         std::unique_ptr<File> file;
         if (Result error = os.files().openFile(installer, FileAccess::Read, file)) return error;
         return extractEntry(os, *file, package, slot, reporter, false);

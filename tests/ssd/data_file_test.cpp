@@ -32,12 +32,12 @@ struct DataFileTest : ::testing::Test {
         registerCodec(os);
     }
     bool exists(const std::string& p) { return os.exists(p); }
-    Result open(const std::vector<TestItem>& items, int32_t mode = 8) {
+    [[nodiscard]] Result open(const std::vector<TestItem>& items, int32_t mode = 8) {
         os.writeFile(kContainer, makeDataFile(items, mode));
         bool read = false;
         return data.openDataFile(kContainer, true, read);
     }
-    Result extract(int32_t index) {
+    [[nodiscard]] Result extract(int32_t index) {
         uint8_t cls = 0xEE;
         return data.extractDataItem(kInstall, index, true, cls);
     }
@@ -329,12 +329,12 @@ struct InstallStepsTest : ::testing::Test {
         registerCodec(os);
     }
     bool exists(const std::string& p) { return os.exists(p); }
-    Result expand(const std::vector<TestItem>& items, int32_t mode = 8) {
+    [[nodiscard]] Result expand(const std::vector<TestItem>& items, int32_t mode = 8) {
         os.writeFile(kContainer, makeDataFile(items, mode));
         return expandDataFile(os, package, saverData, reporter);
     }
-    Result readRecord() { return readSaverRecord(os, package, saverData, reporter); }
-    Result writeRecord() { return writeSaverRecord(os, package, saverData, reporter); }
+    [[nodiscard]] Result readRecord() { return readSaverRecord(os, package, saverData, reporter); }
+    [[nodiscard]] Result writeRecord() { return writeSaverRecord(os, package, saverData, reporter); }
 };
 
 TEST_F(InstallStepsTest, ExpandWritesEveryItemClosesAndSteps) {
@@ -357,7 +357,7 @@ TEST_F(InstallStepsTest, NoItemsOpensAndClosesWithSuccess) {
     EXPECT_TRUE(saverData.file->wasRead());
     EXPECT_FALSE(saverData.file->isOpen());
     std::vector<FindEntry> entries;
-    os.files().findFiles(kInstall + "*.*", entries);
+    ASSERT_EQ(os.files().findFiles(kInstall + "*.*", entries), 0);
     for (const FindEntry& e : entries) EXPECT_TRUE(e.name == "." || e.name == "..") << e.name;
 }
 

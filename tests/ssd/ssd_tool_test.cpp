@@ -39,7 +39,7 @@ struct SsdTool : ::testing::Test {
         s << in.rdbuf();
         return s.str();
     }
-    int run(std::vector<std::string> args) {
+    [[nodiscard]] int run(std::vector<std::string> args) {
         args.insert(args.begin(), "ssd");
         std::ostringstream o, e;
         int rc = tool::runSsd(args, o, e);

@@ -42,9 +42,9 @@ struct WineDataFile : ::testing::Test {
         package.installDir = install;
         package.dataFilePath = scratch + "saver.ssd";
     }
-    Result readRecord() { return readSaverRecord(os, package, data, reporter); }
-    Result expand() { return expandDataFile(os, package, data, reporter); }
-    Result writeRecord() { return writeSaverRecord(os, package, data, reporter); }
+    [[nodiscard]] Result readRecord() { return readSaverRecord(os, package, data, reporter); }
+    [[nodiscard]] Result expand() { return expandDataFile(os, package, data, reporter); }
+    [[nodiscard]] Result writeRecord() { return writeSaverRecord(os, package, data, reporter); }
 };
 
 TEST_F(WineDataFile, ExpandsThroughTheRealLibrary) {

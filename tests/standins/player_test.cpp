@@ -125,7 +125,8 @@ DISPID idOf(IDispatch* d, const wchar_t* name) {
 }
 
 // Arguments in their natural order; a put sends DISPID_PROPERTYPUT as the named argument.
-HRESULT invoke(IDispatch* d, DISPID id, WORD flags, std::vector<Arg> args = {}, VARIANT* result = nullptr) {
+[[nodiscard]] HRESULT invoke(IDispatch* d, DISPID id, WORD flags, std::vector<Arg> args = {},
+                             VARIANT* result = nullptr) {
     std::vector<VARIANT> reversed;
     for (auto it = args.rbegin(); it != args.rend(); ++it) reversed.push_back(it->v);
     DISPID put = DISPID_PROPERTYPUT;
@@ -136,10 +137,11 @@ HRESULT invoke(IDispatch* d, DISPID id, WORD flags, std::vector<Arg> args = {}, 
     }
     return d->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &p, result, nullptr, nullptr);
 }
-HRESULT call(IDispatch* d, const wchar_t* name, std::vector<Arg> args = {}, VARIANT* result = nullptr) {
+[[nodiscard]] HRESULT call(IDispatch* d, const wchar_t* name, std::vector<Arg> args = {},
+                           VARIANT* result = nullptr) {
     return invoke(d, idOf(d, name), DISPATCH_METHOD, std::move(args), result);
 }
-HRESULT put(IDispatch* d, const wchar_t* name, const Arg& value) {
+[[nodiscard]] HRESULT put(IDispatch* d, const wchar_t* name, const Arg& value) {
     return invoke(d, idOf(d, name), DISPATCH_PROPERTYPUT, {value});
 }
 
@@ -418,12 +420,12 @@ void checkDispatchRules() {
     checkHr(S_OK, invoke(d.get(), scale, DISPATCH_PROPERTYGET, {}, &r), "get ScaleMode");
     check(r.vt == VT_I4 && r.lVal == 3, "ScaleMode converted from \"3\" reads back 3");
     ::VariantClear(&r);
-    put(d.get(), L"WMode", Arg(L"Transparent"));
-    invoke(d.get(), 133, DISPATCH_PROPERTYGET | DISPATCH_METHOD, {}, &r);
+    checkHr(S_OK, put(d.get(), L"WMode", Arg(L"Transparent")), "put WMode");
+    checkHr(S_OK, invoke(d.get(), 133, DISPATCH_PROPERTYGET | DISPATCH_METHOD, {}, &r), "get WMode");
     check(r.vt == VT_BSTR && narrow(r.bstrVal) == "Transparent", "WMode reads back");
     ::VariantClear(&r);
-    put(d.get(), L"Menu", Arg::boolean(false));
-    invoke(d.get(), menu, DISPATCH_PROPERTYGET, {}, &r);
+    checkHr(S_OK, put(d.get(), L"Menu", Arg::boolean(false)), "put Menu");
+    checkHr(S_OK, invoke(d.get(), menu, DISPATCH_PROPERTYGET, {}, &r), "get Menu");
     check(r.vt == VT_BOOL && r.boolVal == VARIANT_FALSE, "Menu reads back false");
 }
 
@@ -481,15 +483,15 @@ void checkHosting(const std::wstring& hold) {
         check(styleVisible(w), "control window visible after activation");
 
         auto d = as<IDispatch>(ole.get(), IID_IDispatch);
-        put(d.get(), L"ScaleMode", Arg(0L));
-        call(d.get(), L"SetVariable", {Arg(L"Align"), Arg(L"AlClient")});
-        put(d.get(), L"WMode", Arg(L"Opaque"));
-        put(d.get(), L"Menu", Arg::boolean(false));
-        put(d.get(), L"Movie", Arg(movie.c_str()));
-        call(d.get(), L"Play");
+        checkHr(S_OK, put(d.get(), L"ScaleMode", Arg(0L)), "put ScaleMode");
+        checkHr(S_OK, call(d.get(), L"SetVariable", {Arg(L"Align"), Arg(L"AlClient")}), "SetVariable Align");
+        checkHr(S_OK, put(d.get(), L"WMode", Arg(L"Opaque")), "put WMode");
+        checkHr(S_OK, put(d.get(), L"Menu", Arg::boolean(false)), "put Menu");
+        checkHr(S_OK, put(d.get(), L"Movie", Arg(movie.c_str())), "put Movie");
+        checkHr(S_OK, call(d.get(), L"Play"), "Play");
         checkLong(RGB(60, 190, 100), long(framePixel(w)), "painted frame is green while playing");
         if (!hold.empty()) holdForScreenshot(hold);
-        call(d.get(), L"StopPlay");
+        checkHr(S_OK, call(d.get(), L"StopPlay"), "StopPlay");
         checkLong(RGB(210, 130, 40), long(framePixel(w)), "painted frame is orange when stopped");
 
         ole->DoVerb(OLEIVERB_HIDE, nullptr, &site, 0, host, &pos);

@@ -40,7 +40,7 @@ bool swept(Op op) {
 }
 
 // What Windows answers when each call fails.
-Result windowsError(Op op, const std::string&) {
+[[nodiscard]] Result windowsError(Op op, const std::string&) {
     switch (op) {
         case Op::CopyFile: case Op::Write: case Op::Close: return oserr::kDiskFull;
         case Op::OpenFile: case Op::RemoveDirectory: case Op::MoveFile: return oserr::kSharingViolation;

@@ -23,7 +23,7 @@ struct SwfTool : ::testing::Test {
     }
     ~SwfTool() override { fs::remove_all(dir); }
 
-    int info(const std::string& content) {
+    [[nodiscard]] int info(const std::string& content) {
         std::ofstream(dir / "m.swf", std::ios::binary) << content;
         std::ostringstream o, e;
         int rc = ssi::tool::runSwf({"swf", "info", (dir / "m.swf").string()}, o, e);

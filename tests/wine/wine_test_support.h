@@ -66,7 +66,7 @@ private:
 // files), signals the event READY and keeps the file open
 // until the event RELEASE is set. Every test program's main() hands that
 // command line to it.
-int holdFile(const char* path, const char* ready, const char* release);
+[[nodiscard]] int holdFile(const char* path, const char* ready, const char* release);
 
 // Another process holding a file open for as long as this object lives.
 class HeldFile {
@@ -113,14 +113,14 @@ public:
         registered_ = library_ && call("DllRegisterServer");
     }
     ~RegisteredPlayer() {
-        if (registered_) call("DllUnregisterServer");
+        if (registered_) ignoreResult(call("DllUnregisterServer"), "the next registration replaces this one");
     }
     RegisteredPlayer(const RegisteredPlayer&) = delete;
     RegisteredPlayer& operator=(const RegisteredPlayer&) = delete;
     bool registered() const { return registered_; }
 
 private:
-    bool call(const char* entry) {
+    [[nodiscard]] bool call(const char* entry) {
         using Entry = HRESULT(WINAPI*)();
         auto f = reinterpret_cast<Entry>(::GetProcAddress(library_.get(), entry));
         return f && SUCCEEDED(f());

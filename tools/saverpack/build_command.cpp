@@ -14,7 +14,7 @@ namespace ssi::tool {
 namespace {
 
 // The names the installer hands to the system, in the package's code page.
-bool transcodeNames(PackageInput& input, std::vector<Finding>& findings) {
+[[nodiscard]] bool transcodeNames(PackageInput& input, std::vector<Finding>& findings) {
     std::string fault;
     if (!codePageSupported(input.codePage)) {
         findings.push_back({false, "settings.code_page",
@@ -59,8 +59,8 @@ PackageView viewOf(const PackageInput& input) {
 
 // Prints every finding; true when none refuses the build (with --werror,
 // when there is none at all).
-bool report(const std::vector<Finding>& findings, const std::string& manifestPath,
-            const std::map<std::string, int>& lines, bool werror, std::ostream& err) {
+[[nodiscard]] bool report(const std::vector<Finding>& findings, const std::string& manifestPath,
+                          const std::map<std::string, int>& lines, bool werror, std::ostream& err) {
     size_t refusals = 0, warnings = 0;
     for (const Finding& f : findings) {
         err << "saverpack: " << (f.warning ? "warning: " : "") << findingText(f, manifestPath, lines) << "\n";
@@ -86,7 +86,8 @@ struct BuildRequest {
 
 // The arguments STUB MANIFEST OUT and the options; kExitOk, or the usage
 // error already printed.
-int readBuildRequest(const std::vector<std::string>& args, BuildRequest& request, std::ostream& err) {
+[[nodiscard]] int readBuildRequest(const std::vector<std::string>& args, BuildRequest& request,
+                                   std::ostream& err) {
     Arguments a = parseArguments(
         args, 2, {{"--impborl", true}, {"--werror", false}, {"--dry-run", false}, {"--force", false}});
     if (!a.error.empty()) return usageError(err, a.error);
@@ -107,7 +108,8 @@ int readBuildRequest(const std::vector<std::string>& args, BuildRequest& request
 // The program image STUB, checked as an installer program; kExitOk, or the
 // exit code with the faults printed (a usage error when the manifest given is
 // a program: the arguments are swapped).
-int readProgramImage(const BuildRequest& request, std::vector<uint8_t>& stub, std::ostream& err) {
+[[nodiscard]] int readProgramImage(const BuildRequest& request, std::vector<uint8_t>& stub,
+                                   std::ostream& err) {
     if (!readWholeFile(request.stubPath, stub))
         return fault(err, request.stubPath + ": cannot be read (" + readProblem(request.stubPath) + ")");
     // Only for the hint about the arguments' order; loadManifest reads it again.
@@ -124,7 +126,7 @@ int readProgramImage(const BuildRequest& request, std::vector<uint8_t>& stub, st
 // The manifest, its names in the package's code page, and slot 1 from
 // --impborl or beside STUB when the manifest does not give it; kExitOk, or
 // the exit code with the faults printed.
-int readPackageInput(const BuildRequest& request, PackageInput& input, std::ostream& err) {
+[[nodiscard]] int readPackageInput(const BuildRequest& request, PackageInput& input, std::ostream& err) {
     std::vector<std::string> errors;
     bool refusedText = false;
     if (!loadManifest(request.manifestPath, input, errors, &refusedText)) {
@@ -134,7 +136,8 @@ int readPackageInput(const BuildRequest& request, PackageInput& input, std::ostr
     }
     std::vector<Finding> findings;
     if (!transcodeNames(input, findings)) {
-        report(findings, request.manifestPath, input.keyLines, request.werror, err);
+        ignoreResult(report(findings, request.manifestPath, input.keyLines, request.werror, err),
+                     "the names refuse the build already; the report only prints why");
         return kExitFault;
     }
     if (input.slots[1] && request.givesLibrary)
@@ -156,12 +159,13 @@ int readPackageInput(const BuildRequest& request, PackageInput& input, std::ostr
 
 // The installer's bytes, with the package's findings printed; false when the
 // build is refused.
-bool buildImage(const BuildRequest& request, const std::vector<uint8_t>& stub, const PackageInput& input,
-                std::vector<uint8_t>& image, std::ostream& err) {
+[[nodiscard]] bool buildImage(const BuildRequest& request, const std::vector<uint8_t>& stub,
+                              const PackageInput& input, std::vector<uint8_t>& image, std::ostream& err) {
     std::vector<Finding> findings = packageFindings(viewOf(input));
     std::vector<std::string> errors, storedInstead;
     if (!buildInstaller(stub, input, image, errors, &storedInstead)) {
-        report(findings, request.manifestPath, input.keyLines, request.werror, err);
+        ignoreResult(report(findings, request.manifestPath, input.keyLines, request.werror, err),
+                     "the build is refused already; the report only prints the findings");
         for (const std::string& e : errors) err << "saverpack: " << e << "\n";
         return false;
     }

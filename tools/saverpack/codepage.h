@@ -19,7 +19,7 @@ bool codePageSupported(int codePage);
 // UTF-8 to the code page. False, with `fault` naming the first character the
 // page cannot hold ("'ā' (U+0101) is not in code page 1252") or the bytes that
 // are not UTF-8, when it cannot be done.
-bool fromUtf8(const std::string& utf8, int codePage, std::string& out, std::string& fault);
+[[nodiscard]] bool fromUtf8(const std::string& utf8, int codePage, std::string& out, std::string& fault);
 
 // The code page's bytes back in UTF-8 (a byte the page leaves undefined
 // becomes U+FFFD).

@@ -24,12 +24,12 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 // Runs "saverpack ARGS..." (argv[0] is the program name) for the verbs build,
 // list, extract, verify, implode, explode, --help and --version. Messages go to out (the
 // result) and err (problems).
-int runSaverpack(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+[[nodiscard]] int runSaverpack(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // Every fault of an installer file's package: layout, settings, names, and
 // each compressed slot expanding to exactly its expandedSize. False when the
 // file cannot be read at all (the reason is the only fault).
-bool verifyInstaller(const std::string& path, std::vector<std::string>& faults);
+[[nodiscard]] bool verifyInstaller(const std::string& path, std::vector<std::string>& faults);
 
 // The help text.
 std::string usageText();

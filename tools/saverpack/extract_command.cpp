@@ -16,7 +16,7 @@ namespace ssi::tool {
 namespace {
 
 // The faults the installer refuses a header for, each named as refused.
-int refuseHeader(const PackageHeader& header, int64_t size, std::ostream& err) {
+[[nodiscard]] int refuseHeader(const PackageHeader& header, int64_t size, std::ostream& err) {
     for (const PackageFault& f : packageFaults(header, size)) {
         if (!f.refusedOnRead) continue;
         const bool ofSlot = f.text.rfind("slot ", 0) == 0 && f.text.find(": ") != std::string::npos;
@@ -53,7 +53,8 @@ struct ExtractRequest {
 
 // The arguments FILE DIR [--slot N] [--force]; kExitOk, or the usage error
 // already printed.
-int readRequest(const std::vector<std::string>& args, ExtractRequest& request, std::ostream& err) {
+[[nodiscard]] int readRequest(const std::vector<std::string>& args, ExtractRequest& request,
+                              std::ostream& err) {
     Arguments a = parseArguments(args, 2, {{"--slot", true}, {"--force", false}});
     if (!a.error.empty()) return usageError(err, a.error);
     if (a.positional.size() != 2) return usageError(err, "extract takes FILE DIR [--slot N] [--force]");
@@ -120,8 +121,8 @@ std::string writeSlotBytes(Installer& inst, const PackageEntry& e, const std::st
 
 // One slot into the request's folder under its stored name, or the reason it
 // is not; kExitOk, or kExitFault with the fault printed.
-int extractOneSlot(Installer& inst, int slot, const ExtractRequest& request, std::ostream& out,
-                   std::ostream& err) {
+[[nodiscard]] int extractOneSlot(Installer& inst, int slot, const ExtractRequest& request, std::ostream& out,
+                                 std::ostream& err) {
     const PackageEntry& e = inst.header.entries[slot];
     const std::string label = slotLabel(slot);
     const std::string name = hostFileName(e.name());  // shown as the host names it

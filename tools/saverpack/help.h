@@ -19,9 +19,10 @@ std::vector<std::string> helpTopics();
 // returns true. Help is asked by "help [TOPIC...]", or by --help or -h after
 // a verb ("build --help", "ssd list -h"); an option's value is never taken
 // for a request.
-bool answerHelp(const std::vector<std::string>& words, std::ostream& out, std::ostream& err, int& exitCode);
+[[nodiscard]] bool answerHelp(const std::vector<std::string>& words, std::ostream& out, std::ostream& err,
+                              int& exitCode);
 
 // "saverpack ssd: TEXT" and the hint to that verb's help; returns kExitUsage.
-int ssdUsageError(std::ostream& err, const std::string& verb, const std::string& text);
+[[nodiscard]] int ssdUsageError(std::ostream& err, const std::string& verb, const std::string& text);
 
 }  // namespace ssi::tool

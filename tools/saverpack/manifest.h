@@ -15,17 +15,17 @@ namespace ssi::tool {
 // ("FILE:LINE: KEY: what" where a line applies); `refusedText` (when given)
 // tells a file refused before parsing: too large, too deeply nested, or not
 // text (manifest_text.h).
-bool loadManifest(const std::string& path, PackageInput& out, std::vector<std::string>& errors,
-                  bool* refusedText = nullptr);
+[[nodiscard]] bool loadManifest(const std::string& path, PackageInput& out, std::vector<std::string>& errors,
+                                bool* refusedText = nullptr);
 // The same from the manifest's text, read as if from `path`.
-bool parseManifest(const std::string& path, const std::string& text, PackageInput& out,
-                   std::vector<std::string>& errors, bool* refusedText = nullptr);
+[[nodiscard]] bool parseManifest(const std::string& path, const std::string& text, PackageInput& out,
+                                 std::vector<std::string>& errors, bool* refusedText = nullptr);
 
 // Why a file cannot be read, in words ("No such file or directory").
 std::string readProblem(const std::string& path);
 
 // Reads a whole file; false when it cannot be read.
-bool readWholeFile(const std::string& path, std::vector<uint8_t>& out);
+[[nodiscard]] bool readWholeFile(const std::string& path, std::vector<uint8_t>& out);
 
 // The folder part of a path ("" when there is none), with its separator.
 std::string folderOf(const std::string& path);

@@ -31,7 +31,7 @@ std::string tomlErrorText(const std::string& what);
 // Parses TOML text as the file `path` after manifestTextProblem's checks;
 // false with the message in `errors`, and `refusedText` (when given) true when
 // the checks refused the text before parsing. `hint` as above.
-bool parseToml(const std::string& path, const std::string& text, const std::string& hint, toml::value& root,
-               std::vector<std::string>& errors, bool* refusedText);
+[[nodiscard]] bool parseToml(const std::string& path, const std::string& text, const std::string& hint,
+                             toml::value& root, std::vector<std::string>& errors, bool* refusedText);
 
 }  // namespace ssi::tool

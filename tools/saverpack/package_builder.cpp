@@ -101,7 +101,8 @@ std::string prepareSlot(const SlotInput& s, PackageEntry& e, std::vector<uint8_t
 
 // 4. Offsets, the kinds of unused slots, and the package's own rules; the
 // whole file's size, or -1 after naming the faults.
-int64_t layOut(PackageHeader& header, const std::array<int64_t, kSlotCount>& storedSizes, Errors& errors) {
+[[nodiscard]] int64_t layOut(PackageHeader& header, const std::array<int64_t, kSlotCount>& storedSizes,
+                             Errors& errors) {
     const int64_t total = assignSlotOffsets(header, storedSizes);
     // Unused slots keep the kind of their role, as older builders wrote them.
     for (int slot = kFirstPackageSlot; slot <= kLastPackageSlot; ++slot)

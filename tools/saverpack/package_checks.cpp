@@ -47,14 +47,14 @@ std::string lower1252(std::string text) {
 class MemoryInflateIo : public SwfInflateIo {
 public:
     MemoryInflateIo(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-    bool read(uint8_t* buffer, uint32_t size, uint32_t& got) override {
+    [[nodiscard]] bool read(uint8_t* buffer, uint32_t size, uint32_t& got) override {
         const size_t left = size_ - at_;
         got = uint32_t(left < size ? left : size);
         if (got > 0) std::memcpy(buffer, data_ + at_, got);
         at_ += got;
         return true;
     }
-    bool write(const uint8_t*, uint32_t) override { return true; }
+    [[nodiscard]] bool write(const uint8_t*, uint32_t) override { return true; }
 
 private:
     const uint8_t* data_;

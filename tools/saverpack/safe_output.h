@@ -45,6 +45,6 @@ std::FILE* createExclusive(const std::string& path);
 // Gives `from` the name `to` only when `to` does not exist; false with errno
 // EEXIST when it does. `replace` gives it the name whatever is there (a
 // symbolic link there is replaced, never followed).
-bool moveIntoPlace(const std::string& from, const std::string& to, bool replace);
+[[nodiscard]] bool moveIntoPlace(const std::string& from, const std::string& to, bool replace);
 
 }  // namespace ssi::tool

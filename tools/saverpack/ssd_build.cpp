@@ -30,8 +30,8 @@ namespace {
 
 // The files below a folder (but the output) as items named by their path
 // below it, folders joined with backslashes, in name order.
-bool collectFolder(const fs::path& root, const fs::path& output, std::vector<SourceItem>& items,
-                   std::ostream& err) {
+[[nodiscard]] bool collectFolder(const fs::path& root, const fs::path& output, std::vector<SourceItem>& items,
+                                 std::ostream& err) {
     std::error_code ec;
     if (!fs::is_directory(root, ec)) {
         err << "saverpack ssd: " << printable(root.string()) << ": not a folder\n";
@@ -79,8 +79,8 @@ struct BuiltItem {
 // for an item that leaves it open, the absence of --store) asks for it, the
 // compressed form expands back and, unless the item insists, is smaller;
 // else as they are.
-bool storeItemBytes(const SourceItem& source, bool store, std::vector<uint8_t> data, BuiltItem& out,
-                    std::ostream& err) {
+[[nodiscard]] bool storeItemBytes(const SourceItem& source, bool store, std::vector<uint8_t> data,
+                                  BuiltItem& out, std::ostream& err) {
     const bool tryCompress = source.compress == 1 || (source.compress == -1 && !store);
     if (tryCompress && !data.empty()) {
         std::vector<uint8_t> packed =
@@ -102,7 +102,7 @@ bool storeItemBytes(const SourceItem& source, bool store, std::vector<uint8_t> d
 
 // One source item as the data file holds it: its name checked, its file
 // read, its bytes stored.
-bool prepareItem(const SourceItem& source, bool store, BuiltItem& out, std::ostream& err) {
+[[nodiscard]] bool prepareItem(const SourceItem& source, bool store, BuiltItem& out, std::ostream& err) {
     if (!isSafeItemName(source.name) || source.name.size() > 255) {
         err << "saverpack ssd: item name '" << printable(source.name)
             << "' is not a plain relative path of at most 255 characters: "
@@ -142,7 +142,8 @@ struct BuildRequest {
 
 // The arguments (DIR | MANIFEST.toml) --record RECORD_FILE [--store]
 // [--first NAME] OUT; kExitOk, or the usage error already printed.
-int readBuildArguments(const std::vector<std::string>& args, BuildRequest& request, std::ostream& err) {
+[[nodiscard]] int readBuildArguments(const std::vector<std::string>& args, BuildRequest& request,
+                                     std::ostream& err) {
     std::vector<std::string> positional;
     for (size_t i = 2; i < args.size(); ++i) {
         if ((args[i] == "--record" || args[i] == "--first") && i + 1 >= args.size())
@@ -172,7 +173,7 @@ int readBuildArguments(const std::vector<std::string>& args, BuildRequest& reque
 }
 
 // The settings record, exactly kSaverRecordSize bytes.
-bool readRecord(const std::string& path, std::vector<uint8_t>& bytes, std::ostream& err) {
+[[nodiscard]] bool readRecord(const std::string& path, std::vector<uint8_t>& bytes, std::ostream& err) {
     if (!readWholeFile(path, bytes)) {
         err << "saverpack ssd: " << printable(path) << ": cannot be read\n";
         return false;
@@ -187,7 +188,8 @@ bool readRecord(const std::string& path, std::vector<uint8_t>& bytes, std::ostre
 
 // The items of a folder tree or an item manifest, --first's item first;
 // kExitOk, or the exit code with the fault already printed.
-int collectSources(const BuildRequest& request, std::vector<SourceItem>& sources, std::ostream& err) {
+[[nodiscard]] int collectSources(const BuildRequest& request, std::vector<SourceItem>& sources,
+                                 std::ostream& err) {
     std::error_code ec;
     const bool folder = fs::is_directory(request.input, ec);
     bool refusedText = false;
@@ -208,7 +210,7 @@ int collectSources(const BuildRequest& request, std::vector<SourceItem>& sources
 // The items' names as the installer uses them: in the code page (it makes
 // its files with the system's ANSI functions), at most kMaxDataItems of them,
 // none twice as Windows compares names.
-bool checkItemNames(std::vector<SourceItem>& sources, std::ostream& err) {
+[[nodiscard]] bool checkItemNames(std::vector<SourceItem>& sources, std::ostream& err) {
     for (SourceItem& s : sources) {
         std::string converted, why;
         if (!fromUtf8(s.name, kDefaultCodePage, converted, why)) {
@@ -233,7 +235,7 @@ bool checkItemNames(std::vector<SourceItem>& sources, std::ostream& err) {
 
 // Each item's chunk offset, chunks in item order behind the record and the
 // item table; `size` is the whole file's. False past 2 GiB.
-bool placeChunks(std::vector<BuiltItem>& built, int64_t& size, std::ostream& err) {
+[[nodiscard]] bool placeChunks(std::vector<BuiltItem>& built, int64_t& size, std::ostream& err) {
     size = int64_t(kSaverRecordSize) + int64_t(built.size()) * int64_t(sizeof(DataItem));
     for (BuiltItem& b : built) {
         b.item.chunkOffset = int32_t(size);
@@ -248,8 +250,8 @@ bool placeChunks(std::vector<BuiltItem>& built, int64_t& size, std::ostream& err
 
 // The record, the item table and the chunks, written beside OUT and renamed
 // over it once complete: a failed build leaves what was there.
-bool writeDataFile(const std::string& output, const SaverRecord& record, const std::vector<BuiltItem>& built,
-                   std::ostream& err) {
+[[nodiscard]] bool writeDataFile(const std::string& output, const SaverRecord& record,
+                                 const std::vector<BuiltItem>& built, std::ostream& err) {
     OutputFile outputFile;
     std::string error;
     if (!outputFile.open(output, error)) {
@@ -283,7 +285,8 @@ bool writeDataFile(const std::string& output, const SaverRecord& record, const s
 
 // OUT replaces what stands at its name, but never a file this build reads:
 // the record, an item's file, or anything in the folder it packs.
-bool outputMayBeWritten(const BuildRequest& request, const std::vector<SourceItem>& sources, std::ostream& err) {
+[[nodiscard]] bool outputMayBeWritten(const BuildRequest& request, const std::vector<SourceItem>& sources,
+                                      std::ostream& err) {
     std::error_code ec;
     const bool folder = fs::is_directory(request.input, ec);
     std::string error = outputInsideFolder(request.output, folder ? request.input : std::string());

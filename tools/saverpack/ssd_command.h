@@ -14,9 +14,9 @@ namespace ssi::tool {
 
 // Runs "ssd ARGS..." (args[0] is "ssd"); returns the exit code: 0, 1 for a
 // fault in the input or a refused item, 2 for a usage error.
-int runSsd(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+[[nodiscard]] int runSsd(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace ssi::tool
 
 // argv[0] is "ssd"; returns the process exit code.
-int ssdCommand(int argc, char** argv);
+[[nodiscard]] int ssdCommand(int argc, char** argv);

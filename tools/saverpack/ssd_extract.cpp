@@ -45,8 +45,8 @@ std::string targetPath(const fs::path& root, const std::vector<std::string>& par
 }
 
 // The arguments FILE DIR [--force]; kExitOk, or the usage error already printed.
-int readExtractArguments(const std::vector<std::string>& args, std::vector<std::string>& positional,
-                         bool& force, std::ostream& err) {
+[[nodiscard]] int readExtractArguments(const std::vector<std::string>& args,
+                                       std::vector<std::string>& positional, bool& force, std::ostream& err) {
     for (size_t i = 2; i < args.size(); ++i) {
         if (args[i] == "--force")
             force = true;

@@ -22,10 +22,10 @@ struct SourceItem {
 // Reads the manifest at `path` into `items` (files relative to its folder,
 // not read here). Problems go to err, "FILE:LINE: KEY: what"; false when there
 // is one. `refusedText`: refused before parsing (manifest_text.h).
-bool loadItemManifest(const std::string& path, std::vector<SourceItem>& items, std::ostream& err,
-                      bool& refusedText);
+[[nodiscard]] bool loadItemManifest(const std::string& path, std::vector<SourceItem>& items,
+                                    std::ostream& err, bool& refusedText);
 // The same from the manifest's text, read as if from `path`.
-bool parseItemManifest(const std::string& path, const std::string& text, std::vector<SourceItem>& items,
-                       std::ostream& err, bool& refusedText);
+[[nodiscard]] bool parseItemManifest(const std::string& path, const std::string& text,
+                                     std::vector<SourceItem>& items, std::ostream& err, bool& refusedText);
 
 }  // namespace ssi::tool

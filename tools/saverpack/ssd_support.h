@@ -24,7 +24,7 @@ std::vector<std::string> splitName(const std::string& name);
 class SsdReader {
 public:
     // Reads the record and the item table; a problem goes to err.
-    bool open(const std::string& path, std::ostream& err);
+    [[nodiscard]] bool open(const std::string& path, std::ostream& err);
     // The chunk of item i (0-based): "" or why it cannot be used. `decoded`
     // says whether the chunk's fields were read (even when they are refused).
     std::string chunk(size_t i, DataChunk& chunk, bool& decoded);
@@ -41,9 +41,9 @@ private:
     DataFileTable table_;
 };
 
-int ssdBuild(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-int ssdList(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-int ssdExtract(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-int ssdInitRecord(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+[[nodiscard]] int ssdBuild(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+[[nodiscard]] int ssdList(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+[[nodiscard]] int ssdExtract(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+[[nodiscard]] int ssdInitRecord(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace ssi::tool

@@ -30,8 +30,8 @@ ExplodeOutcome explodeBlock(const uint8_t* block, size_t size, std::FILE* out, i
 
 // Compresses everything from `in` into `out`. Returns the codec's result;
 // readFailed/writeFailed tell I/O errors apart.
-unsigned implodeStream(std::FILE* in, std::FILE* out, unsigned literalMode, unsigned dictSize,
-                       bool& readFailed, bool& writeFailed);
+[[nodiscard]] unsigned implodeStream(std::FILE* in, std::FILE* out, unsigned literalMode, unsigned dictSize,
+                                     bool& readFailed, bool& writeFailed);
 
 // The text of an explode/implode result code.
 std::string codecErrorText(unsigned code);

@@ -22,11 +22,11 @@ namespace {
 class CountingIo : public SwfInflateIo {
 public:
     explicit CountingIo(std::FILE* in) : in_(in) {}
-    bool read(uint8_t* buffer, uint32_t size, uint32_t& got) override {
+    [[nodiscard]] bool read(uint8_t* buffer, uint32_t size, uint32_t& got) override {
         got = uint32_t(std::fread(buffer, 1, size, in_));
         return !std::ferror(in_);
     }
-    bool write(const uint8_t*, uint32_t) override { return true; }
+    [[nodiscard]] bool write(const uint8_t*, uint32_t) override { return true; }
 
 private:
     std::FILE* in_;
@@ -35,7 +35,7 @@ private:
 // The verdict in the words `build` uses for a preview it refuses.
 std::string verdictText(Result code) { return code == rc::kOk ? "accepted" : "refused: " + movieFault(code); }
 
-int info(const std::string& path, std::ostream& out, std::ostream& err) {
+[[nodiscard]] int info(const std::string& path, std::ostream& out, std::ostream& err) {
     FilePtr file(std::fopen(path.c_str(), "rb"));
     if (!file) {
         err << "saverpack swf: " << printable(path) << ": cannot be opened\n";

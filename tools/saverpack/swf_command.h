@@ -11,9 +11,9 @@ namespace ssi::tool {
 // Runs "swf ARGS..." (args[0] is "swf"); returns the exit code: 0 for a movie
 // the installer accepts, 1 for one it refuses or that does not inflate, 2 for
 // a usage error or an unreadable file.
-int runSwf(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+[[nodiscard]] int runSwf(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace ssi::tool
 
 // argv[0] is "swf"; returns the process exit code.
-int swfCommand(int argc, char** argv);
+[[nodiscard]] int swfCommand(int argc, char** argv);

@@ -33,13 +33,13 @@ Arguments parseArguments(const std::vector<std::string>& args, size_t from,
 
 // "saverpack: TEXT" and the hint to --help; returns kExitUsage. Control
 // characters in TEXT (from a name or a path) are printed escaped.
-int usageError(std::ostream& err, const std::string& text);
+[[nodiscard]] int usageError(std::ostream& err, const std::string& text);
 // "saverpack: TEXT", escaped alike; returns kExitFault.
-int fault(std::ostream& err, const std::string& text);
+[[nodiscard]] int fault(std::ostream& err, const std::string& text);
 
 std::string joinPath(const std::string& dir, const std::string& name);
 bool fileExists(const std::string& path);
-bool makeDirectory(const std::string& dir);
+[[nodiscard]] bool makeDirectory(const std::string& dir);
 
 // ---- output files -------------------------------------------------------------------
 
@@ -50,11 +50,11 @@ bool makeDirectory(const std::string& dir);
 class OutputFile {
 public:
     ~OutputFile() { discard(); }
-    bool open(const std::string& finalPath, std::string& error, bool replace = true);
+    [[nodiscard]] bool open(const std::string& finalPath, std::string& error, bool replace = true);
     std::FILE* get() { return file_.get(); }
     // The same file through the seam (not owned: commit or discard closes it).
     HostFile& asFile() { return *view_; }
-    bool commit(std::string& error);
+    [[nodiscard]] bool commit(std::string& error);
     void discard();
 
 private:
@@ -65,8 +65,8 @@ private:
     std::unique_ptr<HostFile> view_;
 };
 
-bool writeWholeFile(const std::string& path, const std::vector<uint8_t>& data, std::string& error,
-                    bool replace = true);
+[[nodiscard]] bool writeWholeFile(const std::string& path, const std::vector<uint8_t>& data,
+                                  std::string& error, bool replace = true);
 
 // ---- the installer, read as the installer reads it -------------------------------
 
@@ -78,7 +78,7 @@ struct Installer {
 };
 
 // Opens an installer file and reads its header through the installer's reader.
-bool openInstaller(const std::string& path, Installer& inst, std::string& error);
+[[nodiscard]] bool openInstaller(const std::string& path, Installer& inst, std::string& error);
 
 // Whether a compressed stream (a slot's or a data item's stored bytes) expands
 // as the installer requires: judged by the installer's rule, its size alone
@@ -92,11 +92,11 @@ std::string expansionFault(File& package, const PackageEntry& e, std::FILE* out,
 
 // ---- the verbs ------------------------------------------------------------------------
 
-int commandBuild(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-int commandList(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-int commandExtract(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-int commandVerify(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-int commandImplode(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-int commandExplode(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+[[nodiscard]] int commandBuild(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+[[nodiscard]] int commandList(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+[[nodiscard]] int commandExtract(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+[[nodiscard]] int commandVerify(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+[[nodiscard]] int commandImplode(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+[[nodiscard]] int commandExplode(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace ssi::tool

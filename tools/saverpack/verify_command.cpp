@@ -17,7 +17,7 @@ namespace {
 
 // A slot's bytes as the installer extracts them; false when they cannot be
 // read or do not expand (verify names that fault on its own).
-bool slotContent(Installer& inst, const PackageEntry& e, std::vector<uint8_t>& out) {
+[[nodiscard]] bool slotContent(Installer& inst, const PackageEntry& e, std::vector<uint8_t>& out) {
     out.clear();
     if (!slotBytesInFile(e, inst.size)) return false;
     if (!e.compressed) {
