@@ -1,5 +1,6 @@
 #include "core/names.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace ssi {
@@ -55,16 +56,31 @@ bool isDeviceName(const std::string& name) {
     return (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
 }
 
-bool isPlainFileName(const std::string& name) {
-    if (name.empty()) return false;
+std::string fileNameProblem(const std::string& name) {
+    if (name.empty()) return "it is empty";
     // "..", ". " and the like: Windows trims trailing dots and spaces, so any
     // of these may end up meaning the folder itself or its parent.
-    if (name.find_first_not_of(". ") == std::string::npos) return false;
-    if (name.back() == '.' || name.back() == ' ') return false;
-    for (unsigned char c : name)
-        if (c < 32 || std::strchr("<>:\"/\\|?*", c)) return false;
-    return !isDeviceName(name);
+    if (name.find_first_not_of(". ") == std::string::npos)
+        return "it is only dots and spaces, which Windows reads as a folder or its parent";
+    for (unsigned char c : name) {
+        char text[80];
+        if (c < 32) {
+            std::snprintf(text, sizeof(text), "it holds the control character \\x%02x", c);
+            return text;
+        }
+        if (std::strchr("<>:\"/\\|?*", c)) {
+            std::snprintf(text, sizeof(text), "it holds '%c', a character Windows does not allow in names", c);
+            return text;
+        }
+    }
+    if (name.back() == ' ') return "it ends with a space, which Windows drops";
+    if (name.back() == '.') return "it ends with a dot, which Windows drops";
+    if (isDeviceName(name))
+        return "'" + name.substr(0, name.find('.')) + "' is a device name on Windows (whatever the extension), not a file";
+    return std::string();
 }
+
+bool isPlainFileName(const std::string& name) { return fileNameProblem(name).empty(); }
 
 bool isSafeRelativePath(const std::string& path) {
     size_t start = 0;

@@ -32,6 +32,9 @@ bool isDeviceName(const std::string& name);
 // (<>:"/\|?* and control characters), not only dots and spaces, no trailing
 // dot or space (which Windows drops), no device name.
 bool isPlainFileName(const std::string& name);
+// Why `name` is not such a name, in words for the author ("it ends with a
+// dot, which Windows drops"); "" when it is. The one rule both answer by.
+std::string fileNameProblem(const std::string& name);
 // A relative path of plain names separated by backslashes.
 bool isSafeRelativePath(const std::string& path);
 

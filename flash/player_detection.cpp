@@ -109,6 +109,8 @@ FlashQuery queryFlashControlVersion(Os& os, FlashVersionCache& cache, int attemp
 InstalledFlashVersion getInstalledFlashVersion(Os& os, FlashVersionCache& cache) {
     InstalledFlashVersion installed;
     getFlashPlugInVersionInfoFromFileProperties(os, installed.major, installed.revision);
+    // The control's answer is read by its version alone: a query that failed
+    // leaves it at 0, which is "no player" here as for a control that answered 0.
     if (installed.major <= 0) installed.major = queryFlashControlVersion(os, cache, kFlashQueryAttempts).major;
     installed.found = installed.major > 0;
     logMessage("Computer Flash Version: " + std::to_string(installed.major) + " r" +

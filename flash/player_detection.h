@@ -65,7 +65,7 @@ FlashVersionCache& processFlashVersionCache();
 // both 0 when there is no such file or it has no version.
 void getFlashPlugInVersionInfoFromFileProperties(Os& os, int32_t& major, int32_t& revision);
 
-struct FlashQuery {
+struct [[nodiscard]] FlashQuery {
     Result result = rc::kOk;  // 0, or kFlashNotInstallable
     bool found = false;
     int32_t major = -1;  // -1 when no attempt succeeded
@@ -106,7 +106,7 @@ int getWindowsVersionCode(Os& os);
 // What the package has to do about the player.
 enum class FlashUpdateKind : uint8_t { none = 0, majorUpdate = 2, minorUpdate = 3, cleanInstall = 4 };
 
-struct FlashPolicy {
+struct [[nodiscard]] FlashPolicy {
     Result result = rc::kOk;  // 0, or kFlashNotInstallable
     FlashUpdateKind kind = FlashUpdateKind::none;
     // The installed player's files are to be removed before the carried

@@ -1,7 +1,7 @@
 // Fixed-layout records of the screen saver data file (the container itself is
 // described in package/data_file.h). The structs mirror the on-disk layout
 // byte for byte (asserted below); data_file_format.cpp reads and writes them
-// explicitly little-endian with the helpers of package_format.h.
+// explicitly little-endian with the helpers of core/little_endian.h.
 #pragma once
 
 #include <cstddef>
@@ -27,8 +27,11 @@ struct SaverRecord {
 };
 static_assert(sizeof(SaverRecord) == 1240, "SaverRecord is 1,240 bytes");
 
+// An item that is a copy of the preview movie: it carries no bytes of its own.
+constexpr int32_t kMovieItemKind = 3;
+
 struct DataItem {
-    uint8_t kind;          // 3: a copy of the saver's movie
+    uint8_t kind;          // kMovieItemKind: a copy of the saver's movie
     uint8_t kind2;         // not read by the installer
     char name[256];        // relative path below the target folder, zero-terminated
     uint8_t padding[2];

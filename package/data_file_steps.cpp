@@ -12,7 +12,6 @@ namespace ssi {
 namespace {
 constexpr const char* kSaverDatName = "saver.dat";
 constexpr const char* kPreviewMovieName = "installer.swf";
-constexpr int32_t kMovieItemKind = 3;      // an item that is a copy of the preview movie
 constexpr int32_t kMovieReuseMode = 3;     // the saver's mode that reuses the installer's movie as item 1
 
 // The items written out (every one but the copies of the movie) against the

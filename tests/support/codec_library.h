@@ -8,10 +8,10 @@
 namespace ssi::test {
 
 inline void registerCodec(FakeOs& os) {
-    os.libraryExports["impborl.dll"] = {
-        {"_implode", reinterpret_cast<void*>(&codec::implode)},
-        {"_explode", reinterpret_cast<void*>(&codec::explode)},
-        {"_crc32", reinterpret_cast<void*>(&codec::crc32)},
+    os.libraryExports[codec::kLibraryFileName] = {
+        {codec::kImplodeExport, reinterpret_cast<void*>(&codec::implode)},
+        {codec::kExplodeExport, reinterpret_cast<void*>(&codec::explode)},
+        {codec::kCrc32Export, reinterpret_cast<void*>(&codec::crc32)},
     };
 }
 

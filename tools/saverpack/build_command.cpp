@@ -33,7 +33,7 @@ namespace {
     };
     convert(input.saverName, "settings.saver_name");
     for (int slot = kFirstPackageSlot; slot <= kLastPackageSlot; ++slot)
-        if (input.slots[slot]) convert(input.slots[slot]->name, "slots." + std::to_string(slot) + ".name");
+        if (input.slots[slot]) convert(input.slots[slot]->name, slotKey(slot, "name"));
     return ok;
 }
 

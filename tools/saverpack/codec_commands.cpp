@@ -18,13 +18,8 @@ int commandImplode(const std::vector<std::string>& args, std::ostream& out, std:
     unsigned dict = codec::kDict4K;
     if (a.options.count("--dict")) {
         const std::string& d = a.options["--dict"];
-        if (d == "1024")
-            dict = codec::kDict1K;
-        else if (d == "2048")
-            dict = codec::kDict2K;
-        else if (d == "4096")
-            dict = codec::kDict4K;
-        else
+        dict = d == "1024" ? codec::kDict1K : d == "2048" ? codec::kDict2K : d == "4096" ? codec::kDict4K : 0;
+        if (!codec::isDictionarySize(dict))
             return usageError(err, "--dict takes 1024, 2048 or 4096");
     }
     const unsigned mode = a.options.count("--ascii") ? codec::kAscii : codec::kBinary;

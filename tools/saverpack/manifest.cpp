@@ -8,6 +8,7 @@
 #include <sstream>
 #include <toml.hpp>
 
+#include "codec/library_interface.h"
 #include "tools/saverpack/commands.h"
 #include "tools/saverpack/manifest_text.h"
 #include "tools/saverpack/name_rules.h"
@@ -139,13 +140,13 @@ void readCompression(Reader& r, const toml::value& t, const std::string& where, 
     in.compress = r.boolean(t, where, "compress", false);
     const std::string literals = r.string(t, where, "literals", "binary");
     if (literals == "binary")
-        in.literalMode = 0;
+        in.literalMode = codec::kBinary;
     else if (literals == "ascii")
-        in.literalMode = 1;
+        in.literalMode = codec::kAscii;
     else
         r.error(t.as_table().at("literals"), where + "literals", "expected \"binary\" or \"ascii\"");
-    in.dictSize = unsigned(r.integer(t, where, "dictionary", 4096, 1024, 4096));
-    if (in.dictSize != 1024 && in.dictSize != 2048 && in.dictSize != 4096)
+    in.dictSize = unsigned(r.integer(t, where, "dictionary", codec::kDict4K, codec::kDict1K, codec::kDict4K));
+    if (!codec::isDictionarySize(in.dictSize))
         r.error(t.as_table().at("dictionary"), where + "dictionary", "expected 1024, 2048 or 4096");
     if (!in.compress && (r.has(t, "literals") || r.has(t, "dictionary")))
         r.error(t, where + "compress", "literals and dictionary apply to compressed slots only");

@@ -9,26 +9,7 @@
 namespace ssi::tool {
 
 std::string nameProblem(const std::string& name) {
-    if (name.empty()) return "it is empty";
-    if (name.find_first_not_of(". ") == std::string::npos)
-        return "it is only dots and spaces, which Windows reads as a folder or its parent";
-    for (unsigned char c : name) {
-        char text[80];
-        if (c < 32) {
-            std::snprintf(text, sizeof(text), "it holds the control character \\x%02x", c);
-            return text;
-        }
-        if (std::strchr("<>:\"/\\|?*", c)) {
-            std::snprintf(text, sizeof(text), "it holds '%c', a character Windows does not allow in names",
-                          c);
-            return text;
-        }
-    }
-    if (name.back() == ' ') return "it ends with a space, which Windows drops";
-    if (name.back() == '.') return "it ends with a dot, which Windows drops";
-    if (isDeviceName(name))
-        return "'" + name.substr(0, name.find('.')) +
-               "' is a device name on Windows (whatever the extension), not a file";
+    if (std::string why = fileNameProblem(name); !why.empty()) return why;
     if (!isSafeFileName(name)) return "it holds \"..\"";
     return std::string();
 }

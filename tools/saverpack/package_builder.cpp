@@ -27,7 +27,7 @@ std::string slotInputFault(const SlotInput& s) {
         return "the stored name has " + std::to_string(s.name.size()) + " characters, more than " +
                std::to_string(kMaxSlotNameLength);
     if (s.data.size() > size_t(INT32_MAX)) return s.source + " is too large for a package";
-    if (s.compress && (s.literalMode > 1 || (s.dictSize != 1024 && s.dictSize != 2048 && s.dictSize != 4096)))
+    if (s.compress && (!codec::isLiteralMode(s.literalMode) || !codec::isDictionarySize(s.dictSize)))
         return "literal mode or dictionary size not supported";
     if (!s.compress && s.data.empty())
         return s.source + " is empty; a stored slot holds at least 1 byte (compress it instead)";
@@ -133,7 +133,7 @@ bool buildInstaller(const std::vector<uint8_t>& stub, const PackageInput& input,
         std::string note;
         const std::string fault = prepareSlot(*input.slots[slot], header.entries[slot], stored[slot], note);
         if (!note.empty() && storedInstead)
-            storedInstead->push_back("slots." + std::to_string(slot) + ".compress: " + note);
+            storedInstead->push_back(slotKey(slot, "compress") + ": " + note);
         if (!fault.empty()) {
             errors.push_back(slotLabel(slot) + fault);
             stored[slot].clear();

@@ -37,6 +37,11 @@ struct PackageInput {
     std::map<std::string, int> keyLines;  // the manifest's line of each key, for messages
 };
 
+// The manifest key of a slot's field, "slots.3.file": what messages name.
+inline std::string slotKey(int slot, const char* field) {
+    return "slots." + std::to_string(slot) + "." + field;
+}
+
 // The targetKind each slot takes when the manifest names none: what its role
 // needs (slot 1 the scratch directory as impborl.dll, slot 2 the player
 // installer, 3..5 the scratch directory, 6 the system directory, 7, 9 and 10

@@ -11,16 +11,13 @@
 #include "package/slot_extraction.h"
 #include "platform/picture_check.h"
 #include "tools/saverpack/codepage.h"
+#include "tools/saverpack/package_builder.h"
 
 namespace ssi::tool {
 
 namespace {
 
 using Findings = std::vector<Finding>;
-
-std::string slotKey(int slot, const char* field) {
-    return "slots." + std::to_string(slot) + "." + field;
-}
 
 // A stored name as the author wrote it (names are held in the code page).
 std::string quotedName(const std::string& name) {

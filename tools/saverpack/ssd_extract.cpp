@@ -132,7 +132,7 @@ std::string extractItem(SsdReader& reader, size_t i, const fs::path& root, bool 
     why = writeItemFile(reader, chunk, path, force);
     if (!why.empty()) return name + ": " + why;
     out << printable(name) << ": " << chunk.expandedSize << " bytes"
-        << (reader.items()[i].kind == 3 ? " (kind 3)" : "") << "\n";
+        << (reader.items()[i].kind == kMovieItemKind ? " (kind 3)" : "") << "\n";
     return std::string();
 }
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <toml.hpp>
 
+#include "package/data_file_format.h"
 #include "tools/saverpack/manifest.h"
 #include "tools/saverpack/manifest_text.h"
 #include "tools/saverpack/safe_output.h"
@@ -81,7 +82,7 @@ public:
                 const std::string file = t.at("file").as_string().str;
                 item.file = fs::path(file).is_absolute() ? file : base + file;
             }
-        } else if (item.kind != 3) {
+        } else if (item.kind != kMovieItemKind) {
             faultAt(t, where + ".file", "missing (only a kind 3 item may have no bytes)");
         }
         return item;

@@ -11,7 +11,7 @@
 
 namespace ssi::tool {
 
-struct ExplodeOutcome {
+struct [[nodiscard]] ExplodeOutcome {
     unsigned code = 0;       // the codec's result (codec::kOk, kBadData, ...)
     uint64_t produced = 0;   // bytes the stream expanded to (up to the cap)
     bool overLimit = false;  // the stream went on past outputLimit
