@@ -431,6 +431,18 @@ TEST_F(Sequences, UnattendedInitialisationFailuresEndAtOnceWithTheirCode) {
          rc::kNotCompatibleWithNT},
         {"a header that cannot be valid", [](Installer& t) { t.patch = [](PackageHeader& h) { h.flashVersionIndex = 2; }; },
          rc::kCorruptPackage},
+        // The header check refuses this index when it reads the header; the
+        // look-up of the player the package needs refuses it on its own.
+        {"a player index that changes after the header is read",
+         [](Installer& t) {
+             t.os.inject = [&t](Op op, const std::string&) -> Result {
+                 if (op != Op::RegOpenKey) return 0;
+                 for (Form* f : t.os.realized)
+                     if (f->name() == "InstallerForm") static_cast<TInstallerForm*>(f)->package.header.flashVersionIndex = 2;
+                 return 0;
+             };
+         },
+         rc::kCorruptPackage},
         {"no scratch folder (before the header is read)",
          [](Installer& t) { t.os.failOn(Op::CreateDirectory, "", oserr::kAccessDenied); }, oserr::kAccessDenied},
     };

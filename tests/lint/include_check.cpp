@@ -20,6 +20,7 @@
 //   including file first, then from ROOT, with ./ and ../ worked out; a path
 //   with ./ or ../ is refused even where it reaches an allowed file, and one
 //   that climbs out of ROOT too;
+// - an absolute path ("/...", "\\...", "C:...") is refused, whatever it reaches;
 // - a name that reaches a product file only through an extra include folder
 //   ("installer_window.h" for app/installer_window.h) is refused;
 // - an include written through a macro (#include HEADER) cannot be judged and
@@ -225,6 +226,12 @@ Include includeOf(const std::string& line) {
     return inc;
 }
 
+// A path from a root ("/x", "\\x") or a drive ("C:x", "C:/x").
+bool isAbsolute(const std::string& path) {
+    if (!path.empty() && (path[0] == '/' || path[0] == '\\')) return true;
+    return path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
+}
+
 // A path with ./ and ../ worked out and \ read as /.
 struct Normal {
     std::string path;
@@ -405,6 +412,11 @@ private:
                 continue;
             }
             const std::string says = at + "includes \"" + inc.target + "\": ";
+            // An absolute path names one computer's folders, whatever it ends in.
+            if (isAbsolute(inc.target)) {
+                fault(file, number, says + "an absolute path (name the file from the repository's root)");
+                continue;
+            }
             // Where the compiler finds it: beside the including file (quoted
             // names only), else from the repository's root.
             std::string reached;

@@ -1,6 +1,11 @@
 // extractEntry over the test double: where each slot goes, byte-identical
 // output, replacing busy files, the size checks, and packages that lie.
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
 #include "tests/package/package_fixture.h"
+#include "tools/saverpack/commands.h"
 
 using namespace ssi;
 using namespace ssi::test;
@@ -223,6 +228,64 @@ TEST_F(ExtractEntry, ProgressOnlyWhenAskedAndErrorsReportedWithTheirPaths) {
     EXPECT_EQ(extract(6), 23);
     ASSERT_EQ(os.boxes.size(), 1u);
     EXPECT_NE(os.boxes[0].text.find(system + "Night Sky.scr"), std::string::npos);
+}
+
+// A compressed slot is judged by the size it expands to, by the installer and
+// by the package tool alike: a stream the codec calls damaged (its end code
+// cut off) that gives every byte is taken; one cut short is refused by both.
+TEST_F(ExtractEntry, ACompressedSlotIsJudgedByItsSizeInTheToolAsInTheInstaller) {
+    install();
+    const std::vector<uint8_t> good = image;
+    const PackageEntry last = package.header.entries[10];
+    ASSERT_TRUE(last.compressed);
+    ASSERT_EQ(size_t(last.lastByte) + 1, good.size()) << "slot 10 ends the file";
+    const std::string stored(good.begin() + last.firstByte, good.end());
+    char tmpl[] = "/tmp/ssi-slot-size-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    const std::string dir = tmpl;
+    const struct {
+        const char* what;
+        std::string bytes;
+        bool refused;
+    } cases[] = {
+        {"the whole stream", stored, false},
+        {"without its last byte (the end code)", stored.substr(0, stored.size() - 1), false},
+        {"cut short", stored.substr(0, stored.size() / 2), true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<uint8_t> cut(good.begin(), good.begin() + last.firstByte);
+        cut.insert(cut.end(), c.bytes.begin(), c.bytes.end());
+        PackageHeader h = headerOf(cut);
+        h.entries[10].lastByte = int32_t(cut.size()) - 1;
+        h.entries[10].packedSize = int32_t(c.bytes.size());
+        storeHeader(cut, h);
+        install(cut);
+
+        const Result installed = extract(10);
+        EXPECT_EQ(installed, c.refused ? rc::kExpandedSizeWrong : rc::kOk);
+        if (!c.refused) {
+            EXPECT_EQ(os.readFile(installDir + "saver2.dll"), source(10));
+        }
+
+        std::ofstream(dir + "/out.exe", std::ios::binary).write(reinterpret_cast<const char*>(cut.data()),
+                                                                std::streamsize(cut.size()));
+        std::system(("rm -rf '" + dir + "/x'").c_str());
+        std::ostringstream out, err;
+        const int extracted =
+            tool::runSaverpack({"saverpack", "extract", dir + "/out.exe", dir + "/x", "--slot", "10"}, out, err);
+        std::vector<std::string> faults;
+        ASSERT_TRUE(tool::verifyInstaller(dir + "/out.exe", faults));
+        EXPECT_EQ(extracted, c.refused ? 1 : 0) << err.str();
+        EXPECT_EQ(faults.size(), c.refused ? 1u : 0u) << (faults.empty() ? "" : faults.front());
+        std::ifstream written(dir + "/x/saver2.dll", std::ios::binary);
+        std::stringstream content;
+        content << written.rdbuf();
+        EXPECT_EQ(content.str(), c.refused ? "" : source(10));
+        // The tool and the installer agree.
+        EXPECT_EQ(extracted != 0, installed != rc::kOk);
+    }
+    std::system(("rm -rf '" + dir + "'").c_str());
 }
 
 }  // namespace

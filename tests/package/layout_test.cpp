@@ -108,6 +108,14 @@ TEST(PackageLayout, TheBuilderRefusesByThePackagesRules) {
          "slot 3: the stored name has 256 characters, more than 255"},
         {"slot 0", [](tool::PackageInput& in) { in.slots[0] = slotOf("install.exe", 1, false, "MZ"); },
          "slot 0 is the installer program itself; give the stub instead"},
+        // Slot 1 is extracted before the install directory is known (nothing
+        // compressed, so that this is the one fault).
+        {"library bound for the install directory",
+         [](tool::PackageInput& in) {
+             in.slots[1]->kind = kind::kInstallDir;
+             for (int s : {6, 9, 10}) in.slots[s]->compress = false;
+         },
+         "slot 1: targetKind 1 is the install directory, which is not known yet when the installer extracts slot 1"},
     };
     for (const auto& c : cases) {
         tool::PackageInput in = standardInput();
