@@ -11,6 +11,7 @@
 
 #include "codec/implode.h"
 #include "package/package_layout.h"
+#include "tools/saverpack/stream_codec.h"
 
 namespace ssi::tool {
 
@@ -84,8 +85,8 @@ std::string prepareSlot(const SlotInput& s, PackageEntry& e, std::vector<uint8_t
         e.packedSize = 0;
         return std::string();
     }
-    stored = codec::implodeBuffer(s.data.data(), s.data.size(), s.literalMode, s.dictSize);
-    if (stored.empty()) return "compressing " + s.source + " failed";
+    if (!implodeVerified(s.data, s.literalMode, s.dictSize, stored))
+        return "compressing " + s.source + " failed: the compressed form does not expand back";
     if (stored.size() > s.data.size() && !s.data.empty()) {
         note = s.source + " compresses to " + std::to_string(stored.size()) + " bytes, more than its " +
                std::to_string(s.data.size()) + ": stored as it is instead";

@@ -19,6 +19,7 @@
 #include "tools/saverpack/safe_output.h"
 #include "tools/saverpack/ssd_manifest.h"
 #include "tools/saverpack/ssd_support.h"
+#include "tools/saverpack/stream_codec.h"
 #include "tools/saverpack/suggest.h"
 #include "tools/saverpack/tool_support.h"
 
@@ -83,10 +84,8 @@ struct BuiltItem {
                                   BuiltItem& out, std::ostream& err) {
     const bool tryCompress = source.compress == 1 || (source.compress == -1 && !store);
     if (tryCompress && !data.empty()) {
-        std::vector<uint8_t> packed =
-            codec::implodeBuffer(data.data(), data.size(), codec::kBinary, codec::kDict4K);
-        std::vector<uint8_t> check;
-        if (codec::explodeBuffer(packed.data(), packed.size(), check) != int(codec::kOk) || check != data) {
+        std::vector<uint8_t> packed;
+        if (!implodeVerified(data, codec::kBinary, codec::kDict4K, packed)) {
             err << "saverpack ssd: " << printable(source.name) << ": the compressed form does not expand back\n";
             return false;
         }

@@ -108,6 +108,14 @@ unsigned implodeStream(std::FILE* in, std::FILE* out, unsigned literalMode, unsi
     return code;
 }
 
+bool implodeVerified(const std::vector<uint8_t>& data, unsigned literalMode, unsigned dictSize,
+                     std::vector<uint8_t>& packed) {
+    packed = codec::implodeBuffer(data.data(), data.size(), literalMode, dictSize);
+    if (packed.empty()) return false;
+    std::vector<uint8_t> check;
+    return codec::explodeBuffer(packed.data(), packed.size(), check) == int(codec::kOk) && check == data;
+}
+
 std::string codecErrorText(unsigned code) {
     switch (code) {
         case codec::kOk:

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace ssi::tool {
 
@@ -32,6 +33,12 @@ ExplodeOutcome explodeBlock(const uint8_t* block, size_t size, std::FILE* out, i
 // readFailed/writeFailed tell I/O errors apart.
 [[nodiscard]] unsigned implodeStream(std::FILE* in, std::FILE* out, unsigned literalMode, unsigned dictSize,
                                      bool& readFailed, bool& writeFailed);
+
+// Compresses `data` in memory into `packed` and expands it back: false when
+// the codec fails or the compressed form does not give `data` again (what a
+// package carries must install as it was given).
+[[nodiscard]] bool implodeVerified(const std::vector<uint8_t>& data, unsigned literalMode, unsigned dictSize,
+                                   std::vector<uint8_t>& packed);
 
 // The text of an explode/implode result code.
 std::string codecErrorText(unsigned code);
