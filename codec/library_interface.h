@@ -44,8 +44,12 @@ constexpr unsigned int kDict1K = 1024;
 constexpr unsigned int kDict2K = 2048;
 constexpr unsigned int kDict4K = 4096;
 
-constexpr bool isLiteralMode(unsigned int mode) { return mode == kBinary || mode == kAscii; }
-constexpr bool isDictionarySize(unsigned int size) { return size == kDict1K || size == kDict2K || size == kDict4K; }
+constexpr bool isLiteralMode(unsigned int mode) {
+    return mode == kBinary || mode == kAscii;
+}
+constexpr bool isDictionarySize(unsigned int size) {
+    return size == kDict1K || size == kDict2K || size == kDict4K;
+}
 
 // Result numbers of implode and explode.
 constexpr unsigned int kOk = 0;

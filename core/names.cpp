@@ -69,18 +69,22 @@ std::string fileNameProblem(const std::string& name) {
             return text;
         }
         if (std::strchr("<>:\"/\\|?*", c)) {
-            std::snprintf(text, sizeof(text), "it holds '%c', a character Windows does not allow in names", c);
+            std::snprintf(text, sizeof(text), "it holds '%c', a character Windows does not allow in names",
+                          c);
             return text;
         }
     }
     if (name.back() == ' ') return "it ends with a space, which Windows drops";
     if (name.back() == '.') return "it ends with a dot, which Windows drops";
     if (isDeviceName(name))
-        return "'" + name.substr(0, name.find('.')) + "' is a device name on Windows (whatever the extension), not a file";
+        return "'" + name.substr(0, name.find('.')) +
+               "' is a device name on Windows (whatever the extension), not a file";
     return std::string();
 }
 
-bool isPlainFileName(const std::string& name) { return fileNameProblem(name).empty(); }
+bool isPlainFileName(const std::string& name) {
+    return fileNameProblem(name).empty();
+}
 
 bool isSafeRelativePath(const std::string& path) {
     size_t start = 0;

@@ -45,8 +45,9 @@ constexpr int32_t kMovieReuseMode = 3;     // the saver's mode that reuses the i
 
 // A copy of the movie under an item's name: item 1 copies the preview movie
 // the installer carries, a later item the movie item 1 installed.
-[[nodiscard]] Result copyMovieItem(Os& os, const InstallerPackage& package, int32_t index, const std::string& name,
-                                   const std::string& movieName, Reporter& reporter) {
+[[nodiscard]] Result copyMovieItem(Os& os, const InstallerPackage& package, int32_t index,
+                                   const std::string& name, const std::string& movieName,
+                                   Reporter& reporter) {
     const std::string target = package.installDir + name;
     if (!isSafeItemName(name)) {
         reporter.showInstallError(rc::kUnsafeItemName, target);

@@ -261,8 +261,8 @@ void announceWriting(const SlotJob& job) {
         // check below decides. The cap keeps a damaged stream from filling
         // the disk.
         Result readError = rc::kOk;
-        ignoreResult(compressor.ExpandFromFile(job.dest, job.package, job.storedSize, expansionLimit(job.entry.expandedSize),
-                                               readError),
+        ignoreResult(compressor.ExpandFromFile(job.dest, job.package, job.storedSize,
+                                               expansionLimit(job.entry.expandedSize), readError),
                      "the size of the file written decides");
         compressor.Destroy();
         if (readError != rc::kOk) {
@@ -274,7 +274,8 @@ void announceWriting(const SlotJob& job) {
     std::vector<FindEntry> found;
     if (job.os.files().findFiles(job.dest, found) != rc::kOk || found.empty())
         return job.report(rc::kExpandedFileMissing);
-    if (!expandedSizeMatches(job.entry.expandedSize, found.front().size)) return job.report(rc::kExpandedSizeWrong);
+    if (!expandedSizeMatches(job.entry.expandedSize, found.front().size))
+        return job.report(rc::kExpandedSizeWrong);
     return rc::kOk;
 }
 

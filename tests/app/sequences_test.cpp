@@ -429,7 +429,8 @@ TEST_F(Sequences, UnattendedInitialisationFailuresEndAtOnceWithTheirCode) {
              installPlayer(t.os, 8, 22);
          },
          rc::kNotCompatibleWithNT},
-        {"a header that cannot be valid", [](Installer& t) { t.patch = [](PackageHeader& h) { h.flashVersionIndex = 2; }; },
+        {"a header that cannot be valid",
+         [](Installer& t) { t.patch = [](PackageHeader& h) { h.flashVersionIndex = 2; }; },
          rc::kCorruptPackage},
         // The header check refuses this index when it reads the header; the
         // look-up of the player the package needs refuses it on its own.
@@ -438,13 +439,15 @@ TEST_F(Sequences, UnattendedInitialisationFailuresEndAtOnceWithTheirCode) {
              t.os.inject = [&t](Op op, const std::string&) -> Result {
                  if (op != Op::RegOpenKey) return 0;
                  for (Form* f : t.os.realized)
-                     if (f->name() == "InstallerForm") static_cast<TInstallerForm*>(f)->package.header.flashVersionIndex = 2;
+                     if (f->name() == "InstallerForm")
+                         static_cast<TInstallerForm*>(f)->package.header.flashVersionIndex = 2;
                  return 0;
              };
          },
          rc::kCorruptPackage},
         {"no scratch folder (before the header is read)",
-         [](Installer& t) { t.os.failOn(Op::CreateDirectory, "", oserr::kAccessDenied); }, oserr::kAccessDenied},
+         [](Installer& t) { t.os.failOn(Op::CreateDirectory, "", oserr::kAccessDenied); },
+         oserr::kAccessDenied},
     };
     for (const char* how : {"/q", "/Q", "header mode 4"}) {
         for (Case& c : cases) {

@@ -268,12 +268,12 @@ TEST_F(ExtractEntry, ACompressedSlotIsJudgedByItsSizeInTheToolAsInTheInstaller) 
             EXPECT_EQ(os.readFile(installDir + "saver2.dll"), source(10));
         }
 
-        std::ofstream(dir + "/out.exe", std::ios::binary).write(reinterpret_cast<const char*>(cut.data()),
-                                                                std::streamsize(cut.size()));
+        std::ofstream(dir + "/out.exe", std::ios::binary)
+            .write(reinterpret_cast<const char*>(cut.data()), std::streamsize(cut.size()));
         std::system(("rm -rf '" + dir + "/x'").c_str());
         std::ostringstream out, err;
-        const int extracted =
-            tool::runSaverpack({"saverpack", "extract", dir + "/out.exe", dir + "/x", "--slot", "10"}, out, err);
+        const int extracted = tool::runSaverpack(
+            {"saverpack", "extract", dir + "/out.exe", dir + "/x", "--slot", "10"}, out, err);
         std::vector<std::string> faults;
         ASSERT_TRUE(tool::verifyInstaller(dir + "/out.exe", faults));
         EXPECT_EQ(extracted, c.refused ? 1 : 0) << err.str();

@@ -115,7 +115,8 @@ TEST(PackageLayout, TheBuilderRefusesByThePackagesRules) {
              in.slots[1]->kind = kind::kInstallDir;
              for (int s : {6, 9, 10}) in.slots[s]->compress = false;
          },
-         "slot 1: targetKind 1 is the install directory, which is not known yet when the installer extracts slot 1"},
+         "slot 1: targetKind 1 is the install directory, which is not known yet when the installer extracts "
+         "slot 1"},
     };
     for (const auto& c : cases) {
         tool::PackageInput in = standardInput();

@@ -238,9 +238,11 @@ TEST_F(SsdTool, ToolAndInstallerRefuseTheSameContainers) {
          "negative expanded size"},
         // The codec calls the stream damaged, but every byte came out: the size decides.
         {"compressed item without its end code",
-         makeDataFile({TestItem("a.txt", hello, true).bytes(packed.substr(0, packed.size() - 1))}), false, ""},
-        {"compressed item cut short", makeDataFile({TestItem("a.txt", hello, true).bytes(packed.substr(0, 9))}),
-         true, "compressed data is damaged"},
+         makeDataFile({TestItem("a.txt", hello, true).bytes(packed.substr(0, packed.size() - 1))}), false,
+         ""},
+        {"compressed item cut short",
+         makeDataFile({TestItem("a.txt", hello, true).bytes(packed.substr(0, 9))}), true,
+         "compressed data is damaged"},
     };
     for (const auto& c : cases) {
         write(dir / "case.ssd", c.file);

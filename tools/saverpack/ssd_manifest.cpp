@@ -43,7 +43,8 @@ public:
         ok_ = false;
     }
 
-    int64_t integer(const toml::value& t, const std::string& where, const char* key, int64_t min, int64_t max) {
+    int64_t integer(const toml::value& t, const std::string& where, const char* key, int64_t min,
+                    int64_t max) {
         if (!t.contains(key)) return 0;
         const toml::value& v = t.at(key);
         if (!v.is_integer() || v.as_integer() < min || v.as_integer() > max) {
@@ -107,7 +108,8 @@ bool parseItemManifest(const std::string& path, const std::string& text, std::ve
     }
     ItemReader r(path, err);
     for (const auto& kv : root.as_table())
-        if (kv.first != "item") r.faultAt(kv.second, kv.first, "unknown key" + didYouMean(kv.first, {"item"}));
+        if (kv.first != "item")
+            r.faultAt(kv.second, kv.first, "unknown key" + didYouMean(kv.first, {"item"}));
     if (!root.contains("item")) return r.ok();
     const toml::value& list = root.at("item");
     if (!list.is_array()) {

@@ -158,14 +158,17 @@ bool openInstaller(const std::string& path, Installer& inst, std::string& error)
 
 std::string expansionFault(const ByteBuffer& block, int32_t expandedSize, std::FILE* out, bool& writeFailed) {
     writeFailed = false;
-    const ExplodeOutcome r = explodeBlock(block.data(), block.size(), out, expansionLimit(expandedSize), writeFailed);
+    const ExplodeOutcome r =
+        explodeBlock(block.data(), block.size(), out, expansionLimit(expandedSize), writeFailed);
     // The size decides, as in the installer; the codec only says why it is wrong.
-    if (r.overLimit) return "expands to more than its expandedSize of " + std::to_string(expandedSize) + " bytes";
+    if (r.overLimit)
+        return "expands to more than its expandedSize of " + std::to_string(expandedSize) + " bytes";
     if (expandedSizeMatches(expandedSize, r.produced)) return std::string();
     if (r.code != codec::kOk)
-        return "compressed data is damaged: " + codecErrorText(r.code) + " (after " + std::to_string(r.produced) +
-               " bytes)";
-    return "expands to " + std::to_string(r.produced) + " bytes, expandedSize says " + std::to_string(expandedSize);
+        return "compressed data is damaged: " + codecErrorText(r.code) + " (after " +
+               std::to_string(r.produced) + " bytes)";
+    return "expands to " + std::to_string(r.produced) + " bytes, expandedSize says " +
+           std::to_string(expandedSize);
 }
 
 std::string expansionFault(File& package, const PackageEntry& e, std::FILE* out, bool& writeFailed) {

@@ -82,7 +82,7 @@ struct Installer {
 
 // Whether a compressed stream (a slot's or a data item's stored bytes) expands
 // as the installer requires: judged by the installer's rule, its size alone
-// (package/slot_extraction.h); the codec's complaint only explains a wrong
+// (package/expansion_rule.h); the codec's complaint only explains a wrong
 // size. `out` (nullptr: only count) receives the expansion. Returns "" when
 // it expands to exactly expandedSize bytes.
 std::string expansionFault(const ByteBuffer& block, int32_t expandedSize, std::FILE* out, bool& writeFailed);
